@@ -1,0 +1,72 @@
+#include "win/Module.h"
+
+namespace win
+{
+
+HMODULE ThisModule() noexcept
+{
+    HMODULE module = nullptr;
+    ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+        reinterpret_cast<LPCWSTR>(&ThisModule), &module);
+    return module;
+}
+
+std::wstring ModuleFileName(HMODULE module)
+{
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;)
+    {
+        const DWORD n = ::GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
+        if (n == 0)
+        {
+            return {};
+        }
+        if (n < path.size())
+        {
+            path.resize(n);
+            return path;
+        }
+        if (path.size() >= 32768)
+        {
+            return {};
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+std::wstring FolderOf(std::wstring_view path)
+{
+    const auto last = path.find_last_of(L"\\/");
+    return last == std::wstring_view::npos ? std::wstring() : std::wstring(path.substr(0, last + 1));
+}
+
+ModuleHandle LoadSystemLibrary(const wchar_t* fileName) noexcept
+{
+    ModuleHandle module(::LoadLibraryExW(fileName, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+    if (module)
+    {
+        return module;
+    }
+    // Systems without the search flags refuse it with ERROR_INVALID_PARAMETER: name the file by its full path
+    // in the system directory instead, which needs no search at all.
+    wchar_t systemDir[MAX_PATH];
+    const UINT n = ::GetSystemDirectoryW(systemDir, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH)
+    {
+        return {};
+    }
+    std::wstring path(systemDir, n);
+    path += L'\\';
+    path += fileName;
+    return ModuleHandle(::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+}
+
+std::wstring LoadStringResource(HMODULE module, UINT id)
+{
+    const wchar_t* text = nullptr;
+    // With a zero buffer size LoadStringW hands out a pointer into the resource itself, without a copy.
+    const int n = ::LoadStringW(module, id, reinterpret_cast<LPWSTR>(&text), 0);
+    return n > 0 && text ? std::wstring(text, static_cast<size_t>(n)) : std::wstring();
+}
+
+} // namespace win

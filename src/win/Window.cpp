@@ -1,0 +1,190 @@
+#include "win/Window.h"
+
+#include "win/Module.h"
+
+namespace win
+{
+namespace
+{
+const wchar_t kBindingProperty[] = L"Kel.Window.Object";
+
+// The object whose Create is running on this thread, picked up by the first message of the new window.
+thread_local Window* t_creating = nullptr;
+} // namespace
+
+Window::~Window()
+{
+    if (m_hwnd)
+    {
+        if (m_created)
+        {
+            Destroy();
+        }
+        else
+        {
+            Unsubclass();
+        }
+    }
+}
+
+bool Window::RegisterClassOnce(const WNDCLASSEXW& windowClass) noexcept
+{
+    WNDCLASSEXW existing{sizeof(existing)};
+    if (::GetClassInfoExW(windowClass.hInstance, windowClass.lpszClassName, &existing))
+    {
+        return true;
+    }
+    return ::RegisterClassExW(&windowClass) != 0 || ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
+
+bool Window::Create(DWORD exStyle, const wchar_t* className, const wchar_t* title, DWORD style, const RECT& rect,
+    HWND parent, UINT_PTR idOrMenu, HINSTANCE instance) noexcept
+{
+    if (m_hwnd)
+    {
+        ::SetLastError(ERROR_ALREADY_EXISTS);
+        return false;
+    }
+    Window* const outer = t_creating;
+    t_creating = this;
+    const HWND window = ::CreateWindowExW(exStyle, className, title, style, rect.left, rect.top,
+        rect.right - rect.left, rect.bottom - rect.top, parent, reinterpret_cast<HMENU>(idOrMenu),
+        instance ? instance : ThisModule(), nullptr);
+    t_creating = outer;
+    if (!window)
+    {
+        return false;
+    }
+    if (m_hwnd != window)
+    {
+        // The class has a procedure of its own: bind now, in front of it.
+        if (!Subclass(window))
+        {
+            ::DestroyWindow(window);
+            return false;
+        }
+    }
+    m_created = true;
+    return true;
+}
+
+bool Window::Subclass(HWND window) noexcept
+{
+    if (m_hwnd || !::IsWindow(window) || FromHandle(window))
+    {
+        return false;
+    }
+    if (!::SetPropW(window, kBindingProperty, this))
+    {
+        return false;
+    }
+    m_hwnd = window;
+    m_previousProc = reinterpret_cast<WNDPROC>(
+        ::SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Window::StaticProc)));
+    if (!m_previousProc)
+    {
+        ::RemovePropW(window, kBindingProperty);
+        m_hwnd = nullptr;
+        return false;
+    }
+    return true;
+}
+
+bool Window::Unsubclass() noexcept
+{
+    if (!m_hwnd || !m_previousProc)
+    {
+        return false;
+    }
+    Unbind();
+    return true;
+}
+
+void Window::Destroy() noexcept
+{
+    if (!m_hwnd)
+    {
+        return;
+    }
+    if (m_created)
+    {
+        ::DestroyWindow(m_hwnd);  // WM_NCDESTROY unbinds
+        if (m_hwnd)
+        {
+            // DestroyWindow from another thread fails; at least cut the link to this object.
+            Unbind();
+        }
+    }
+    else
+    {
+        Unsubclass();
+    }
+}
+
+Window* Window::FromHandle(HWND window) noexcept
+{
+    return window ? static_cast<Window*>(::GetPropW(window, kBindingProperty)) : nullptr;
+}
+
+LRESULT Window::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) noexcept
+{
+    return Default(message, wParam, lParam);
+}
+
+LRESULT Window::Default(UINT message, WPARAM wParam, LPARAM lParam) noexcept
+{
+    if (m_previousProc)
+    {
+        return ::CallWindowProcW(m_previousProc, m_hwnd, message, wParam, lParam);
+    }
+    return ::DefWindowProcW(m_hwnd, message, wParam, lParam);
+}
+
+void Window::Bind(HWND window) noexcept
+{
+    m_hwnd = window;
+    ::SetPropW(window, kBindingProperty, this);
+}
+
+void Window::Unbind() noexcept
+{
+    const HWND window = m_hwnd;
+    if (m_previousProc && ::IsWindow(window))
+    {
+        ::SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_previousProc));
+    }
+    if (::IsWindow(window))
+    {
+        ::RemovePropW(window, kBindingProperty);
+    }
+    m_previousProc = nullptr;
+    m_hwnd = nullptr;
+    m_created = false;
+}
+
+LRESULT CALLBACK Window::StaticProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept
+{
+    Window* self = FromHandle(window);
+    if (!self && t_creating && !t_creating->m_hwnd)
+    {
+        self = t_creating;
+        self->Bind(window);
+    }
+    if (!self)
+    {
+        return ::DefWindowProcW(window, message, wParam, lParam);
+    }
+    if (message == WM_NCDESTROY)
+    {
+        const LRESULT result = self->WindowProc(message, wParam, lParam);
+        if (self->m_hwnd == window)
+        {
+            self->Unbind();
+        }
+        self->OnFinalMessage();
+        return result;
+    }
+    return self->WindowProc(message, wParam, lParam);
+}
+
+} // namespace win
