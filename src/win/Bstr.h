@@ -3,8 +3,9 @@
 // out-parameter; Release hands the string to a caller who will free it. Allocation failure leaves the
 // object empty and IsValid false, so callers can return E_OUTOFMEMORY.
 
-#include <oleauto.h>
 #include <windows.h>
+
+#include <oleauto.h>
 
 #include <string>
 #include <string_view>

@@ -13,9 +13,9 @@ namespace win
 [[nodiscard]] RegKey OpenRegKey(HKEY root, std::wstring_view path, REGSAM access = KEY_READ) noexcept;
 [[nodiscard]] RegKey CreateRegKey(HKEY root, std::wstring_view path, REGSAM access = KEY_READ | KEY_WRITE) noexcept;
 
-// Reads a string value (REG_SZ or REG_EXPAND_SZ, not expanded) of at most maxChars characters including the
-// terminator; a longer value, another type or a missing value gives false and leaves `value` empty. The text
-// ends at its first zero character even when the stored data lacks a terminator.
+// Reads a string value (REG_SZ or REG_EXPAND_SZ, not expanded) into a buffer of maxChars characters; a
+// longer value, another type or a missing value gives false and leaves `value` empty. The text always ends
+// inside the buffer, at its first zero character, even when the stored data lacks a terminator.
 [[nodiscard]] bool ReadRegString(HKEY key, const wchar_t* name, std::wstring& value, size_t maxChars = 8192);
 [[nodiscard]] bool ReadRegDword(HKEY key, const wchar_t* name, DWORD& value) noexcept;
 

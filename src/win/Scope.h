@@ -1,8 +1,9 @@
 #pragma once
 // Scope guards for the paired calls of Win32: each undoes exactly what its constructor did, on every path.
 
-#include <objbase.h>
 #include <windows.h>
+
+#include <objbase.h>
 
 #include <utility>
 

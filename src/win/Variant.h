@@ -1,8 +1,9 @@
 #pragma once
 // Variant: owns one VARIANT and clears it. Put clears and gives the address for an out-parameter.
 
-#include <oleauto.h>
 #include <windows.h>
+
+#include <oleauto.h>
 
 #include <string_view>
 

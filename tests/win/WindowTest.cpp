@@ -1,0 +1,127 @@
+#include "win/Module.h"
+#include "win/Window.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace
+{
+
+// Records the messages it is shown and answers WM_USER + 1 with 41.
+class RecordingWindow : public win::Window
+{
+public:
+    std::vector<UINT> messages;
+    int finalMessages = 0;
+
+protected:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) noexcept override
+    {
+        messages.push_back(message);
+        if (message == WM_USER + 1)
+        {
+            return 41;
+        }
+        return Default(message, wParam, lParam);
+    }
+    void OnFinalMessage() noexcept override { ++finalMessages; }
+};
+
+bool Saw(const RecordingWindow& w, UINT message)
+{
+    return std::find(w.messages.begin(), w.messages.end(), message) != w.messages.end();
+}
+
+WNDCLASSEXW ClassOf(const wchar_t* name, WNDPROC proc)
+{
+    WNDCLASSEXW wc{sizeof(wc)};
+    wc.lpfnWndProc = proc;
+    wc.hInstance = win::ThisModule();
+    wc.lpszClassName = name;
+    return wc;
+}
+
+const RECT kRect{0, 0, 10, 10};
+
+TEST(WindowTest, OwnClassDeliversEveryMessageFromCreationToTheEnd)
+{
+    ASSERT_TRUE(win::Window::RegisterClassOnce(ClassOf(L"NorvixTest.Own", win::Window::WindowProcedure())));
+    ASSERT_TRUE(win::Window::RegisterClassOnce(ClassOf(L"NorvixTest.Own", win::Window::WindowProcedure())));
+    RecordingWindow window;
+    ASSERT_TRUE(window.Create(0, L"NorvixTest.Own", L"", WS_POPUP, kRect, nullptr, 0));
+    EXPECT_TRUE(Saw(window, WM_NCCREATE));
+    EXPECT_TRUE(Saw(window, WM_CREATE));
+    EXPECT_EQ(&window, win::Window::FromHandle(window.Hwnd()));
+    EXPECT_EQ(41, ::SendMessageW(window.Hwnd(), WM_USER + 1, 0, 0));
+    EXPECT_FALSE(window.Create(0, L"NorvixTest.Own", L"", WS_POPUP, kRect, nullptr, 0));  // already bound
+
+    const HWND hwnd = window.Hwnd();
+    window.Destroy();
+    EXPECT_FALSE(::IsWindow(hwnd));
+    EXPECT_EQ(nullptr, window.Hwnd());
+    EXPECT_TRUE(Saw(window, WM_NCDESTROY));
+    EXPECT_EQ(1, window.finalMessages);
+}
+
+TEST(WindowTest, ClassWithForeignProcedureIsSubclassedAtCreation)
+{
+    ASSERT_TRUE(win::Window::RegisterClassOnce(ClassOf(L"NorvixTest.Default", &::DefWindowProcW)));
+    HWND hwnd = nullptr;
+    {
+        RecordingWindow window;
+        ASSERT_TRUE(window.Create(0, L"NorvixTest.Default", L"", WS_POPUP, kRect, nullptr, 0));
+        hwnd = window.Hwnd();
+        EXPECT_EQ(41, ::SendMessageW(hwnd, WM_USER + 1, 0, 0));
+        ::SetWindowTextW(hwnd, L"via the previous procedure");
+        wchar_t text[64] = {};
+        ::GetWindowTextW(hwnd, text, 64);
+        EXPECT_STREQ(L"via the previous procedure", text);
+    }
+    EXPECT_FALSE(::IsWindow(hwnd));  // the object destroyed the window it created
+}
+
+// A foreign window whose own procedure must keep running under the subclass and after it.
+LRESULT CALLBACK ForeignProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_USER + 2)
+    {
+        return 7;
+    }
+    return ::DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+TEST(WindowTest, SubclassKeepsThePreviousProcedureAndUnsubclassRestoresIt)
+{
+    ASSERT_TRUE(win::Window::RegisterClassOnce(ClassOf(L"NorvixTest.Foreign", &ForeignProc)));
+    HWND foreign = ::CreateWindowExW(0, L"NorvixTest.Foreign", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+        win::ThisModule(), nullptr);
+    ASSERT_NE(nullptr, foreign);
+    {
+        RecordingWindow window;
+        ASSERT_TRUE(window.Subclass(foreign));
+        RecordingWindow second;
+        EXPECT_FALSE(second.Subclass(foreign));  // one object per window
+        EXPECT_EQ(41, ::SendMessageW(foreign, WM_USER + 1, 0, 0));
+        EXPECT_EQ(7, ::SendMessageW(foreign, WM_USER + 2, 0, 0));
+        EXPECT_TRUE(Saw(window, WM_USER + 2));
+        EXPECT_TRUE(window.Unsubclass());
+        EXPECT_EQ(nullptr, win::Window::FromHandle(foreign));
+        EXPECT_EQ(reinterpret_cast<LONG_PTR>(&ForeignProc), ::GetWindowLongPtrW(foreign, GWLP_WNDPROC));
+        EXPECT_TRUE(window.Subclass(foreign));
+    }
+    // The object went away while subclassing: the window lives on with its own procedure.
+    EXPECT_TRUE(::IsWindow(foreign));
+    EXPECT_EQ(reinterpret_cast<LONG_PTR>(&ForeignProc), ::GetWindowLongPtrW(foreign, GWLP_WNDPROC));
+    EXPECT_EQ(0, ::SendMessageW(foreign, WM_USER + 1, 0, 0));
+
+    // A subclassed window destroyed by its owner unbinds the object.
+    RecordingWindow window;
+    ASSERT_TRUE(window.Subclass(foreign));
+    ::DestroyWindow(foreign);
+    EXPECT_EQ(nullptr, window.Hwnd());
+    EXPECT_EQ(1, window.finalMessages);
+    EXPECT_FALSE(window.Unsubclass());
+}
+
+} // namespace
