@@ -1,0 +1,184 @@
+#include "support/ChildProcess.h"
+
+#include "win/Module.h"
+
+#include <chrono>
+
+namespace testing_support
+{
+
+ChildProcess::~ChildProcess()
+{
+    CloseInput();
+    if (m_process && ::WaitForSingleObject(m_process.Get(), 5000) == WAIT_TIMEOUT)
+    {
+        ::TerminateProcess(m_process.Get(), 1);
+        ::WaitForSingleObject(m_process.Get(), 5000);
+    }
+    if (m_reader.joinable())
+    {
+        m_reader.join();
+    }
+}
+
+bool ChildProcess::Start(const std::wstring& commandLine, const std::wstring& workingFolder)
+{
+    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+    win::FileHandle childInput;
+    win::FileHandle childOutput;
+    HANDLE readEnd = nullptr;
+    HANDLE writeEnd = nullptr;
+    if (!::CreatePipe(&readEnd, &writeEnd, &inherit, 0))
+    {
+        return false;
+    }
+    childInput.Reset(readEnd);
+    m_input.Reset(writeEnd);
+    if (!::CreatePipe(&readEnd, &writeEnd, &inherit, 0))
+    {
+        return false;
+    }
+    m_output.Reset(readEnd);
+    childOutput.Reset(writeEnd);
+    ::SetHandleInformation(m_input.Get(), HANDLE_FLAG_INHERIT, 0);
+    ::SetHandleInformation(m_output.Get(), HANDLE_FLAG_INHERIT, 0);
+
+    STARTUPINFOW startup{sizeof(startup)};
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = childInput.Get();
+    startup.hStdOutput = childOutput.Get();
+    startup.hStdError = childOutput.Get();
+    PROCESS_INFORMATION info{};
+    std::wstring command = commandLine;
+    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+            workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &info))
+    {
+        return false;
+    }
+    ::CloseHandle(info.hThread);
+    m_process.Reset(info.hProcess);
+    m_id = info.dwProcessId;
+    m_reader = std::thread([this] { ReadOutput(); });
+    return true;
+}
+
+bool ChildProcess::Send(const std::string& line)
+{
+    const std::string data = line + "\n";
+    DWORD written = 0;
+    return m_input && ::WriteFile(m_input.Get(), data.data(), static_cast<DWORD>(data.size()), &written, nullptr) &&
+           written == data.size();
+}
+
+void ChildProcess::CloseInput()
+{
+    m_input.Reset();
+}
+
+void ChildProcess::ReadOutput()
+{
+    char buffer[4096];
+    DWORD read = 0;
+    while (::ReadFile(m_output.Get(), buffer, sizeof(buffer), &read, nullptr) && read > 0)
+    {
+        std::lock_guard lock(m_mutex);
+        for (DWORD i = 0; i < read; ++i)
+        {
+            if (buffer[i] == '\n')
+            {
+                if (!m_partial.empty() && m_partial.back() == '\r')
+                {
+                    m_partial.pop_back();
+                }
+                m_lines.push_back(std::move(m_partial));
+                m_partial.clear();
+            }
+            else
+            {
+                m_partial.push_back(buffer[i]);
+            }
+        }
+        m_changed.notify_all();
+    }
+    std::lock_guard lock(m_mutex);
+    if (!m_partial.empty())
+    {
+        m_lines.push_back(std::move(m_partial));
+        m_partial.clear();
+    }
+    m_ended = true;
+    m_changed.notify_all();
+}
+
+bool ChildProcess::WaitForLine(const std::string& text, unsigned timeoutMs, std::string* found)
+{
+    std::unique_lock lock(m_mutex);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;)
+    {
+        for (; m_next < m_lines.size(); ++m_next)
+        {
+            if (m_lines[m_next].find(text) != std::string::npos)
+            {
+                if (found)
+                {
+                    *found = m_lines[m_next];
+                }
+                ++m_next;
+                return true;
+            }
+        }
+        if (m_ended || m_changed.wait_until(lock, deadline) == std::cv_status::timeout)
+        {
+            // One last look at lines that arrived with the end or the deadline.
+            for (; m_next < m_lines.size(); ++m_next)
+            {
+                if (m_lines[m_next].find(text) != std::string::npos)
+                {
+                    if (found)
+                    {
+                        *found = m_lines[m_next];
+                    }
+                    ++m_next;
+                    return true;
+                }
+            }
+            return false;
+        }
+    }
+}
+
+std::vector<std::string> ChildProcess::Lines() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_lines;
+}
+
+size_t ChildProcess::CountLines(const std::string& text) const
+{
+    std::lock_guard lock(m_mutex);
+    size_t count = 0;
+    for (const auto& line : m_lines)
+    {
+        count += line.find(text) != std::string::npos ? 1 : 0;
+    }
+    return count;
+}
+
+int ChildProcess::WaitForExit(unsigned timeoutMs)
+{
+    if (!m_process || ::WaitForSingleObject(m_process.Get(), timeoutMs) != WAIT_OBJECT_0)
+    {
+        return -1;
+    }
+    DWORD code = 0;
+    ::GetExitCodeProcess(m_process.Get(), &code);
+    return static_cast<int>(code);
+}
+
+std::wstring TestExecutableFolder()
+{
+    return win::FolderOf(win::ModuleFileName(nullptr));
+}
+
+} // namespace testing_support
