@@ -1,0 +1,71 @@
+#include "Core/PollSchedule.h"
+
+#include <windows.h>
+
+#include <oleauto.h>
+
+#include <cmath>
+#include <limits>
+
+namespace
+{
+constexpr std::int32_t kConnectionFailure = -2;
+constexpr std::int32_t kUpdating = 3;
+} // namespace
+
+std::int32_t PollIntervalFor(std::int32_t norvixStatus, const PollIntervals& intervals) noexcept
+{
+    if (norvixStatus == kConnectionFailure)
+    {
+        return intervals.retrySeconds;
+    }
+    if (norvixStatus == kUpdating)
+    {
+        return intervals.updateSeconds;
+    }
+    return intervals.defaultSeconds;
+}
+
+std::int32_t SecondsBetween(double from, double to) noexcept
+{
+    const double seconds = std::round((to - from) * 86400.0);  // std::round goes half away from zero
+    if (!(seconds == seconds))
+    {
+        return 0;
+    }
+    if (seconds >= static_cast<double>(std::numeric_limits<std::int32_t>::max()))
+    {
+        return std::numeric_limits<std::int32_t>::max();
+    }
+    if (seconds <= static_cast<double>(std::numeric_limits<std::int32_t>::min()))
+    {
+        return std::numeric_limits<std::int32_t>::min();
+    }
+    return static_cast<std::int32_t>(seconds);
+}
+
+bool IsPollDueAt(double lastCheck, bool lastCheckValid, std::int32_t norvixStatus, const PollIntervals& intervals,
+    double now) noexcept
+{
+    if (!lastCheckValid || lastCheck == 0.0)
+    {
+        return true;
+    }
+    const std::int32_t elapsed = SecondsBetween(lastCheck, now);
+    return elapsed < 0 || elapsed >= PollIntervalFor(norvixStatus, intervals);
+}
+
+double CurrentLocalDate() noexcept
+{
+    SYSTEMTIME local;
+    ::GetLocalTime(&local);
+    const WORD milliseconds = local.wMilliseconds;
+    local.wMilliseconds = 0;
+    double date = 0.0;
+    if (!::SystemTimeToVariantTime(&local, &date))
+    {
+        return 0.0;
+    }
+    // SystemTimeToVariantTime drops the milliseconds; add them back (dates before 1899 do not occur here).
+    return date + milliseconds / 86400000.0;
+}
