@@ -1,0 +1,82 @@
+#include "ui/XGlobalGDI.h"
+
+#include "platform/OSVersion.h"
+#include "ui/Fonts.h"
+#include "win/Module.h"
+
+namespace
+{
+struct FontSpec
+{
+    int points;
+    bool bold;
+    bool clearType;
+};
+
+// In the order of GlobalFont.
+constexpr FontSpec kFontSpecs[] = {
+    {8, false, false},
+    {8, false, true},
+    {8, true, false},
+    {8, true, true},
+    {7, false, false},
+    {7, false, true},
+    {10, true, false},
+    {10, false, false},
+};
+} // namespace
+
+bool XGlobalGDI::CreateFonts(UINT faceResourceId, HMODULE module) noexcept
+{
+    std::wstring face;
+    try
+    {
+        face = win::LoadStringResource(module ? module : win::ThisModule(), faceResourceId);
+    }
+    catch (...)
+    {
+        return false;
+    }
+    if (face.empty())
+    {
+        return false;
+    }
+    DeleteFonts();
+    bool all = true;
+    for (std::size_t i = 0; i < m_fonts.size(); ++i)
+    {
+        const FontSpec& spec = kFontSpecs[i];
+        all = MakeFont(face, spec.points, spec.bold, false, false, spec.clearType, m_fonts[i]) && all;
+    }
+    return all;
+}
+
+void XGlobalGDI::DeleteFonts() noexcept
+{
+    for (auto& font : m_fonts)
+    {
+        font.Reset();
+    }
+}
+
+COLORREF XGlobalGDI::SelectMenuColor(bool windows2000OrXP, bool flatMenus, COLORREF menu, COLORREF menuBar) noexcept
+{
+    return windows2000OrXP && flatMenus ? menuBar : menu;
+}
+
+COLORREF XGlobalGDI::GetMenuColor() noexcept
+{
+    const bool oldSystem = IsWindows2000OrXP() != FALSE;
+    BOOL flat = FALSE;
+    if (oldSystem && !::SystemParametersInfoW(SPI_GETFLATMENU, 0, &flat, 0))
+    {
+        flat = FALSE;
+    }
+    return SelectMenuColor(oldSystem, flat != FALSE, ::GetSysColor(COLOR_MENU), ::GetSysColor(COLOR_MENUBAR));
+}
+
+XGlobalGDI& TheGlobalGDI() noexcept
+{
+    static XGlobalGDI instance;
+    return instance;
+}

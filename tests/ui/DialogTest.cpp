@@ -1,0 +1,205 @@
+#include "ui/XBitmapButton.h"
+#include "ui/XDialog.h"
+#include "ui/XGlobalGDI.h"
+
+#include "Core/res/resource.h"
+#include "support/Wait.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace
+{
+// A dialog from the install bubble's template that records the commands it receives.
+class RecordingDialog : public XDialog
+{
+public:
+    std::vector<WORD> commands;
+    bool closeOnCommand = false;
+
+protected:
+    bool DialogProc(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept override
+    {
+        if (message == WM_COMMAND)
+        {
+            commands.push_back(LOWORD(wParam));
+            if (closeOnCommand)
+            {
+                Destroy();
+            }
+            result = 0;
+            return true;
+        }
+        return XDialog::DialogProc(message, wParam, lParam, result);
+    }
+};
+
+LPARAM At(int x, int y)
+{
+    return MAKELPARAM(x, y);
+}
+
+// The thread's idea of the left mouse button, as GetKeyState reports it.
+void SetLeftButtonDown(bool down)
+{
+    BYTE keys[256]{};
+    ASSERT_TRUE(::GetKeyboardState(keys));
+    keys[VK_LBUTTON] = down ? 0x80 : 0;
+    ASSERT_TRUE(::SetKeyboardState(keys));
+}
+
+class BitmapButtonTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(TheGlobalGDI().CreateFonts(IDS_FONT_FACE_DEFAULT));
+        ASSERT_TRUE(dialog.Create(IDD_INSTALL_BUBBLE, nullptr));
+    }
+    void TearDown() override { SetLeftButtonDown(false); }
+
+    void SetUpButton(UINT disabledId, const wchar_t* fallbackName)
+    {
+        ASSERT_TRUE(button.Setup(dialog.Hwnd(), IDCANCEL, RGB(255, 255, 255), IDB_BUBBLE_CLOSE_NORMAL,
+            IDB_BUBBLE_CLOSE_HOT, IDB_BUBBLE_CLOSE_PRESSED, disabledId, fallbackName));
+    }
+
+    void Press(int x, int y) { ::SendMessageW(button.Hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, At(x, y)); }
+    void Release(int x, int y) { ::SendMessageW(button.Hwnd(), WM_LBUTTONUP, 0, At(x, y)); }
+
+    RecordingDialog dialog;  // declared first: destroyed after the button lets go of its control
+    XBitmapButton button;
+};
+} // namespace
+
+TEST_F(BitmapButtonTest, TakesTheSizeOfItsNormalImageAndKeepsItsPlace)
+{
+    RECT before{};
+    ::GetWindowRect(dialog.Item(IDCANCEL), &before);
+    SetUpButton(IDB_BUBBLE_CLOSE_DISABLED, nullptr);
+    RECT after{};
+    ::GetWindowRect(button.Hwnd(), &after);
+    EXPECT_EQ(before.left, after.left);
+    EXPECT_EQ(before.top, after.top);
+    EXPECT_EQ(16, after.right - after.left);
+    EXPECT_EQ(16, after.bottom - after.top);
+}
+
+TEST_F(BitmapButtonTest, PressAndReleaseInsideSendsOneCommandWithTheControlId)
+{
+    SetUpButton(IDB_BUBBLE_CLOSE_DISABLED, nullptr);
+    Press(4, 4);
+    EXPECT_EQ(button.Hwnd(), ::GetCapture());
+    EXPECT_EQ(XBitmapButton::Pressed, button.CurrentImage());
+    Release(4, 4);
+    EXPECT_EQ(std::vector<WORD>{IDCANCEL}, dialog.commands);
+    EXPECT_EQ(nullptr, ::GetCapture());
+    EXPECT_EQ(XBitmapButton::Normal, button.CurrentImage());
+}
+
+TEST_F(BitmapButtonTest, DraggingOutBeforeReleasingCancelsTheClick)
+{
+    SetUpButton(IDB_BUBBLE_CLOSE_DISABLED, nullptr);
+    Press(4, 4);
+    SetLeftButtonDown(true);
+    ::SendMessageW(button.Hwnd(), WM_MOUSEMOVE, MK_LBUTTON, At(40, 40));
+    EXPECT_FALSE(button.IsPressed());
+    EXPECT_EQ(XBitmapButton::Normal, button.CurrentImage());
+    ::SendMessageW(button.Hwnd(), WM_MOUSEMOVE, MK_LBUTTON, At(5, 5));
+    EXPECT_TRUE(button.IsPressed()) << "coming back while held presses again";
+    ::SendMessageW(button.Hwnd(), WM_MOUSEMOVE, MK_LBUTTON, At(40, 40));
+    SetLeftButtonDown(false);
+    Release(40, 40);
+    EXPECT_TRUE(dialog.commands.empty());
+    EXPECT_EQ(nullptr, ::GetCapture());
+}
+
+TEST_F(BitmapButtonTest, LosingTheCaptureCancelsThePress)
+{
+    SetUpButton(IDB_BUBBLE_CLOSE_DISABLED, nullptr);
+    Press(4, 4);
+    ::ReleaseCapture();
+    EXPECT_FALSE(button.IsPressed());
+    Release(4, 4);
+    EXPECT_TRUE(dialog.commands.empty());
+}
+
+TEST_F(BitmapButtonTest, HoverShowsTheHotImageUntilTheCursorLeaves)
+{
+    SetUpButton(IDB_BUBBLE_CLOSE_DISABLED, nullptr);
+    ::SendMessageW(button.Hwnd(), WM_MOUSEMOVE, 0, At(3, 3));
+    EXPECT_EQ(XBitmapButton::Hot, button.CurrentImage());
+    // The cursor is not over the button: the hover timer's next tick notices.
+    RECT rect{};
+    ::GetWindowRect(button.Hwnd(), &rect);
+    ::SetCursorPos(rect.right + 50, rect.bottom + 50);
+    EXPECT_TRUE(testing_support::WaitFor([&] { return !button.IsHot(); }));
+    EXPECT_EQ(XBitmapButton::Normal, button.CurrentImage());
+}
+
+TEST_F(BitmapButtonTest, DisabledButtonShowsItsImageAndIgnoresPresses)
+{
+    struct Case
+    {
+        const char* name;
+        UINT disabledId;
+        const wchar_t* fallbackName;
+        bool disabledImageLoads;
+    };
+    // The disabled cross is kept under a name, not under the id the bubble asks for.
+    const Case cases[] = {
+        {"id missing, no fallback", IDB_BUBBLE_CLOSE_DISABLED, nullptr, false},
+        {"id missing, named fallback", IDB_BUBBLE_CLOSE_DISABLED, L"IDB_BUBBLE_DISABLED_CLOSE_BTN", true},
+        {"id present", IDB_BUBBLE_CLOSE_PRESSED, nullptr, true},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        SetUpButton(c.disabledId, c.fallbackName);
+        EXPECT_EQ(c.disabledImageLoads, button.IsImageLoaded(XBitmapButton::Disabled));
+        ::EnableWindow(button.Hwnd(), FALSE);
+        EXPECT_EQ(XBitmapButton::Disabled, button.CurrentImage());
+        ::UpdateWindow(button.Hwnd());  // paints without an image of its own
+        Press(4, 4);
+        Release(4, 4);
+        EXPECT_TRUE(dialog.commands.empty());
+        ::EnableWindow(button.Hwnd(), TRUE);
+        Press(4, 4);
+        Release(4, 4);
+        EXPECT_EQ(std::vector<WORD>{IDCANCEL}, dialog.commands);
+        dialog.commands.clear();
+    }
+}
+
+TEST_F(BitmapButtonTest, KeysClickOnlyWithTheTabStopStyle)
+{
+    SetUpButton(IDB_BUBBLE_CLOSE_DISABLED, nullptr);
+    ::SendMessageW(button.Hwnd(), WM_KEYDOWN, VK_SPACE, 0);
+    EXPECT_TRUE(dialog.commands.empty());
+    ::SetWindowLongW(button.Hwnd(), GWL_STYLE, ::GetWindowLongW(button.Hwnd(), GWL_STYLE) | WS_TABSTOP);
+    ::SendMessageW(button.Hwnd(), WM_KEYDOWN, VK_RETURN, 0);
+    ::SendMessageW(button.Hwnd(), WM_KEYDOWN, VK_SPACE, 0);
+    ::SendMessageW(button.Hwnd(), WM_KEYDOWN, 'A', 0);
+    EXPECT_EQ((std::vector<WORD>{IDCANCEL, IDCANCEL}), dialog.commands);
+}
+
+TEST_F(BitmapButtonTest, ParentDestroyedByTheClickLeavesNothingBehind)
+{
+    SetUpButton(IDB_BUBBLE_CLOSE_DISABLED, nullptr);
+    dialog.closeOnCommand = true;
+    Press(4, 4);
+    Release(4, 4);
+    EXPECT_FALSE(dialog.IsWindow());
+    EXPECT_EQ(nullptr, button.Hwnd());
+}
+
+TEST_F(BitmapButtonTest, DialogGivesTheSharedFontToItsControls)
+{
+    const HFONT shared = TheGlobalGDI().GetFont(GlobalFont::Normal8);
+    for (const int id : {IDOK, IDC_BUBBLE_TITLE, IDC_BUBBLE_MESSAGE})
+    {
+        SCOPED_TRACE(id);
+        EXPECT_EQ(reinterpret_cast<LRESULT>(shared), ::SendMessageW(dialog.Item(id), WM_GETFONT, 0, 0));
+    }
+}

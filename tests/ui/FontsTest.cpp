@@ -1,0 +1,165 @@
+#include "ui/Fonts.h"
+#include "ui/XGlobalGDI.h"
+#include "win/Scope.h"
+
+#include <gtest/gtest.h>
+
+#include <cstddef>
+
+namespace
+{
+int ScreenDpi()
+{
+    const win::WindowDC screen(nullptr);
+    return ::GetDeviceCaps(screen.Get(), LOGPIXELSY);
+}
+
+LOGFONTW Describe(HFONT font)
+{
+    LOGFONTW description{};
+    EXPECT_EQ(static_cast<int>(sizeof(description)), ::GetObjectW(font, sizeof(description), &description));
+    return description;
+}
+
+std::wstring MenuFace()
+{
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = offsetof(NONCLIENTMETRICSW, iPaddedBorderWidth);
+    EXPECT_TRUE(::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0));
+    return metrics.lfMenuFont.lfFaceName;
+}
+
+int CALLBACK KeepOtherFace(const LOGFONTW* font, const TEXTMETRICW*, DWORD, LPARAM found) noexcept
+{
+    auto& face = *reinterpret_cast<std::wstring*>(found);
+    if (font->lfFaceName[0] != L'@' && MenuFace() != font->lfFaceName)
+    {
+        face = font->lfFaceName;
+        return 0;
+    }
+    return 1;
+}
+
+// An installed face other than the menu font's, so keeping it differs from falling back.
+std::wstring InstalledFace()
+{
+    const win::WindowDC screen(nullptr);
+    LOGFONTW query{};
+    query.lfCharSet = CurrentAnsiCharset();
+    std::wstring face;
+    ::EnumFontFamiliesExW(screen.Get(), &query, &KeepOtherFace, reinterpret_cast<LPARAM>(&face), 0);
+    return face;
+}
+} // namespace
+
+TEST(FontMaker, FaceThatIsNotInstalledFallsBackToTheMenuFontWithTheRequestedSizeAndWeight)
+{
+    struct Case
+    {
+        const wchar_t* face;
+        int points;
+        bool bold;
+    };
+    const Case cases[] = {
+        {L"Nonexistent Face 7Q", 10, true},
+        {L"Nonexistent Face 7Q", 8, false},
+        {L"", 12, true},
+        {L"A face name far too long to fit into a font description", 9, false},
+    };
+    const std::wstring menuFace = MenuFace();
+    ASSERT_FALSE(menuFace.empty());
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(testing::Message() << "face \"" << c.face << "\" " << c.points << " pt bold " << c.bold);
+        win::Font font;
+        ASSERT_TRUE(MakeFont(c.face, c.points, c.bold, false, false, true, font));
+        const LOGFONTW description = Describe(font.Get());
+        EXPECT_EQ(menuFace, description.lfFaceName);
+        EXPECT_EQ(-::MulDiv(c.points, ScreenDpi(), 72), description.lfHeight);
+        if (c.bold)
+        {
+            EXPECT_EQ(FW_BOLD, description.lfWeight);
+        }
+        EXPECT_EQ(CLEARTYPE_QUALITY, description.lfQuality);
+    }
+}
+
+TEST(FontMaker, InstalledFaceIsKeptAndStylesApplied)
+{
+    const std::wstring face = InstalledFace();
+    ASSERT_FALSE(face.empty()) << "the test system has only the menu font";
+    ASSERT_TRUE(FontFaceExists(face, CurrentAnsiCharset()));
+    win::Font font;
+    ASSERT_TRUE(MakeFont(face, 7, false, true, true, false, font));
+    const LOGFONTW description = Describe(font.Get());
+    EXPECT_EQ(face, description.lfFaceName);
+    EXPECT_EQ(-::MulDiv(7, ScreenDpi(), 72), description.lfHeight);
+    EXPECT_TRUE(description.lfItalic);
+    EXPECT_TRUE(description.lfUnderline);
+    EXPECT_NE(CLEARTYPE_QUALITY, description.lfQuality);
+    EXPECT_NE(FW_BOLD, description.lfWeight);
+}
+
+TEST(FontMaker, PixelsToPointsRoundsLikeMulDiv)
+{
+    const int dpi = ScreenDpi();
+    for (const int pixels : {0, 1, 13, 18, -5})
+    {
+        SCOPED_TRACE(pixels);
+        EXPECT_EQ(::MulDiv(pixels, 72, dpi), PixelsToPoints(pixels));
+    }
+}
+
+TEST(GlobalGDI, CreateFontsMakesEightFontsOfTheResourceFace)
+{
+    // The string table names Tahoma; a system without it gets the menu font's face.
+    const std::wstring face = FontFaceExists(L"Tahoma", CurrentAnsiCharset()) ? L"Tahoma" : MenuFace();
+    XGlobalGDI gdi;
+    ASSERT_TRUE(gdi.CreateFonts(998));
+    struct Expected
+    {
+        GlobalFont font;
+        int points;
+        LONG weight;
+        bool clearType;
+    };
+    const Expected expected[] = {
+        {GlobalFont::Normal8, 8, FW_NORMAL, false},
+        {GlobalFont::Normal8ClearType, 8, FW_NORMAL, true},
+        {GlobalFont::Bold8, 8, FW_BOLD, false},
+        {GlobalFont::Bold8ClearType, 8, FW_BOLD, true},
+        {GlobalFont::Normal7, 7, FW_NORMAL, false},
+        {GlobalFont::Normal7ClearType, 7, FW_NORMAL, true},
+        {GlobalFont::Bold10, 10, FW_BOLD, false},
+        {GlobalFont::Normal10, 10, FW_NORMAL, false},
+    };
+    for (const Expected& e : expected)
+    {
+        SCOPED_TRACE(static_cast<int>(e.font));
+        const HFONT font = gdi.GetFont(e.font);
+        ASSERT_NE(nullptr, font);
+        const LOGFONTW description = Describe(font);
+        EXPECT_EQ(face, description.lfFaceName);
+        EXPECT_EQ(-::MulDiv(e.points, ScreenDpi(), 72), description.lfHeight);
+        EXPECT_EQ(e.weight == FW_BOLD, description.lfWeight == FW_BOLD);
+        EXPECT_EQ(e.clearType, description.lfQuality == CLEARTYPE_QUALITY);
+    }
+}
+
+TEST(GlobalGDI, MissingFaceStringFailsAndKeepsTheFontsItHad)
+{
+    XGlobalGDI gdi;
+    ASSERT_TRUE(gdi.CreateFonts(998));
+    const HFONT before = gdi.GetFont(GlobalFont::Bold10);
+    EXPECT_FALSE(gdi.CreateFonts(4242));
+    EXPECT_EQ(before, gdi.GetFont(GlobalFont::Bold10));
+}
+
+TEST(GlobalGDI, MenuBarColourOnlyForFlatMenusOnOldSystems)
+{
+    const COLORREF menu = RGB(1, 2, 3);
+    const COLORREF bar = RGB(4, 5, 6);
+    EXPECT_EQ(bar, XGlobalGDI::SelectMenuColor(true, true, menu, bar));
+    EXPECT_EQ(menu, XGlobalGDI::SelectMenuColor(true, false, menu, bar));
+    EXPECT_EQ(menu, XGlobalGDI::SelectMenuColor(false, true, menu, bar));
+}
