@@ -1,0 +1,378 @@
+#include "HostTab.h"
+
+#include "EventBroadcast.h"
+#include "HostApp.h"
+#include "Output.h"
+
+#include "toolbar/HostToolbarInterface.h"
+#include "win/Bstr.h"
+#include "win/Strings.h"
+#include "win/Variant.h"
+
+#include <commctrl.h>
+
+namespace kelhost
+{
+namespace
+{
+std::wstring HandleText(HWND window)
+{
+    return win::Format(L"0x%llX", static_cast<unsigned long long>(reinterpret_cast<ULONG_PTR>(window)));
+}
+
+bool RegisterFrameClass()
+{
+    WNDCLASSEXW frameClass{sizeof(frameClass)};
+    const HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    if (::GetClassInfoExW(instance, kFrameClassName, &frameClass))
+    {
+        return true;
+    }
+    frameClass = WNDCLASSEXW{sizeof(frameClass)};
+    frameClass.lpfnWndProc = DefWindowProcW;
+    frameClass.hInstance = instance;
+    frameClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+    frameClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    frameClass.lpszClassName = kFrameClassName;
+    return ::RegisterClassExW(&frameClass) != 0 || ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
+
+// Calls a method of the control by name with DISPATCH_METHOD; the method's long result goes to `result`.
+HRESULT CallByName(IDispatch* control, const wchar_t* name, DISPID& cachedId, VARIANTARG* args, UINT count,
+    long& result)
+{
+    if (cachedId == DISPID_UNKNOWN)
+    {
+        LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+        const HRESULT hr = control->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &cachedId);
+        if (FAILED(hr))
+        {
+            cachedId = DISPID_UNKNOWN;
+            return hr;
+        }
+    }
+    DISPPARAMS params{args, nullptr, count, 0};
+    win::Variant answer;
+    EXCEPINFO exception{};
+    UINT argErr = 0;
+    const HRESULT hr = control->Invoke(cachedId, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params,
+        answer.Put(), &exception, &argErr);
+    win::Variant number;
+    result = SUCCEEDED(hr) && SUCCEEDED(::VariantChangeType(number.Put(), answer.Get(), 0, VT_I4))
+                 ? number.Get()->lVal
+                 : 0;
+    // The exception's texts belong to the caller.
+    win::Bstr::Attach(exception.bstrSource);
+    win::Bstr::Attach(exception.bstrDescription);
+    win::Bstr::Attach(exception.bstrHelpFile);
+    return hr;
+}
+} // namespace
+
+HostTab::HostTab(HostApp& app, int number)
+    : m_app(app),
+      m_number(number),
+      m_toolbar(HostToolbar::Handlers{
+          [this](const ButtonState& state) { Report(FormatButtonState(state)); },
+          [this](UINT id, std::wstring_view text, bool taken) {
+              Report(win::Format(L"attribute %u %ls taken=%d", id, Quote(text).c_str(), taken ? 1 : 0));
+          },
+          [this](const ToolbarEvent& event) {
+              const int reached = BroadcastToolbarEvent(event, m_frame);
+              Report(win::Format(L"fire %ls %d windows=%d", Quote(event.name).c_str(), event.number, reached));
+              return true;
+          },
+          [this] { Report(L"layout"); }})
+{
+}
+
+HostTab::~HostTab()
+{
+    Close();
+}
+
+void HostTab::Report(const std::wstring& text) const
+{
+    WriteLine(win::Format(L"tab %d ", m_number) + text);
+}
+
+bool HostTab::Open()
+{
+    if (m_frame || !RegisterFrameClass())
+    {
+        return false;
+    }
+    const std::wstring title = win::Format(L"KelHost tab %d", m_number);
+    m_frame = ::CreateWindowExW(0, kFrameClassName, title.c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+        40 + 20 * (m_number % 10), 40 + 30 * (m_number % 10), 900, 140, nullptr, nullptr,
+        ::GetModuleHandleW(nullptr), nullptr);
+    if (!m_frame)
+    {
+        return false;
+    }
+    ::SetWindowLongPtrW(m_frame, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    ::SetWindowLongPtrW(m_frame, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&HostTab::FrameProc));
+    if (!m_toolbar.Create(m_frame))
+    {
+        ::DestroyWindow(m_frame);
+        m_frame = nullptr;
+        return false;
+    }
+    ::ShowWindow(m_frame, SW_SHOWNOACTIVATE);
+    m_browser = win::ComPtr<HostBrowser>::Attach(HostBrowser::Create(m_frame, [this](const Navigation& navigation) {
+        Report(win::Format(L"navigate url=%ls flags=%ls", Quote(navigation.url).c_str(), navigation.flags.c_str()));
+        const int number = m_number;
+        const std::wstring url = navigation.url;
+        m_app.Post([app = &m_app, number, url] {
+            if (HostTab* tab = app->FindTab(number); tab && tab->m_browser)
+            {
+                tab->m_browser->FireNavigateComplete(url);
+            }
+        });
+    }));
+    m_dispatch = win::ComPtr<HostDispatch>::Attach(
+        HostDispatch::Create(m_app.Settings(), m_app.Macros(), m_toolbar.Hwnd()));
+    Report(win::Format(L"open window=%ls toolbar=%ls", HandleText(m_frame).c_str(),
+        HandleText(m_toolbar.Hwnd()).c_str()));
+    return true;
+}
+
+void HostTab::StartControl(const CLSID& clsid)
+{
+    win::ComPtr<IUnknown> created;
+    HRESULT hr;
+    {
+        HostApp::ControlCall call(m_app);
+        hr = ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, created.PutVoid());
+    }
+    if (FAILED(hr))
+    {
+        Report(win::Format(L"control failed step=create hr=%ls", HexResult(hr).c_str()));
+        return;
+    }
+    Report(L"control created");
+    win::ComPtr<IToolbarSecurity> security;
+    hr = created.As(security);
+    if (SUCCEEDED(hr))
+    {
+        HostApp::ControlCall call(m_app);
+        hr = security->EnableToolbarScripting();
+    }
+    Report(win::Format(L"unlock hr=%ls", HexResult(hr).c_str()));
+    security.Reset();
+
+    win::ComPtr<IDispatch> control;
+    hr = created.As(control);
+    if (FAILED(hr))
+    {
+        Report(win::Format(L"control failed step=dispatch hr=%ls", HexResult(hr).c_str()));
+        HostApp::ControlCall call(m_app);
+        created.Reset();
+        return;
+    }
+    created.Reset();
+    m_control = control;
+
+    // Arguments in reverse order: the browser first in the call, so last in the array.
+    const UINT ids[] = {kSearchCommandId, kLogoCommandId, kPaviseCommandId, kUpdateCommandId, kOptionsCommandId};
+    win::Variant browser(static_cast<IDispatch*>(static_cast<IWebBrowser2*>(m_browser.Get())));
+    win::Variant hostObject(static_cast<IDispatch*>(m_dispatch.Get()));
+    VARIANTARG args[7];
+    args[6] = *browser.Get();
+    args[5] = *hostObject.Get();
+    for (int i = 0; i < 5; ++i)
+    {
+        args[4 - i].vt = VT_I4;
+        args[4 - i].lVal = static_cast<LONG>(ids[i]);
+    }
+    long result = 0;
+    DISPID startupId = DISPID_UNKNOWN;
+    {
+        HostApp::ControlCall call(m_app);
+        hr = CallByName(control.Get(), L"StartupToolbar", startupId, args, 7, result);
+    }
+    Report(win::Format(L"startup hr=%ls result=%ls", HexResult(hr).c_str(), HexResult(result).c_str()));
+}
+
+void HostTab::DeliverEvent(const ToolbarEvent& event)
+{
+    if (!m_control)
+    {
+        Report(win::Format(L"event %ls control=none", Quote(event.name).c_str()));
+        return;
+    }
+    // Keep the control alive through the call even if the call closes the tab.
+    const win::ComPtr<IDispatch> control = m_control;
+    win::Variant name(std::wstring_view(event.name));
+    VARIANTARG args[1] = {*name.Get()};
+    long result = 0;
+    HRESULT hr;
+    {
+        HostApp::ControlCall call(m_app);
+        hr = CallByName(control.Get(), L"OnEvent", m_onEventId, args, 1, result);
+    }
+    Report(win::Format(L"event %ls hr=%ls result=%ls", Quote(event.name).c_str(), HexResult(hr).c_str(),
+        HexResult(result).c_str()));
+}
+
+void HostTab::Close()
+{
+    if (!m_frame)
+    {
+        return;
+    }
+    if (m_control)
+    {
+        // Taken out first, so nothing delivered while the control shuts down can reach it.
+        win::ComPtr<IDispatch> control = std::move(m_control);
+        HostApp::ControlCall call(m_app);
+        control.Reset();
+        Report(L"control released");
+    }
+    if (m_browser)
+    {
+        m_browser->Close();
+        m_browser.Reset();
+    }
+    if (m_dispatch)
+    {
+        m_dispatch->Detach();
+        m_dispatch.Reset();
+    }
+    m_toolbar.Destroy();
+    ::SetWindowLongPtrW(m_frame, GWLP_USERDATA, 0);
+    ::DestroyWindow(m_frame);
+    m_frame = nullptr;
+    Report(L"closed");
+}
+
+bool HostTab::Click(const ButtonDefinition& button, std::wstring& how)
+{
+    const auto state = m_toolbar.State(button.id);
+    if (!state || !state->visible)
+    {
+        how = L"button hidden";
+        return false;
+    }
+    if (const HWND overlay = m_toolbar.OverlayOver(button.id))
+    {
+        RECT client{};
+        ::GetClientRect(overlay, &client);
+        POINT centre{(client.left + client.right) / 2, (client.top + client.bottom) / 2};
+        POINT screen = centre;
+        ::ClientToScreen(overlay, &screen);
+        ::SetCursorPos(screen.x, screen.y);
+        const LPARAM at = MAKELPARAM(centre.x, centre.y);
+        ::PostMessageW(overlay, WM_MOUSEMOVE, 0, at);
+        ::PostMessageW(overlay, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        ::PostMessageW(overlay, WM_LBUTTONUP, 0, at);
+        how = win::Format(L"overlay x=%ld y=%ld", centre.x, centre.y);
+        return true;
+    }
+    if (!state->enabled)
+    {
+        how = L"button disabled";
+        return false;
+    }
+    ::SendMessageW(m_frame, WM_COMMAND, MAKEWPARAM(button.id, BN_CLICKED), reinterpret_cast<LPARAM>(m_toolbar.Hwnd()));
+    how = L"command";
+    return true;
+}
+
+LRESULT HostTab::Relayout()
+{
+    const LRESULT result = ::SendMessageW(m_toolbar.Hwnd(), host::kMsgRelayout, 1, 0);
+    Report(win::Format(L"relayout result=%lld", static_cast<long long>(result)));
+    return result;
+}
+
+LRESULT HostTab::SendPreferencesChanged()
+{
+    return ::SendMessageW(m_toolbar.Hwnd(), host::kMsgPreferences, 1, 0);
+}
+
+void HostTab::PrintState(const wchar_t* prefix) const
+{
+    for (const auto& state : m_toolbar.States())
+    {
+        WriteLine(win::Format(L"%lstab %d ", prefix, m_number) + FormatButtonState(state));
+    }
+}
+
+LRESULT CALLBACK HostTab::FrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept
+{
+    auto* tab = reinterpret_cast<HostTab*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (!tab)
+    {
+        return ::DefWindowProcW(window, message, wParam, lParam);
+    }
+    try
+    {
+        return tab->OnFrameMessage(message, wParam, lParam);
+    }
+    catch (...)
+    {
+        return 0;
+    }
+}
+
+LRESULT HostTab::OnFrameMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message)
+    {
+    case WM_SIZE:
+        if (const HWND toolbar = m_toolbar.Hwnd())
+        {
+            ::SendMessageW(toolbar, TB_AUTOSIZE, 0, 0);
+            ::SendMessageW(toolbar, host::kMsgRelayout, 1, 0);
+        }
+        return 0;
+    case WM_COPYDATA:
+    {
+        ToolbarEvent event;
+        if (!DecodeToolbarEvent(reinterpret_cast<const COPYDATASTRUCT*>(lParam), event))
+        {
+            return FALSE;
+        }
+        const int number = m_number;
+        m_app.Post([app = &m_app, number, event] {
+            if (HostTab* tab = app->FindTab(number))
+            {
+                tab->DeliverEvent(event);
+            }
+        });
+        return TRUE;
+    }
+    case WM_COMMAND:
+        if (reinterpret_cast<HWND>(lParam) == m_toolbar.Hwnd() && m_toolbar.Hwnd())
+        {
+            const UINT id = LOWORD(wParam);
+            const ButtonDefinition* button = FindButton(win::Format(L"%u", id));
+            Report(win::Format(L"command %u %ls", id, button ? button->name : L""));
+            return 0;
+        }
+        break;
+    case WM_NOTIFY:
+    {
+        auto* header = reinterpret_cast<NMHDR*>(lParam);
+        if (header && header->code == TTN_GETDISPINFOW)
+        {
+            auto* info = reinterpret_cast<NMTTDISPINFOW*>(lParam);
+            info->lpszText = const_cast<wchar_t*>(m_toolbar.Tooltip(static_cast<UINT>(header->idFrom)));
+            return 0;
+        }
+        break;
+    }
+    case WM_CLOSE:
+    {
+        const int number = m_number;
+        m_app.Post([app = &m_app, number] { app->CloseTab(number); });
+        return 0;
+    }
+    default:
+        break;
+    }
+    return ::DefWindowProcW(m_frame, message, wParam, lParam);
+}
+
+} // namespace kelhost
