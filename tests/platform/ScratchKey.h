@@ -1,7 +1,6 @@
 #pragma once
-// A registry key of its own for one test, "HKCU\Software\NorvixTests\<random>", removed with everything in
-// it when the object goes. Tests point the code's registry roots here, never at the toolbar's or the
-// browser's own keys.
+// A registry key of one test's own, "HKCU\Software\NorvixTests\<random>", removed with its contents at the
+// end. Tests point the code's registry roots here, never at the toolbar's or the browser's own keys.
 
 #include "win/Registry.h"
 
@@ -18,8 +17,8 @@ public:
     ScratchKey()
     {
         GUID id{};
-        ::CoCreateGuid(&id);
         wchar_t text[40] = {};
+        (void)::CoCreateGuid(&id);
         ::StringFromGUID2(id, text, 40);
         m_path = std::wstring(L"Software\\NorvixTests\\") + text;
         m_key = win::CreateRegKey(HKEY_CURRENT_USER, m_path);
@@ -33,17 +32,17 @@ public:
     }
 
     [[nodiscard]] HKEY Get() const noexcept { return m_key.Get(); }
-    // The path below HKCU.
-    [[nodiscard]] const std::wstring& Path() const noexcept { return m_path; }
+    [[nodiscard]] const std::wstring& Path() const noexcept { return m_path; }  // below HKCU
 
-    // A subkey, created when missing.
-    [[nodiscard]] win::RegKey Create(const std::wstring& path) const { return win::CreateRegKey(m_key.Get(), path); }
-
-    // Stores raw bytes of any type, so tests can store what the code never writes itself.
-    void SetRaw(const std::wstring& path, const wchar_t* name, DWORD type, const void* data, DWORD bytes) const
+    // Stores raw bytes of any type below `subkey`, also what the code itself never writes.
+    void Set(const std::wstring& subkey, const wchar_t* name, DWORD type, const void* data, size_t bytes) const
     {
-        const win::RegKey key = Create(path);
-        ::RegSetValueExW(key.Get(), name, 0, type, static_cast<const BYTE*>(data), bytes);
+        const win::RegKey key = win::CreateRegKey(m_key.Get(), subkey);
+        ::RegSetValueExW(key.Get(), name, 0, type, static_cast<const BYTE*>(data), static_cast<DWORD>(bytes));
+    }
+    void SetText(const std::wstring& subkey, const wchar_t* name, const std::wstring& text) const
+    {
+        Set(subkey, name, REG_SZ, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
     }
 
 private:
