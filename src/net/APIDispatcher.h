@@ -1,0 +1,82 @@
+#pragma once
+// APIDispatcher: the client of the product's local HTTP service. QueryStatus asks "GetStatus" and turns the
+// XML answer into the two status codes; RequestUpdate posts "DoUpdate". Every URL, command, element name and
+// code text is a host setting looked up at each request through the owner (HostStrings); the time-out is
+// read once, by Initialize.
+//
+// The product control owns one by value. Requests run on its polling worker; the status getters,
+// SetStatuses and SetUpdating run on the UI thread. The codes and the changed flag are single atomic words,
+// so each side reads whatever the other last wrote whole. Requests need an owner: without one (before
+// Initialize, after Reset) they fail.
+
+#include "net/HTTPOptionItemArray.h"
+#include "net/ProductStatus.h"
+#include "net/XXMLNodeArray.h"
+#include "net/XXMLParser.h"
+#include "platform/HostStrings.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+class APIDispatcher
+{
+public:
+    // The user agent of both requests.
+    static constexpr const wchar_t* kUserAgent = L"Norvix Toolbar for Internet Explorer";
+    // The time-out used when the setting holds no positive number of seconds.
+    static constexpr DWORD kDefaultTimeoutMs = 3000;
+
+    APIDispatcher();
+    APIDispatcher(const APIDispatcher&) = delete;
+    APIDispatcher& operator=(const APIDispatcher&) = delete;
+    virtual ~APIDispatcher() = default;
+
+    // Takes the owner for setting lookups, sets both statuses to Default and the changed flag, and reads the
+    // time-out. Always true.
+    BOOL Initialize(HostStrings* owner);
+    // Forgets the owner and the time-out options; the statuses stay.
+    void Reset() noexcept;
+
+    // Asks the service for its status. True when an answer was interpreted; otherwise both statuses are
+    // ConnectionFailure (the request failed) or Error (the answer was unusable).
+    BOOL QueryStatus();
+    // Tells the service to update itself. True when the request was sent; the statuses do not change.
+    BOOL RequestUpdate();
+
+    [[nodiscard]] PaviseStatus GetPaviseStatus() const noexcept { return static_cast<PaviseStatus>(m_paviseStatus.load()); }
+    [[nodiscard]] NorvixStatus GetNorvixStatus() const noexcept { return static_cast<NorvixStatus>(m_norvixStatus.load()); }
+    // Stores both (codes read back from the status file); with either out of range stores nothing, gives false.
+    BOOL SetStatuses(PaviseStatus pavise, NorvixStatus norvix) noexcept;
+    [[nodiscard]] BOOL IsUpdateNeeded() const noexcept { return GetNorvixStatus() == NorvixStatus::Update; }
+    void SetUpdating() noexcept { m_norvixStatus = static_cast<std::int32_t>(NorvixStatus::Updating); }
+    // Whether the last query changed a status.
+    [[nodiscard]] BOOL HasChanged() const noexcept { return m_changed.load() != 0; }
+
+    // Interprets an answer of `command` (the looked-up status command). False when the answer is unusable.
+    BOOL ParseAnswer(const std::wstring& command, const std::wstring& answer);
+
+    // The time-out options of the status query (connect, receive, data receive; milliseconds each).
+    [[nodiscard]] const HTTPOptionItemArray& TimeoutOptions() const noexcept { return m_options; }
+
+private:
+    void ConfigureTimeouts();
+    void PrepareNodes();
+    [[nodiscard]] std::wstring Setting(const wchar_t* key, const wchar_t* defaultValue) const;
+    [[nodiscard]] NorvixStatus ToNorvixStatus(const std::wstring& code) const;
+    [[nodiscard]] PaviseStatus ToPaviseStatus(const std::wstring& code) const;
+    void SetBoth(std::int32_t value) noexcept;
+    // ParseAnswer measured against the given previous codes.
+    BOOL Interpret(const std::wstring& command, const std::wstring& answer, PaviseStatus previousPavise,
+                   NorvixStatus previousNorvix);
+
+    HostStrings* m_owner = nullptr;
+    std::atomic<std::int32_t> m_paviseStatus{static_cast<std::int32_t>(PaviseStatus::Default)};
+    std::atomic<std::int32_t> m_norvixStatus{static_cast<std::int32_t>(NorvixStatus::Default)};
+    XXMLParser m_parser;
+    XXMLNodeArray m_nodes;
+    std::atomic<std::int32_t> m_changed{1};
+    HTTPOptionItemArray m_options;
+};

@@ -1,0 +1,58 @@
+#pragma once
+// XHttpAccess: single blocking HTTP requests through WinINet. Each call opens its own handles and closes all
+// of them before it returns, so several threads may call at once. Failures are a false result; the caller
+// cannot tell a bad URL from an offline machine or a refused connection.
+//
+// Time-outs come in as options (HTTPOptionItemArray). They are set on the session handle and again on the
+// connection and request handles: some WinINet implementations ignore time-outs given only to the session,
+// and a service that accepts and never answers would otherwise hold the caller for ever.
+//
+// A body is read whole, at most kMaxBodyBytes, and converted to UTF-16 once at the end, so a multi-byte
+// character that straddles two network reads survives. A larger body is not an answer this add-on can use:
+// reading stops, `response` is left as it was and the call still succeeds (the exchange itself worked), so a
+// caller that needs the text sees an empty answer.
+
+#include "net/HTTPOptionItemArray.h"
+
+#include <windows.h>
+#include <wininet.h>
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+class XHttpAccess
+{
+public:
+    static constexpr std::size_t kMaxBodyBytes = 1u << 20;
+    // Bytes asked of each InternetReadFile.
+    static constexpr DWORD kReadChunkBytes = 8191;
+
+    // GET of `url`. `dontCache` and `readResponse` count only when 1. With `readResponse` 1 the status must be
+    // 200 and the body is appended to `response`; with 0 the call succeeds once the answer's headers arrived.
+    // Redirections are followed.
+    [[nodiscard]] static BOOL Get(const std::wstring& url, const std::wstring& userAgent, BOOL dontCache,
+                                  const HTTPOptionItemArray* options, BOOL readResponse, std::wstring& response);
+
+    // HTTP/1.0 POST of `data` to `url` with the extra header lines `headers` (none when empty). Never follows a
+    // redirection, never authenticates, never shows UI. With `readResponse` 1 the status must lie in 200-206
+    // and the body is appended to `response`.
+    [[nodiscard]] static BOOL Post(const std::wstring& url, const std::wstring& userAgent, const std::wstring& headers,
+                                   const std::wstring& data, const HTTPOptionItemArray* options, BOOL readResponse,
+                                   std::wstring& response);
+
+    struct UrlParts
+    {
+        INTERNET_SCHEME scheme = INTERNET_SCHEME_UNKNOWN;
+        std::wstring host;
+        INTERNET_PORT port = 0; // the scheme's default when the URL names none
+        std::wstring path;      // as the platform splits it
+        std::wstring extra;     // query and fragment, when asked for separately
+    };
+    // Splits a URL with InternetCrackUrlW (flags such as ICU_DECODE); host and path are limited to 4095
+    // characters. `splitExtra` asks for the query separately instead of leaving it in the path.
+    [[nodiscard]] static bool SplitUrl(const std::wstring& url, DWORD flags, bool splitExtra, UrlParts& parts);
+
+    // A body's bytes as text of a code page, converted as one piece; a zero byte ends the text.
+    [[nodiscard]] static std::wstring DecodeBody(std::string_view bytes, UINT codePage);
+};

@@ -1,0 +1,49 @@
+#pragma once
+// XXMLParser: turns an answer text into an MSXML DOM document and finds the texts of named child elements
+// inside the elements of a given name. The document of the last Load stays until the next Load, Clear or
+// destruction.
+//
+// The text comes from whatever program listens on the service's port, so it is untrusted: a text with a
+// document type declaration is refused before MSXML sees it (some MSXML versions expand entities and ignore
+// ProhibitDTD), and the document is told never to resolve external resources nor validate.
+//
+// A parser belongs to one thread at a time. Load initialises COM on its thread and the next Load or Clear
+// on that thread undoes it, after the document is released.
+
+#include "net/XXMLNodeArray.h"
+#include "win/ComPtr.h"
+
+#include <msxml2.h>
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+class XXMLParser
+{
+public:
+    XXMLParser() = default;
+    XXMLParser(const XXMLParser&) = delete;
+    XXMLParser& operator=(const XXMLParser&) = delete;
+    virtual ~XXMLParser();
+
+    // True when `text` parsed as a document. An empty text, or one that declares a document type, gives false
+    // without creating a document.
+    [[nodiscard]] BOOL Load(const std::wstring& text);
+    void Clear() noexcept;
+    [[nodiscard]] bool HasDocument() const noexcept { return static_cast<bool>(m_document); }
+
+    // For each element named `elementName` anywhere in the document (in document order), each node of `nodes`
+    // takes the text of the element's first child of the node's name, when that text is not empty; a later
+    // element overrides an earlier one. True when at least one node received a text.
+    [[nodiscard]] BOOL FindNodes(const std::wstring& elementName, XXMLNodeArray& nodes);
+
+    // True when the text holds "<!DOCTYPE" in any letter case.
+    [[nodiscard]] static bool DeclaresDocumentType(std::wstring_view text) noexcept;
+
+private:
+    [[nodiscard]] static bool FindChildText(IXMLDOMNode* element, const std::wstring& name, std::wstring& text);
+
+    win::ComPtr<IXMLDOMDocument> m_document;
+    DWORD m_comThread = 0; // the thread whose COM initialisation Load made and Clear undoes; 0 when none
+};

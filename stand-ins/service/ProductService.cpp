@@ -1,0 +1,754 @@
+#include "ProductService.h"
+
+#include <ws2tcpip.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+namespace service
+{
+
+namespace
+{
+
+constexpr std::size_t kMaxHeaderBytes = 64 * 1024;
+constexpr std::size_t kMaxBodyBytes = 16u << 20;
+constexpr DWORD kIdleReceiveMs = 30000;
+constexpr const char* kRedirectPrefix = "/redirected";
+
+struct ModeName
+{
+    FaultMode mode;
+    const char* name;
+};
+constexpr ModeName kModeNames[] = {
+    {FaultMode::None, "none"},       {FaultMode::Refuse, "refuse"},       {FaultMode::Hang, "hang"},
+    {FaultMode::Slow, "slow"},       {FaultMode::NotFound, "404"},        {FaultMode::ServerError, "500"},
+    {FaultMode::Redirect, "302"},    {FaultMode::NotXml, "not-xml"},      {FaultMode::Truncated, "truncated"},
+    {FaultMode::Huge, "huge"},       {FaultMode::Dtd, "dtd"},             {FaultMode::Body, "body"},
+};
+
+const char* ReasonOf(int status)
+{
+    switch (status)
+    {
+    case 200: return "OK";
+    case 302: return "Found";
+    case 400: return "Bad Request";
+    case 404: return "Not Found";
+    case 405: return "Method Not Allowed";
+    case 500: return "Internal Server Error";
+    default: return "Status";
+    }
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return std::tolower(x) == std::tolower(y); });
+}
+
+// %XX and '+' decoded, as in a form-encoded query.
+std::string UrlDecode(std::string_view text)
+{
+    std::string result;
+    for (size_t i = 0; i < text.size(); ++i)
+    {
+        if (text[i] == '+')
+        {
+            result += ' ';
+        }
+        else if (text[i] == '%' && i + 2 < text.size() + 0 && std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
+                 std::isxdigit(static_cast<unsigned char>(text[i + 2])))
+        {
+            result += static_cast<char>(std::strtol(std::string(text.substr(i + 1, 2)).c_str(), nullptr, 16));
+            i += 2;
+        }
+        else
+        {
+            result += text[i];
+        }
+    }
+    return result;
+}
+
+std::map<std::string, std::string> ParseQuery(std::string_view query)
+{
+    std::map<std::string, std::string> values;
+    while (!query.empty())
+    {
+        const auto amp = query.find('&');
+        const auto pair = query.substr(0, amp);
+        const auto eq = pair.find('=');
+        values[UrlDecode(pair.substr(0, eq))] = eq == std::string_view::npos ? "" : UrlDecode(pair.substr(eq + 1));
+        query = amp == std::string_view::npos ? std::string_view{} : query.substr(amp + 1);
+    }
+    return values;
+}
+
+bool ParseUnsigned(const std::string& text, unsigned long long& value)
+{
+    if (text.empty() || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    {
+        return false;
+    }
+    value = std::strtoull(text.c_str(), nullptr, 10);
+    return true;
+}
+
+bool SendAll(SOCKET socket, std::string_view data)
+{
+    while (!data.empty())
+    {
+        const int chunk = static_cast<int>(std::min<size_t>(data.size(), 64 * 1024));
+        const int sent = ::send(socket, data.data(), chunk, 0);
+        if (sent <= 0)
+        {
+            return false;
+        }
+        data.remove_prefix(static_cast<size_t>(sent));
+    }
+    return true;
+}
+
+} // namespace
+
+bool ParseFaultMode(std::string_view text, FaultMode& mode)
+{
+    for (const auto& entry : kModeNames)
+    {
+        if (EqualsNoCase(text, entry.name))
+        {
+            mode = entry.mode;
+            return true;
+        }
+    }
+    return false;
+}
+
+const char* FaultModeName(FaultMode mode)
+{
+    for (const auto& entry : kModeNames)
+    {
+        if (entry.mode == mode)
+        {
+            return entry.name;
+        }
+    }
+    return "?";
+}
+
+ProductService::ProductService()
+    : m_stopEvent(::CreateEventW(nullptr, TRUE, FALSE, nullptr)), m_quitEvent(::CreateEventW(nullptr, TRUE, FALSE, nullptr))
+{
+}
+
+ProductService::~ProductService()
+{
+    Stop();
+    ::CloseHandle(m_stopEvent);
+    ::CloseHandle(m_quitEvent);
+}
+
+bool ProductService::Start(std::uint16_t port)
+{
+    if (m_listener != INVALID_SOCKET)
+    {
+        return false;
+    }
+    WSADATA data{};
+    if (::WSAStartup(MAKEWORD(2, 2), &data) != 0)
+    {
+        return false;
+    }
+    m_winsock = true;
+    m_stopping = false;
+    ::ResetEvent(m_stopEvent);
+
+    m_listener = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = ::htons(port);
+    address.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
+    int length = sizeof(address);
+    if (m_listener == INVALID_SOCKET || ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
+        ::listen(m_listener, SOMAXCONN) != 0 ||
+        ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+    {
+        Stop();
+        return false;
+    }
+    m_port = ::ntohs(address.sin_port);
+    m_acceptThread = std::thread([this] { AcceptLoop(); });
+    return true;
+}
+
+void ProductService::Stop()
+{
+    m_stopping = true;
+    ::SetEvent(m_stopEvent);
+    if (m_listener != INVALID_SOCKET)
+    {
+        ::closesocket(m_listener);
+        m_listener = INVALID_SOCKET;
+    }
+    if (m_acceptThread.joinable())
+    {
+        m_acceptThread.join();
+    }
+    std::list<std::unique_ptr<Connection>> connections;
+    {
+        std::lock_guard guard(m_lock);
+        for (auto& connection : m_connections)
+        {
+            ::shutdown(connection->socket, SD_BOTH);
+        }
+        connections.swap(m_connections);
+    }
+    for (auto& connection : connections)
+    {
+        connection->thread.join();
+    }
+    if (m_winsock)
+    {
+        ::WSACleanup();
+        m_winsock = false;
+    }
+}
+
+std::wstring ProductService::BaseUrl() const
+{
+    return L"http://127.0.0.1:" + std::to_wstring(m_port) + L"/";
+}
+
+void ProductService::SetDefinitions(std::string code)
+{
+    std::lock_guard guard(m_lock);
+    m_definitions = std::move(code);
+    m_updating = false;
+}
+
+void ProductService::SetProtection(std::string code)
+{
+    std::lock_guard guard(m_lock);
+    m_protection = std::move(code);
+}
+
+void ProductService::SetUpdateDelayMs(unsigned ms)
+{
+    std::lock_guard guard(m_lock);
+    m_updateDelayMs = ms;
+}
+
+std::string ProductService::Definitions()
+{
+    std::lock_guard guard(m_lock);
+    if (m_updating && ::GetTickCount64() >= m_updateDue)
+    {
+        m_updating = false;
+        m_definitions = "green";
+    }
+    return m_definitions;
+}
+
+std::string ProductService::Protection()
+{
+    std::lock_guard guard(m_lock);
+    return m_protection;
+}
+
+bool ProductService::IsUpdating()
+{
+    (void)Definitions();
+    std::lock_guard guard(m_lock);
+    return m_updating;
+}
+
+void ProductService::SetFault(FaultMode mode)
+{
+    std::lock_guard guard(m_lock);
+    m_fault = mode;
+}
+
+FaultMode ProductService::Fault()
+{
+    std::lock_guard guard(m_lock);
+    return m_fault;
+}
+
+void ProductService::SetSlowDelayMs(unsigned ms)
+{
+    std::lock_guard guard(m_lock);
+    m_slowDelayMs = ms;
+}
+
+void ProductService::SetHugeBytes(std::size_t bytes)
+{
+    std::lock_guard guard(m_lock);
+    m_hugeBytes = bytes;
+}
+
+void ProductService::SetCustomBody(std::string body)
+{
+    std::lock_guard guard(m_lock);
+    m_customBody = std::move(body);
+}
+
+std::size_t ProductService::RequestCount(std::string_view path) const
+{
+    std::lock_guard guard(m_lock);
+    const auto it = m_counts.find(path);
+    return it == m_counts.end() ? 0 : it->second;
+}
+
+std::size_t ProductService::TotalRequests() const
+{
+    std::lock_guard guard(m_lock);
+    return m_requests.size();
+}
+
+std::vector<RecordedRequest> ProductService::Requests() const
+{
+    std::lock_guard guard(m_lock);
+    return m_requests;
+}
+
+void ProductService::ClearRequests()
+{
+    std::lock_guard guard(m_lock);
+    m_requests.clear();
+    m_counts.clear();
+}
+
+void ProductService::SetLog(std::function<void(const std::string&)> log)
+{
+    std::lock_guard guard(m_lock);
+    m_log = std::move(log);
+}
+
+std::string ProductService::StatusXml(std::string_view definitions, std::string_view protection)
+{
+    std::string xml = "<?xml version=\"1.0\"?>\r\n<response><vdf_status>";
+    xml.append(definitions).append("</vdf_status><pavise_status>").append(protection);
+    xml.append("</pavise_status></response>\r\n");
+    return xml;
+}
+
+void ProductService::AcceptLoop()
+{
+    while (!m_stopping)
+    {
+        const SOCKET socket = ::accept(m_listener, nullptr, nullptr);
+        if (socket == INVALID_SOCKET)
+        {
+            if (m_stopping)
+            {
+                break;
+            }
+            continue;
+        }
+        ReapFinished();
+        const DWORD idle = kIdleReceiveMs;
+        ::setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&idle), sizeof(idle));
+        std::lock_guard guard(m_lock);
+        auto& connection = m_connections.emplace_back(std::make_unique<Connection>());
+        connection->socket = socket;
+        Connection* raw = connection.get();
+        connection->thread = std::thread([this, raw] {
+            Serve(*raw);
+            raw->done = true;
+        });
+    }
+}
+
+void ProductService::ReapFinished()
+{
+    std::list<std::unique_ptr<Connection>> finished;
+    {
+        std::lock_guard guard(m_lock);
+        for (auto it = m_connections.begin(); it != m_connections.end();)
+        {
+            if ((*it)->done)
+            {
+                finished.push_back(std::move(*it));
+                it = m_connections.erase(it);
+            }
+            else
+            {
+                ++it;
+            }
+        }
+    }
+    for (auto& connection : finished)
+    {
+        connection->thread.join();
+    }
+}
+
+bool ProductService::ReadRequest(SOCKET socket, RecordedRequest& request)
+{
+    std::string data;
+    size_t headerEnd = std::string::npos;
+    char buffer[8192];
+    while ((headerEnd = data.find("\r\n\r\n")) == std::string::npos)
+    {
+        if (data.size() > kMaxHeaderBytes || m_stopping)
+        {
+            return false;
+        }
+        const int received = ::recv(socket, buffer, sizeof(buffer), 0);
+        if (received <= 0)
+        {
+            return false;
+        }
+        data.append(buffer, static_cast<size_t>(received));
+    }
+
+    const auto lineEnd = data.find("\r\n");
+    const std::string line = data.substr(0, lineEnd);
+    const auto firstSpace = line.find(' ');
+    const auto lastSpace = line.rfind(' ');
+    if (firstSpace == std::string::npos || lastSpace == firstSpace)
+    {
+        return false;
+    }
+    request.method = line.substr(0, firstSpace);
+    request.target = line.substr(firstSpace + 1, lastSpace - firstSpace - 1);
+    request.version = line.substr(lastSpace + 1);
+    request.path = request.target.substr(0, request.target.find('?'));
+    request.headers = data.substr(lineEnd + 2, headerEnd + 2 - (lineEnd + 2));
+
+    size_t contentLength = 0;
+    for (size_t pos = 0; pos < request.headers.size();)
+    {
+        const auto end = request.headers.find("\r\n", pos);
+        const std::string header = request.headers.substr(pos, end - pos);
+        const auto colon = header.find(':');
+        if (colon != std::string::npos && EqualsNoCase(header.substr(0, colon), "Content-Length"))
+        {
+            contentLength = std::strtoull(header.c_str() + colon + 1, nullptr, 10);
+        }
+        pos = end + 2;
+    }
+    if (contentLength > kMaxBodyBytes)
+    {
+        return false;
+    }
+    request.body = data.substr(headerEnd + 4);
+    while (request.body.size() < contentLength)
+    {
+        const int received = ::recv(socket, buffer, sizeof(buffer), 0);
+        if (received <= 0)
+        {
+            return false;
+        }
+        request.body.append(buffer, static_cast<size_t>(received));
+    }
+    request.body.resize(std::min(request.body.size(), contentLength));
+    return true;
+}
+
+void ProductService::Record(const RecordedRequest& request)
+{
+    std::lock_guard guard(m_lock);
+    m_requests.push_back(request);
+    ++m_counts[request.path];
+}
+
+void ProductService::Log(const std::string& line)
+{
+    std::function<void(const std::string&)> log;
+    {
+        std::lock_guard guard(m_lock);
+        log = m_log;
+    }
+    if (log)
+    {
+        log(line);
+    }
+}
+
+void ProductService::Serve(Connection& connection)
+{
+    const SOCKET socket = connection.socket;
+    RecordedRequest request;
+    if (ReadRequest(socket, request))
+    {
+        Record(request);
+        const bool control = request.path.rfind("/control/", 0) == 0;
+        FaultMode fault = control ? FaultMode::None : Fault();
+        std::string_view path = request.path;
+        if (!control && path.rfind(kRedirectPrefix, 0) == 0 && path.size() > 11 && path[11] == '/')
+        {
+            path.remove_prefix(11);
+            fault = FaultMode::None;
+        }
+        Log(request.method + " " + request.target + (fault == FaultMode::None ? "" : " [") +
+            (fault == FaultMode::None ? "" : FaultModeName(fault)) + (fault == FaultMode::None ? "" : "]"));
+
+        switch (fault)
+        {
+        case FaultMode::Refuse:
+        {
+            const linger reset{1, 0};
+            ::setsockopt(socket, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&reset), sizeof(reset));
+            break;
+        }
+        case FaultMode::Hang:
+            WaitUntilClosedOrStopped(socket);
+            break;
+        case FaultMode::Redirect:
+        {
+            Answer answer;
+            answer.status = 302;
+            answer.extraHeaders = "Location: " + std::string(kRedirectPrefix) + request.target + "\r\n";
+            Send(socket, answer, request);
+            break;
+        }
+        case FaultMode::Slow:
+        {
+            unsigned delay = 0;
+            {
+                std::lock_guard guard(m_lock);
+                delay = m_slowDelayMs;
+            }
+            if (::WaitForSingleObject(m_stopEvent, delay) == WAIT_OBJECT_0)
+            {
+                break;
+            }
+            Send(socket, Product(request, path), request);
+            break;
+        }
+        case FaultMode::NotFound:
+        case FaultMode::ServerError:
+        {
+            Answer answer;
+            answer.status = fault == FaultMode::NotFound ? 404 : 500;
+            answer.contentType = "text/plain";
+            answer.body = answer.status == 404 ? "no such page\r\n" : "internal failure\r\n";
+            Send(socket, answer, request);
+            break;
+        }
+        default:
+            Send(socket, control ? Control(request) : Product(request, path), request);
+            break;
+        }
+    }
+    ::closesocket(socket);
+}
+
+void ProductService::WaitUntilClosedOrStopped(SOCKET socket)
+{
+    char buffer[512];
+    while (!m_stopping)
+    {
+        fd_set readable;
+        FD_ZERO(&readable);
+        FD_SET(socket, &readable);
+        timeval wait{0, 100 * 1000};
+        const int ready = ::select(0, &readable, nullptr, nullptr, &wait);
+        if (ready < 0)
+        {
+            return;
+        }
+        if (ready > 0 && ::recv(socket, buffer, sizeof(buffer), 0) <= 0)
+        {
+            return; // the client gave up
+        }
+    }
+}
+
+ProductService::Answer ProductService::Product(const RecordedRequest& request, std::string_view path)
+{
+    Answer answer;
+    if (path == "/GetStatus")
+    {
+        if (request.method != "GET")
+        {
+            answer.status = 405;
+            return answer;
+        }
+        const FaultMode fault = Fault();
+        const std::string definitions = Definitions();
+        const std::string protection = Protection();
+        std::lock_guard guard(m_lock);
+        switch (fault)
+        {
+        case FaultMode::NotXml:
+            answer.contentType = "text/plain";
+            answer.body = "status: " + definitions + ", " + protection + "\r\n";
+            break;
+        case FaultMode::Huge:
+            answer.body = "<?xml version=\"1.0\"?>\r\n<response><!--" + std::string(m_hugeBytes, 'x') +
+                          "--><vdf_status>" + definitions + "</vdf_status><pavise_status>" + protection +
+                          "</pavise_status></response>\r\n";
+            break;
+        case FaultMode::Dtd:
+            answer.body = "<?xml version=\"1.0\"?>\r\n<!DOCTYPE response [<!ENTITY d \"" + definitions +
+                          "\"><!ENTITY p \"" + protection +
+                          "\">]>\r\n<response><vdf_status>&d;</vdf_status><pavise_status>&p;</pavise_status></response>\r\n";
+            break;
+        case FaultMode::Body:
+            answer.body = m_customBody;
+            break;
+        default:
+            answer.body = StatusXml(definitions, protection);
+            break;
+        }
+        return answer;
+    }
+    if (path == "/DoUpdate")
+    {
+        if (request.method != "POST")
+        {
+            answer.status = 405;
+            return answer;
+        }
+        std::lock_guard guard(m_lock);
+        m_updating = true;
+        m_updateDue = ::GetTickCount64() + m_updateDelayMs;
+        answer.contentType = "text/plain";
+        answer.body = "update started\r\n";
+        return answer;
+    }
+    if (Fault() == FaultMode::Body)
+    {
+        std::lock_guard guard(m_lock);
+        answer.body = m_customBody;
+        return answer;
+    }
+    answer.status = 404;
+    answer.contentType = "text/plain";
+    answer.body = "no such page\r\n";
+    return answer;
+}
+
+ProductService::Answer ProductService::Control(const RecordedRequest& request)
+{
+    const auto query = request.target.find('?');
+    auto values = ParseQuery(query == std::string::npos ? std::string_view{} : std::string_view(request.target).substr(query + 1));
+    if (request.method == "POST")
+    {
+        for (auto& [key, value] : ParseQuery(request.body))
+        {
+            values[key] = value;
+        }
+    }
+    Answer answer;
+    answer.contentType = "text/plain";
+    unsigned long long number = 0;
+    if (request.path == "/control/set")
+    {
+        for (const auto& [key, value] : values)
+        {
+            if (key == "definitions")
+            {
+                SetDefinitions(value);
+            }
+            else if (key == "protection")
+            {
+                SetProtection(value);
+            }
+            else if (key == "update-delay-ms" && ParseUnsigned(value, number))
+            {
+                SetUpdateDelayMs(static_cast<unsigned>(number));
+            }
+            else
+            {
+                answer.status = 400;
+                answer.body = "unknown or malformed setting: " + key + "\r\n";
+                return answer;
+            }
+        }
+        answer.body = "definitions " + Definitions() + "\r\nprotection " + Protection() + "\r\n";
+        return answer;
+    }
+    if (request.path == "/control/fault")
+    {
+        for (const auto& [key, value] : values)
+        {
+            FaultMode mode = FaultMode::None;
+            if (key == "mode" && ParseFaultMode(value, mode))
+            {
+                SetFault(mode);
+            }
+            else if (key == "slow-ms" && ParseUnsigned(value, number))
+            {
+                SetSlowDelayMs(static_cast<unsigned>(number));
+            }
+            else if (key == "huge-bytes" && ParseUnsigned(value, number))
+            {
+                SetHugeBytes(static_cast<size_t>(std::min<unsigned long long>(number, 256u << 20)));
+            }
+            else if (key == "body")
+            {
+                SetCustomBody(value);
+            }
+            else
+            {
+                answer.status = 400;
+                answer.body = "unknown or malformed fault setting: " + key + "\r\n";
+                return answer;
+            }
+        }
+        answer.body = std::string("mode ") + FaultModeName(Fault()) + "\r\n";
+        return answer;
+    }
+    if (request.path == "/control/stats")
+    {
+        answer.body = "definitions " + Definitions() + "\r\nprotection " + Protection() + "\r\nupdating " +
+                      (IsUpdating() ? "yes" : "no") + "\r\nmode " + FaultModeName(Fault()) + "\r\n";
+        std::lock_guard guard(m_lock);
+        answer.body += "total " + std::to_string(m_requests.size()) + "\r\n";
+        for (const auto& [path, count] : m_counts)
+        {
+            answer.body += "path " + path + " " + std::to_string(count) + "\r\n";
+        }
+        return answer;
+    }
+    if (request.path == "/control/reset-stats")
+    {
+        ClearRequests();
+        answer.body = "total 0\r\n";
+        return answer;
+    }
+    if (request.path == "/control/quit")
+    {
+        ::SetEvent(m_quitEvent);
+        answer.body = "bye\r\n";
+        return answer;
+    }
+    answer.status = 404;
+    answer.body = "no such control request\r\n";
+    return answer;
+}
+
+void ProductService::Send(SOCKET socket, const Answer& answer, const RecordedRequest& request)
+{
+    std::string head = "HTTP/1.1 " + std::to_string(answer.status) + " " + ReasonOf(answer.status) + "\r\n";
+    head += "Content-Type: " + answer.contentType + "\r\n";
+    head += "Content-Length: " + std::to_string(answer.body.size()) + "\r\n";
+    head += "Cache-Control: no-cache\r\nConnection: close\r\n" + answer.extraHeaders + "\r\n";
+    if (request.method == "HEAD")
+    {
+        (void)SendAll(socket, head);
+        return;
+    }
+    if (Fault() == FaultMode::Truncated && request.path.rfind("/control/", 0) != 0)
+    {
+        (void)SendAll(socket, head + answer.body.substr(0, answer.body.size() / 2));
+        return;
+    }
+    if (SendAll(socket, head + answer.body))
+    {
+        // Let the client read everything before the close, so it sees a clean end rather than a reset.
+        ::shutdown(socket, SD_SEND);
+        char buffer[256];
+        while (!m_stopping && ::recv(socket, buffer, sizeof(buffer), 0) > 0)
+        {
+        }
+    }
+}
+
+} // namespace service

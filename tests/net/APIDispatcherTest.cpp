@@ -1,0 +1,253 @@
+#include "ServiceFixture.h"
+
+#include "net/APIDispatcher.h"
+#include "support/FakeHostStrings.h"
+
+#include <gtest/gtest.h>
+
+#include <wininet.h>
+
+namespace
+{
+
+class APIDispatcherTest : public ServiceFixture
+{
+protected:
+    void SetUp() override
+    {
+        ServiceFixture::SetUp();
+        m_host.Set(L"KelTb.Url.Norvix.API", m_service.BaseUrl());
+        m_api.Initialize(&m_host);
+    }
+
+    void ExpectStatuses(NorvixStatus norvix, PaviseStatus pavise)
+    {
+        EXPECT_EQ(m_api.GetNorvixStatus(), norvix);
+        EXPECT_EQ(m_api.GetPaviseStatus(), pavise);
+    }
+
+    testing_support::FakeHostStrings m_host;
+    APIDispatcher m_api;
+};
+
+std::string Answer(const std::string& vdf, const std::string& pavise)
+{
+    return service::ProductService::StatusXml(vdf, pavise);
+}
+
+} // namespace
+
+TEST_F(APIDispatcherTest, AnswersBecomeStatuses)
+{
+    struct Case
+    {
+        std::string body;
+        BOOL result;
+        NorvixStatus norvix;
+        PaviseStatus pavise;
+        BOOL changed;
+    };
+    const Case cases[] = {
+        {Answer("green", "enabled"), TRUE, NorvixStatus::Uptodate, PaviseStatus::Activated, TRUE},
+        {Answer("GREEN", "Disabled"), TRUE, NorvixStatus::Uptodate, PaviseStatus::Deactivated, TRUE},
+        {Answer("red", "enabled"), TRUE, NorvixStatus::Update, PaviseStatus::Activated, TRUE},
+        {Answer("yellow", "unheard-of"), TRUE, NorvixStatus::Update, PaviseStatus::Default, TRUE},
+        {Answer("purple", "unheard-of"), TRUE, NorvixStatus::Default, PaviseStatus::Default, FALSE},
+        {"<response><pavise_status>disabled</pavise_status></response>", TRUE, NorvixStatus::Default,
+         PaviseStatus::Deactivated, TRUE},
+        {"<response><vdf_status>green</vdf_status></response>", TRUE, NorvixStatus::Uptodate, PaviseStatus::Default,
+         TRUE},
+        {"<status><response><vdf_status>yellow</vdf_status><pavise_status>enabled</pavise_status></response></status>",
+         TRUE, NorvixStatus::Update, PaviseStatus::Activated, TRUE},
+        {"<RESPONSE><vdf_status>green</vdf_status><pavise_status>enabled</pavise_status></RESPONSE>", FALSE,
+         NorvixStatus::Error, PaviseStatus::Error, TRUE},
+        {"<response><vdf_status/><pavise_status/></response>", FALSE, NorvixStatus::Error, PaviseStatus::Error, TRUE},
+        {"", FALSE, NorvixStatus::Error, PaviseStatus::Error, TRUE},
+        {"green enabled", FALSE, NorvixStatus::Error, PaviseStatus::Error, TRUE},
+    };
+    m_service.SetFault(service::FaultMode::Body);
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.body);
+        m_service.SetCustomBody(c.body);
+        EXPECT_EQ(m_api.QueryStatus(), c.result);
+        ExpectStatuses(c.norvix, c.pavise);
+        EXPECT_EQ(m_api.HasChanged(), c.changed);
+    }
+}
+
+TEST_F(APIDispatcherTest, ServiceFaultsBecomeConnectionFailureOrError)
+{
+    struct Case
+    {
+        service::FaultMode fault;
+        NorvixStatus norvix;
+    };
+    m_host.Set(L"KelTb.Str.API.HTTP.Timeout.Secs", L"1");
+    m_api.Initialize(&m_host);
+    m_service.SetHugeBytes(2u << 20);
+    for (const Case c : {Case{service::FaultMode::NotFound, NorvixStatus::ConnectionFailure},
+                         Case{service::FaultMode::ServerError, NorvixStatus::ConnectionFailure},
+                         Case{service::FaultMode::Refuse, NorvixStatus::ConnectionFailure},
+                         Case{service::FaultMode::Hang, NorvixStatus::ConnectionFailure},
+                         Case{service::FaultMode::NotXml, NorvixStatus::Error},
+                         Case{service::FaultMode::Truncated, NorvixStatus::Error},
+                         Case{service::FaultMode::Huge, NorvixStatus::Error},
+                         Case{service::FaultMode::Dtd, NorvixStatus::Error},
+                         Case{service::FaultMode::Redirect, NorvixStatus::Uptodate}})
+    {
+        SCOPED_TRACE(service::FaultModeName(c.fault));
+        m_service.SetFault(c.fault);
+        ASSERT_TRUE(m_api.SetStatuses(PaviseStatus::Deactivated, NorvixStatus::Updating));
+        BOOL result = TRUE;
+        ASSERT_TRUE(EndsWithin(30000, [&] { result = m_api.QueryStatus(); }));
+        EXPECT_EQ(result, c.norvix == NorvixStatus::Uptodate);
+        EXPECT_EQ(m_api.GetNorvixStatus(), c.norvix);
+        EXPECT_TRUE(m_api.HasChanged());
+    }
+}
+
+TEST_F(APIDispatcherTest, NothingListeningIsAConnectionFailure)
+{
+    m_service.Stop();
+    EXPECT_FALSE(m_api.QueryStatus());
+    ExpectStatuses(NorvixStatus::ConnectionFailure, PaviseStatus::ConnectionFailure);
+    EXPECT_FALSE(m_api.RequestUpdate());
+}
+
+TEST_F(APIDispatcherTest, OnlyTheStatusCommandHasItsAnswersInterpreted)
+{
+    m_service.SetFault(service::FaultMode::Body);
+    m_service.SetCustomBody(Answer("green", "enabled"));
+    struct Case
+    {
+        const wchar_t* command;
+        BOOL interpreted;
+    };
+    for (const Case c : {Case{L"getSTATUS", TRUE}, Case{L"Status", FALSE}, Case{L"GetStatus?x=1", FALSE}})
+    {
+        SCOPED_TRACE(c.command);
+        m_host.Set(L"KelTb.Str.API.Status", c.command);
+        EXPECT_EQ(m_api.QueryStatus(), c.interpreted);
+        EXPECT_EQ(m_api.GetNorvixStatus(), c.interpreted ? NorvixStatus::Uptodate : NorvixStatus::Error);
+    }
+    EXPECT_EQ(m_service.RequestCount("/getSTATUS"), 1u);
+}
+
+TEST_F(APIDispatcherTest, ConfiguredNamesAndCodesReplaceTheBuiltInOnes)
+{
+    m_host.Set(L"KelTb.Str.API.Response.Status.Node", L"state");
+    m_host.Set(L"KelTb.Str.API.Status.Norvix.Node", L"defs");
+    m_host.Set(L"KelTb.Str.API.Status.Pavise.Node", L"shield");
+    m_host.Set(L"KelTb.Str.API.Norvix.ImmediateUpdate.Code", L"urgent");
+    m_host.Set(L"KelTb.Str.API.Pavise.Deactivated.Code", L"off");
+    m_service.SetFault(service::FaultMode::Body);
+    m_service.SetCustomBody("<state><defs>URGENT</defs><shield>off</shield><vdf_status>green</vdf_status></state>");
+    EXPECT_TRUE(m_api.QueryStatus());
+    ExpectStatuses(NorvixStatus::Update, PaviseStatus::Deactivated);
+}
+
+TEST_F(APIDispatcherTest, UpdateIsPostedEmptyAndTurnsTheDefinitionsGreen)
+{
+    m_service.SetDefinitions("yellow");
+    m_service.SetUpdateDelayMs(0);
+    ASSERT_TRUE(m_api.QueryStatus());
+    EXPECT_TRUE(m_api.IsUpdateNeeded());
+    m_api.SetUpdating();
+    ASSERT_TRUE(m_api.RequestUpdate());
+    EXPECT_EQ(m_api.GetNorvixStatus(), NorvixStatus::Updating) << "the trigger leaves the statuses alone";
+
+    const auto requests = m_service.Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[1].method, "POST");
+    EXPECT_EQ(requests[1].target, "/DoUpdate");
+    EXPECT_EQ(requests[1].body, "");
+
+    ASSERT_TRUE(m_api.QueryStatus());
+    ExpectStatuses(NorvixStatus::Uptodate, PaviseStatus::Activated);
+
+    m_host.Set(L"KelTb.Str.UpdateAPI.PostHeader", L"X-Update-Kind: full");
+    m_host.Set(L"KelTb.Str.UpdateAPI.PostData", L"kind=full");
+    ASSERT_TRUE(m_api.RequestUpdate());
+    const auto last = m_service.Requests().back();
+    EXPECT_NE(last.headers.find("X-Update-Kind: full\r\n"), std::string::npos);
+    EXPECT_EQ(last.body, "kind=full");
+}
+
+TEST_F(APIDispatcherTest, WithoutAnOwnerNoRequestLeaves)
+{
+    m_api.Reset();
+    EXPECT_FALSE(m_api.QueryStatus());
+    EXPECT_FALSE(m_api.RequestUpdate());
+    EXPECT_EQ(m_service.TotalRequests(), 0u);
+}
+
+TEST(APIDispatcherSettingsTest, TimeoutSettingBecomesThreeOptionsInMilliseconds)
+{
+    struct Case
+    {
+        const wchar_t* text;
+        DWORD ms;
+    };
+    // Texts without a positive number keep the built-in 3 s: 0 ms would mean no time-out at all.
+    for (const Case c : {Case{L"10", 10000}, Case{L" 7 s", 7000}, Case{L"abc", 3000}, Case{L"0", 3000},
+                         Case{L"-4", 3000}, Case{L"", 3000}, Case{L"99999999999", 0x7FFFFFFF}})
+    {
+        SCOPED_TRACE(c.text);
+        testing_support::FakeHostStrings host;
+        host.Set(L"KelTb.Str.API.HTTP.Timeout.Secs", c.text);
+        APIDispatcher api;
+        api.Initialize(&host);
+        api.Initialize(&host);
+        const HTTPOptionItemArray& options = api.TimeoutOptions();
+        ASSERT_EQ(options.GetCount(), 3);
+        const DWORD expectedOptions[] = {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT,
+                                         INTERNET_OPTION_DATA_RECEIVE_TIMEOUT};
+        for (int i = 0; i < 3; ++i)
+        {
+            const HTTPOptionItem* item = options.GetAt(i);
+            ASSERT_NE(item, nullptr);
+            EXPECT_EQ(item->Option(), expectedOptions[i]);
+            ASSERT_EQ(item->Length(), 4u);
+            EXPECT_EQ(*static_cast<const DWORD*>(item->Value()), c.ms);
+        }
+    }
+}
+
+TEST(APIDispatcherSettingsTest, StatusesFromOutsideAreTakenOnlyWhenBothAreValid)
+{
+    struct Case
+    {
+        std::int32_t pavise;
+        std::int32_t norvix;
+        BOOL accepted;
+    };
+    APIDispatcher api;
+    for (const Case c : {Case{3, 1, FALSE}, Case{1, 3, TRUE}, Case{-3, 0, FALSE}, Case{2, -2, TRUE},
+                         Case{0, 4, FALSE}, Case{-2, -3, FALSE}})
+    {
+        SCOPED_TRACE(testing::Message() << c.pavise << "/" << c.norvix);
+        ASSERT_TRUE(api.SetStatuses(PaviseStatus::Error, NorvixStatus::Uptodate));
+        EXPECT_EQ(api.SetStatuses(static_cast<PaviseStatus>(c.pavise), static_cast<NorvixStatus>(c.norvix)), c.accepted);
+        EXPECT_EQ(static_cast<std::int32_t>(api.GetPaviseStatus()), c.accepted ? c.pavise : -1);
+        EXPECT_EQ(static_cast<std::int32_t>(api.GetNorvixStatus()), c.accepted ? c.norvix : 1);
+    }
+}
+
+TEST(APIDispatcherDefaultsTest, BuiltInServiceAddressIsLoopbackPort44081)
+{
+    service::ProductService onDefaultPort;
+    if (!onDefaultPort.Start(service::ProductService::kDefaultPort))
+    {
+        GTEST_SKIP() << "port 44081 is taken";
+    }
+    testing_support::FakeHostStrings host;
+    APIDispatcher api;
+    api.Initialize(&host);
+    EXPECT_TRUE(api.QueryStatus());
+    EXPECT_TRUE(api.RequestUpdate());
+    const auto requests = onDefaultPort.Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].method + " " + requests[0].target, "GET /GetStatus");
+    EXPECT_EQ(requests[1].method + " " + requests[1].target + " " + requests[1].version, "POST /DoUpdate HTTP/1.0");
+}

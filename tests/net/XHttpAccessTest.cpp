@@ -1,0 +1,197 @@
+#include "ServiceFixture.h"
+
+#include "net/XHttpAccess.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace
+{
+
+constexpr const wchar_t* kAgent = L"Norvix Toolbar for Internet Explorer";
+
+void SetTimeouts(HTTPOptionItemArray& options, DWORD ms)
+{
+    options.RemoveAll();
+    for (const DWORD option :
+         {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT})
+    {
+        options.Add(new HTTPOptionItem(HTTPOptionItem::FromDword(option, ms)));
+    }
+}
+
+bool HasHeader(const std::string& headers, const std::string& name)
+{
+    std::string lower;
+    for (const char c : headers)
+    {
+        lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return lower.find("\r\n" + name + ":") != std::string::npos || lower.rfind(name + ":", 0) == 0;
+}
+
+} // namespace
+
+using XHttpAccessTest = ServiceFixture;
+
+TEST_F(XHttpAccessTest, GetAppendsWholeBodiesAroundTheReadChunkSize)
+{
+    m_service.SetFault(service::FaultMode::Body);
+    for (const size_t size : {size_t{1}, size_t{8190}, size_t{8191}, size_t{8192}, size_t{16383}, size_t{100000}})
+    {
+        SCOPED_TRACE(size);
+        std::string body(size, 'b');
+        body.front() = '<';
+        body.back() = '>';
+        m_service.SetCustomBody(body);
+        std::wstring response = L"kept:";
+        ASSERT_TRUE(XHttpAccess::Get(Url(L"GetStatus"), kAgent, TRUE, nullptr, TRUE, response));
+        EXPECT_EQ(response, L"kept:" + std::wstring(body.begin(), body.end()));
+    }
+}
+
+TEST_F(XHttpAccessTest, GetSendsTheQueryAndTheAgent)
+{
+    std::wstring response;
+    ASSERT_TRUE(XHttpAccess::Get(Url(L"GetStatus?t=q&d=a%26b"), kAgent, FALSE, nullptr, FALSE, response));
+    const auto requests = m_service.Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].method, "GET");
+    EXPECT_EQ(requests[0].target, "/GetStatus?t=q&d=a%26b");
+    EXPECT_NE(requests[0].headers.find("User-Agent: Norvix Toolbar for Internet Explorer\r\n"), std::string::npos);
+    EXPECT_EQ(response, L"");
+}
+
+TEST_F(XHttpAccessTest, FailureStatusesFailOnlyWhenTheAnswerIsRead)
+{
+    for (const auto fault : {service::FaultMode::NotFound, service::FaultMode::ServerError})
+    {
+        SCOPED_TRACE(service::FaultModeName(fault));
+        m_service.SetFault(fault);
+        std::wstring response = L"untouched";
+        EXPECT_FALSE(XHttpAccess::Get(Url(L"GetStatus"), kAgent, TRUE, nullptr, TRUE, response));
+        EXPECT_EQ(response, L"untouched");
+        EXPECT_TRUE(XHttpAccess::Get(Url(L"GetStatus"), kAgent, TRUE, nullptr, FALSE, response));
+        EXPECT_FALSE(XHttpAccess::Post(Url(L"DoUpdate"), kAgent, L"", L"", nullptr, TRUE, response));
+        EXPECT_TRUE(XHttpAccess::Post(Url(L"DoUpdate"), kAgent, L"", L"", nullptr, FALSE, response));
+        EXPECT_EQ(response, L"untouched");
+    }
+}
+
+TEST_F(XHttpAccessTest, GetFollowsARedirectionAndPostDoesNot)
+{
+    m_service.SetFault(service::FaultMode::Redirect);
+    m_service.SetDefinitions("red");
+    std::wstring response;
+    ASSERT_TRUE(XHttpAccess::Get(Url(L"GetStatus"), kAgent, TRUE, nullptr, TRUE, response));
+    EXPECT_NE(response.find(L"<vdf_status>red</vdf_status>"), std::wstring::npos);
+    EXPECT_EQ(m_service.RequestCount("/redirected/GetStatus"), 1u);
+
+    EXPECT_TRUE(XHttpAccess::Post(Url(L"DoUpdate"), kAgent, L"", L"", nullptr, FALSE, response));
+    EXPECT_FALSE(XHttpAccess::Post(Url(L"DoUpdate"), kAgent, L"", L"", nullptr, TRUE, response));
+    EXPECT_EQ(m_service.RequestCount("/DoUpdate"), 2u);
+    EXPECT_EQ(m_service.RequestCount("/redirected/DoUpdate"), 0u);
+    EXPECT_FALSE(m_service.IsUpdating());
+}
+
+TEST_F(XHttpAccessTest, PostSendsHeaderAndBodyOnlyWhenGiven)
+{
+    std::wstring response;
+    ASSERT_TRUE(XHttpAccess::Post(Url(L"DoUpdate"), kAgent, L"", L"", nullptr, TRUE, response));
+    ASSERT_TRUE(XHttpAccess::Post(Url(L"DoUpdate"), kAgent, L"X-Norvix-Check: 7\r\n", L"now=1", nullptr, TRUE, response));
+    EXPECT_EQ(response, L"update started\r\nupdate started\r\n");
+
+    const auto requests = m_service.Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].method, "POST");
+    EXPECT_EQ(requests[0].version, "HTTP/1.0");
+    EXPECT_EQ(requests[0].body, "");
+    EXPECT_FALSE(HasHeader(requests[0].headers, "x-norvix-check"));
+    EXPECT_EQ(requests[1].body, "now=1");
+    EXPECT_NE(requests[1].headers.find("X-Norvix-Check: 7\r\n"), std::string::npos);
+}
+
+TEST_F(XHttpAccessTest, UrlWithoutPortMeansPort80)
+{
+    XHttpAccess::UrlParts parts;
+    ASSERT_TRUE(XHttpAccess::SplitUrl(L"http://127.0.0.1/DoUpdate", ICU_DECODE, false, parts));
+    EXPECT_EQ(parts.port, 80);
+    EXPECT_EQ(parts.host, L"127.0.0.1");
+    EXPECT_EQ(parts.path, L"/DoUpdate");
+    EXPECT_FALSE(XHttpAccess::SplitUrl(L"not a url", ICU_DECODE, false, parts));
+
+    // Where port 80 can be taken, a POST without a port must reach it.
+    service::ProductService onPort80;
+    if (!onPort80.Start(80))
+    {
+        GTEST_SKIP() << "port 80 cannot be bound here";
+    }
+    std::wstring response;
+    EXPECT_TRUE(XHttpAccess::Post(L"http://127.0.0.1/DoUpdate", kAgent, L"", L"", nullptr, TRUE, response));
+    EXPECT_EQ(onPort80.RequestCount("/DoUpdate"), 1u);
+}
+
+TEST_F(XHttpAccessTest, TimeoutsEndARequestToAServiceThatNeverAnswers)
+{
+    m_service.SetFault(service::FaultMode::Hang);
+    HTTPOptionItemArray options;
+    SetTimeouts(options, 1000);
+    BOOL got = TRUE;
+    BOOL posted = TRUE;
+    std::wstring response = L"untouched";
+    ASSERT_TRUE(EndsWithin(30000, [&] {
+        got = XHttpAccess::Get(Url(L"GetStatus"), kAgent, TRUE, &options, TRUE, response);
+        posted = XHttpAccess::Post(Url(L"DoUpdate"), kAgent, L"", L"", &options, FALSE, response);
+    }));
+    EXPECT_FALSE(got);
+    EXPECT_FALSE(posted);
+    EXPECT_EQ(response, L"untouched");
+
+    // An answer that is merely slow, well within the time-out, still arrives.
+    m_service.SetFault(service::FaultMode::Slow);
+    m_service.SetSlowDelayMs(300);
+    SetTimeouts(options, 10000);
+    EXPECT_TRUE(XHttpAccess::Get(Url(L"GetStatus"), kAgent, TRUE, &options, TRUE, response));
+}
+
+TEST_F(XHttpAccessTest, BodyBeyondTheLimitLeavesTheResponseAsItWas)
+{
+    m_service.SetFault(service::FaultMode::Body);
+    struct Case
+    {
+        size_t size;
+        bool read;
+    };
+    for (const Case c : {Case{XHttpAccess::kMaxBodyBytes, true}, Case{XHttpAccess::kMaxBodyBytes + 1, false},
+                         Case{8 * XHttpAccess::kMaxBodyBytes, false}})
+    {
+        SCOPED_TRACE(c.size);
+        m_service.SetCustomBody(std::string(c.size, 'z'));
+        std::wstring response = L"kept";
+        EXPECT_TRUE(XHttpAccess::Get(Url(L"GetStatus"), kAgent, TRUE, nullptr, TRUE, response));
+        EXPECT_EQ(response.size(), c.read ? c.size + 4 : 4u);
+    }
+}
+
+TEST_F(XHttpAccessTest, MultiByteCharacterAcrossReadsSurvives)
+{
+    // Shift-JIS "日本" placed so that the first character's two bytes lie on both sides of byte 8191.
+    const std::string japanese = "\x93\xfa\x96\x7b";
+    std::string body = std::string(8190, 'a') + japanese + std::string(10, 'c');
+    m_service.SetFault(service::FaultMode::Body);
+    m_service.SetCustomBody(body);
+
+    const LCID previous = ::GetThreadLocale();
+    ASSERT_TRUE(::SetThreadLocale(MAKELCID(MAKELANGID(LANG_JAPANESE, SUBLANG_JAPANESE_JAPAN), SORT_DEFAULT)));
+    std::wstring response;
+    const BOOL got = XHttpAccess::Get(Url(L"GetStatus"), kAgent, TRUE, nullptr, TRUE, response);
+    const std::wstring expectedMiddle = XHttpAccess::DecodeBody(japanese, CP_THREAD_ACP);
+    ::SetThreadLocale(previous);
+
+    ASSERT_TRUE(got);
+    ASSERT_EQ(expectedMiddle, L"\u65e5\u672c") << "the thread's code page did not follow its locale";
+    ASSERT_EQ(response.size(), 8190u + 2 + 10);
+    EXPECT_EQ(response.substr(8188), L"aa\u65e5\u672c" + std::wstring(10, L'c'));
+
+}

@@ -1,0 +1,75 @@
+// Figures of the status query: the median time of one QueryStatus against the service over loopback, and
+// how long a service that accepts and never answers holds the query with the built-in time-out.
+// Usage: NetBenchmark.exe [queries]
+
+#include "ProductService.h"
+
+#include "net/APIDispatcher.h"
+#include "support/FakeHostStrings.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+namespace
+{
+
+double NowMs()
+{
+    LARGE_INTEGER frequency{};
+    LARGE_INTEGER counter{};
+    ::QueryPerformanceFrequency(&frequency);
+    ::QueryPerformanceCounter(&counter);
+    return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const int queries = argc > 1 ? std::max(1, std::atoi(argv[1])) : 100;
+    service::ProductService productService;
+    if (!productService.Start(0))
+    {
+        std::fprintf(stderr, "cannot start the service\n");
+        return 1;
+    }
+    testing_support::FakeHostStrings host;
+    host.Set(L"KelTb.Url.Norvix.API", productService.BaseUrl());
+    APIDispatcher api;
+    api.Initialize(&host);
+
+    (void)api.QueryStatus(); // first use loads WinINet and MSXML
+    std::vector<double> times;
+    int interpreted = 0;
+    for (int i = 0; i < queries; ++i)
+    {
+        const double start = NowMs();
+        interpreted += api.QueryStatus() ? 1 : 0;
+        times.push_back(NowMs() - start);
+    }
+    std::printf("QueryStatus over loopback: %d queries, %d interpreted, median %.2f ms, min %.2f ms, max %.2f ms\n",
+                queries, interpreted, Median(times), *std::min_element(times.begin(), times.end()),
+                *std::max_element(times.begin(), times.end()));
+
+    productService.SetFault(service::FaultMode::Hang);
+    for (int i = 0; i < 2; ++i)
+    {
+        const double start = NowMs();
+        const BOOL result = api.QueryStatus();
+        std::printf("Hanging service, built-in time-out: %s after %.0f ms\n",
+                    !result && api.GetNorvixStatus() == NorvixStatus::ConnectionFailure ? "ConnectionFailure"
+                                                                                        : "unexpected result",
+                    NowMs() - start);
+    }
+    productService.Stop();
+    return 0;
+}
