@@ -646,7 +646,8 @@ void XToolbarController::PlaceButtonControls() noexcept
                 continue;
             }
             button->Place(false);
-            if (GetButtonWidth(button->Name()) == 0)
+            // A hidden item reads as 0 wide; it keeps its width for when it is shown again.
+            if (button->IsVisibleFlag() && GetButtonWidth(button->Name()) == 0)
             {
                 button->Fit();
             }

@@ -1,0 +1,70 @@
+#pragma once
+// A started test control over a test host: a real toolbar with the five add-on buttons, the spacer 104 and
+// the hidden item 105, a fake browser and a fake host dispatch object answering 8, 9 and 14.
+
+#include "TestToolbarControl.h"
+#include "support/FakeBrowser.h"
+#include "support/FakeDispatch.h"
+#include "support/TestToolbarWindow.h"
+#include "toolbar/HostToolbarInterface.h"
+#include "win/ComPtr.h"
+#include "win/Scope.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace toolbar_tests
+{
+
+constexpr UINT kSearch = 201;
+constexpr UINT kLogo = 202;
+constexpr UINT kPavise = 203;
+constexpr UINT kUpdate = 204;
+constexpr UINT kOptions = 205;
+constexpr long kCommandIds[5] = {kSearch, kLogo, kPavise, kUpdate, kOptions};
+constexpr int kToolbarWidth = 600;
+
+// Host order: status, logo, update, search, spacer, hidden item, options.
+inline std::vector<testing_support::TestToolbarWindow::Button> HostButtons()
+{
+    return {{kPavise, 40}, {kLogo, 30}, {kUpdate, 44}, {kSearch, 50}, {host::kSpacerCommandId, 10},
+        {host::kHiddenCommandId, 20}, {kOptions, 36}};
+}
+
+// Answers like the host: stored settings (one), macros expanded with a marker, and the toolbar window.
+void AnswerAsHost(testing_support::FakeDispatch& host, HWND toolbar);
+
+// A control created as its class factory creates it, holding one reference.
+struct ControlHolder
+{
+    win::ComPtr<IDispatch> object;
+    TestToolbarControl* control = nullptr;
+
+    ControlHolder();
+    TestToolbarControl* operator->() const noexcept { return control; }
+};
+
+class ToolbarFixture : public ::testing::Test
+{
+protected:
+    ToolbarFixture();
+    ~ToolbarFixture() override;
+
+    HRESULT Start(TestToolbarControl& target) { return target.StartupToolbar(&browser, &host, kCommandIds); }
+
+    win::ComInit com;
+    testing_support::TestToolbarWindow toolbar{HostButtons(), kToolbarWidth};
+    testing_support::FakeBrowser browser;
+    testing_support::FakeDispatch host;
+    ControlHolder control;
+};
+
+// Invokes a method of a dispatch object with arguments given in declaration order.
+HRESULT InvokeMethod(IDispatch* object, DISPID id, std::vector<VARIANT> arguments, VARIANT* result,
+    UINT* badArgument = nullptr);
+// A VT_DISPATCH variant without a reference of its own (the caller keeps the object alive).
+VARIANT DispatchArgument(IDispatch* object);
+VARIANT LongArgument(long value);
+
+} // namespace toolbar_tests

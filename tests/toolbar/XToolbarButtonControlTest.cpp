@@ -1,0 +1,367 @@
+#include "ToolbarFixture.h"
+
+#include "res/TestIcons.h"
+#include "support/Wait.h"
+#include "toolbar/XImageList.h"
+#include "toolbar/XToolbarButtonControl.h"
+#include "win/Handle.h"
+#include "win/Scope.h"
+
+#include <commctrl.h>
+
+namespace toolbar_tests
+{
+namespace
+{
+
+using testing_support::PumpFor;
+using testing_support::TestToolbarWindow;
+using Message = TestToolbarWindow::Message;
+
+constexpr COLORREF kRed = RGB(0xE0, 0x10, 0x10);
+constexpr COLORREF kFrameColours[3] = {RGB(0xE0, 0xE0, 0x10), RGB(0x10, 0xE0, 0xE0), RGB(0xE0, 0x10, 0xE0)};
+
+// A 32-bit drawing surface of a control's size, into which the control paints itself.
+class Canvas
+{
+public:
+    explicit Canvas(HWND window)
+    {
+        RECT client{};
+        ::GetClientRect(window, &client);
+        m_width = client.right;
+        m_height = client.bottom;
+        BITMAPINFO info{};
+        info.bmiHeader = {sizeof(BITMAPINFOHEADER), m_width, -m_height, 1, 32, BI_RGB};
+        void* bits = nullptr;
+        m_dc.Reset(::CreateCompatibleDC(nullptr));
+        m_bitmap.Reset(::CreateDIBSection(m_dc.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+        m_previous = ::SelectObject(m_dc.Get(), m_bitmap.Get());
+    }
+    ~Canvas() { ::SelectObject(m_dc.Get(), m_previous); }
+    [[nodiscard]] HDC Dc() const noexcept { return m_dc.Get(); }
+    [[nodiscard]] COLORREF At(int x, int y) const noexcept { return ::GetPixel(m_dc.Get(), x, y); }
+    [[nodiscard]] int Height() const noexcept { return m_height; }
+
+private:
+    win::MemoryDC m_dc;
+    win::Bitmap m_bitmap;
+    HGDIOBJ m_previous = nullptr;
+    int m_width = 0;
+    int m_height = 0;
+};
+
+class ButtonControlTest : public ToolbarFixture
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(S_OK, Start(*control.control));
+        PumpFor(20);
+        pavise = control->FindButtonControl(L"CID_PAVISE_STATUS");
+        ASSERT_NE(nullptr, pavise);
+        ASSERT_TRUE(pavise->IsWindow());
+        toolbar.ClearMessages();
+        control->Log().clear();
+    }
+
+    int TextWidth(const std::wstring& text) const
+    {
+        win::WindowDC dc(toolbar.Toolbar());
+        win::SelectScope font(dc.Get(), reinterpret_cast<HFONT>(::SendMessageW(toolbar.Toolbar(), WM_GETFONT, 0, 0)));
+        SIZE size{};
+        ::GetTextExtentPoint32W(dc.Get(), text.c_str(), static_cast<int>(text.size()), &size);
+        return size.cx;
+    }
+
+    void Mouse(UINT message, int x, int y, WPARAM keys = 0) const
+    {
+        ::SendMessageW(pavise->Hwnd(), message, keys, MAKELPARAM(x, y));
+    }
+
+    XToolbarButtonControl* pavise = nullptr;
+};
+
+TEST_F(ButtonControlTest, OverlayCoversTheDisabledHostItem)
+{
+    RECT item{};
+    const int index = control->GetButtonIndex(L"CID_PAVISE_STATUS");
+    ASSERT_TRUE(::SendMessageW(toolbar.Toolbar(), TB_GETITEMRECT, index, reinterpret_cast<LPARAM>(&item)));
+    RECT overlay{};
+    ::GetWindowRect(pavise->Hwnd(), &overlay);
+    ::MapWindowPoints(nullptr, toolbar.Toolbar(), reinterpret_cast<POINT*>(&overlay), 2);
+    EXPECT_TRUE(::EqualRect(&item, &overlay));
+    EXPECT_TRUE(::IsWindowVisible(pavise->Hwnd()));
+    EXPECT_FALSE(::SendMessageW(toolbar.Toolbar(), TB_ISBUTTONENABLED, kPavise, 0));
+}
+
+TEST_F(ButtonControlTest, ItemWidthFitsIconAndTitleWithAndWithoutTextLabels)
+{
+    const int g1 = pavise->IconGap();
+    const int g2 = pavise->TextGap();
+    struct Case
+    {
+        const char* name;
+        const wchar_t* title;
+        BOOL withTexts;
+        int expected;
+    };
+    const Case cases[] = {
+        {"with title", L"Protected", TRUE, g1 + 16 + g2 + TextWidth(L"Protected") + g2},
+        {"mnemonic marker not measured", L"&Update now", TRUE, g1 + 16 + g2 + TextWidth(L"Update now") + g2},
+        {"text labels off", L"Protected", FALSE, g1 + 16 + g1},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(control->UpdateButton(L"CID_PAVISE_STATUS", IDI_TEST_RED, 16, 16, c.title, L"tip", TRUE, TRUE,
+            c.withTexts));
+        EXPECT_EQ(c.expected, toolbar.ButtonWidth(kPavise));
+        EXPECT_EQ(c.withTexts ? std::wstring(c.title) : L"", pavise->Title());
+        EXPECT_EQ(c.withTexts ? L"tip" : L"", pavise->Tooltip());
+        RECT overlay{};
+        ::GetClientRect(pavise->Hwnd(), &overlay);
+        EXPECT_EQ(c.expected, overlay.right);
+    }
+}
+
+TEST_F(ButtonControlTest, TheSameStateAgainSendsNothingAndDoesNotRefit)
+{
+    ASSERT_TRUE(control->UpdateButton(L"CID_PAVISE_STATUS", IDI_TEST_RED, 16, 16, L"On", L"tip", FALSE, TRUE, TRUE));
+    PumpFor(20);
+    toolbar.ClearMessages();
+    ASSERT_TRUE(control->UpdateButton(L"CID_PAVISE_STATUS", IDI_TEST_RED, 16, 16, L"On", L"tip", FALSE, TRUE, TRUE));
+    PumpFor(20);
+    EXPECT_EQ(std::vector<Message>(), toolbar.Messages());
+}
+
+TEST_F(ButtonControlTest, HidingAndShowingTellTheHostThenHideItsItem)
+{
+    ASSERT_TRUE(control->UpdateButton(L"CID_PAVISE_STATUS", 0, 16, 16, L"", L"", FALSE, TRUE, TRUE));
+    EXPECT_FALSE(::IsWindowVisible(pavise->Hwnd()));
+    EXPECT_TRUE(toolbar.IsHidden(kPavise));
+    ASSERT_TRUE(control->UpdateButton(L"CID_PAVISE_STATUS", 0, 16, 16, L"", L"", TRUE, TRUE, TRUE));
+    EXPECT_TRUE(::IsWindowVisible(pavise->Hwnd()));
+    const std::vector<Message> expected = {
+        {3036, kPavise, 0, L"visibility=\"false\""},
+        {TB_HIDEBUTTON, kPavise, MAKELPARAM(TRUE, 0), L""},
+        {3036, kPavise, 0, L"visibility=\"true\""},
+        {TB_HIDEBUTTON, kPavise, MAKELPARAM(FALSE, 0), L""},
+    };
+    EXPECT_EQ(expected, toolbar.Messages());
+}
+
+TEST_F(ButtonControlTest, AClickNeedsAPressAndAReleaseInside)
+{
+    struct Step
+    {
+        UINT message;
+        int x;
+        int y;
+    };
+    struct Case
+    {
+        const char* name;
+        std::vector<Step> steps;
+        bool loseCapture;
+        bool clicked;
+    };
+    const Case cases[] = {
+        {"press and release inside", {{WM_LBUTTONDOWN, 5, 5}, {WM_LBUTTONUP, 6, 6}}, false, true},
+        {"released outside", {{WM_LBUTTONDOWN, 5, 5}, {WM_LBUTTONUP, 500, 6}}, false, false},
+        {"moved out and back in", {{WM_LBUTTONDOWN, 5, 5}, {WM_MOUSEMOVE, -5, 5}, {WM_MOUSEMOVE, 5, 5},
+             {WM_LBUTTONUP, 5, 5}}, false, true},
+        {"release without a press", {{WM_LBUTTONUP, 5, 5}}, false, false},
+        {"capture lost before the release", {{WM_LBUTTONDOWN, 5, 5}}, true, false},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        control->Log().clear();
+        for (const Step& step : c.steps)
+        {
+            Mouse(step.message, step.x, step.y, step.message == WM_LBUTTONUP ? 0 : MK_LBUTTON);
+        }
+        if (c.loseCapture)
+        {
+            ::ReleaseCapture();
+            EXPECT_FALSE(pavise->IsPressed());
+            Mouse(WM_LBUTTONUP, 5, 5);
+        }
+        EXPECT_EQ(c.clicked ? std::vector<std::wstring>{L"clicked CID_PAVISE_STATUS"} : std::vector<std::wstring>{},
+            control->Log());
+        EXPECT_FALSE(pavise->IsPressed());
+        EXPECT_NE(pavise->Hwnd(), ::GetCapture());
+    }
+}
+
+TEST_F(ButtonControlTest, IconSitsAtTheGapAndMovesByOnePixelWhenPressed)
+{
+    ASSERT_TRUE(control->UpdateButton(L"CID_PAVISE_STATUS", IDI_TEST_RED, 16, 16, L"", L"", TRUE, TRUE, FALSE));
+    const int g1 = pavise->IconGap();
+    {
+        Canvas canvas(pavise->Hwnd());
+        pavise->Paint(canvas.Dc());
+        const int top = std::max(0, (canvas.Height() - 16) / 2);
+        EXPECT_EQ(kRed, canvas.At(g1, top));
+        EXPECT_EQ(kRed, canvas.At(g1 + 15, top + 15));
+        EXPECT_NE(kRed, canvas.At(g1 - 1, top));
+        EXPECT_NE(kRed, canvas.At(g1 + 16, top + 15));
+    }
+    Mouse(WM_LBUTTONDOWN, 5, 5, MK_LBUTTON);
+    ASSERT_TRUE(pavise->IsPressed());
+    {
+        Canvas canvas(pavise->Hwnd());
+        pavise->Paint(canvas.Dc());
+        const int top = std::max(0, (canvas.Height() - 16) / 2);
+        EXPECT_NE(kRed, canvas.At(g1, top));
+        EXPECT_EQ(kRed, canvas.At(g1 + 1, top + 1));
+        EXPECT_EQ(kRed, canvas.At(g1 + 16, top + 16));
+    }
+    ::ReleaseCapture();
+}
+
+TEST_F(ButtonControlTest, IconSequenceShowsItsFramesInOrderAndWrapsAround)
+{
+    const std::vector<UINT> frames = {IDI_TEST_FRAME_1, IDI_TEST_FRAME_2, IDI_TEST_FRAME_3};
+    ASSERT_TRUE(control->UpdateAnimatedButton(L"CID_PAVISE_STATUS", frames, 16, 16, 60000, L"", L"", TRUE, TRUE,
+        FALSE));
+    EXPECT_TRUE(pavise->IsAnimating());
+    EXPECT_EQ(pavise->IconGap() + 16 + pavise->IconGap(), toolbar.ButtonWidth(kPavise));
+
+    std::vector<int> shown;
+    for (int tick = 0; tick < 5; ++tick)
+    {
+        Canvas canvas(pavise->Hwnd());
+        pavise->Paint(canvas.Dc());
+        const COLORREF pixel = canvas.At(pavise->IconGap() + 8, canvas.Height() / 2);
+        const auto found = std::find(std::begin(kFrameColours), std::end(kFrameColours), pixel);
+        shown.push_back(found == std::end(kFrameColours) ? -1 : static_cast<int>(found - std::begin(kFrameColours)));
+        EXPECT_EQ(shown.back(), pavise->FrameIndex());
+        ::SendMessageW(pavise->Hwnd(), WM_TIMER, XToolbarButtonControl::kFrameTimerId, 0);
+    }
+    EXPECT_EQ(std::vector<int>({0, 1, 2, 0, 1}), shown);
+
+    // Back to a single icon, even the one shown before the sequence: the sequence stops and the icon shows.
+    ASSERT_TRUE(control->UpdateButton(L"CID_PAVISE_STATUS", IDI_TEST_RED, 16, 16, L"", L"", TRUE, TRUE, FALSE));
+    ASSERT_TRUE(control->UpdateAnimatedButton(L"CID_PAVISE_STATUS", frames, 16, 16, 60000, L"", L"", TRUE, TRUE,
+        FALSE));
+    ASSERT_TRUE(control->UpdateButton(L"CID_PAVISE_STATUS", IDI_TEST_RED, 16, 16, L"", L"", TRUE, TRUE, FALSE));
+    EXPECT_FALSE(pavise->IsAnimating());
+    EXPECT_EQ(-1, pavise->FrameIndex());
+    Canvas canvas(pavise->Hwnd());
+    pavise->Paint(canvas.Dc());
+    EXPECT_EQ(kRed, canvas.At(pavise->IconGap() + 8, canvas.Height() / 2));
+}
+
+TEST_F(ButtonControlTest, RelayoutAndLayoutMessagesReachTheHostOnlyAsTheHostExpects)
+{
+    control->SetLayoutAnchor(L"CID_NORVIX_UPDATE");
+    struct Case
+    {
+        const char* name;
+        UINT message;
+        WPARAM wParam;
+        LPARAM lParam;
+        LRESULT result;
+        std::vector<Message> reached;
+    };
+    const Case cases[] = {
+        {"relayout from the host", 3055, 1, 0, 1, {{3034, 0, 1, L""}}},
+        {"layout request of the add-on", 3034, 0, 0, 1, {}},
+        {"layout passed to the host", 3034, 0, 1, -1, {{3034, 0, 1, L""}}},
+        {"relayout with another wParam", 3055, 0, 0, -1, {{3055, 0, 0, L""}}},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        toolbar.ClearMessages();
+        const LRESULT result = ::SendMessageW(toolbar.Toolbar(), c.message, c.wParam, c.lParam);
+        if (c.result != -1)
+        {
+            EXPECT_EQ(c.result, result);
+        }
+        std::vector<Message> reached;
+        for (const Message& m : toolbar.Messages())
+        {
+            if (m.message == 3034 || m.message == 3055)
+            {
+                reached.push_back(m);
+            }
+        }
+        EXPECT_EQ(c.reached, reached);
+        EXPECT_TRUE(toolbar.IsHidden(host::kHiddenCommandId));
+    }
+}
+
+TEST_F(ButtonControlTest, SpacerIsSizedAfterTheLowestVisibleOverlayWhenTheAnchorIsHidden)
+{
+    ASSERT_TRUE(control->CreateButtonControl(L"CID_KEL_SEARCH", 0x102));
+    // Overlays in creation order: status, update, search. Host order: status, logo, update, search.
+    const int options = toolbar.ButtonWidth(kOptions);
+    const int available = kToolbarWidth - options;
+    const int status = toolbar.ButtonWidth(kPavise);
+    const int logo = toolbar.ButtonWidth(kLogo);
+    const int update = toolbar.ButtonWidth(kUpdate);
+    const int search = toolbar.ButtonWidth(kSearch);
+    struct Case
+    {
+        const char* name;
+        const wchar_t* anchor;
+        std::vector<const wchar_t*> hidden;
+        int used;
+    };
+    const Case cases[] = {
+        {"visible anchor", L"CID_KEL_SEARCH", {}, status + logo + update + search + 1},
+        {"hidden anchor", L"CID_KEL_SEARCH", {L"CID_KEL_SEARCH"}, status + 1},
+        {"hidden anchor and neighbour", L"CID_KEL_SEARCH", {L"CID_KEL_SEARCH", L"CID_PAVISE_STATUS"},
+            logo + update + 1},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        for (const auto& button : control->ButtonControls())
+        {
+            button->SetVisibility(TRUE);
+        }
+        for (const wchar_t* name : c.hidden)
+        {
+            control->FindButtonControl(name)->SetVisibility(FALSE);
+        }
+        control->SetLayoutAnchor(c.anchor);
+        ::SendMessageW(toolbar.Toolbar(), 3055, 1, 0);
+        EXPECT_EQ(available - c.used, toolbar.ButtonWidth(host::kSpacerCommandId));
+        EXPECT_TRUE(toolbar.IsHidden(host::kHiddenCommandId));
+    }
+
+    // A toolbar too narrow for its buttons still gets a spacer of one pixel.
+    ::SetWindowPos(toolbar.Toolbar(), nullptr, 0, 0, 100, 28, SWP_NOZORDER | SWP_NOMOVE);
+    ::SendMessageW(toolbar.Toolbar(), 3055, 1, 0);
+    EXPECT_EQ(1, toolbar.ButtonWidth(host::kSpacerCommandId));
+}
+
+TEST_F(ButtonControlTest, OverlaysGoWithTheToolbarWindowWithoutHarm)
+{
+    ASSERT_TRUE(control->UpdateButton(L"CID_PAVISE_STATUS", IDI_TEST_RED, 16, 16, L"On", L"tip", TRUE, TRUE, TRUE));
+    toolbar.DestroyToolbar();
+    EXPECT_FALSE(pavise->IsWindow());
+    EXPECT_FALSE(control->UpdateButton(L"CID_PAVISE_STATUS", IDI_TEST_RED, 16, 16, L"Off", L"", TRUE, TRUE, TRUE));
+    EXPECT_FALSE(control->RemoveButtonControl(L"CID_UNKNOWN"));
+    EXPECT_TRUE(control->RemoveButtonControl(L"CID_PAVISE_STATUS"));
+    EXPECT_EQ(nullptr, control->FindButtonControl(L"CID_PAVISE_STATUS"));
+}
+
+TEST(ImageListTest, RecordsTheIndexOfEachImageByResourceId)
+{
+    XImageList list;
+    ASSERT_TRUE(list.CreateFromIcon(IDI_TEST_RED, 16, 16));
+    EXPECT_TRUE(list.AddIcon(IDI_TEST_GREEN));
+    EXPECT_FALSE(list.AddIcon(9999));
+    EXPECT_EQ(0u, list.IndexOf(IDI_TEST_RED));
+    EXPECT_EQ(1u, list.IndexOf(IDI_TEST_GREEN));
+    EXPECT_EQ(XImageList::kMissing, list.IndexOf(9999));
+    EXPECT_EQ(2, ::ImageList_GetImageCount(list.Get()));
+}
+
+} // namespace
+} // namespace toolbar_tests

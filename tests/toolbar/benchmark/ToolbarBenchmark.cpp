@@ -1,0 +1,97 @@
+// Prints how long a host waits from creating the test control through COM to the return of its
+// StartupToolbar call: class factory, unlock, dispatch call from the type library, base start-up (browser,
+// host object, toolbar subclass, dispatcher window) and two overlay buttons. The median of many runs.
+
+#include "TestToolbarControl.h"
+#include "support/FakeBrowser.h"
+#include "support/FakeDispatch.h"
+#include "support/TestToolbarWindow.h"
+#include "toolbar/HostToolbarInterface.h"
+#include "win/ClassFactory.h"
+#include "win/ComPtr.h"
+#include "win/MessagePump.h"
+#include "win/Scope.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <vector>
+
+int main()
+{
+    win::ComInit com;
+    const win::ClassEntry classes[] = {{&CLSID_ToolbarTest, &CreateTestToolbarControl}};
+    win::ComPtr<IUnknown> factory;
+    if (FAILED(win::GetClassObject(classes, CLSID_ToolbarTest, IID_IUnknown, factory.PutVoid())))
+    {
+        return 1;
+    }
+    DWORD registration = 0;
+    if (FAILED(::CoRegisterClassObject(CLSID_ToolbarTest, factory.Get(), CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE,
+            &registration)))
+    {
+        std::printf("class object registration failed\n");
+        return 1;
+    }
+
+    testing_support::TestToolbarWindow toolbar({{203, 40}, {202, 30}, {204, 44}, {201, 50}, {104, 10}, {105, 20},
+        {205, 36}});
+    testing_support::FakeBrowser browser;
+    testing_support::FakeDispatch host;
+    host.SetHandler([&toolbar](DISPID, const std::vector<VARIANT*>&, VARIANT* result) {
+        result->vt = VT_I4;
+        result->lVal = static_cast<LONG>(reinterpret_cast<LONG_PTR>(toolbar.Toolbar()));
+        return S_OK;
+    });
+
+    constexpr int kRuns = 60;
+    std::vector<double> times;
+    for (int run = 0; run < kRuns; ++run)
+    {
+        const auto start = std::chrono::steady_clock::now();
+        win::ComPtr<IDispatch> control;
+        if (FAILED(::CoCreateInstance(CLSID_ToolbarTest, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                control.PutVoid())))
+        {
+            std::printf("creation failed\n");
+            return 1;
+        }
+        win::ComPtr<IToolbarSecurity> security;
+        if (FAILED(control->QueryInterface(__uuidof(IToolbarSecurity), security.PutVoid())) ||
+            FAILED(security->EnableToolbarScripting()))
+        {
+            return 1;
+        }
+        VARIANT arguments[7];
+        const long ids[5] = {201, 202, 203, 204, 205};
+        for (int i = 0; i < 5; ++i)
+        {
+            arguments[4 - i].vt = VT_I4;
+            arguments[4 - i].lVal = ids[i];
+        }
+        arguments[5].vt = VT_DISPATCH;
+        arguments[5].pdispVal = &host;
+        arguments[6].vt = VT_DISPATCH;
+        arguments[6].pdispVal = &browser;
+        DISPPARAMS params{arguments, nullptr, 7, 0};
+        VARIANT result;
+        ::VariantInit(&result);
+        const HRESULT hr = control->Invoke(1, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, &result,
+            nullptr, nullptr);
+        const auto end = std::chrono::steady_clock::now();
+        if (FAILED(hr) || result.vt != VT_I4 || result.lVal != S_OK)
+        {
+            std::printf("StartupToolbar failed: 0x%08lx\n", static_cast<unsigned long>(hr));
+            return 1;
+        }
+        times.push_back(std::chrono::duration<double, std::milli>(end - start).count());
+        security.Reset();
+        control.Reset();
+        win::PumpPendingMessages();
+    }
+    ::CoRevokeClassObject(registration);
+    std::sort(times.begin(), times.end());
+    std::printf("CoCreateInstance to StartupToolbar return, %d runs: median %.3f ms (min %.3f, max %.3f)\n", kRuns,
+        times[times.size() / 2], times.front(), times.back());
+    return 0;
+}

@@ -1,0 +1,10 @@
+#pragma once
+// Icons of the toolbar tests: 16 x 16, each one solid colour (RGB below) so that painting can be checked
+// by pixels.
+
+#define IDI_TEST_RED 2001     // 0xE01010
+#define IDI_TEST_GREEN 2002   // 0x10C010
+#define IDI_TEST_BLUE 2003    // 0x1010E0
+#define IDI_TEST_FRAME_1 2004 // 0xE0E010
+#define IDI_TEST_FRAME_2 2005 // 0x10E0E0
+#define IDI_TEST_FRAME_3 2006 // 0xE010E0
