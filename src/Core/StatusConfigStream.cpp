@@ -1,0 +1,34 @@
+#include "Core/StatusConfigStream.h"
+
+namespace
+{
+XStorageObject* CreateStatusConfigStream()
+{
+    return new StatusConfigStream();
+}
+} // namespace
+
+const storage::RuntimeClass StatusConfigStream::s_class{"StatusConfigStream", 0, &CreateStatusConfigStream};
+
+const storage::RuntimeClass* StatusConfigStream::GetRuntimeClass() const noexcept
+{
+    return &s_class;
+}
+
+bool StatusConfigStream::SerializeData(storage::Archive& archive)
+{
+    if (!XCompoundStream::SerializeData(archive))
+    {
+        return false;
+    }
+    if (archive.IsStoring())
+    {
+        version = kCurrentVersion;
+        archive << version << m_paviseStatus << m_norvixStatus << m_lastCheck.status << m_lastCheck.value;
+    }
+    else
+    {
+        archive >> version >> m_paviseStatus >> m_norvixStatus >> m_lastCheck.status >> m_lastCheck.value;
+    }
+    return true;
+}

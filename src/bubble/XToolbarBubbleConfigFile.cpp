@@ -1,0 +1,34 @@
+#include "bubble/XToolbarBubbleConfigFile.h"
+
+const storage::RuntimeClass XToolbarBubbleConfigFile::s_class{
+    "XToolbarBubbleConfigFile", storage::kNotSerializable, nullptr};
+
+const storage::RuntimeClass* XToolbarBubbleConfigFile::GetRuntimeClass() const noexcept
+{
+    return &s_class;
+}
+
+bool XToolbarBubbleConfigFile::Save(bool report)
+{
+    return XStreamFile::Save(report);
+}
+
+std::unique_ptr<XCompoundStream> XToolbarBubbleConfigFile::CreateStream()
+{
+    return std::make_unique<XToolbarBubbleConfigStream>();
+}
+
+bool XToolbarBubbleConfigFile::ReportError(const std::wstring&)
+{
+    return true;
+}
+
+bool XToolbarBubbleConfigFile::Notify(std::uintptr_t)
+{
+    return true;
+}
+
+XToolbarBubbleConfigStream* XToolbarBubbleConfigFile::GetRecord() const noexcept
+{
+    return dynamic_cast<XToolbarBubbleConfigStream*>(GetStream());
+}

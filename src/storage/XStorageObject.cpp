@@ -1,0 +1,21 @@
+#include "storage/XStorageObject.h"
+
+const storage::RuntimeClass XStorageObject::s_class{"XStorageObject", 0, nullptr};
+
+const storage::RuntimeClass* XStorageObject::GetRuntimeClass() const noexcept
+{
+    return &s_class;
+}
+
+void XStorageObject::Serialize(storage::Archive& archive)
+{
+    if (archive.IsStoring())
+    {
+        version = kCurrentVersion;
+        archive << version;
+    }
+    else
+    {
+        archive >> version;
+    }
+}

@@ -1,0 +1,103 @@
+#include "storage/XStreamEncryptor.h"
+
+#include "storage/SharingRetry.h"
+#include "storage/XStreamFileMirror.h"
+#include "win/File.h"
+
+#include <memory>
+
+namespace
+{
+constexpr wchar_t kBuiltInKey[] = L"QoxM";
+} // namespace
+
+const storage::RuntimeClass XStreamEncryptor::s_class{"XStreamEncryptor", storage::kNotSerializable, nullptr};
+
+XStreamEncryptor::XStreamEncryptor() : m_key(kBuiltInKey) {}
+
+XStreamEncryptor::XStreamEncryptor(std::wstring key) : m_key(std::move(key)) {}
+
+const storage::RuntimeClass* XStreamEncryptor::GetRuntimeClass() const noexcept
+{
+    return &s_class;
+}
+
+void XStreamEncryptor::Transform(void* buffer, std::size_t length) const noexcept
+{
+    if (m_key.empty())
+    {
+        return;
+    }
+    std::uint8_t keyByte = 0;
+    for (const wchar_t c : m_key)
+    {
+        keyByte ^= static_cast<std::uint8_t>(c & 0xFF);
+    }
+    auto* bytes = static_cast<std::uint8_t*>(buffer);
+    for (std::size_t i = 0; i < length; ++i)
+    {
+        bytes[i] ^= keyByte;
+    }
+}
+
+bool XStreamEncryptor::EncodeFile(const std::wstring& sourcePath, const std::wstring& targetPath) const
+{
+    return CopyThrough(sourcePath, targetPath, true);
+}
+
+bool XStreamEncryptor::DecodeFile(const std::wstring& sourcePath, const std::wstring& targetPath) const
+{
+    return CopyThrough(sourcePath, targetPath, false);
+}
+
+bool XStreamEncryptor::CopyThrough(const std::wstring& sourcePath, const std::wstring& targetPath, bool mirrored) const
+{
+    // Held exclusively while copying. The shared status file is opened by every browser process of the user
+    // now and then, so a source that is busy for a moment is tried again rather than given up.
+    win::File source;
+    if (!storage::RetryWhileShared(storage::RetryKind::Open, [&] {
+            return source.Open(sourcePath, win::FileAccess::Read, win::FileShare::Exclusive,
+                win::FileCreate::OpenExisting);
+        }))
+    {
+        return false;
+    }
+
+    XStreamFileMirror mirroredTarget;
+    win::File directTarget;
+    const bool opened = mirrored ? mirroredTarget.Open(targetPath, win::FileAccess::Write, win::FileShare::Exclusive,
+                                       win::FileCreate::CreateAlways)
+                                 : directTarget.Open(targetPath, win::FileAccess::Write, win::FileShare::Exclusive,
+                                       win::FileCreate::CreateAlways);
+    if (!opened)
+    {
+        return false;
+    }
+
+    std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[kBlockSize]);
+    if (!buffer)
+    {
+        ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return false;  // the mirror, if any, is abandoned by its destructor
+    }
+    for (;;)
+    {
+        DWORD read = 0;
+        if (!source.Read(buffer.get(), static_cast<DWORD>(kBlockSize), read))
+        {
+            return false;
+        }
+        Transform(buffer.get(), read);
+        const bool written = mirrored ? mirroredTarget.Write(buffer.get(), read) : directTarget.Write(buffer.get(), read);
+        if (!written)
+        {
+            return false;
+        }
+        if (read == 0)
+        {
+            break;
+        }
+    }
+    source.Close();
+    return mirrored ? mirroredTarget.Close() : (directTarget.Close(), true);
+}

@@ -1,0 +1,43 @@
+#pragma once
+// XStreamEncryptor: scrambles the add-on's state files so that they are not plain archive bytes on disk.
+// Every byte is XORed with one key byte, the XOR of the low 8 bits of the key's UTF-16 code units, so the
+// same transform encodes and decodes and a file keeps its length exactly (no header, no checksum).
+//
+// The whole-file copies work in 4096-byte blocks with one heap buffer. EncodeFile writes the real file
+// through XStreamFileMirror, so an existing target is replaced only by a complete copy; DecodeFile writes
+// its (temporary) target directly. Opening a source that another process holds is retried briefly.
+// Failures are results (false, with GetLastError); nothing is thrown. Any thread; no shared state.
+
+#include "storage/RuntimeClass.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+class XStreamEncryptor
+{
+public:
+    static constexpr std::size_t kBlockSize = 4096;
+
+    XStreamEncryptor();
+    // A different key, for files scrambled with one.
+    explicit XStreamEncryptor(std::wstring key);
+
+    [[nodiscard]] virtual const storage::RuntimeClass* GetRuntimeClass() const noexcept;
+    virtual ~XStreamEncryptor() = default;
+
+    // XORs `length` bytes in place with the key byte; nothing happens with an empty key.
+    void Transform(void* buffer, std::size_t length) const noexcept;
+
+    // Copies `sourcePath` to `targetPath` through Transform. False when a file cannot be opened (an
+    // existing target is then left alone) or a read or write fails.
+    [[nodiscard]] bool EncodeFile(const std::wstring& sourcePath, const std::wstring& targetPath) const;
+    [[nodiscard]] bool DecodeFile(const std::wstring& sourcePath, const std::wstring& targetPath) const;
+
+    static const storage::RuntimeClass s_class;
+
+private:
+    [[nodiscard]] bool CopyThrough(const std::wstring& sourcePath, const std::wstring& targetPath, bool mirrored) const;
+
+    std::wstring m_key;
+};

@@ -1,0 +1,310 @@
+#include "storage/XStreamFile.h"
+
+#include "storage/Archive.h"
+#include "win/File.h"
+#include "win/Module.h"
+#include "win/Strings.h"
+
+#include <windows.h>
+
+#include <vector>
+
+namespace
+{
+
+std::wstring FormatOne(std::wstring_view format, std::wstring_view argument)
+{
+    std::wstring result(format);
+    const auto at = result.find(L"%s");
+    if (at != std::wstring::npos)
+    {
+        result.replace(at, 2, argument);
+    }
+    return result;
+}
+
+// The "ProductVersion" text of a module's version resource; "" when it has none.
+std::wstring ProductVersionOf(const std::wstring& modulePath)
+{
+    DWORD ignored = 0;
+    const DWORD size = ::GetFileVersionInfoSizeW(modulePath.c_str(), &ignored);
+    if (size == 0)
+    {
+        return {};
+    }
+    std::vector<BYTE> data(size);
+    if (!::GetFileVersionInfoW(modulePath.c_str(), 0, size, data.data()))
+    {
+        return {};
+    }
+    struct Translation
+    {
+        WORD language;
+        WORD codePage;
+    };
+    Translation* translations = nullptr;
+    UINT length = 0;
+    if (!::VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translations),
+            &length) ||
+        length < sizeof(Translation))
+    {
+        return {};
+    }
+    const std::wstring key = win::Format(L"\\StringFileInfo\\%04x%04x\\ProductVersion", translations[0].language,
+        translations[0].codePage);
+    wchar_t* text = nullptr;
+    if (!::VerQueryValueW(data.data(), key.c_str(), reinterpret_cast<void**>(&text), &length) || text == nullptr ||
+        length == 0)
+    {
+        return {};
+    }
+    return std::wstring(text, ::wcsnlen(text, length));
+}
+
+} // namespace
+
+const storage::RuntimeClass XStreamFile::s_class{"XStreamFile", storage::kNotSerializable, nullptr};
+
+XStreamFile::~XStreamFile()
+{
+    RemoveTempFile();
+}
+
+const storage::RuntimeClass* XStreamFile::GetRuntimeClass() const noexcept
+{
+    return &s_class;
+}
+
+void XStreamFile::Serialize(storage::Archive&) {}
+
+bool XStreamFile::Load(bool report, bool resetOnFailure)
+{
+    try
+    {
+        return LoadFile(report, resetOnFailure);
+    }
+    catch (...)
+    {
+        RemoveTempFile();
+        return false;
+    }
+}
+
+bool XStreamFile::LoadFile(bool report, bool resetOnFailure)
+{
+    if (!m_stream)
+    {
+        m_stream = CreateStream();
+    }
+    if (m_filePath.empty())
+    {
+        return false;
+    }
+    if (::GetFileAttributesW(m_filePath.c_str()) == INVALID_FILE_ATTRIBUTES)
+    {
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+        {
+            // A missing file is created with the record held.
+            static_cast<void>(Save(report));
+            return true;
+        }
+    }
+
+    std::wstring text;
+    if (!CreateTempFile())
+    {
+        GetDecodeFailedText(text);
+        Reset(text, report, false);
+        return false;
+    }
+    if (!m_encryptor.DecodeFile(m_filePath, m_tempPath))
+    {
+        GetDecodeFailedText(text);
+        if (win::File::Exists(m_filePath))
+        {
+            // The file is there but could not be read now (another process held it past the retries, or
+            // it cannot be read at all). It may well be sound: keep it and keep the record.
+            Reset(text, report, false);
+            return false;
+        }
+        Reset(text, report, true);
+        static_cast<void>(Save(report));
+        return false;
+    }
+
+    // Read into a fresh record, so that a damaged file never leaves a half-read record behind.
+    std::unique_ptr<XCompoundStream> loaded = CreateStream();
+    if (!storage::ReadArchive(m_tempPath, *loaded, text))
+    {
+        if (text.empty())
+        {
+            GetLoadFailedText(text);
+        }
+        Reset(text, report, resetOnFailure);
+        if (resetOnFailure)
+        {
+            static_cast<void>(Save(report));
+        }
+        return false;
+    }
+    if (loaded->languageId != ::GetSystemDefaultLangID())
+    {
+        // Not rewritten here: the next Save writes the defaults under this system's language.
+        GetLanguageMismatchText(text);
+        Reset(text, report, true);
+        return false;
+    }
+    m_stream = std::move(loaded);
+    RemoveTempFile();
+    OnLoaded();
+    return true;
+}
+
+bool XStreamFile::Save(bool report)
+{
+    try
+    {
+        return SaveFile(report);
+    }
+    catch (...)
+    {
+        RemoveTempFile();
+        return false;
+    }
+}
+
+bool XStreamFile::SaveFile(bool report)
+{
+    if (!m_stream)
+    {
+        m_stream = CreateStream();
+    }
+    std::wstring errorText;
+    if (!CreateTempFile() || !storage::WriteArchive(m_tempPath, *m_stream, errorText) ||
+        !m_encryptor.EncodeFile(m_tempPath, m_filePath))
+    {
+        RemoveTempFile();
+        ReportSaveFailure(report);
+        return false;
+    }
+    RemoveTempFile();
+    return true;
+}
+
+void XStreamFile::ReportSaveFailure(bool report)
+{
+    if (report)
+    {
+        std::wstring text;
+        GetSaveFailedText(text);
+        ReportError(text);
+    }
+}
+
+void XStreamFile::Open(const std::wstring& path)
+{
+    m_stream = CreateStream();
+    m_filePath = path.empty() ? DefaultPath() : path;
+}
+
+std::wstring XStreamFile::DefaultPath()
+{
+    std::wstring folder;
+    GetDefaultFolder(folder);
+    if (!folder.empty() && folder.back() != L'\\' && folder.back() != L'/')
+    {
+        folder += L'\\';
+    }
+    std::wstring format;
+    GetFileNameFormat(format);
+    const std::wstring digits =
+        win::ReplaceAll(ProductVersionOf(win::ModuleFileName(win::ThisModule())), L".", L"");
+    return folder + FormatOne(format, digits);
+}
+
+void XStreamFile::Reserved() {}
+
+void XStreamFile::GetDefaultFolder(std::wstring& folder)
+{
+    folder = win::FolderOf(win::ModuleFileName(win::ThisModule()));
+}
+
+void XStreamFile::GetFileNameFormat(std::wstring& format)
+{
+    format.clear();
+}
+
+void XStreamFile::OnLoaded() {}
+
+void XStreamFile::GetLoadFailedText(std::wstring& text)
+{
+    text.clear();
+}
+
+void XStreamFile::GetReportFormat(std::wstring& format)
+{
+    format.clear();
+}
+
+void XStreamFile::GetDecodeFailedText(std::wstring& text)
+{
+    text.clear();
+}
+
+void XStreamFile::GetSaveFailedText(std::wstring& text)
+{
+    text.clear();
+}
+
+void XStreamFile::GetLanguageMismatchText(std::wstring& text)
+{
+    text.clear();
+}
+
+bool XStreamFile::CreateTempFile()
+{
+    RemoveTempFile();
+    wchar_t folder[MAX_PATH + 1];
+    const DWORD n = ::GetTempPathW(MAX_PATH + 1, folder);
+    if (n == 0 || n > MAX_PATH)
+    {
+        return false;
+    }
+    wchar_t name[MAX_PATH + 1];
+    if (!::GetTempFileNameW(folder, L"Kel", 0, name))
+    {
+        return false;
+    }
+    m_tempPath = name;
+    return true;
+}
+
+void XStreamFile::RemoveTempFile() noexcept
+{
+    if (!m_tempPath.empty())
+    {
+        ::DeleteFileW(m_tempPath.c_str());
+    }
+    m_tempPath.clear();
+}
+
+void XStreamFile::Reset(const std::wstring& text, bool report, bool recreate)
+{
+    RemoveTempFile();
+    if (report)
+    {
+        std::wstring message = text;
+        if (message.empty())
+        {
+            GetLoadFailedText(message);
+        }
+        std::wstring format;
+        GetReportFormat(format);
+        ReportError(FormatOne(format, message));
+    }
+    if (recreate)
+    {
+        m_stream = CreateStream();
+    }
+}
