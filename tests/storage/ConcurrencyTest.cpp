@@ -85,10 +85,10 @@ TEST_F(SharedStatusFileTest, ConcurrentWritersNeverExposeUnwrittenRecordsOrLoseS
               << " opens, " << total.replaceRetries << " replacements\n";
 
     // The file ends as the whole last record of one of the writers.
-    StatusConfigFile final;
-    final.Open(path);
-    ASSERT_TRUE(final.Load(false, false));
-    const StatusConfigStream* record = final.GetRecord();
+    StatusConfigFile survivor;
+    survivor.Open(path);
+    ASSERT_TRUE(survivor.Load(false, false));
+    const StatusConfigStream* record = survivor.GetRecord();
     EXPECT_TRUE(storage_testing::IsWrittenRecord(record->m_paviseStatus, record->m_norvixStatus,
         record->m_lastCheck.status, record->m_lastCheck.value));
     EXPECT_NE(lastSaved.end(), std::find(lastSaved.begin(), lastSaved.end(), record->m_lastCheck.value));

@@ -111,8 +111,8 @@ inline std::set<std::wstring> FilesIn(const std::wstring& folder, const std::wst
 {
     std::set<std::wstring> names;
     WIN32_FIND_DATAW data;
-    const HANDLE find = ::FindFirstFileW((folder + prefix + L"*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE)
+    const win::FindHandle find(::FindFirstFileW((folder + prefix + L"*").c_str(), &data));
+    if (!find)
     {
         return names;
     }
@@ -122,8 +122,7 @@ inline std::set<std::wstring> FilesIn(const std::wstring& folder, const std::wst
         {
             names.insert(data.cFileName);
         }
-    } while (::FindNextFileW(find, &data));
-    ::FindClose(find);
+    } while (::FindNextFileW(find.Get(), &data));
     return names;
 }
 
