@@ -1,0 +1,208 @@
+#include "bubble/InstallBubbleDialog.h"
+
+#include "Core/res/resource.h"
+#include "ui/Fonts.h"
+#include "win/Module.h"
+#include "win/Scope.h"
+#include "win/Strings.h"
+
+#include <algorithm>
+
+namespace
+{
+const wchar_t kTitleKey[] = L"KelTb.Str.Install.Bubble.Title";
+const wchar_t kTitleDefault[] = L"Your Norvix toolbar is ready to use!";
+const wchar_t kMessageKey[] = L"KelTb.Str.Install.Bubble.Message";
+const wchar_t kMessageDefault[] = L"Try using the search box for Secure Search results. Keep an eye out for "
+                                  L"notifications that will keep you informed of Safety Alerts and Norvix product "
+                                  L"information.";
+const wchar_t kCloseKey[] = L"KelTb.Str.Install.Bubble.CloseButton";
+const wchar_t kCloseDefault[] = L"Close";
+const wchar_t kTitlePixelsKey[] = L"KelTb.Str.Install.Bubble.TitleFontPixel";
+const wchar_t kContentPixelsKey[] = L"KelTb.Str.Install.Bubble.ContentFontPixel";
+const wchar_t kDefaultFace[] = L"Arial";
+
+const wchar_t kAnchorButton[] = L"CID_KEL_LOGO";
+// The disabled cross is kept in the resources under a name rather than under its id.
+const wchar_t kDisabledCloseName[] = L"IDB_BUBBLE_DISABLED_CLOSE_BTN";
+
+std::wstring WindowText(HWND window)
+{
+    const int length = ::GetWindowTextLengthW(window);
+    std::wstring text(static_cast<std::size_t>(std::max(length, 0)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(::GetWindowTextW(window, text.data(), length + 1)));
+    return text;
+}
+
+RECT ChildRect(HWND child) noexcept
+{
+    RECT rect{};
+    ::GetWindowRect(child, &rect);
+    ::MapWindowPoints(nullptr, ::GetParent(child), reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+} // namespace
+
+InstallBubbleDialog::InstallBubbleDialog(XBubbleOwner* owner) noexcept
+    : XToolbarBubbleDialog(IDD_INSTALL_BUBBLE, owner, kAnchorButton,
+          FrameIds{IDB_BUBBLE_TOP_LEFT, IDB_BUBBLE_TOP_RIGHT, IDB_BUBBLE_TOP, IDB_BUBBLE_BOTTOM_LEFT,
+              IDB_BUBBLE_BOTTOM_RIGHT, IDB_BUBBLE_BOTTOM, IDB_BUBBLE_LEFT, IDB_BUBBLE_RIGHT,
+              IDB_BUBBLE_TRANSPARENT_KEY},
+          CloseIds{IDB_BUBBLE_CLOSE_NORMAL, IDB_BUBBLE_CLOSE_HOT, IDB_BUBBLE_CLOSE_PRESSED, IDB_BUBBLE_CLOSE_DISABLED})
+{
+}
+
+InstallBubbleDialog::~InstallBubbleDialog()
+{
+    // The tracking thread calls this class's overrides: it ends before any part of the object goes.
+    StopTracking();
+    Destroy();
+}
+
+const wchar_t* InstallBubbleDialog::GetDisabledCloseImageName() const noexcept
+{
+    return kDisabledCloseName;
+}
+
+void InstallBubbleDialog::MakeFonts() noexcept
+{
+    XBubbleOwner* const owner = Owner();
+    try
+    {
+        std::wstring face = win::LoadStringResource(win::ThisModule(), IDS_FONT_FACE_BUBBLE);
+        if (face.empty())
+        {
+            face = kDefaultFace;
+        }
+        const std::wstring titlePixels = owner ? owner->GetHostString(kTitlePixelsKey, L"18") : L"18";
+        const std::wstring contentPixels = owner ? owner->GetHostString(kContentPixelsKey, L"13") : L"13";
+        (void)MakeFont(face, PixelsToPoints(win::ParseDecimal(titlePixels)), true, false, false, true, m_titleFont);
+        (void)MakeFont(face, PixelsToPoints(win::ParseDecimal(contentPixels)), false, false, false, true,
+            m_contentFont);
+    }
+    catch (...)
+    {
+    }
+    if (m_titleFont)
+    {
+        ::SendMessageW(m_title.Hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(m_titleFont.Get()), TRUE);
+    }
+    if (m_contentFont)
+    {
+        ::SendMessageW(m_message.Hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(m_contentFont.Get()), TRUE);
+    }
+}
+
+BOOL InstallBubbleDialog::OnInitDialog() noexcept
+{
+    const BOOL result = XToolbarBubbleDialog::OnInitDialog();
+    (void)BindControl(IDOK, m_closeText);
+    (void)BindControl(IDC_BUBBLE_ICON, m_icon);
+    (void)BindControl(IDC_BUBBLE_TITLE, m_title);
+    (void)BindControl(IDC_BUBBLE_MESSAGE, m_message);
+    MakeFonts();
+    if (XBubbleOwner* const owner = Owner())
+    {
+        try
+        {
+            ::SetWindowTextW(m_title.Hwnd(), owner->GetHostString(kTitleKey, kTitleDefault).c_str());
+            ::SetWindowTextW(m_message.Hwnd(), owner->GetHostString(kMessageKey, kMessageDefault).c_str());
+            ::SetWindowTextW(m_closeText.Hwnd(), owner->GetHostString(kCloseKey, kCloseDefault).c_str());
+        }
+        catch (...)
+        {
+        }
+    }
+    LayoutControls();
+    return result;
+}
+
+int InstallBubbleDialog::CountTitleLines(HWND control, HFONT font, const std::wstring& text, int width,
+    int& lineHeight) noexcept
+{
+    lineHeight = 0;
+    const win::WindowDC dc(control);
+    if (!dc)
+    {
+        return 1;
+    }
+    const win::SelectScope select(dc.Get(), font);
+    TEXTMETRICW metrics{};
+    ::GetTextMetricsW(dc.Get(), &metrics);
+    lineHeight = metrics.tmHeight;
+    if (width <= 0 || lineHeight <= 0)
+    {
+        return kMaxTitleLines;
+    }
+    // Counted the way the static control breaks its text (at words), not by dividing the text's width: a
+    // title of 1.9 widths may need three lines, and a line too few would cut its end off.
+    RECT bounds{0, 0, width, 0};
+    std::wstring measured = text + L' ';
+    ::DrawTextW(dc.Get(), measured.data(), static_cast<int>(measured.size()), &bounds,
+        DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
+    const int lines = (bounds.bottom - bounds.top + lineHeight - 1) / lineHeight;
+    return std::clamp(lines, 1, kMaxTitleLines);
+}
+
+void InstallBubbleDialog::LayoutControls() noexcept
+{
+    if (!m_title.IsWindow() || !m_message.IsWindow())
+    {
+        return;
+    }
+    std::wstring title;
+    try
+    {
+        title = WindowText(m_title.Hwnd());
+    }
+    catch (...)
+    {
+        return;
+    }
+    const HFONT font = m_titleFont ? m_titleFont.Get()
+                                   : reinterpret_cast<HFONT>(::SendMessageW(m_title.Hwnd(), WM_GETFONT, 0, 0));
+    RECT titleRect = ChildRect(m_title.Hwnd());
+    int lineHeight = 0;
+    const int lines = CountTitleLines(m_title.Hwnd(), font, title, titleRect.right - titleRect.left, lineHeight);
+    titleRect.bottom = titleRect.top + lines * lineHeight;
+    ::SetWindowPos(m_title.Hwnd(), nullptr, titleRect.left, titleRect.top, titleRect.right - titleRect.left,
+        titleRect.bottom - titleRect.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    const RECT messageRect = ChildRect(m_message.Hwnd());
+    ::SetWindowPos(m_message.Hwnd(), nullptr, messageRect.left, titleRect.bottom + kTitleMessageGap, 0, 0,
+        SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSIZE);
+}
+
+void InstallBubbleDialog::GetAnchorRect(RECT& rect) noexcept
+{
+    ::OffsetRect(&rect, -kAnchorShift, 0);
+}
+
+LONG InstallBubbleDialog::GetRightLimit() noexcept
+{
+    XBubbleOwner* const owner = Owner();
+    if (!owner || AnchorButtonName().empty())
+    {
+        return 0;
+    }
+    // The bubble goes once the button's left edge comes within the margin of the toolbar's end.
+    return owner->GetButtonScreenRect(AnchorButtonName()).left + kRightEdgeMargin;
+}
+
+bool InstallBubbleDialog::CloseBubble() noexcept
+{
+    XToolbarBubbleDialog::CloseBubble();
+    m_titleFont.Reset();
+    m_contentFont.Reset();
+    return true;
+}
+
+bool InstallBubbleDialog::DialogProc(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept
+{
+    if (message == WM_COMMAND && LOWORD(wParam) == IDOK)
+    {
+        CloseBubble();
+        result = 0;
+        return true;
+    }
+    return XToolbarBubbleDialog::DialogProc(message, wParam, lParam, result);
+}

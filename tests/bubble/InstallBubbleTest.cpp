@@ -1,0 +1,280 @@
+#include "FakeBubbleOwner.h"
+
+#include "bubble/InstallBubbleDialog.h"
+#include "Core/res/resource.h"
+#include "support/Wait.h"
+#include "ui/XGlobalGDI.h"
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace
+{
+RECT WindowRect(HWND window)
+{
+    RECT rect{};
+    ::GetWindowRect(window, &rect);
+    return rect;
+}
+
+RECT ChildRect(HWND child)
+{
+    RECT rect = WindowRect(child);
+    ::MapWindowPoints(nullptr, ::GetParent(child), reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+class InstallBubbleTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(TheGlobalGDI().CreateFonts(IDS_FONT_FACE_DEFAULT));
+        ASSERT_TRUE(host.Open());
+        testing_support::PumpFor(20);
+    }
+
+    void TearDown() override
+    {
+        bubble.reset();
+        host.Destroy();
+        testing_support::PumpFor(10);
+    }
+
+    void OpenBubble()
+    {
+        bubble = std::make_unique<InstallBubbleDialog>(&owner);
+        ASSERT_TRUE(bubble->CreateBubble(host.Hwnd()));
+    }
+
+    bool BubbleVisible() const { return bubble && ::IsWindowVisible(bubble->Hwnd()); }
+
+    RECT LogoRect() { return owner.GetButtonScreenRect(L"CID_KEL_LOGO"); }
+
+    // True once the bubble stands below the logo button: 60 pixels to its left, its top within a pixel
+    // of the button's bottom (the distance depends on the system's toolbar style).
+    bool AtLogo()
+    {
+        const RECT logo = LogoRect();
+        const RECT rect = WindowRect(bubble->Hwnd());
+        return rect.left == logo.left - InstallBubbleDialog::kAnchorShift && rect.top >= logo.bottom - 1
+            && rect.top <= logo.bottom + 1;
+    }
+
+    FakeHostWindow host;
+    FakeBubbleOwner owner{host};
+    std::unique_ptr<InstallBubbleDialog> bubble;
+};
+} // namespace
+
+TEST_F(InstallBubbleTest, ShowsBelowTheLogoButtonWithoutTakingTheFocus)
+{
+    const HWND active = ::GetActiveWindow();
+    OpenBubble();
+    ASSERT_TRUE(testing_support::WaitFor([&] { return BubbleVisible() && AtLogo(); }));
+    EXPECT_EQ(active, ::GetActiveWindow());
+    EXPECT_NE(bubble->Hwnd(), ::GetFocus());
+    // It follows the host window when it moves.
+    const RECT before = WindowRect(host.Hwnd());
+    ::SetWindowPos(host.Hwnd(), nullptr, before.left + 37, before.top + 23, 0, 0,
+        SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    EXPECT_TRUE(testing_support::WaitFor([&] { return AtLogo(); }));
+}
+
+TEST_F(InstallBubbleTest, HiddenAnchorKeepsTheBubbleHiddenUntilTheButtonIsLaidOut)
+{
+    host.SetLogoHidden(true);
+    OpenBubble();
+    // Give tracking time for many passes; it must not show the bubble for a button without a place.
+    const long queries = owner.RectQueries();
+    ASSERT_TRUE(testing_support::WaitFor([&] { return owner.RectQueries() > queries + 10; }));
+    EXPECT_FALSE(BubbleVisible());
+    host.SetLogoHidden(false);
+    EXPECT_TRUE(testing_support::WaitFor([&] { return BubbleVisible() && AtLogo(); }));
+    // And it goes again when the button goes.
+    host.SetLogoHidden(true);
+    EXPECT_TRUE(testing_support::WaitFor([&] { return !BubbleVisible(); }));
+}
+
+TEST_F(InstallBubbleTest, HidesWhenTheToolbarIsHiddenOrGone)
+{
+    OpenBubble();
+    ASSERT_TRUE(testing_support::WaitFor([&] { return BubbleVisible(); }));
+    ::ShowWindow(host.Toolbar(), SW_HIDE);
+    EXPECT_TRUE(testing_support::WaitFor([&] { return !BubbleVisible(); }));
+    ::ShowWindow(host.Toolbar(), SW_SHOW);
+    EXPECT_TRUE(testing_support::WaitFor([&] { return BubbleVisible(); }));
+    owner.SetToolbarOverride(reinterpret_cast<HWND>(static_cast<INT_PTR>(0x7FFF0)));  // not a window
+    EXPECT_TRUE(testing_support::WaitFor([&] { return !BubbleVisible(); }));
+}
+
+TEST_F(InstallBubbleTest, HidesWhenTheLogoButtonNearsTheToolbarsRightEnd)
+{
+    OpenBubble();
+    ASSERT_TRUE(testing_support::WaitFor([&] { return BubbleVisible(); }));
+    const int frame = ::GetSystemMetrics(SM_CXFRAME) * 2;
+    host.SetLogoWidth(40);
+    struct Case
+    {
+        const char* what;
+        int gapToEnd;  // widened toolbar's right edge minus the logo button's left edge
+        bool visible;
+    };
+    const Case cases[] = {
+        {"well inside", 200, true},
+        {"one pixel more than the margin", InstallBubbleDialog::kRightEdgeMargin + 1, true},
+        {"at the margin", InstallBubbleDialog::kRightEdgeMargin, false},
+        {"past the end", -10, false},
+        {"back inside", 150, true},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        // Size the toolbar so that its right edge lies where the case wants it.
+        const RECT logo = LogoRect();
+        const RECT bar = WindowRect(host.Toolbar());
+        const int wantedBarRight = logo.left + c.gapToEnd - frame;
+        host.SetToolbarWidth(wantedBarRight - bar.left);
+        ASSERT_EQ(wantedBarRight, WindowRect(host.Toolbar()).right);
+        ASSERT_EQ(logo.left, LogoRect().left);
+        EXPECT_TRUE(testing_support::WaitFor([&] { return BubbleVisible() == c.visible; }));
+        const long queries = owner.RectQueries();
+        ASSERT_TRUE(testing_support::WaitFor([&] { return owner.RectQueries() > queries + 6; }));
+        EXPECT_EQ(c.visible, BubbleVisible());
+    }
+}
+
+TEST_F(InstallBubbleTest, ClosingStopsTrackingBeforeTheWindowGoes)
+{
+    struct Case
+    {
+        const char* what;
+        int closeBy;
+    };
+    const Case cases[] = {{"the close cross", 0}, {"the Close button", 1}, {"closing the host window", 2},
+        {"deleting the bubble", 3}};
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        if (!host.IsWindow())
+        {
+            ASSERT_TRUE(host.Open());
+        }
+        // Repeated, so closes fall at different points of the tracking thread's pass.
+        for (int round = 0; round < 5; ++round)
+        {
+            OpenBubble();
+            ASSERT_TRUE(testing_support::WaitFor([&] { return BubbleVisible(); }));
+            ASSERT_TRUE(bubble->IsTracking());
+            const HWND window = bubble->Hwnd();
+            switch (c.closeBy)
+            {
+            case 0:
+                bubble->CloseButton().Click();
+                break;
+            case 1:
+                ::SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                    reinterpret_cast<LPARAM>(::GetDlgItem(window, IDOK)));
+                break;
+            case 2:
+                host.Destroy();
+                break;
+            default:
+                bubble.reset();
+                break;
+            }
+            EXPECT_FALSE(::IsWindow(window));
+            if (bubble)
+            {
+                EXPECT_FALSE(bubble->IsTracking());
+            }
+            const long queries = owner.RectQueries();
+            testing_support::PumpFor(50);
+            EXPECT_EQ(queries, owner.RectQueries()) << "the anchor was looked up after the window went";
+            bubble.reset();
+            if (c.closeBy == 2)
+            {
+                break;
+            }
+        }
+    }
+}
+
+TEST_F(InstallBubbleTest, TextsAndFontsComeFromTheHostAndTheTitleWrapsToAtMostThreeLines)
+{
+    struct Case
+    {
+        const char* what;
+        std::wstring title;
+        int lines;
+    };
+    const Case cases[] = {
+        {"short", L"Ready!", 1},
+        {"very long", std::wstring(L"A title that goes on and on ") + L"and on and on and on and on and on and on "
+             L"and on and on and on and on and on and on and on and on and on and on and on and on and on and on "
+             L"and on and on and on and on and on and on and on and on and on.", 3},
+    };
+    owner.SetString(L"KelTb.Str.Install.Bubble.Message", L"Message from the host");
+    owner.SetString(L"KelTb.Str.Install.Bubble.CloseButton", L"Shut");
+    owner.SetString(L"KelTb.Str.Install.Bubble.TitleFontPixel", L"24");
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        owner.SetString(L"KelTb.Str.Install.Bubble.Title", c.title);
+        OpenBubble();
+        const HWND title = ::GetDlgItem(bubble->Hwnd(), IDC_BUBBLE_TITLE);
+        const HWND message = ::GetDlgItem(bubble->Hwnd(), IDC_BUBBLE_MESSAGE);
+        wchar_t text[512]{};
+        ::GetWindowTextW(title, text, 512);
+        EXPECT_EQ(c.title, text);
+        ::GetWindowTextW(message, text, 512);
+        EXPECT_STREQ(L"Message from the host", text);
+        ::GetWindowTextW(::GetDlgItem(bubble->Hwnd(), IDOK), text, 512);
+        EXPECT_STREQ(L"Shut", text);
+
+        const auto font = reinterpret_cast<HFONT>(::SendMessageW(title, WM_GETFONT, 0, 0));
+        LOGFONTW description{};
+        ASSERT_EQ(static_cast<int>(sizeof(description)), ::GetObjectW(font, sizeof(description), &description));
+        EXPECT_EQ(FW_BOLD, description.lfWeight);
+
+        int lineHeight = 0;
+        const RECT titleRect = ChildRect(title);
+        const int lines = InstallBubbleDialog::CountTitleLines(title, font, c.title,
+            titleRect.right - titleRect.left, lineHeight);
+        EXPECT_EQ(c.lines, lines);
+        EXPECT_EQ(c.lines * lineHeight, titleRect.bottom - titleRect.top);
+        EXPECT_EQ(titleRect.bottom + 2, ChildRect(message).top);
+        bubble.reset();
+    }
+}
+
+TEST_F(InstallBubbleTest, OutlineIsCutToTheFrameAndTheCloseCrossWorksWithoutItsDisabledImageId)
+{
+    OpenBubble();
+    ASSERT_TRUE(testing_support::WaitFor([&] { return BubbleVisible(); }));
+    ::UpdateWindow(bubble->Hwnd());
+    win::RegionHandle region(::CreateRectRgn(0, 0, 0, 0));
+    ASSERT_NE(ERROR, ::GetWindowRgn(bubble->Hwnd(), region.Get()));
+    const RECT rect = WindowRect(bubble->Hwnd());
+    const int width = rect.right - rect.left;
+    const int height = rect.bottom - rect.top;
+    EXPECT_FALSE(::PtInRegion(region.Get(), 0, 0)) << "top-left corner, beside the pointer";
+    EXPECT_FALSE(::PtInRegion(region.Get(), width - 1, 2)) << "above the top-right corner";
+    EXPECT_FALSE(::PtInRegion(region.Get(), 0, height - 1)) << "round bottom-left corner";
+    EXPECT_FALSE(::PtInRegion(region.Get(), width - 1, height - 1)) << "round bottom-right corner";
+    EXPECT_TRUE(::PtInRegion(region.Get(), InstallBubbleDialog::kAnchorShift + 14, 1)) << "the pointer";
+    EXPECT_TRUE(::PtInRegion(region.Get(), width / 2, height / 2));
+    EXPECT_EQ(RGB(255, 0, 255), bubble->GetTransparentColor());
+
+    // The disabled cross is not under the id the bubble asks for; the name stands in for it.
+    EXPECT_TRUE(bubble->CloseButton().IsImageLoaded(XBitmapButton::Disabled));
+    ::EnableWindow(bubble->CloseButton().Hwnd(), FALSE);
+    ::UpdateWindow(bubble->CloseButton().Hwnd());
+    ::EnableWindow(bubble->CloseButton().Hwnd(), TRUE);
+    const HWND window = bubble->Hwnd();
+    ::SendMessageW(bubble->CloseButton().Hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
+    ::SendMessageW(bubble->CloseButton().Hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(3, 3));
+    EXPECT_FALSE(::IsWindow(window));
+}
