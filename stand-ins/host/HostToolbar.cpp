@@ -1,6 +1,7 @@
 #include "HostToolbar.h"
 
 #include "toolbar/HostToolbarInterface.h"
+#include "win/Scope.h"
 #include "win/Strings.h"
 
 #include "Output.h"
@@ -316,6 +317,7 @@ LRESULT CALLBACK HostToolbar::SubclassProc(HWND window, UINT message, WPARAM wPa
     {
         ::RemoveWindowSubclass(window, &HostToolbar::SubclassProc, kSubclassId);
         toolbar->m_subclassed = false;
+        toolbar->m_toolbar = nullptr;
         return ::DefSubclassProc(window, message, wParam, lParam);
     }
     return toolbar->OnMessage(message, wParam, lParam);
@@ -337,14 +339,24 @@ LRESULT HostToolbar::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) noexc
         {
             return ::DefSubclassProc(m_toolbar, message, wParam, lParam);
         }
+        // Only the outermost message reports: applying an attribute sends toolbar messages of its own.
+        const bool outermost = m_changeDepth == 0 && m_handlers.onChange;
         std::vector<ButtonState> before;
-        if (m_handlers.onChange)
+        if (outermost)
         {
             before = States();
         }
-        const LRESULT result = message == host::kMsgSetAttribute ? ApplyAttribute(wParam, lParam)
-                                                                 : ::DefSubclassProc(m_toolbar, message, wParam, lParam);
-        ReportChanges(before);
+        LRESULT result;
+        {
+            ++m_changeDepth;
+            const win::ScopeExit leave([this] { --m_changeDepth; });
+            result = message == host::kMsgSetAttribute ? ApplyAttribute(wParam, lParam)
+                                                       : ::DefSubclassProc(m_toolbar, message, wParam, lParam);
+        }
+        if (outermost)
+        {
+            ReportChanges(before);
+        }
         return result;
     }
     catch (...)

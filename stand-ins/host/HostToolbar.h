@@ -111,6 +111,7 @@ private:
     Handlers m_handlers;
     HWND m_toolbar = nullptr;
     bool m_subclassed = false;
+    int m_changeDepth = 0;
     std::map<UINT, Recorded> m_recorded;
 };
 
