@@ -1,13 +1,12 @@
 #include "storage/XStreamFile.h"
 
+#include "platform/XVersionInfo.h"
 #include "storage/Archive.h"
 #include "win/File.h"
 #include "win/Module.h"
 #include "win/Strings.h"
 
 #include <windows.h>
-
-#include <vector>
 
 namespace
 {
@@ -21,44 +20,6 @@ std::wstring FormatOne(std::wstring_view format, std::wstring_view argument)
         result.replace(at, 2, argument);
     }
     return result;
-}
-
-// The "ProductVersion" text of a module's version resource; "" when it has none.
-std::wstring ProductVersionOf(const std::wstring& modulePath)
-{
-    DWORD ignored = 0;
-    const DWORD size = ::GetFileVersionInfoSizeW(modulePath.c_str(), &ignored);
-    if (size == 0)
-    {
-        return {};
-    }
-    std::vector<BYTE> data(size);
-    if (!::GetFileVersionInfoW(modulePath.c_str(), 0, size, data.data()))
-    {
-        return {};
-    }
-    struct Translation
-    {
-        WORD language;
-        WORD codePage;
-    };
-    Translation* translations = nullptr;
-    UINT length = 0;
-    if (!::VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translations),
-            &length) ||
-        length < sizeof(Translation))
-    {
-        return {};
-    }
-    const std::wstring key = win::Format(L"\\StringFileInfo\\%04x%04x\\ProductVersion", translations[0].language,
-        translations[0].codePage);
-    wchar_t* text = nullptr;
-    if (!::VerQueryValueW(data.data(), key.c_str(), reinterpret_cast<void**>(&text), &length) || text == nullptr ||
-        length == 0)
-    {
-        return {};
-    }
-    return std::wstring(text, ::wcsnlen(text, length));
 }
 
 } // namespace
@@ -218,8 +179,8 @@ std::wstring XStreamFile::DefaultPath()
     }
     std::wstring format;
     GetFileNameFormat(format);
-    const std::wstring digits =
-        win::ReplaceAll(ProductVersionOf(win::ModuleFileName(win::ThisModule())), L".", L"");
+    const XVersionInfo version(TRUE);
+    const std::wstring digits = win::ReplaceAll(version.GetString(L"ProductVersion"), L".", L"");
     return folder + FormatOne(format, digits);
 }
 
