@@ -179,8 +179,11 @@ BOOL APIDispatcher::RequestUpdate()
             Setting(kKeyBaseUrl, kDefaultBaseUrl) + Setting(kKeyUpdateCommand, kDefaultUpdateCommand);
         const std::wstring headers = Setting(kKeyPostHeader, L"");
         const std::wstring data = Setting(kKeyPostData, L"");
+        // Bounded by the query's time-outs: without them a service that accepts and never answers would hold
+        // the worker, and with it the browser's shutdown, for as long as the platform's defaults allow
+        // (without end on some).
         std::wstring ignored;
-        return XHttpAccess::Post(url, kUserAgent, headers, data, nullptr, FALSE, ignored);
+        return XHttpAccess::Post(url, kUserAgent, headers, data, &m_options, FALSE, ignored);
     }
     catch (...)
     {

@@ -43,7 +43,8 @@ public:
     // Asks the service for its status. True when an answer was interpreted; otherwise both statuses are
     // ConnectionFailure (the request failed) or Error (the answer was unusable).
     BOOL QueryStatus();
-    // Tells the service to update itself. True when the request was sent; the statuses do not change.
+    // Tells the service to update itself, within the same time-outs as the query. True when the request was
+    // sent and answered; the statuses do not change.
     BOOL RequestUpdate();
 
     [[nodiscard]] PaviseStatus GetPaviseStatus() const noexcept { return static_cast<PaviseStatus>(m_paviseStatus.load()); }
@@ -58,7 +59,7 @@ public:
     // Interprets an answer of `command` (the looked-up status command). False when the answer is unusable.
     BOOL ParseAnswer(const std::wstring& command, const std::wstring& answer);
 
-    // The time-out options of the status query (connect, receive, data receive; milliseconds each).
+    // The time-out options of both requests (connect, receive, data receive; milliseconds each).
     [[nodiscard]] const HTTPOptionItemArray& TimeoutOptions() const noexcept { return m_options; }
 
 private:

@@ -107,6 +107,17 @@ TEST_F(APIDispatcherTest, ServiceFaultsBecomeConnectionFailureOrError)
     }
 }
 
+TEST_F(APIDispatcherTest, UpdateTriggerToASilentServiceEndsWithinTheTimeout)
+{
+    m_host.Set(L"KelTb.Str.API.HTTP.Timeout.Secs", L"1");
+    m_api.Initialize(&m_host);
+    m_service.SetFault(service::FaultMode::Hang);
+    BOOL result = TRUE;
+    ASSERT_TRUE(EndsWithin(30000, [&] { result = m_api.RequestUpdate(); }));
+    EXPECT_FALSE(result);
+    EXPECT_EQ(m_service.RequestCount("/DoUpdate"), 1u);
+}
+
 TEST_F(APIDispatcherTest, NothingListeningIsAConnectionFailure)
 {
     m_service.Stop();

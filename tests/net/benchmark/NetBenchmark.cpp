@@ -8,8 +8,10 @@
 #include "support/FakeHostStrings.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 #include <vector>
 
 namespace
@@ -70,6 +72,30 @@ int main(int argc, char** argv)
                                                                                         : "unexpected result",
                     NowMs() - start);
     }
-    productService.Stop();
+    // The update trigger is bounded by the same time-outs.
+    {
+        const double start = NowMs();
+        std::atomic<bool> done{false};
+        BOOL result = TRUE;
+        std::thread trigger([&] {
+            result = api.RequestUpdate();
+            done = true;
+        });
+        while (!done && NowMs() - start < 60000)
+        {
+            ::Sleep(50);
+        }
+        if (done)
+        {
+            std::printf("Hanging service, update trigger: %s after %.0f ms\n", result ? "sent" : "failed",
+                        NowMs() - start);
+        }
+        else
+        {
+            std::printf("Hanging service, update trigger: still waiting after %.0f ms\n", NowMs() - start);
+        }
+        productService.Stop();
+        trigger.join();
+    }
     return 0;
 }
