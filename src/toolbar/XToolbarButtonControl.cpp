@@ -341,7 +341,8 @@ void XToolbarButtonControl::Fit() noexcept
         return;
     }
     m_controller.SetButtonWidth(m_name, width);
-    Place(false);
+    // The items after this one moved too: every overlay is placed again, not only this one.
+    m_controller.PlaceButtonControls();
     if (const HWND toolbar = m_controller.GetToolbarHwnd())
     {
         ::PostMessageW(toolbar, host::kMsgLayout, 0, 0);

@@ -723,6 +723,8 @@ void XToolbarController::LayoutToolbar() noexcept
             available = used + 1;
         }
         SetButtonWidth(host::kSpacerCommandId, available - used);
+        // Items after the spacer moved; overlays over them follow.
+        PlaceButtonControls();
     }
     catch (...)
     {

@@ -82,17 +82,29 @@ protected:
     XToolbarButtonControl* pavise = nullptr;
 };
 
-TEST_F(ButtonControlTest, OverlayCoversTheDisabledHostItem)
+TEST_F(ButtonControlTest, OverlaysCoverTheirDisabledHostItemsAndFollowWhenAnEarlierItemWidens)
 {
-    RECT item{};
-    const int index = control->GetButtonIndex(L"CID_PAVISE_STATUS");
-    ASSERT_TRUE(::SendMessageW(toolbar.Toolbar(), TB_GETITEMRECT, index, reinterpret_cast<LPARAM>(&item)));
-    RECT overlay{};
-    ::GetWindowRect(pavise->Hwnd(), &overlay);
-    ::MapWindowPoints(nullptr, toolbar.Toolbar(), reinterpret_cast<POINT*>(&overlay), 2);
-    EXPECT_TRUE(::EqualRect(&item, &overlay));
-    EXPECT_TRUE(::IsWindowVisible(pavise->Hwnd()));
-    EXPECT_FALSE(::SendMessageW(toolbar.Toolbar(), TB_ISBUTTONENABLED, kPavise, 0));
+    const auto expectCovered = [this](const wchar_t* name, UINT id) {
+        SCOPED_TRACE(testing::Message() << "overlay " << id);
+        RECT item{};
+        const int index = control->GetButtonIndex(name);
+        ASSERT_TRUE(::SendMessageW(toolbar.Toolbar(), TB_GETITEMRECT, index, reinterpret_cast<LPARAM>(&item)));
+        RECT overlay{};
+        const HWND window = control->FindButtonControl(name)->Hwnd();
+        ::GetWindowRect(window, &overlay);
+        ::MapWindowPoints(nullptr, toolbar.Toolbar(), reinterpret_cast<POINT*>(&overlay), 2);
+        EXPECT_TRUE(::EqualRect(&item, &overlay));
+        EXPECT_TRUE(::IsWindowVisible(window));
+        EXPECT_FALSE(::SendMessageW(toolbar.Toolbar(), TB_ISBUTTONENABLED, id, 0));
+    };
+    expectCovered(L"CID_PAVISE_STATUS", kPavise);
+    expectCovered(L"CID_NORVIX_UPDATE", kUpdate);
+
+    // The status item comes first; its new title widens it and moves every item after it.
+    ASSERT_TRUE(control->UpdateButton(L"CID_PAVISE_STATUS", IDI_TEST_RED, 16, 16, L"A much longer title", L"",
+        TRUE, TRUE, TRUE));
+    expectCovered(L"CID_PAVISE_STATUS", kPavise);
+    expectCovered(L"CID_NORVIX_UPDATE", kUpdate);
 }
 
 TEST_F(ButtonControlTest, ItemWidthFitsIconAndTitleWithAndWithoutTextLabels)
