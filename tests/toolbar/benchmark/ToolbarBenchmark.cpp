@@ -1,8 +1,11 @@
 // Prints how long a host waits from creating the test control through COM to the return of its
 // StartupToolbar call: class factory, unlock, dispatch call from the type library, base start-up (browser,
 // host object, toolbar subclass, dispatcher window) and two overlay buttons. The median of many runs.
+// With KelHost.exe built, also how long the host takes to open a tab (creating and starting the test
+// control through COM from its registered server) and close it again.
 
 #include "TestToolbarControl.h"
+#include "support/ChildProcess.h"
 #include "support/FakeBrowser.h"
 #include "support/FakeDispatch.h"
 #include "support/TestToolbarWindow.h"
@@ -16,6 +19,77 @@
 #include <chrono>
 #include <cstdio>
 #include <vector>
+
+namespace
+{
+
+double Median(std::vector<double> times)
+{
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+#ifdef KELHOST_EXE
+std::wstring WindowsPath(const char* path)
+{
+    std::wstring result = L"Z:";
+    for (const char* c = path; *c; ++c)
+    {
+        result += *c == '/' ? L'\\' : static_cast<wchar_t>(*c);
+    }
+    return result;
+}
+
+using RegisterFunction = HRESULT(STDAPICALLTYPE*)();
+
+// Opens and closes one tab at a time in a running host; the median of the round trips.
+void MeasureHostTabs()
+{
+    const HMODULE module = ::LoadLibraryW(WindowsPath(TOOLBAR_TEST_CONTROL_DLL).c_str());
+    const auto registerServer = module ? reinterpret_cast<RegisterFunction>(
+                                             reinterpret_cast<void*>(::GetProcAddress(module, "DllRegisterServer")))
+                                       : nullptr;
+    if (!registerServer || FAILED(registerServer()))
+    {
+        std::printf("test control registration failed\n");
+        return;
+    }
+    {
+        testing_support::ChildProcess host;
+        if (!host.Start(L"\"" + WindowsPath(KELHOST_EXE) + L"\" --progid KelToolbarTest.Control --tabs 0") ||
+            !host.WaitForLine("ready tabs=0", 30000))
+        {
+            std::printf("KelHost did not start\n");
+            return;
+        }
+        constexpr int kTabs = 25;
+        std::vector<double> times;
+        for (int tab = 1; tab <= kTabs; ++tab)
+        {
+            const std::string number = std::to_string(tab);
+            const auto start = std::chrono::steady_clock::now();
+            host.Send("open");
+            host.Send("close " + number);
+            if (!host.WaitForLine("tab " + number + " closed", 30000))
+            {
+                std::printf("tab %d did not close\n", tab);
+                return;
+            }
+            times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+        }
+        host.Send("quit");
+        host.WaitForExit(15000);
+        std::printf("KelHost open and close of one tab with the control, %d tabs: median %.3f ms\n", kTabs,
+            Median(times));
+    }
+    const auto unregisterServer =
+        reinterpret_cast<RegisterFunction>(reinterpret_cast<void*>(::GetProcAddress(module, "DllUnregisterServer")));
+    unregisterServer();
+    ::FreeLibrary(module);
+}
+#endif
+
+} // namespace
 
 int main()
 {
@@ -90,8 +164,9 @@ int main()
         win::PumpPendingMessages();
     }
     ::CoRevokeClassObject(registration);
-    std::sort(times.begin(), times.end());
-    std::printf("CoCreateInstance to StartupToolbar return, %d runs: median %.3f ms (min %.3f, max %.3f)\n", kRuns,
-        times[times.size() / 2], times.front(), times.back());
+    std::printf("CoCreateInstance to StartupToolbar return, %d runs: median %.3f ms\n", kRuns, Median(times));
+#ifdef KELHOST_EXE
+    MeasureHostTabs();
+#endif
     return 0;
 }
