@@ -34,6 +34,23 @@ std::wstring WindowText(HWND window)
     return text;
 }
 
+// The height that `control`'s text takes in its font when broken into lines of `width` pixels.
+int TextHeight(HWND control, int width)
+{
+    const std::wstring text = WindowText(control);
+    const win::WindowDC dc(control);
+    if (!dc || width <= 0 || text.empty())
+    {
+        return 0;
+    }
+    const win::SelectScope select(dc.Get(), reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0)));
+    RECT bounds{0, 0, width, 0};
+    std::wstring measured = text;
+    ::DrawTextW(dc.Get(), measured.data(), static_cast<int>(measured.size()), &bounds,
+        DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
+    return bounds.bottom - bounds.top;
+}
+
 RECT ChildRect(HWND child) noexcept
 {
     RECT rect{};
@@ -150,15 +167,18 @@ void InstallBubbleDialog::LayoutControls() noexcept
     {
         return;
     }
-    std::wstring title;
     try
     {
-        title = WindowText(m_title.Hwnd());
+        Layout();
     }
     catch (...)
     {
-        return;
     }
+}
+
+void InstallBubbleDialog::Layout()
+{
+    const std::wstring title = WindowText(m_title.Hwnd());
     const HFONT font = m_titleFont ? m_titleFont.Get()
                                    : reinterpret_cast<HFONT>(::SendMessageW(m_title.Hwnd(), WM_GETFONT, 0, 0));
     RECT titleRect = ChildRect(m_title.Hwnd());
@@ -168,8 +188,26 @@ void InstallBubbleDialog::LayoutControls() noexcept
     ::SetWindowPos(m_title.Hwnd(), nullptr, titleRect.left, titleRect.top, titleRect.right - titleRect.left,
         titleRect.bottom - titleRect.top, SWP_NOZORDER | SWP_NOACTIVATE);
     const RECT messageRect = ChildRect(m_message.Hwnd());
-    ::SetWindowPos(m_message.Hwnd(), nullptr, messageRect.left, titleRect.bottom + kTitleMessageGap, 0, 0,
-        SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSIZE);
+    const int top = titleRect.bottom + kTitleMessageGap;
+    const int width = messageRect.right - messageRect.left;
+    if (m_messageHeight == 0)
+    {
+        m_messageHeight = messageRect.bottom - messageRect.top;
+    }
+    // The message keeps the template's height unless its text needs more; then it grows as far as the room
+    // above the Close button allows, so larger fonts from the host do not cut its last line off.
+    int height = m_messageHeight;
+    const int needed = TextHeight(m_message.Hwnd(), width);
+    if (needed > height)
+    {
+        int room = needed;
+        if (m_closeText.IsWindow())
+        {
+            room = ChildRect(m_closeText.Hwnd()).top - kTitleMessageGap - top;
+        }
+        height = std::max(height, std::min(needed, room));
+    }
+    ::SetWindowPos(m_message.Hwnd(), nullptr, messageRect.left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void InstallBubbleDialog::GetAnchorRect(RECT& rect) noexcept

@@ -37,6 +37,7 @@ protected:
 
 private:
     void MakeFonts() noexcept;
+    void Layout();
 
     XButton m_closeText;
     XStatic m_icon;
@@ -44,4 +45,5 @@ private:
     XStatic m_message;
     win::Font m_titleFont;
     win::Font m_contentFont;
+    int m_messageHeight = 0;  // the template's, kept as the least height
 };

@@ -250,6 +250,39 @@ TEST_F(InstallBubbleTest, TextsAndFontsComeFromTheHostAndTheTitleWrapsToAtMostTh
     }
 }
 
+TEST_F(InstallBubbleTest, LongMessageGrowsDownToTheCloseButtonButNotUnderIt)
+{
+    OpenBubble();
+    const HWND message = ::GetDlgItem(bubble->Hwnd(), IDC_BUBBLE_MESSAGE);
+    const int templateHeight = ChildRect(message).bottom - ChildRect(message).top;
+    bubble.reset();
+
+    struct Case
+    {
+        const char* what;
+        const wchar_t* pixels;
+        int words;
+    };
+    const Case cases[] = {{"a little more than fits", L"16", 30}, {"far too much", L"20", 400}};
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        std::wstring text;
+        for (int i = 0; i < c.words; ++i)
+        {
+            text += L"word ";
+        }
+        owner.SetString(L"KelTb.Str.Install.Bubble.Message", text);
+        owner.SetString(L"KelTb.Str.Install.Bubble.ContentFontPixel", c.pixels);
+        OpenBubble();
+        const RECT messageRect = ChildRect(::GetDlgItem(bubble->Hwnd(), IDC_BUBBLE_MESSAGE));
+        const RECT closeRect = ChildRect(::GetDlgItem(bubble->Hwnd(), IDOK));
+        EXPECT_GT(messageRect.bottom - messageRect.top, templateHeight);
+        EXPECT_LE(messageRect.bottom, closeRect.top);
+        bubble.reset();
+    }
+}
+
 TEST_F(InstallBubbleTest, OutlineIsCutToTheFrameAndTheCloseCrossWorksWithoutItsDisabledImageId)
 {
     OpenBubble();
