@@ -1,0 +1,100 @@
+#include "FakeBubbleOwner.h"
+
+#include "bubble/ShowInstallBubble.h"
+#include "Core/res/resource.h"
+#include "support/TempFolder.h"
+#include "support/Wait.h"
+#include "ui/XGlobalGDI.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+class ShowInstallBubbleTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(TheGlobalGDI().CreateFonts(IDS_FONT_FACE_DEFAULT));
+        ASSERT_TRUE(host.Open());
+        path = folder.File(kInstallBubbleFileName);
+    }
+
+    void TearDown() override
+    {
+        bubble.reset();
+        host.Destroy();
+    }
+
+    // One start of the add-on in a browser window: a fresh control with its own file object and bubble.
+    bool Start()
+    {
+        bubble.reset();
+        file.reset();
+        return ShowInstallBubbleOnce(owner, host.Hwnd(), path, file, bubble);
+    }
+
+    // The flag as a new reader finds it in the file.
+    std::uint32_t StoredFlag()
+    {
+        XToolbarBubbleConfigFile reader;
+        reader.Open(path);
+        EXPECT_TRUE(reader.Load(false, false));
+        return reader.GetRecord() ? reader.GetRecord()->m_showFlag : 99;
+    }
+
+    testing_support::TempFolder folder;
+    std::wstring path;
+    FakeHostWindow host;
+    FakeBubbleOwner owner{host};
+    std::unique_ptr<XToolbarBubbleConfigFile> file;
+    std::unique_ptr<InstallBubbleDialog> bubble;
+};
+} // namespace
+
+TEST_F(ShowInstallBubbleTest, ShownOnceAcrossStartsAndAgainAfterTheFileIsDeleted)
+{
+    ASSERT_TRUE(Start()) << "first start, no file";
+    ASSERT_TRUE(bubble && bubble->IsWindow());
+    EXPECT_EQ(0u, StoredFlag()) << "cleared before the bubble was shown";
+    EXPECT_TRUE(testing_support::WaitFor([&] { return ::IsWindowVisible(bubble->Hwnd()) != FALSE; }));
+
+    EXPECT_FALSE(Start()) << "second start";
+    EXPECT_EQ(nullptr, bubble);
+    EXPECT_EQ(0u, StoredFlag());
+
+    ASSERT_TRUE(::DeleteFileW(path.c_str()));
+    EXPECT_TRUE(Start()) << "after the file was deleted";
+    EXPECT_EQ(0u, StoredFlag());
+}
+
+TEST_F(ShowInstallBubbleTest, DamagedFileShowsTheBubbleOnceMore)
+{
+    ASSERT_TRUE(Start());
+    const HANDLE damaged = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, damaged);
+    DWORD written = 0;
+    ::WriteFile(damaged, "garbage", 7, &written, nullptr);
+    ::CloseHandle(damaged);
+
+    EXPECT_TRUE(Start());
+    EXPECT_EQ(0u, StoredFlag());
+    EXPECT_FALSE(Start());
+}
+
+TEST_F(ShowInstallBubbleTest, AnOpenBubbleIsReplacedNotLeftBehind)
+{
+    ASSERT_TRUE(Start());
+    const HWND first = bubble->Hwnd();
+    ::DeleteFileW(path.c_str());
+    ASSERT_TRUE(ShowInstallBubbleOnce(owner, host.Hwnd(), path, file, bubble));
+    EXPECT_FALSE(::IsWindow(first));
+    EXPECT_TRUE(bubble->IsWindow());
+}
+
+TEST_F(ShowInstallBubbleTest, UnwritableFileStillShowsTheBubble)
+{
+    path = folder.File(L"no such folder\\") + kInstallBubbleFileName;
+    EXPECT_TRUE(Start());
+    EXPECT_TRUE(Start()) << "nothing could be saved, so the next start shows it again";
+}
