@@ -68,7 +68,9 @@ protected:
         const std::wstring commandLine = L"\"" + WindowsPath(KELHOST_EXE) +
                                          L"\" --progid KelToolbarTest.Control --tabs " + std::to_wstring(tabs);
         ASSERT_TRUE(host.Start(commandLine));
-        ASSERT_TRUE(host.WaitForLine("ready tabs=" + std::to_string(tabs), 30000));
+        std::string ready = "ready tabs=";
+        ready += std::to_string(tabs);
+        ASSERT_TRUE(host.WaitForLine(ready, 30000));
     }
 
     void ExpectLine(const std::string& text)
