@@ -20,7 +20,9 @@ std::wstring HandleText(HWND window)
     return win::Format(L"0x%llX", static_cast<unsigned long long>(reinterpret_cast<ULONG_PTR>(window)));
 }
 
-bool RegisterFrameClass()
+} // namespace
+
+bool HostTab::RegisterFrameClass()
 {
     WNDCLASSEXW frameClass{sizeof(frameClass)};
     const HINSTANCE instance = ::GetModuleHandleW(nullptr);
@@ -29,13 +31,16 @@ bool RegisterFrameClass()
         return true;
     }
     frameClass = WNDCLASSEXW{sizeof(frameClass)};
-    frameClass.lpfnWndProc = DefWindowProcW;
+    frameClass.lpfnWndProc = &HostTab::FrameProc;
     frameClass.hInstance = instance;
     frameClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
     frameClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     frameClass.lpszClassName = kFrameClassName;
     return ::RegisterClassExW(&frameClass) != 0 || ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
+
+namespace
+{
 
 // Calls a method of the control by name with DISPATCH_METHOD; the method's long result goes to `result`.
 HRESULT CallByName(IDispatch* control, const wchar_t* name, DISPID& cachedId, VARIANTARG* args, UINT count,
@@ -105,13 +110,11 @@ bool HostTab::Open()
     const std::wstring title = win::Format(L"KelHost tab %d", m_number);
     m_frame = ::CreateWindowExW(0, kFrameClassName, title.c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
         40 + 20 * (m_number % 10), 40 + 30 * (m_number % 10), 900, 140, nullptr, nullptr,
-        ::GetModuleHandleW(nullptr), nullptr);
+        ::GetModuleHandleW(nullptr), this);
     if (!m_frame)
     {
         return false;
     }
-    ::SetWindowLongPtrW(m_frame, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    ::SetWindowLongPtrW(m_frame, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&HostTab::FrameProc));
     if (!m_toolbar.Create(m_frame))
     {
         ::DestroyWindow(m_frame);
@@ -301,6 +304,12 @@ void HostTab::PrintState(const wchar_t* prefix) const
 
 LRESULT CALLBACK HostTab::FrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept
 {
+    if (message == WM_NCCREATE)
+    {
+        auto* tab = static_cast<HostTab*>(reinterpret_cast<const CREATESTRUCTW*>(lParam)->lpCreateParams);
+        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(tab));
+        tab->m_frame = window;
+    }
     auto* tab = reinterpret_cast<HostTab*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
     if (!tab)
     {

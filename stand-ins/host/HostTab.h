@@ -48,6 +48,7 @@ public:
     [[nodiscard]] bool HasControl() const noexcept { return static_cast<bool>(m_control); }
 
 private:
+    static bool RegisterFrameClass();
     static LRESULT CALLBACK FrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
     LRESULT OnFrameMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void Report(const std::wstring& text) const;
