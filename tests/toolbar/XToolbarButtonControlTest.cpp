@@ -207,6 +207,21 @@ TEST_F(ButtonControlTest, AClickNeedsAPressAndAReleaseInside)
     }
 }
 
+TEST_F(ButtonControlTest, HotFollowsTheCursorButNotWhileDisabled)
+{
+    Mouse(WM_MOUSEMOVE, 5, 5);
+    EXPECT_TRUE(pavise->IsHot());
+    Mouse(WM_MOUSEMOVE, -3, 5);
+    EXPECT_FALSE(pavise->IsHot());
+
+    ASSERT_TRUE(control->UpdateButton(L"CID_PAVISE_STATUS", 0, 16, 16, L"", L"", TRUE, FALSE, FALSE));
+    Mouse(WM_MOUSEMOVE, 5, 5);
+    EXPECT_FALSE(pavise->IsHot());
+    Mouse(WM_LBUTTONDOWN, 5, 5, MK_LBUTTON);
+    Mouse(WM_LBUTTONUP, 5, 5);
+    EXPECT_TRUE(control->Log().empty());
+}
+
 TEST_F(ButtonControlTest, IconSitsAtTheGapAndMovesByOnePixelWhenPressed)
 {
     ASSERT_TRUE(control->UpdateButton(L"CID_PAVISE_STATUS", IDI_TEST_RED, 16, 16, L"", L"", TRUE, TRUE, FALSE));
