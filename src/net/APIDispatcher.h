@@ -47,8 +47,14 @@ public:
     // sent and answered; the statuses do not change.
     BOOL RequestUpdate();
 
-    [[nodiscard]] PaviseStatus GetPaviseStatus() const noexcept { return static_cast<PaviseStatus>(m_paviseStatus.load()); }
-    [[nodiscard]] NorvixStatus GetNorvixStatus() const noexcept { return static_cast<NorvixStatus>(m_norvixStatus.load()); }
+    [[nodiscard]] PaviseStatus GetPaviseStatus() const noexcept
+    {
+        return static_cast<PaviseStatus>(m_paviseStatus.load());
+    }
+    [[nodiscard]] NorvixStatus GetNorvixStatus() const noexcept
+    {
+        return static_cast<NorvixStatus>(m_norvixStatus.load());
+    }
     // Stores both (codes read back from the status file); with either out of range stores nothing, gives false.
     BOOL SetStatuses(PaviseStatus pavise, NorvixStatus norvix) noexcept;
     [[nodiscard]] BOOL IsUpdateNeeded() const noexcept { return GetNorvixStatus() == NorvixStatus::Update; }

@@ -44,14 +44,17 @@ bool XXMLParser::DeclaresDocumentType(std::wstring_view text) noexcept
 
 BOOL XXMLParser::Load(const std::wstring& text)
 {
-    Clear();
+    m_document.Reset();
     if (text.empty() || DeclaresDocumentType(text))
     {
         return FALSE;
     }
-    if (SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)))
+    // COM stays initialised from one Load to the next on the same thread, so MSXML is not unloaded and
+    // loaded again for every answer.
+    const DWORD thread = ::GetCurrentThreadId();
+    if (m_comThread != thread)
     {
-        m_comThread = ::GetCurrentThreadId();
+        m_comThread = SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) ? thread : 0;
     }
     win::ComPtr<IXMLDOMDocument> document;
     if (FAILED(::CoCreateInstance(kClsidDomDocument, nullptr, CLSCTX_ALL, kIidDomDocument, document.PutVoid())) ||

@@ -7,8 +7,9 @@
 // document type declaration is refused before MSXML sees it (some MSXML versions expand entities and ignore
 // ProhibitDTD), and the document is told never to resolve external resources nor validate.
 //
-// A parser belongs to one thread at a time. Load initialises COM on its thread and the next Load or Clear
-// on that thread undoes it, after the document is released.
+// A parser belongs to one thread at a time. The first Load on a thread initialises COM there; Clear or the
+// destructor on that thread undoes it after releasing the document. Run elsewhere, they only release the
+// document: another thread's initialisation ends with that thread.
 
 #include "net/XXMLNodeArray.h"
 #include "win/ComPtr.h"

@@ -15,7 +15,7 @@ namespace
 constexpr std::size_t kMaxHeaderBytes = 64 * 1024;
 constexpr std::size_t kMaxBodyBytes = 16u << 20;
 constexpr DWORD kIdleReceiveMs = 30000;
-constexpr const char* kRedirectPrefix = "/redirected";
+constexpr std::string_view kRedirectPrefix = "/redirected";
 
 struct ModeName
 {
@@ -59,7 +59,7 @@ std::string UrlDecode(std::string_view text)
         {
             result += ' ';
         }
-        else if (text[i] == '%' && i + 2 < text.size() + 0 && std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
+        else if (text[i] == '%' && i + 2 < text.size() && std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
                  std::isxdigit(static_cast<unsigned char>(text[i + 2])))
         {
             result += static_cast<char>(std::strtol(std::string(text.substr(i + 1, 2)).c_str(), nullptr, 16));
@@ -140,7 +140,8 @@ const char* FaultModeName(FaultMode mode)
 }
 
 ProductService::ProductService()
-    : m_stopEvent(::CreateEventW(nullptr, TRUE, FALSE, nullptr)), m_quitEvent(::CreateEventW(nullptr, TRUE, FALSE, nullptr))
+    : m_stopEvent(::CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+      m_quitEvent(::CreateEventW(nullptr, TRUE, FALSE, nullptr))
 {
 }
 
@@ -172,7 +173,8 @@ bool ProductService::Start(std::uint16_t port)
     address.sin_port = ::htons(port);
     address.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
     int length = sizeof(address);
-    if (m_listener == INVALID_SOCKET || ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
+    if (m_listener == INVALID_SOCKET ||
+        ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
         ::listen(m_listener, SOMAXCONN) != 0 ||
         ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
     {
@@ -479,13 +481,20 @@ void ProductService::Serve(Connection& connection)
         const bool control = request.path.rfind("/control/", 0) == 0;
         FaultMode fault = control ? FaultMode::None : Fault();
         std::string_view path = request.path;
-        if (!control && path.rfind(kRedirectPrefix, 0) == 0 && path.size() > 11 && path[11] == '/')
+        const bool redirected = path.size() > kRedirectPrefix.size() &&
+                                path.substr(0, kRedirectPrefix.size()) == kRedirectPrefix &&
+                                path[kRedirectPrefix.size()] == '/';
+        if (!control && redirected)
         {
-            path.remove_prefix(11);
+            path.remove_prefix(kRedirectPrefix.size());
             fault = FaultMode::None;
         }
-        Log(request.method + " " + request.target + (fault == FaultMode::None ? "" : " [") +
-            (fault == FaultMode::None ? "" : FaultModeName(fault)) + (fault == FaultMode::None ? "" : "]"));
+        std::string line = request.method + " " + request.target;
+        if (fault != FaultMode::None)
+        {
+            line += std::string(" [") + FaultModeName(fault) + "]";
+        }
+        Log(line);
 
         switch (fault)
         {
@@ -587,7 +596,8 @@ ProductService::Answer ProductService::Product(const RecordedRequest& request, s
         case FaultMode::Dtd:
             answer.body = "<?xml version=\"1.0\"?>\r\n<!DOCTYPE response [<!ENTITY d \"" + definitions +
                           "\"><!ENTITY p \"" + protection +
-                          "\">]>\r\n<response><vdf_status>&d;</vdf_status><pavise_status>&p;</pavise_status></response>\r\n";
+                          "\">]>\r\n<response><vdf_status>&d;</vdf_status>"
+                          "<pavise_status>&p;</pavise_status></response>\r\n";
             break;
         case FaultMode::Body:
             answer.body = m_customBody;
@@ -627,7 +637,8 @@ ProductService::Answer ProductService::Product(const RecordedRequest& request, s
 ProductService::Answer ProductService::Control(const RecordedRequest& request)
 {
     const auto query = request.target.find('?');
-    auto values = ParseQuery(query == std::string::npos ? std::string_view{} : std::string_view(request.target).substr(query + 1));
+    const std::string_view target = request.target;
+    auto values = ParseQuery(query == std::string::npos ? std::string_view{} : target.substr(query + 1));
     if (request.method == "POST")
     {
         for (auto& [key, value] : ParseQuery(request.body))

@@ -239,7 +239,8 @@ TEST(APIDispatcherSettingsTest, StatusesFromOutsideAreTakenOnlyWhenBothAreValid)
     {
         SCOPED_TRACE(testing::Message() << c.pavise << "/" << c.norvix);
         ASSERT_TRUE(api.SetStatuses(PaviseStatus::Error, NorvixStatus::Uptodate));
-        EXPECT_EQ(api.SetStatuses(static_cast<PaviseStatus>(c.pavise), static_cast<NorvixStatus>(c.norvix)), c.accepted);
+        const auto pavise = static_cast<PaviseStatus>(c.pavise);
+        EXPECT_EQ(api.SetStatuses(pavise, static_cast<NorvixStatus>(c.norvix)), c.accepted);
         EXPECT_EQ(static_cast<std::int32_t>(api.GetPaviseStatus()), c.accepted ? c.pavise : -1);
         EXPECT_EQ(static_cast<std::int32_t>(api.GetNorvixStatus()), c.accepted ? c.norvix : 1);
     }

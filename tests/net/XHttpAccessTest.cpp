@@ -99,7 +99,8 @@ TEST_F(XHttpAccessTest, PostSendsHeaderAndBodyOnlyWhenGiven)
 {
     std::wstring response;
     ASSERT_TRUE(XHttpAccess::Post(Url(L"DoUpdate"), kAgent, L"", L"", nullptr, TRUE, response));
-    ASSERT_TRUE(XHttpAccess::Post(Url(L"DoUpdate"), kAgent, L"X-Norvix-Check: 7\r\n", L"now=1", nullptr, TRUE, response));
+    ASSERT_TRUE(
+        XHttpAccess::Post(Url(L"DoUpdate"), kAgent, L"X-Norvix-Check: 7\r\n", L"now=1", nullptr, TRUE, response));
     EXPECT_EQ(response, L"update started\r\nupdate started\r\n");
 
     const auto requests = m_service.Requests();

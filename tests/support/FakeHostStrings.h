@@ -40,9 +40,10 @@ public:
         std::wstring result = text;
         for (const auto& [macro, value] : m_macros)
         {
-            for (size_t pos = result.find(macro); pos != std::wstring::npos; pos = result.find(macro, pos + value.size()))
+            for (size_t pos = result.find(macro); pos != std::wstring::npos;)
             {
                 result.replace(pos, macro.size(), value);
+                pos = result.find(macro, pos + value.size());
             }
         }
         return result;

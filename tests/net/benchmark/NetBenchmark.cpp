@@ -5,6 +5,7 @@
 #include "ProductService.h"
 
 #include "net/APIDispatcher.h"
+#include "net/XHttpAccess.h"
 #include "support/FakeHostStrings.h"
 
 #include <algorithm>
@@ -61,6 +62,17 @@ int main(int argc, char** argv)
     std::printf("QueryStatus over loopback: %d queries, %d interpreted, median %.2f ms, min %.2f ms, max %.2f ms\n",
                 queries, interpreted, Median(times), *std::min_element(times.begin(), times.end()),
                 *std::max_element(times.begin(), times.end()));
+
+    std::vector<double> exchangeTimes;
+    const std::wstring statusUrl = productService.BaseUrl() + L"GetStatus";
+    for (int i = 0; i < queries; ++i)
+    {
+        std::wstring answer;
+        const double start = NowMs();
+        (void)XHttpAccess::Get(statusUrl, APIDispatcher::kUserAgent, TRUE, &api.TimeoutOptions(), TRUE, answer);
+        exchangeTimes.push_back(NowMs() - start);
+    }
+    std::printf("HTTP exchange alone: median %.2f ms\n", Median(exchangeTimes));
 
     productService.SetFault(service::FaultMode::Hang);
     for (int i = 0; i < 2; ++i)
