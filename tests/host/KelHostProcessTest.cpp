@@ -62,6 +62,25 @@ TEST(KelHostProcessTest, EventRaisedInOneHostReachesEveryWindowOfEveryHost)
     EXPECT_EQ(1u, first.CountLines("tab 2 closed"));
 }
 
+TEST(KelHostProcessTest, WaitHoldsBackCommandsButNotEvents)
+{
+    ChildProcess waiting;
+    ChildProcess firing;
+    ASSERT_TRUE(waiting.Start(KelHostCommand(L"--no-control")));
+    ASSERT_TRUE(firing.Start(KelHostCommand(L"--no-control --tabs 0")));
+    ASSERT_TRUE(waiting.WaitForLine("ready tabs=1"));
+    ASSERT_TRUE(firing.WaitForLine("ready tabs=0"));
+
+    waiting.Send("wait 6000");
+    waiting.Send("state 1");
+    firing.Send("event DuringWait");
+    ASSERT_TRUE(waiting.WaitForLine("tab 1 event \"DuringWait\" control=none"));
+    EXPECT_EQ(0u, waiting.CountLines("ok wait"));
+    EXPECT_EQ(0u, waiting.CountLines("state tab 1"));
+    ASSERT_TRUE(waiting.WaitForLine("ok wait", 30000));
+    EXPECT_TRUE(waiting.WaitForLine("ok state"));
+}
+
 TEST(KelHostProcessTest, CommandsAnswerOkOrErrorAndKeepTheHostRunning)
 {
     ChildProcess host;
