@@ -59,6 +59,9 @@ TEST_F(APIDispatcherTest, AnswersBecomeStatuses)
          TRUE},
         {"<status><response><vdf_status>yellow</vdf_status><pavise_status>enabled</pavise_status></response></status>",
          TRUE, NorvixStatus::Update, PaviseStatus::Activated, TRUE},
+        {"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<response><vdf_status>green</vdf_status>"
+         "<pavise_status>enabled</pavise_status></response>",
+         TRUE, NorvixStatus::Uptodate, PaviseStatus::Activated, TRUE},
         {"<RESPONSE><vdf_status>green</vdf_status><pavise_status>enabled</pavise_status></RESPONSE>", FALSE,
          NorvixStatus::Error, PaviseStatus::Error, TRUE},
         {"<response><vdf_status/><pavise_status/></response>", FALSE, NorvixStatus::Error, PaviseStatus::Error, TRUE},
