@@ -1,25 +1,17 @@
 #include "Core/PollSchedule.h"
 
-#include <windows.h>
-
-#include <oleauto.h>
+#include "net/ProductStatus.h"
 
 #include <cmath>
 #include <limits>
 
-namespace
-{
-constexpr std::int32_t kConnectionFailure = -2;
-constexpr std::int32_t kUpdating = 3;
-} // namespace
-
 std::int32_t PollIntervalFor(std::int32_t norvixStatus, const PollIntervals& intervals) noexcept
 {
-    if (norvixStatus == kConnectionFailure)
+    if (norvixStatus == static_cast<std::int32_t>(NorvixStatus::ConnectionFailure))
     {
         return intervals.retrySeconds;
     }
-    if (norvixStatus == kUpdating)
+    if (norvixStatus == static_cast<std::int32_t>(NorvixStatus::Updating))
     {
         return intervals.updateSeconds;
     }
@@ -53,19 +45,4 @@ bool IsPollDueAt(double lastCheck, bool lastCheckValid, std::int32_t norvixStatu
     }
     const std::int32_t elapsed = SecondsBetween(lastCheck, now);
     return elapsed < 0 || elapsed >= PollIntervalFor(norvixStatus, intervals);
-}
-
-double CurrentLocalDate() noexcept
-{
-    SYSTEMTIME local;
-    ::GetLocalTime(&local);
-    const WORD milliseconds = local.wMilliseconds;
-    local.wMilliseconds = 0;
-    double date = 0.0;
-    if (!::SystemTimeToVariantTime(&local, &date))
-    {
-        return 0.0;
-    }
-    // SystemTimeToVariantTime drops the milliseconds; add them back (dates before 1899 do not occur here).
-    return date + milliseconds / 86400000.0;
 }

@@ -22,6 +22,3 @@ struct PollIntervals
 // when the last check lies in the future: a clock set back would otherwise stop polling until it catches up.
 [[nodiscard]] bool IsPollDueAt(double lastCheck, bool lastCheckValid, std::int32_t norvixStatus,
     const PollIntervals& intervals, double now) noexcept;
-
-// The current local time as an automation date, with milliseconds.
-[[nodiscard]] double CurrentLocalDate() noexcept;

@@ -2,10 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <windows.h>
-
-#include <oleauto.h>
-
 namespace
 {
 
@@ -58,17 +54,6 @@ TEST(PollScheduleTest, SecondsBetweenRoundsHalvesAwayFromZeroAndClampsHugeSpans)
     EXPECT_EQ(-2147483647 - 1, SecondsBetween(1e9, 0.0));
     EXPECT_EQ(1, SecondsBetween(0.0, 0.5 * kSecond));  // half a second rounds away from zero
     EXPECT_EQ(-1, SecondsBetween(0.5 * kSecond, 0.0));
-}
-
-TEST(PollScheduleTest, CurrentLocalDateMovesWithTheClock)
-{
-    const double a = CurrentLocalDate();
-    EXPECT_GT(a, 40000.0);  // after 2009
-    SYSTEMTIME local;
-    ::GetLocalTime(&local);
-    double fromSystem = 0.0;
-    ASSERT_TRUE(::SystemTimeToVariantTime(&local, &fromSystem));
-    EXPECT_NEAR(fromSystem, a, 5 * kSecond);
 }
 
 } // namespace

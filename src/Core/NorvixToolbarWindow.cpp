@@ -1,0 +1,23 @@
+#include "Core/NorvixToolbarWindow.h"
+
+#include "Core/Controller.h"
+#include "toolbar/HostToolbarInterface.h"
+
+LRESULT NorvixToolbarWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) noexcept
+{
+    const LRESULT result = XToolbarWindow::WindowProc(message, wParam, lParam);
+    if (message == host::kMsgPreferences && wParam == 1)
+    {
+        if (auto* controller = dynamic_cast<::Controller*>(Controller()))
+        {
+            try
+            {
+                controller->ReloadTextLabels();
+            }
+            catch (...)
+            {
+            }
+        }
+    }
+    return result;
+}

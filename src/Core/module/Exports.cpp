@@ -1,0 +1,91 @@
+// The module's entry points: class objects, unloading, and registration of the control in the machine's or
+// the current user's class branch.
+
+#include "Core/Controller.h"
+#include "Core/NorvixIds.h"
+#include "module/NorvixApp.h"
+#include "win/ClassFactory.h"
+#include "win/ComModule.h"
+#include "win/ComRegistration.h"
+#include "win/Module.h"
+#include "win/Strings.h"
+
+#include <olectl.h>
+
+namespace
+{
+const win::ClassEntry kClasses[] = {Controller::ControllerFactory::kEntry};
+
+// A DllInstall command line that asks for the current user's branch ("user", any case, blanks allowed).
+bool AsksForCurrentUser(LPCWSTR commandLine)
+{
+    return commandLine && win::EqualsNoCase(win::Trim(commandLine), L"user");
+}
+} // namespace
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void*) noexcept
+{
+    if (reason == DLL_PROCESS_ATTACH)
+    {
+        NorvixApp::Instance().OnProcessAttach(instance);
+        ::DisableThreadLibraryCalls(instance);
+    }
+    return TRUE;
+}
+
+STDAPI DllGetClassObject(REFCLSID classId, REFIID iid, void** out)
+{
+    NorvixApp::Instance().EnsureStarted();
+    return win::GetClassObject(kClasses, classId, iid, out);
+}
+
+STDAPI DllCanUnloadNow()
+{
+    return win::ModuleCanUnloadNow();
+}
+
+STDAPI DllRegisterServer()
+{
+    try
+    {
+        if (FAILED(win::RegisterTypeLibraryOf(win::ModuleFileName(win::ThisModule()))))
+        {
+            return SELFREG_E_TYPELIB;
+        }
+        return FAILED(Controller::ControllerFactory::UpdateRegistry(true)) ? SELFREG_E_CLASS : S_OK;
+    }
+    catch (...)
+    {
+        return E_OUTOFMEMORY;
+    }
+}
+
+STDAPI DllUnregisterServer()
+{
+    if (FAILED(win::UnregisterTypeLibrary(LIBID_NorvixLib, kNorvixTypeLibMajor, kNorvixTypeLibMinor)))
+    {
+        return SELFREG_E_TYPELIB;
+    }
+    return FAILED(Controller::ControllerFactory::UpdateRegistry(false)) ? SELFREG_E_CLASS : S_OK;
+}
+
+STDAPI DllSetPerUserRegistration(BOOL perUser)
+{
+    win::SetPerUserRegistration(perUser != FALSE);
+    return S_OK;
+}
+
+// regsvr32 /i:user (with /n: registration through this call alone) registers for the current user only;
+// without "user" the machine's branch is used.
+STDAPI DllInstall(BOOL install, LPCWSTR commandLine)
+{
+    try
+    {
+        win::SetPerUserRegistration(AsksForCurrentUser(commandLine));
+    }
+    catch (...)
+    {
+        return E_OUTOFMEMORY;
+    }
+    return install ? DllRegisterServer() : DllUnregisterServer();
+}

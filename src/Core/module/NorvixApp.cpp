@@ -1,0 +1,23 @@
+#include "module/NorvixApp.h"
+
+#include "Core/res/resource.h"
+#include "ui/XGlobalGDI.h"
+
+NorvixApp& NorvixApp::Instance() noexcept
+{
+    static NorvixApp app;
+    return app;
+}
+
+bool NorvixApp::EnsureStarted() noexcept
+{
+    static const bool started = InitInstance();
+    return started;
+}
+
+bool NorvixApp::InitInstance() noexcept
+{
+    // Without its fonts the add-on still works: its windows keep the system's font.
+    (void)TheGlobalGDI().CreateFonts(IDS_FONT_FACE_DEFAULT, m_module);
+    return true;
+}
