@@ -137,13 +137,3 @@ TEST(BubbleFrame, RegionFollowsTheOpaquePixelsOfTheCorners)
         EXPECT_EQ(p.inside, ::PtInRegion(region.Get(), p.x, p.y) != FALSE) << "at " << p.x << ", " << p.y;
     }
 }
-
-TEST(BubbleFrame, MissingPiecesAddNothingButTheInnerRectangle)
-{
-    const std::array<HBITMAP, 8> pieces{};
-    const win::RegionHandle region = XToolbarBubbleDialog::BuildFrameRegion(RECT{0, 0, 50, 40}, pieces, kKey);
-    ASSERT_TRUE(region);
-    EXPECT_TRUE(::PtInRegion(region.Get(), 0, 0));
-    EXPECT_TRUE(::PtInRegion(region.Get(), 49, 39));
-    EXPECT_FALSE(::PtInRegion(region.Get(), 50, 40));
-}

@@ -115,16 +115,6 @@ TEST_F(BitmapButtonTest, DraggingOutBeforeReleasingCancelsTheClick)
     EXPECT_EQ(nullptr, ::GetCapture());
 }
 
-TEST_F(BitmapButtonTest, LosingTheCaptureCancelsThePress)
-{
-    SetUpButton(IDB_BUBBLE_CLOSE_DISABLED, nullptr);
-    Press(4, 4);
-    ::ReleaseCapture();
-    EXPECT_FALSE(button.IsPressed());
-    Release(4, 4);
-    EXPECT_TRUE(dialog.commands.empty());
-}
-
 TEST_F(BitmapButtonTest, HoverShowsTheHotImageUntilTheCursorLeaves)
 {
     SetUpButton(IDB_BUBBLE_CLOSE_DISABLED, nullptr);
@@ -170,18 +160,6 @@ TEST_F(BitmapButtonTest, DisabledButtonShowsItsImageAndIgnoresPresses)
         EXPECT_EQ(std::vector<WORD>{IDCANCEL}, dialog.commands);
         dialog.commands.clear();
     }
-}
-
-TEST_F(BitmapButtonTest, KeysClickOnlyWithTheTabStopStyle)
-{
-    SetUpButton(IDB_BUBBLE_CLOSE_DISABLED, nullptr);
-    ::SendMessageW(button.Hwnd(), WM_KEYDOWN, VK_SPACE, 0);
-    EXPECT_TRUE(dialog.commands.empty());
-    ::SetWindowLongW(button.Hwnd(), GWL_STYLE, ::GetWindowLongW(button.Hwnd(), GWL_STYLE) | WS_TABSTOP);
-    ::SendMessageW(button.Hwnd(), WM_KEYDOWN, VK_RETURN, 0);
-    ::SendMessageW(button.Hwnd(), WM_KEYDOWN, VK_SPACE, 0);
-    ::SendMessageW(button.Hwnd(), WM_KEYDOWN, 'A', 0);
-    EXPECT_EQ((std::vector<WORD>{IDCANCEL, IDCANCEL}), dialog.commands);
 }
 
 TEST_F(BitmapButtonTest, ParentDestroyedByTheClickLeavesNothingBehind)

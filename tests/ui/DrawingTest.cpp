@@ -66,16 +66,6 @@ TEST(TransparentBitmap, ExactMagentaTakesTheTransparentColourAndNearMagentaStays
     }
 }
 
-TEST(TransparentBitmap, ReloadKeysWithTheNewColour)
-{
-    XTransparentBitmap bitmap;
-    bitmap.SetTransparentColor(RGB(1, 1, 1));
-    ASSERT_TRUE(bitmap.Load(IDB_TEST_KEYED));
-    bitmap.SetTransparentColor(RGB(2, 2, 2));
-    ASSERT_TRUE(bitmap.Reload());
-    EXPECT_EQ(RGB(2, 2, 2), Pixels(bitmap.Get(), bitmap.GetSize())[0]);
-}
-
 TEST(TransparentBitmap, NothingToLoadGivesFalseAndNoSize)
 {
     struct Case

@@ -100,16 +100,6 @@ TEST(FontMaker, InstalledFaceIsKeptAndStylesApplied)
     EXPECT_NE(FW_BOLD, description.lfWeight);
 }
 
-TEST(FontMaker, PixelsToPointsRoundsLikeMulDiv)
-{
-    const int dpi = ScreenDpi();
-    for (const int pixels : {0, 1, 13, 18, -5})
-    {
-        SCOPED_TRACE(pixels);
-        EXPECT_EQ(::MulDiv(pixels, 72, dpi), PixelsToPoints(pixels));
-    }
-}
-
 TEST(GlobalGDI, CreateFontsMakesEightFontsOfTheResourceFace)
 {
     // The string table names Tahoma; a system without it gets the menu font's face.
@@ -153,13 +143,4 @@ TEST(GlobalGDI, MissingFaceStringFailsAndKeepsTheFontsItHad)
     const HFONT before = gdi.GetFont(GlobalFont::Bold10);
     EXPECT_FALSE(gdi.CreateFonts(4242));
     EXPECT_EQ(before, gdi.GetFont(GlobalFont::Bold10));
-}
-
-TEST(GlobalGDI, MenuBarColourOnlyForFlatMenusOnOldSystems)
-{
-    const COLORREF menu = RGB(1, 2, 3);
-    const COLORREF bar = RGB(4, 5, 6);
-    EXPECT_EQ(bar, XGlobalGDI::SelectMenuColor(true, true, menu, bar));
-    EXPECT_EQ(menu, XGlobalGDI::SelectMenuColor(true, false, menu, bar));
-    EXPECT_EQ(menu, XGlobalGDI::SelectMenuColor(false, true, menu, bar));
 }
