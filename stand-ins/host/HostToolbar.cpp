@@ -335,6 +335,10 @@ LRESULT HostToolbar::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) noexc
             }
             return 1;
         }
+        if (message == host::kMsgLayout || message == host::kMsgRelayout || message == host::kMsgPreferences)
+        {
+            return 0;  // the host's own messages end here; the toolbar control does not know them
+        }
         if (!ChangesButtons(message))
         {
             return ::DefSubclassProc(m_toolbar, message, wParam, lParam);

@@ -191,8 +191,11 @@ TEST_F(HostToolbarTest, LayoutRequestPassedOnByTheAddOnReachesTheHost)
 {
     EXPECT_EQ(1, ::SendMessageW(m_toolbar.Hwnd(), host::kMsgLayout, 0, 1));
     EXPECT_EQ(1, m_layouts);
-    ::SendMessageW(m_toolbar.Hwnd(), host::kMsgLayout, 0, 0);
-    ::SendMessageW(m_toolbar.Hwnd(), host::kMsgLayout, 1, 1);
+    // Without an add-on in front, the host's other messages end at the host.
+    EXPECT_EQ(0, ::SendMessageW(m_toolbar.Hwnd(), host::kMsgLayout, 0, 0));
+    EXPECT_EQ(0, ::SendMessageW(m_toolbar.Hwnd(), host::kMsgLayout, 1, 1));
+    EXPECT_EQ(0, ::SendMessageW(m_toolbar.Hwnd(), host::kMsgRelayout, 1, 0));
+    EXPECT_EQ(0, ::SendMessageW(m_toolbar.Hwnd(), host::kMsgPreferences, 1, 0));
     EXPECT_EQ(1, m_layouts);
 }
 
