@@ -616,6 +616,16 @@ LRESULT XToolbarButtonControl::WindowProc(UINT message, WPARAM wParam, LPARAM lP
         }
         return result;
     }
+    case WM_THEMECHANGED:
+        // Visual styles switched: the look and the gaps change, so the item is fitted again.
+        if (m_theme)
+        {
+            ::CloseThemeData(m_theme);
+        }
+        m_theme = ::OpenThemeData(Hwnd(), L"TOOLBAR");
+        ::InvalidateRect(Hwnd(), nullptr, TRUE);
+        Fit();
+        return 0;
     case WM_DESTROY:
         ::KillTimer(Hwnd(), kHoverTimerId);
         m_hoverTimerRunning = FALSE;

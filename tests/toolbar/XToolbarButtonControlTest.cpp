@@ -8,6 +8,7 @@
 #include "win/Scope.h"
 
 #include <commctrl.h>
+#include <uxtheme.h>
 
 namespace toolbar_tests
 {
@@ -222,30 +223,54 @@ TEST_F(ButtonControlTest, HotFollowsTheCursorButNotWhileDisabled)
     EXPECT_TRUE(control->Log().empty());
 }
 
-TEST_F(ButtonControlTest, IconSitsAtTheGapAndMovesByOnePixelWhenPressed)
+TEST_F(ButtonControlTest, IconSitsAtTheGapAndMovesByOnePixelWhenPressedWithAndWithoutVisualStyles)
 {
     ASSERT_TRUE(control->UpdateButton(L"CID_PAVISE_STATUS", IDI_TEST_RED, 16, 16, L"", L"", TRUE, TRUE, FALSE));
-    const int g1 = pavise->IconGap();
+    for (const bool themed : {true, false})
     {
-        Canvas canvas(pavise->Hwnd());
-        pavise->Paint(canvas.Dc());
-        const int top = std::max(0, (canvas.Height() - 16) / 2);
-        EXPECT_EQ(kRed, canvas.At(g1, top));
-        EXPECT_EQ(kRed, canvas.At(g1 + 15, top + 15));
-        EXPECT_NE(kRed, canvas.At(g1 - 1, top));
-        EXPECT_NE(kRed, canvas.At(g1 + 16, top + 15));
+        SCOPED_TRACE(themed ? "visual styles" : "classic look");
+        if (!themed)
+        {
+            // A class list that names no class turns visual styles off for this window.
+            ::SetWindowTheme(pavise->Hwnd(), L" ", L" ");
+            ::SendMessageW(pavise->Hwnd(), WM_THEMECHANGED, 0, 0);
+            ASSERT_FALSE(pavise->UsesVisualStyles());
+            EXPECT_EQ(2 + 16 + 2, toolbar.ButtonWidth(kPavise));
+        }
+        else if (!pavise->UsesVisualStyles())
+        {
+            continue;
+        }
+        const int g1 = pavise->IconGap();
+        {
+            Canvas canvas(pavise->Hwnd());
+            pavise->Paint(canvas.Dc());
+            const int top = std::max(0, (canvas.Height() - 16) / 2);
+            EXPECT_EQ(kRed, canvas.At(g1, top));
+            EXPECT_EQ(kRed, canvas.At(g1 + 15, top + 15));
+            EXPECT_NE(kRed, canvas.At(g1 - 1, top));
+            EXPECT_NE(kRed, canvas.At(g1 + 16, top + 15));
+            if (!themed)
+            {
+                EXPECT_EQ(::GetSysColor(COLOR_BTNFACE), canvas.At(0, 0));
+            }
+        }
+        Mouse(WM_LBUTTONDOWN, 5, 5, MK_LBUTTON);
+        ASSERT_TRUE(pavise->IsPressed());
+        {
+            Canvas canvas(pavise->Hwnd());
+            pavise->Paint(canvas.Dc());
+            const int top = std::max(0, (canvas.Height() - 16) / 2);
+            EXPECT_NE(kRed, canvas.At(g1, top));
+            EXPECT_EQ(kRed, canvas.At(g1 + 1, top + 1));
+            EXPECT_EQ(kRed, canvas.At(g1 + 16, top + 16));
+            if (!themed)
+            {
+                EXPECT_EQ(::GetSysColor(COLOR_BTNSHADOW), canvas.At(0, 0)) << "sunken frame";
+            }
+        }
+        ::ReleaseCapture();
     }
-    Mouse(WM_LBUTTONDOWN, 5, 5, MK_LBUTTON);
-    ASSERT_TRUE(pavise->IsPressed());
-    {
-        Canvas canvas(pavise->Hwnd());
-        pavise->Paint(canvas.Dc());
-        const int top = std::max(0, (canvas.Height() - 16) / 2);
-        EXPECT_NE(kRed, canvas.At(g1, top));
-        EXPECT_EQ(kRed, canvas.At(g1 + 1, top + 1));
-        EXPECT_EQ(kRed, canvas.At(g1 + 16, top + 16));
-    }
-    ::ReleaseCapture();
 }
 
 TEST_F(ButtonControlTest, IconSequenceShowsItsFramesInOrderAndWrapsAround)
