@@ -6,6 +6,7 @@
 #include "win/Bstr.h"
 #include "win/Thread.h"
 
+#include <commctrl.h>
 #include <exdispid.h>
 #include <olectl.h>
 #include <objsafe.h>
@@ -179,6 +180,13 @@ TEST_F(ControllerTest, StartupAttachesInOrderAndThePostedStartUpRunsAfterItRetur
         events);
     EXPECT_EQ(1u, browser.SinkCount());
     EXPECT_NE(0, ::GetWindowLongPtrW(toolbar.Toolbar(), GWL_EXSTYLE) & WS_EX_TRANSPARENT);
+    // What the host's toolbar itself received: its items under the overlays disabled, then the start-up message.
+    const std::vector<Message> expected = {
+        {TB_ENABLEBUTTON, kPavise, MAKELPARAM(FALSE, 0), L""},
+        {TB_ENABLEBUTTON, kUpdate, MAKELPARAM(FALSE, 0), L""},
+        {ToolbarPostStartUpMessage(), 0, 0, L""},
+    };
+    EXPECT_EQ(expected, toolbar.Messages());
 }
 
 TEST_F(ControllerTest, PostStartUpRunsOncePerModuleForTwoControls)
