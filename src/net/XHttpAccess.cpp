@@ -3,6 +3,7 @@
 #include "win/Handle.h"
 #include "win/Strings.h"
 
+#include <algorithm>
 #include <array>
 
 namespace
@@ -58,20 +59,45 @@ void ApplyOptions(HINTERNET handle, const HTTPOptionItemArray* options)
     return status;
 }
 
-// Reads the body and appends it as text. A read failure keeps what arrived; an oversized body leaves
-// `response` as it was.
-void ReadBody(HINTERNET request, std::wstring& response)
+// The longest receive time-out among the options; 0 when none is given.
+ULONGLONG BodyTimeLimitMs(const HTTPOptionItemArray* options)
 {
+    ULONGLONG limit = 0;
+    for (int i = 0; options && i < options->GetCount(); ++i)
+    {
+        const HTTPOptionItem* item = options->GetAt(i);
+        if (item && item->Length() == sizeof(DWORD) &&
+            (item->Option() == INTERNET_OPTION_RECEIVE_TIMEOUT ||
+             item->Option() == INTERNET_OPTION_DATA_RECEIVE_TIMEOUT))
+        {
+            limit = std::max<ULONGLONG>(limit, *static_cast<const DWORD*>(item->Value()));
+        }
+    }
+    return limit;
+}
+
+// Reads the body and appends it as text. A read failure keeps what arrived; an oversized body, or one that
+// takes longer than the time limit as a whole, leaves `response` as it was.
+void ReadBody(HINTERNET request, const HTTPOptionItemArray* options, std::wstring& response)
+{
+    const ULONGLONG limitMs = BodyTimeLimitMs(options);
+    const ULONGLONG start = ::GetTickCount64();
     std::string body;
     std::array<char, XHttpAccess::kReadChunkBytes + 1> buffer{};
     for (;;)
     {
+        // A synchronous read waits until its whole buffer is filled; asking first what has arrived lets the loop
+        // look at the clock between the pieces of a body that trickles in.
+        DWORD available = 0;
         DWORD read = 0;
-        if (!::InternetReadFile(request, buffer.data(), XHttpAccess::kReadChunkBytes, &read) || read == 0)
+        if (!::InternetQueryDataAvailable(request, &available, 0, 0) || available == 0 ||
+            !::InternetReadFile(request, buffer.data(), std::min(available, XHttpAccess::kReadChunkBytes), &read) ||
+            read == 0)
         {
             break;
         }
-        if (body.size() + read > XHttpAccess::kMaxBodyBytes)
+        const bool tooSlow = limitMs > 0 && ::GetTickCount64() - start > limitMs;
+        if (body.size() + read > XHttpAccess::kMaxBodyBytes || tooSlow)
         {
             return;
         }
@@ -184,7 +210,7 @@ BOOL XHttpAccess::Get(const std::wstring& url, const std::wstring& userAgent, BO
             {
                 return FALSE;
             }
-            ReadBody(request.Get(), response);
+            ReadBody(request.Get(), options, response);
         }
         return TRUE;
     }
@@ -246,7 +272,7 @@ BOOL XHttpAccess::Post(const std::wstring& url, const std::wstring& userAgent, c
             {
                 return FALSE;
             }
-            ReadBody(request.Get(), response);
+            ReadBody(request.Get(), options, response);
         }
         return TRUE;
     }

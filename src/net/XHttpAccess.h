@@ -8,9 +8,10 @@
 // and a service that accepts and never answers would otherwise hold the caller for ever.
 //
 // A body is read whole, at most kMaxBodyBytes, and converted to UTF-16 once at the end, so a multi-byte
-// character that straddles two network reads survives. A larger body is not an answer this add-on can use:
-// reading stops, `response` is left as it was and the call still succeeds (the exchange itself worked), so a
-// caller that needs the text sees an empty answer.
+// character that straddles two network reads survives. A larger body is not an answer this add-on can use,
+// nor is one that trickles in for longer than the longest receive time-out among the options (each read is
+// bounded by it, the whole body too): reading stops, `response` is left as it was and the call still succeeds
+// (the exchange itself worked), so a caller that needs the text sees an empty answer.
 
 #include "net/HTTPOptionItemArray.h"
 

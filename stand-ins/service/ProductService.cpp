@@ -27,6 +27,7 @@ constexpr ModeName kModeNames[] = {
     {FaultMode::Slow, "slow"},       {FaultMode::NotFound, "404"},        {FaultMode::ServerError, "500"},
     {FaultMode::Redirect, "302"},    {FaultMode::NotXml, "not-xml"},      {FaultMode::Truncated, "truncated"},
     {FaultMode::Huge, "huge"},       {FaultMode::Dtd, "dtd"},             {FaultMode::Body, "body"},
+    {FaultMode::Drip, "drip"},
 };
 
 const char* ReasonOf(int status)
@@ -295,6 +296,12 @@ void ProductService::SetCustomBody(std::string body)
 {
     std::lock_guard guard(m_lock);
     m_customBody = std::move(body);
+}
+
+void ProductService::SetBodySplit(std::size_t bytes)
+{
+    std::lock_guard guard(m_lock);
+    m_bodySplit = bytes;
 }
 
 std::size_t ProductService::RequestCount(std::string_view path) const
@@ -746,12 +753,42 @@ void ProductService::Send(SOCKET socket, const Answer& answer, const RecordedReq
         (void)SendAll(socket, head);
         return;
     }
-    if (Fault() == FaultMode::Truncated && request.path.rfind("/control/", 0) != 0)
+    const FaultMode fault = request.path.rfind("/control/", 0) == 0 ? FaultMode::None : Fault();
+    if (fault == FaultMode::Truncated)
     {
         (void)SendAll(socket, head + answer.body.substr(0, answer.body.size() / 2));
         return;
     }
-    if (SendAll(socket, head + answer.body))
+    if (fault == FaultMode::Drip)
+    {
+        unsigned delay = 0;
+        {
+            std::lock_guard guard(m_lock);
+            delay = m_slowDelayMs;
+        }
+        bool sent = SendAll(socket, head);
+        for (size_t i = 0; sent && i < answer.body.size(); ++i)
+        {
+            sent = ::WaitForSingleObject(m_stopEvent, delay) != WAIT_OBJECT_0 &&
+                   SendAll(socket, std::string_view(answer.body).substr(i, 1));
+        }
+        return;
+    }
+    size_t split = 0;
+    {
+        std::lock_guard guard(m_lock);
+        split = answer.status == 200 && m_bodySplit < answer.body.size() ? m_bodySplit : 0;
+    }
+    if (split > 0)
+    {
+        if (!SendAll(socket, head + answer.body.substr(0, split)) ||
+            ::WaitForSingleObject(m_stopEvent, 200) == WAIT_OBJECT_0)
+        {
+            return;
+        }
+        head.clear();
+    }
+    if (SendAll(socket, head + answer.body.substr(split)))
     {
         // Let the client read everything before the close, so it sees a clean end rather than a reset.
         ::shutdown(socket, SD_SEND);

@@ -36,6 +36,7 @@ enum class FaultMode
     Refuse,      // reset the connection without answering
     Hang,        // keep the connection open and never answer
     Slow,        // answer normally after the slow delay
+    Drip,        // answer normally, one byte of the body per slow delay
     NotFound,    // 404
     ServerError, // 500
     Redirect,    // 302 to the same path under /redirected/, which is served normally
@@ -90,6 +91,9 @@ public:
     void SetSlowDelayMs(unsigned ms);
     void SetHugeBytes(std::size_t bytes);
     void SetCustomBody(std::string body);
+    // Sends every 200 answer in two pieces, the first ending after `bytes` bytes of the body, with a pause
+    // between them (0: in one piece). Lets tests place a network read boundary inside the body.
+    void SetBodySplit(std::size_t bytes);
 
     // What reached the service (control requests included).
     [[nodiscard]] std::size_t RequestCount(std::string_view path) const;
@@ -153,6 +157,7 @@ private:
     unsigned m_slowDelayMs = 1500;
     std::size_t m_hugeBytes = 4u << 20;
     std::string m_customBody;
+    std::size_t m_bodySplit = 0;
     std::function<void(const std::string&)> m_log;
 };
 

@@ -89,6 +89,7 @@ TEST_F(APIDispatcherTest, ServiceFaultsBecomeConnectionFailureOrError)
     m_host.Set(L"KelTb.Str.API.HTTP.Timeout.Secs", L"1");
     m_api.Initialize(&m_host);
     m_service.SetHugeBytes(2u << 20);
+    m_service.SetSlowDelayMs(200);
     for (const Case c : {Case{service::FaultMode::NotFound, NorvixStatus::ConnectionFailure},
                          Case{service::FaultMode::ServerError, NorvixStatus::ConnectionFailure},
                          Case{service::FaultMode::Refuse, NorvixStatus::ConnectionFailure},
@@ -97,6 +98,7 @@ TEST_F(APIDispatcherTest, ServiceFaultsBecomeConnectionFailureOrError)
                          Case{service::FaultMode::Truncated, NorvixStatus::Error},
                          Case{service::FaultMode::Huge, NorvixStatus::Error},
                          Case{service::FaultMode::Dtd, NorvixStatus::Error},
+                         Case{service::FaultMode::Drip, NorvixStatus::Error},
                          Case{service::FaultMode::Redirect, NorvixStatus::Uptodate}})
     {
         SCOPED_TRACE(service::FaultModeName(c.fault));

@@ -149,6 +149,16 @@ TEST_F(XHttpAccessTest, TimeoutsEndARequestToAServiceThatNeverAnswers)
     EXPECT_FALSE(posted);
     EXPECT_EQ(response, L"untouched");
 
+    // A body that trickles in, each byte within the time-out, must not hold the caller much longer than it.
+    m_service.SetFault(service::FaultMode::Drip);
+    m_service.SetSlowDelayMs(200);
+    response = L"untouched";
+    ASSERT_TRUE(EndsWithin(20000, [&] {
+        got = XHttpAccess::Get(Url(L"GetStatus"), kAgent, TRUE, &options, TRUE, response);
+    })) << "the whole body takes about 25 s";
+    EXPECT_TRUE(got);
+    EXPECT_EQ(response, L"untouched");
+
     // An answer that is merely slow, well within the time-out, still arrives.
     m_service.SetFault(service::FaultMode::Slow);
     m_service.SetSlowDelayMs(300);
@@ -182,6 +192,7 @@ TEST_F(XHttpAccessTest, MultiByteCharacterAcrossReadsSurvives)
     std::string body = std::string(8190, 'a') + japanese + std::string(10, 'c');
     m_service.SetFault(service::FaultMode::Body);
     m_service.SetCustomBody(body);
+    m_service.SetBodySplit(8191);
 
     const LCID previous = ::GetThreadLocale();
     ASSERT_TRUE(::SetThreadLocale(MAKELCID(MAKELANGID(LANG_JAPANESE, SUBLANG_JAPANESE_JAPAN), SORT_DEFAULT)));
