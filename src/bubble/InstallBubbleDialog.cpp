@@ -192,22 +192,36 @@ void InstallBubbleDialog::Layout()
     const int width = messageRect.right - messageRect.left;
     if (m_messageHeight == 0)
     {
+        // The template's measures, taken once: every layout starts from them again.
         m_messageHeight = messageRect.bottom - messageRect.top;
+        RECT window{};
+        ::GetWindowRect(Hwnd(), &window);
+        m_bubbleHeight = window.bottom - window.top;
+        m_closeTop = m_closeText.IsWindow() ? ChildRect(m_closeText.Hwnd()).top : 0;
     }
-    // The message keeps the template's height unless its text needs more; then it grows as far as the room
-    // above the Close button allows, so larger fonts from the host do not cut its last line off.
-    int height = m_messageHeight;
-    const int needed = TextHeight(m_message.Hwnd(), width);
-    if (needed > height)
+    // The message takes the template's height, or more when its text needs more (a long title, larger
+    // fonts from the host). When the room above the Close button is too small, the bubble grows downwards,
+    // by at most its own height again, so no line is cut off or hidden behind the button.
+    int height = std::max(m_messageHeight, TextHeight(m_message.Hwnd(), width));
+    int growth = 0;
+    if (m_closeText.IsWindow())
     {
-        int room = needed;
-        if (m_closeText.IsWindow())
-        {
-            room = ChildRect(m_closeText.Hwnd()).top - kTitleMessageGap - top;
-        }
-        height = std::max(height, std::min(needed, room));
+        const int room = m_closeTop - kMessageCloseGap - top;
+        growth = std::clamp(height - room, 0, m_bubbleHeight);
+        height = std::max(std::min(height, room + growth), 0);
+        const RECT close = ChildRect(m_closeText.Hwnd());
+        ::SetWindowPos(m_closeText.Hwnd(), nullptr, close.left, m_closeTop + growth, 0, 0,
+            SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSIZE);
     }
     ::SetWindowPos(m_message.Hwnd(), nullptr, messageRect.left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT window{};
+    ::GetWindowRect(Hwnd(), &window);
+    if (window.bottom - window.top != m_bubbleHeight + growth)
+    {
+        ::SetWindowPos(Hwnd(), nullptr, 0, 0, window.right - window.left, m_bubbleHeight + growth,
+            SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+        ::InvalidateRect(Hwnd(), nullptr, FALSE);
+    }
 }
 
 void InstallBubbleDialog::GetAnchorRect(RECT& rect) noexcept

@@ -15,6 +15,7 @@ public:
     static constexpr LONG kAnchorShift = 60;      // the pointer's tip sits this far right of the bubble's left
     static constexpr LONG kRightEdgeMargin = 43;  // hidden when the button is this close to the toolbar's end
     static constexpr int kTitleMessageGap = 2;
+    static constexpr int kMessageCloseGap = 6;
     static constexpr int kMaxTitleLines = 3;
 
     explicit InstallBubbleDialog(XBubbleOwner* owner) noexcept;
@@ -45,5 +46,7 @@ private:
     XStatic m_message;
     win::Font m_titleFont;
     win::Font m_contentFont;
-    int m_messageHeight = 0;  // the template's, kept as the least height
+    int m_messageHeight = 0;  // the template's message height, bubble height and Close button top
+    int m_bubbleHeight = 0;
+    int m_closeTop = 0;
 };

@@ -1,5 +1,6 @@
 // A host window with a toolbar and the install bubble under its logo button, for looking at the bubble on a
-// real display (scripts/screenshot-bubble). Runs for the number of seconds given (default 10), then ends.
+// real display (scripts/screenshot-bubble). Arguments: the seconds to run (default 10), then optionally a
+// title to show instead of the default one.
 
 #include "FakeBubbleOwner.h"
 
@@ -20,6 +21,17 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR commandLine, int)
         return 1;
     }
     FakeBubbleOwner owner(host);
+    const std::wstring arguments = commandLine ? commandLine : L"";
+    const std::size_t space = arguments.find(L' ');
+    if (space != std::wstring::npos && space + 1 < arguments.size())
+    {
+        std::wstring title = arguments.substr(space + 1);
+        if (title.size() >= 2 && title.front() == L'"' && title.back() == L'"')
+        {
+            title = title.substr(1, title.size() - 2);
+        }
+        owner.SetString(L"KelTb.Str.Install.Bubble.Title", title);
+    }
     auto bubble = std::make_unique<InstallBubbleDialog>(&owner);
     if (!bubble->CreateBubble(host.Hwnd()))
     {

@@ -250,11 +250,11 @@ TEST_F(InstallBubbleTest, TextsAndFontsComeFromTheHostAndTheTitleWrapsToAtMostTh
     }
 }
 
-TEST_F(InstallBubbleTest, LongMessageGrowsDownToTheCloseButtonButNotUnderIt)
+TEST_F(InstallBubbleTest, LongTextGrowsTheBubbleAndNeverRunsUnderTheCloseButton)
 {
     OpenBubble();
-    const HWND message = ::GetDlgItem(bubble->Hwnd(), IDC_BUBBLE_MESSAGE);
-    const int templateHeight = ChildRect(message).bottom - ChildRect(message).top;
+    const int templateHeight = WindowRect(bubble->Hwnd()).bottom - WindowRect(bubble->Hwnd()).top;
+    const int closeToBottom = templateHeight - ChildRect(::GetDlgItem(bubble->Hwnd(), IDOK)).bottom;
     bubble.reset();
 
     struct Case
@@ -262,8 +262,10 @@ TEST_F(InstallBubbleTest, LongMessageGrowsDownToTheCloseButtonButNotUnderIt)
         const char* what;
         const wchar_t* pixels;
         int words;
+        bool grows;
     };
-    const Case cases[] = {{"a little more than fits", L"16", 30}, {"far too much", L"20", 400}};
+    const Case cases[] = {{"fits", L"13", 10, false}, {"a little more than fits", L"16", 60, true},
+        {"far too much", L"20", 400, true}};
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.what);
@@ -277,8 +279,12 @@ TEST_F(InstallBubbleTest, LongMessageGrowsDownToTheCloseButtonButNotUnderIt)
         OpenBubble();
         const RECT messageRect = ChildRect(::GetDlgItem(bubble->Hwnd(), IDC_BUBBLE_MESSAGE));
         const RECT closeRect = ChildRect(::GetDlgItem(bubble->Hwnd(), IDOK));
-        EXPECT_GT(messageRect.bottom - messageRect.top, templateHeight);
+        const RECT bubbleRect = WindowRect(bubble->Hwnd());
+        const int height = bubbleRect.bottom - bubbleRect.top;
+        EXPECT_EQ(c.grows, height > templateHeight);
+        EXPECT_LE(height, 2 * templateHeight);
         EXPECT_LE(messageRect.bottom, closeRect.top);
+        EXPECT_EQ(closeToBottom, height - closeRect.bottom) << "the Close button moves down with the bubble's bottom";
         bubble.reset();
     }
 }
