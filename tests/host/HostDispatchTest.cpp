@@ -99,6 +99,12 @@ TEST_F(HostDispatchTest, WrongCallsGiveDispatchErrorsAndNoResult)
     VARIANT object;
     object.vt = VT_DISPATCH;
     object.pdispVal = m_dispatch.Get();
+    VARIANT nullReference;
+    nullReference.vt = VT_BSTR | VT_BYREF;
+    nullReference.pbstrVal = nullptr;
+    VARIANT nullNumberReference;
+    nullNumberReference.vt = VT_I4 | VT_BYREF;
+    nullNumberReference.plVal = nullptr;
 
     struct Case
     {
@@ -118,6 +124,9 @@ TEST_F(HostDispatchTest, WrongCallsGiveDispatchErrorsAndNoResult)
         {"null key", host::kDispidGetString, {null, Text(text)}, DISPATCH_METHOD, DISP_E_TYPEMISMATCH, 1},
         {"object default", host::kDispidGetString, {Text(text), object}, DISPATCH_METHOD, DISP_E_TYPEMISMATCH, 0},
         {"null text", host::kDispidExpandMacros, {null}, DISPATCH_METHOD, DISP_E_TYPEMISMATCH, 0},
+        {"reference to nothing", host::kDispidExpandMacros, {nullReference}, DISPATCH_METHOD, DISP_E_TYPEMISMATCH, 0},
+        {"number reference to nothing", host::kDispidGetString, {Text(text), nullNumberReference}, DISPATCH_METHOD,
+            DISP_E_TYPEMISMATCH, 0},
     };
     for (const auto& c : cases)
     {

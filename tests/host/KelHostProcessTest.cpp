@@ -17,6 +17,9 @@ namespace
 
 using testing_support::ChildProcess;
 
+// Starting a program under Wine can take long on a busy machine; a generous deadline, not a timing.
+constexpr unsigned kStartMs = 30000;
+
 std::wstring KelHostCommand(const std::wstring& arguments)
 {
     return L"\"" + testing_support::TestExecutableFolder() + L"..\\..\\stand-ins\\host\\KelHost.exe\" " + arguments;
@@ -35,8 +38,8 @@ TEST(KelHostProcessTest, EventRaisedInOneHostReachesEveryWindowOfEveryHost)
     ChildProcess second;
     ASSERT_TRUE(first.Start(KelHostCommand(L"--no-control --tabs 2")));
     ASSERT_TRUE(second.Start(KelHostCommand(L"--no-control --tabs 1")));
-    ASSERT_TRUE(first.WaitForLine("ready tabs=2"));
-    ASSERT_TRUE(second.WaitForLine("ready tabs=1"));
+    ASSERT_TRUE(first.WaitForLine("ready tabs=2", kStartMs));
+    ASSERT_TRUE(second.WaitForLine("ready tabs=1", kStartMs));
 
     first.Send("event UpdateStatus");
     EXPECT_TRUE(first.WaitForLine("fire \"UpdateStatus\" windows=3"));
@@ -68,10 +71,10 @@ TEST(KelHostProcessTest, WaitHoldsBackCommandsButNotEvents)
     ChildProcess firing;
     ASSERT_TRUE(waiting.Start(KelHostCommand(L"--no-control")));
     ASSERT_TRUE(firing.Start(KelHostCommand(L"--no-control --tabs 0")));
-    ASSERT_TRUE(waiting.WaitForLine("ready tabs=1"));
-    ASSERT_TRUE(firing.WaitForLine("ready tabs=0"));
+    ASSERT_TRUE(waiting.WaitForLine("ready tabs=1", kStartMs));
+    ASSERT_TRUE(firing.WaitForLine("ready tabs=0", kStartMs));
 
-    waiting.Send("wait 6000");
+    waiting.Send("wait 8000");
     waiting.Send("state 1");
     firing.Send("event DuringWait");
     ASSERT_TRUE(waiting.WaitForLine("tab 1 event \"DuringWait\" control=none"));
@@ -85,7 +88,7 @@ TEST(KelHostProcessTest, CommandsAnswerOkOrErrorAndKeepTheHostRunning)
 {
     ChildProcess host;
     ASSERT_TRUE(host.Start(KelHostCommand(L"--no-control")));
-    ASSERT_TRUE(host.WaitForLine("ready tabs=1"));
+    ASSERT_TRUE(host.WaitForLine("ready tabs=1", kStartMs));
     struct Case
     {
         const char* command;
@@ -125,7 +128,7 @@ TEST(KelHostProcessTest, PreferenceIsWrittenWhereTheAddOnReadsIt)
 {
     ChildProcess host;
     ASSERT_TRUE(host.Start(KelHostCommand(L"--no-control")));
-    ASSERT_TRUE(host.WaitForLine("ready"));
+    ASSERT_TRUE(host.WaitForLine("ready", kStartMs));
     host.Send("pref textlabels 0");
     ASSERT_TRUE(host.WaitForLine("ok pref textlabels \"0\""));
     {
@@ -142,7 +145,7 @@ TEST(KelHostProcessTest, AttributeMessageFromAnotherProcessIsRefusedWithoutHarm)
     ChildProcess host;
     ASSERT_TRUE(host.Start(KelHostCommand(L"--no-control")));
     std::string opened;
-    ASSERT_TRUE(host.WaitForLine("tab 1 open", 10000, &opened));
+    ASSERT_TRUE(host.WaitForLine("tab 1 open", kStartMs, &opened));
     const HWND toolbar = reinterpret_cast<HWND>(ValueAfter(opened, "toolbar"));
     ASSERT_TRUE(::IsWindow(toolbar));
 
@@ -163,13 +166,13 @@ TEST(KelHostProcessTest, StartFailuresAreReported)
     {
         ChildProcess host;
         ASSERT_TRUE(host.Start(KelHostCommand(L"--settings \"" + folder.File(L"missing.txt") + L"\"")));
-        EXPECT_EQ(1, host.WaitForExit());
+        EXPECT_EQ(1, host.WaitForExit(kStartMs));
         EXPECT_EQ(1u, host.CountLines("error settings cannot read"));
     }
     {
         ChildProcess host;
         ASSERT_TRUE(host.Start(KelHostCommand(L"--tabs many")));
-        EXPECT_EQ(2, host.WaitForExit());
+        EXPECT_EQ(2, host.WaitForExit(kStartMs));
     }
     {
         // An unknown control leaves the tab open without one.
@@ -178,7 +181,7 @@ TEST(KelHostProcessTest, StartFailuresAreReported)
         ASSERT_TRUE(host.Start(KelHostCommand(L"--progid No.Such.Control --settings \"" + folder.File(L"settings.txt") + L"\"")));
         EXPECT_TRUE(host.WaitForLine("settings skipped \"line 2: broken\""));
         EXPECT_TRUE(host.WaitForLine("error control class \"No.Such.Control\" hr=0x800401F3"));
-        EXPECT_TRUE(host.WaitForLine("ready tabs=1"));
+        EXPECT_TRUE(host.WaitForLine("ready tabs=1", kStartMs));
         host.Send("event UpdateStatus");
         EXPECT_TRUE(host.WaitForLine("tab 1 event \"UpdateStatus\" control=none"));
     }
