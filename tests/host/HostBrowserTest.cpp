@@ -2,6 +2,7 @@
 
 #include "HostBrowser.h"
 
+#include "win/Bstr.h"
 #include "win/ComPtr.h"
 
 #include <exdispid.h>
@@ -89,17 +90,17 @@ TEST_F(HostBrowserTest, NavigateRecordsUrlAndFlags)
 {
     win::ComPtr<IWebBrowser2> browser;
     ASSERT_EQ(S_OK, m_browser.As(browser));
-    BSTR url = ::SysAllocString(L"http://127.0.0.1/page");
+    const win::Bstr url(L"http://127.0.0.1/page");
     VARIANT newTab;
     newTab.vt = VT_I4;
     newTab.lVal = 0x800;
     VARIANT empty;
     empty.vt = VT_EMPTY;
-    EXPECT_EQ(S_OK, browser->Navigate(url, &newTab, &empty, &empty, &empty));
-    EXPECT_EQ(S_OK, browser->Navigate(url, &empty, nullptr, nullptr, nullptr));
-    EXPECT_EQ(S_OK, browser->Navigate(url, nullptr, nullptr, nullptr, nullptr));
-    BSTR blank = ::SysAllocString(L"");
-    EXPECT_EQ(E_INVALIDARG, browser->Navigate(blank, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(S_OK, browser->Navigate(url.Get(), &newTab, &empty, &empty, &empty));
+    EXPECT_EQ(S_OK, browser->Navigate(url.Get(), &empty, nullptr, nullptr, nullptr));
+    EXPECT_EQ(S_OK, browser->Navigate(url.Get(), nullptr, nullptr, nullptr, nullptr));
+    const win::Bstr blank(L"");
+    EXPECT_EQ(E_INVALIDARG, browser->Navigate(blank.Get(), nullptr, nullptr, nullptr, nullptr));
     EXPECT_EQ(E_INVALIDARG, browser->Navigate(nullptr, nullptr, nullptr, nullptr, nullptr));
 
     const auto& navigations = m_browser->Navigations();
@@ -109,16 +110,13 @@ TEST_F(HostBrowserTest, NavigateRecordsUrlAndFlags)
     EXPECT_EQ(L"none", navigations[2].flags);
     EXPECT_EQ(3u, m_reported.size());
 
-    BSTR location = nullptr;
-    ASSERT_EQ(S_OK, browser->get_LocationURL(&location));
-    EXPECT_STREQ(L"http://127.0.0.1/page", location);
+    win::Bstr location;
+    ASSERT_EQ(S_OK, browser->get_LocationURL(location.Put()));
+    EXPECT_EQ(L"http://127.0.0.1/page", location.View());
     SHANDLE_PTR window = 0;
     ASSERT_EQ(S_OK, browser->get_HWND(&window));
     EXPECT_EQ(0x5678, window);
     EXPECT_EQ(E_NOTIMPL, browser->GoBack());
-    ::SysFreeString(location);
-    ::SysFreeString(blank);
-    ::SysFreeString(url);
 }
 
 TEST_F(HostBrowserTest, AdvisedSinksGetNavigateCompleteUntilUnadvised)

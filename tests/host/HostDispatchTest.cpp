@@ -3,6 +3,7 @@
 #include "HostDispatch.h"
 
 #include "toolbar/HostToolbarInterface.h"
+#include "win/Bstr.h"
 #include "win/ComPtr.h"
 #include "win/Strings.h"
 #include "win/Variant.h"
@@ -73,7 +74,8 @@ TEST_F(HostDispatchTest, AnswersTheThreeCalls)
 
 TEST_F(HostDispatchTest, ArgumentsByReferenceOrOfOtherTypesAreTakenAsText)
 {
-    BSTR keyText = ::SysAllocString(L"KelTb.Str.Unknown");
+    win::Bstr key(L"KelTb.Str.Unknown");
+    BSTR keyText = key.Get();
     VARIANT byRef;
     byRef.vt = VT_BSTR | VT_BYREF;
     byRef.pbstrVal = &keyText;
@@ -88,7 +90,6 @@ TEST_F(HostDispatchTest, ArgumentsByReferenceOrOfOtherTypesAreTakenAsText)
     EXPECT_STREQ(L"45", result.Get()->bstrVal);
     EXPECT_EQ(S_OK, Call(host::kDispidGetString, {byRef, empty}, result.Put()));
     EXPECT_EQ(0u, ::SysStringLen(result.Get()->bstrVal));
-    ::SysFreeString(keyText);
 }
 
 TEST_F(HostDispatchTest, WrongCallsGiveDispatchErrorsAndNoResult)
