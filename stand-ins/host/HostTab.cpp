@@ -284,13 +284,18 @@ bool HostTab::Click(const ButtonDefinition& button, std::wstring& how)
 
 LRESULT HostTab::Relayout()
 {
-    const LRESULT result = ::SendMessageW(m_toolbar.Hwnd(), host::kMsgRelayout, 1, 0);
+    LRESULT result;
+    {
+        HostApp::ControlCall call(m_app);
+        result = ::SendMessageW(m_toolbar.Hwnd(), host::kMsgRelayout, 1, 0);
+    }
     Report(win::Format(L"relayout result=%lld", static_cast<long long>(result)));
     return result;
 }
 
 LRESULT HostTab::SendPreferencesChanged()
 {
+    HostApp::ControlCall call(m_app);
     return ::SendMessageW(m_toolbar.Hwnd(), host::kMsgPreferences, 1, 0);
 }
 
@@ -332,6 +337,8 @@ LRESULT HostTab::OnFrameMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_SIZE:
         if (const HWND toolbar = m_toolbar.Hwnd())
         {
+            // A resize can come from any loop; the add-on's layout runs as a control call all the same.
+            HostApp::ControlCall call(m_app);
             ::SendMessageW(toolbar, TB_AUTOSIZE, 0, 0);
             ::SendMessageW(toolbar, host::kMsgRelayout, 1, 0);
         }
