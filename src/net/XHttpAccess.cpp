@@ -182,7 +182,9 @@ BOOL XHttpAccess::Get(const std::wstring& url, const std::wstring& userAgent, BO
             {
                 flags |= INTERNET_FLAG_SECURE;
             }
-            const std::wstring object = (target.path.empty() ? L"/" : target.path) + target.extra;
+            // The fragment names a place in the page and never travels to the server.
+            const std::wstring object =
+                (target.path.empty() ? L"/" : target.path) + target.extra.substr(0, target.extra.find(L'#'));
             request.Reset(::HttpOpenRequestW(connection.Get(), L"GET", object.c_str(), nullptr, nullptr, nullptr,
                                              flags, 0));
             if (!request)

@@ -54,7 +54,7 @@ TEST_F(XHttpAccessTest, GetAppendsWholeBodiesAroundTheReadChunkSize)
 TEST_F(XHttpAccessTest, GetSendsTheQueryAndTheAgent)
 {
     std::wstring response;
-    ASSERT_TRUE(XHttpAccess::Get(Url(L"GetStatus?t=q&d=a%26b"), kAgent, FALSE, nullptr, FALSE, response));
+    ASSERT_TRUE(XHttpAccess::Get(Url(L"GetStatus?t=q&d=a%26b#top"), kAgent, FALSE, nullptr, FALSE, response));
     const auto requests = m_service.Requests();
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].method, "GET");
