@@ -6,7 +6,7 @@
 
 namespace
 {
-struct FontSpec
+struct FontKind
 {
     int points;
     bool bold;
@@ -14,7 +14,7 @@ struct FontSpec
 };
 
 // In the order of GlobalFont.
-constexpr FontSpec kFontSpecs[] = {
+constexpr FontKind kFontKinds[] = {
     {8, false, false},
     {8, false, true},
     {8, true, false},
@@ -45,8 +45,8 @@ bool XGlobalGDI::CreateFonts(UINT faceResourceId, HMODULE module) noexcept
     bool all = true;
     for (std::size_t i = 0; i < m_fonts.size(); ++i)
     {
-        const FontSpec& spec = kFontSpecs[i];
-        all = MakeFont(face, spec.points, spec.bold, false, false, spec.clearType, m_fonts[i]) && all;
+        const FontKind& kind = kFontKinds[i];
+        all = MakeFont(face, kind.points, kind.bold, false, false, kind.clearType, m_fonts[i]) && all;
     }
     return all;
 }

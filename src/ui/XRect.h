@@ -8,7 +8,7 @@ class XRect : public RECT
 public:
     XRect() noexcept : RECT{0, 0, 0, 0} {}
     XRect(LONG l, LONG t, LONG r, LONG b) noexcept : RECT{l, t, r, b} {}
-    XRect(const RECT& other) noexcept : RECT(other) {}  // NOLINT: converting on purpose
+    XRect(const RECT& other) noexcept : RECT(other) {}  // converting on purpose
     XRect(POINT origin, SIZE size) noexcept : RECT{origin.x, origin.y, origin.x + size.cx, origin.y + size.cy} {}
 
     [[nodiscard]] LONG Width() const noexcept { return right - left; }
