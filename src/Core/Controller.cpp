@@ -46,10 +46,10 @@ HRESULT Controller::ControllerFactory::UpdateRegistry(bool registering) noexcept
     }
 }
 
-// The framework is told the dispinterface's id for both the dispatch and the event interface, as the
-// module always registered it; the events themselves reach the host through its own toolbar event.
+// The control raises no events of its own (they reach the host through its toolbar event); its event
+// interface is still the type library's, so a container that looks for it finds the connection point.
 Controller::Controller()
-    : XToolbarController(CLSID_Norvix, DIID__DNorvix, DIID__DNorvix), ControllerSettings(m_anyThreadHost),
+    : XToolbarController(CLSID_Norvix, DIID__DNorvix, DIID__DNorvixEvents), ControllerSettings(m_anyThreadHost),
       m_anyThreadHost(static_cast<XToolbarController&>(*this))
 {
 }

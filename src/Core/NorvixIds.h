@@ -8,8 +8,7 @@
 inline constexpr CLSID CLSID_Norvix = {0x595EF3BD, 0xA186, 0x454A, {0x81, 0x0C, 0x02, 0x01, 0x51, 0x39, 0xAC, 0xDC}};
 // {006AD7B2-968A-11DE-88C9-5BDE55D89593}
 inline constexpr GUID LIBID_NorvixLib = {0x006AD7B2, 0x968A, 0x11DE, {0x88, 0xC9, 0x5B, 0xDE, 0x55, 0xD8, 0x95, 0x93}};
-// {1370A38E-9688-11DE-8914-73D155D89593}: the dispinterface _DNorvix. The control hands the framework this id
-// as its event interface id as well.
+// {1370A38E-9688-11DE-8914-73D155D89593}: the dispinterface _DNorvix.
 inline constexpr IID DIID__DNorvix = {0x1370A38E, 0x9688, 0x11DE, {0x89, 0x14, 0x73, 0xD1, 0x55, 0xD8, 0x95, 0x93}};
 // {907FB2BE-968A-11DE-A40A-A7E655D89593}: the event dispinterface _DNorvixEvents, without events.
 inline constexpr IID DIID__DNorvixEvents = {

@@ -104,6 +104,7 @@ bool XToolbarButtonControl::CreateOver(HWND toolbar, UINT controlId) noexcept
         tool.lpszText = const_cast<LPWSTR>(L"");
         ::SendMessageW(m_tooltipControl.Get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
     }
+    PublishState();
     return true;
 }
 
@@ -141,6 +142,7 @@ BOOL XToolbarButtonControl::SetIcon(UINT iconId, int cx, int cy) noexcept
     {
         ::InvalidateRect(Hwnd(), nullptr, TRUE);
     }
+    PublishState();
     return TRUE;
 }
 
@@ -160,6 +162,7 @@ BOOL XToolbarButtonControl::SetIconSequence(const std::vector<UINT>& iconIds, in
             if (const HICON frame = LoadModuleIcon(id, cx, cy, size))
             {
                 m_frames.push_back(frame);
+                m_frameIds.push_back(id);
             }
         }
     }
@@ -182,6 +185,7 @@ BOOL XToolbarButtonControl::SetTitle(const std::wstring& title)
     {
         ::InvalidateRect(Hwnd(), nullptr, TRUE);
     }
+    PublishState();
     return TRUE;
 }
 
@@ -196,6 +200,7 @@ BOOL XToolbarButtonControl::SetTooltip(const std::wstring& tooltip)
     {
         TTTOOLINFOW tool{};
         tool.cbSize = TTTOOLINFOW_V2_SIZE;
+        tool.uFlags = TTF_IDISHWND;  // the tool is found by window handle, as it was added
         tool.hwnd = Hwnd();
         tool.uId = reinterpret_cast<UINT_PTR>(Hwnd());
         tool.lpszText = m_tooltip.data();
@@ -251,6 +256,7 @@ void XToolbarButtonControl::AdvanceFrame() noexcept
     }
     m_frameIndex = (m_frameIndex + 1) % static_cast<int>(m_frames.size());
     InvalidateIconArea();
+    PublishState();
 }
 
 void XToolbarButtonControl::FreeFrames() noexcept
@@ -260,12 +266,33 @@ void XToolbarButtonControl::FreeFrames() noexcept
         ::DestroyIcon(frame);
     }
     m_frames.clear();
+    m_frameIds.clear();
     m_frameSize = {0, 0};
 }
 
 void XToolbarButtonControl::FreeIcon() noexcept
 {
     m_icon.Reset();
+}
+
+// What the button shows, for accessibility tools and for the host: the title as the window's text (its
+// accessible name) and the resource id of the icon drawn now (the current frame's while a sequence runs) as
+// a window property. Whether it takes clicks is the window's enabled state.
+void XToolbarButtonControl::PublishState() noexcept
+{
+    if (!IsWindow())
+    {
+        return;
+    }
+    ::SetWindowTextW(Hwnd(), m_title.c_str());
+    UINT shown = m_icon ? m_iconId : 0;
+    if (!m_icon && m_frameIndex >= 0 && m_frameIndex < static_cast<int>(m_frameIds.size()))
+    {
+        shown = m_frameIds[static_cast<size_t>(m_frameIndex)];
+    }
+    ::SetPropW(Hwnd(), host::kOverlayIconProperty, reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(shown)));
+    ::SetPropW(Hwnd(), host::kOverlayCommandProperty,
+        reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(m_controller.GetCommandId(m_name))));
 }
 
 SIZE XToolbarButtonControl::IconSize() const noexcept
@@ -627,6 +654,8 @@ LRESULT XToolbarButtonControl::WindowProc(UINT message, WPARAM wParam, LPARAM lP
         Fit();
         return 0;
     case WM_DESTROY:
+        ::RemovePropW(Hwnd(), host::kOverlayIconProperty);
+        ::RemovePropW(Hwnd(), host::kOverlayCommandProperty);
         ::KillTimer(Hwnd(), kHoverTimerId);
         m_hoverTimerRunning = FALSE;
         StopSequence();

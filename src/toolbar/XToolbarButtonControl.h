@@ -73,6 +73,7 @@ private:
     void AdvanceFrame() noexcept;
     void FreeFrames() noexcept;
     void FreeIcon() noexcept;
+    void PublishState() noexcept;
     void InvalidateIconArea() noexcept;
     void EraseWithParent(HDC dc) noexcept;
     void RelayToTooltip(UINT message, WPARAM wParam, LPARAM lParam) noexcept;
@@ -94,6 +95,7 @@ private:
     HTHEME m_theme = nullptr;
     int m_frameIndex = -1;
     std::vector<HICON> m_frames;
+    std::vector<UINT> m_frameIds;  // resource ids of m_frames
     SIZE m_frameSize{0, 0};
     UINT m_frameInterval = 120;
     BOOL m_animating = FALSE;

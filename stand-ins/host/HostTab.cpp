@@ -11,10 +11,16 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 namespace kelhost
 {
 namespace
 {
+// How often the host looks at what the add-on's overlays show (they draw themselves; nothing tells the host).
+constexpr UINT_PTR kOverlayWatchTimer = 1;
+constexpr UINT kOverlayWatchMs = 25;
+
 std::wstring HandleText(HWND window)
 {
     return win::Format(L"0x%llX", static_cast<unsigned long long>(reinterpret_cast<ULONG_PTR>(window)));
@@ -122,6 +128,7 @@ bool HostTab::Open()
         return false;
     }
     ::ShowWindow(m_frame, SW_SHOWNOACTIVATE);
+    ::SetTimer(m_frame, kOverlayWatchTimer, kOverlayWatchMs, nullptr);
     m_browser = win::ComPtr<HostBrowser>::Attach(HostBrowser::Create(m_frame, [this](const Navigation& navigation) {
         Report(win::Format(L"navigate url=%ls flags=%ls", Quote(navigation.url).c_str(), navigation.flags.c_str()));
         const int number = m_number;
@@ -305,6 +312,25 @@ void HostTab::PrintState(const wchar_t* prefix) const
     {
         WriteLine(win::Format(L"%lstab %d ", prefix, m_number) + FormatButtonState(state));
     }
+    for (const auto& state : m_toolbar.OverlayStates())
+    {
+        WriteLine(win::Format(L"%lstab %d ", prefix, m_number) + FormatOverlayState(state));
+    }
+}
+
+void HostTab::ReportOverlayChanges()
+{
+    auto now = m_toolbar.OverlayStates();
+    for (const auto& state : now)
+    {
+        const auto old = std::find_if(m_overlays.begin(), m_overlays.end(),
+            [&](const OverlayState& o) { return o.id == state.id; });
+        if (old == m_overlays.end() || !(*old == state))
+        {
+            Report(FormatOverlayState(state));
+        }
+    }
+    m_overlays = std::move(now);
 }
 
 LRESULT CALLBACK HostTab::FrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept
@@ -334,6 +360,13 @@ LRESULT HostTab::OnFrameMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message)
     {
+    case WM_TIMER:
+        if (wParam == kOverlayWatchTimer)
+        {
+            ReportOverlayChanges();
+            return 0;
+        }
+        break;
     case WM_SIZE:
         if (const HWND toolbar = m_toolbar.Hwnd())
         {

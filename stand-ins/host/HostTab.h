@@ -52,6 +52,8 @@ private:
     static LRESULT CALLBACK FrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
     LRESULT OnFrameMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void Report(const std::wstring& text) const;
+    // Prints what changed on the add-on's overlays since the last look.
+    void ReportOverlayChanges();
 
     HostApp& m_app;
     int m_number;
@@ -61,6 +63,7 @@ private:
     win::ComPtr<HostDispatch> m_dispatch;
     win::ComPtr<IDispatch> m_control;
     DISPID m_onEventId = DISPID_UNKNOWN;
+    std::vector<OverlayState> m_overlays;
 };
 
 } // namespace kelhost

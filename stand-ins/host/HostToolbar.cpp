@@ -1,5 +1,7 @@
 #include "HostToolbar.h"
 
+#include <algorithm>
+
 #include "toolbar/HostToolbarInterface.h"
 #include "win/Scope.h"
 #include "win/Strings.h"
@@ -101,6 +103,86 @@ std::wstring FormatButtonState(const ButtonState& state)
     return win::Format(L"button %u name=%ls icon=%ls title=%ls tooltip=%ls visible=%d enabled=%d width=%d overlay=%d",
         state.id, state.name.c_str(), Quote(state.icon).c_str(), Quote(state.title).c_str(),
         Quote(state.tooltip).c_str(), state.visible ? 1 : 0, state.enabled ? 1 : 0, state.width, state.overlay ? 1 : 0);
+}
+
+std::wstring FormatOverlayState(const OverlayState& state)
+{
+    return win::Format(L"overlay %u name=%ls icon=%u title=%ls tooltip=%ls visible=%d enabled=%d", state.id,
+        state.name.c_str(), state.icon, Quote(state.title).c_str(), Quote(state.tooltip).c_str(),
+        state.visible ? 1 : 0, state.enabled ? 1 : 0);
+}
+
+namespace
+{
+// The text an overlay's tooltip control holds for the overlay ("" when it has none). The control belongs to
+// the overlay's thread (the add-on runs in this process) and knows the overlay as a tool; its owner is the
+// overlay's top-level window, so it is found by asking each tooltip control of the thread for that tool.
+std::wstring OverlayTooltip(HWND overlay)
+{
+    struct Search
+    {
+        HWND overlay;
+        std::wstring text;
+    } search{overlay, {}};
+    ::EnumThreadWindows(::GetWindowThreadProcessId(overlay, nullptr),
+        [](HWND window, LPARAM data) -> BOOL {
+            auto& s = *reinterpret_cast<Search*>(data);
+            wchar_t name[64] = {};
+            ::GetClassNameW(window, name, 64);
+            if (::lstrcmpiW(name, TOOLTIPS_CLASSW) != 0)
+            {
+                return TRUE;
+            }
+            TTTOOLINFOW tool{};
+            tool.cbSize = TTTOOLINFOW_V2_SIZE;
+            tool.uFlags = TTF_IDISHWND;
+            tool.hwnd = s.overlay;
+            tool.uId = reinterpret_cast<UINT_PTR>(s.overlay);
+            if (!::SendMessageW(window, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&tool)))
+            {
+                return TRUE;
+            }
+            wchar_t text[1024] = {};
+            tool.lpszText = text;
+            ::SendMessageW(window, TTM_GETTEXTW, std::size(text), reinterpret_cast<LPARAM>(&tool));
+            s.text = text;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.text;
+}
+} // namespace
+
+std::vector<OverlayState> HostToolbar::OverlayStates() const
+{
+    std::vector<OverlayState> states;
+    if (!m_toolbar)
+    {
+        return states;
+    }
+    for (HWND child = ::GetWindow(m_toolbar, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
+    {
+        wchar_t name[64] = {};
+        ::GetClassNameW(child, name, 64);
+        if (::lstrcmpW(name, host::kOverlayClassName) != 0)
+        {
+            continue;
+        }
+        OverlayState state;
+        state.id = static_cast<UINT>(reinterpret_cast<UINT_PTR>(::GetPropW(child, host::kOverlayCommandProperty)));
+        const ButtonDefinition* definition = FindButton(win::Format(L"%u", state.id));
+        state.name = definition ? definition->name : L"";
+        state.icon = static_cast<UINT>(reinterpret_cast<UINT_PTR>(::GetPropW(child, host::kOverlayIconProperty)));
+        wchar_t title[512] = {};
+        ::GetWindowTextW(child, title, static_cast<int>(std::size(title)));
+        state.title = title;
+        state.tooltip = OverlayTooltip(child);
+        state.visible = ::IsWindowVisible(child) != FALSE;
+        state.enabled = ::IsWindowEnabled(child) != FALSE;
+        states.push_back(std::move(state));
+    }
+    std::sort(states.begin(), states.end(), [](const OverlayState& a, const OverlayState& b) { return a.id < b.id; });
+    return states;
 }
 
 HostToolbar::HostToolbar(Handlers handlers) : m_handlers(std::move(handlers)) {}

@@ -61,6 +61,23 @@ struct ButtonState
 // width=96 overlay=1"
 [[nodiscard]] std::wstring FormatButtonState(const ButtonState& state);
 
+// What one of the add-on's overlay buttons shows, read from the overlay window itself.
+struct OverlayState
+{
+    UINT id = 0;
+    std::wstring name;
+    UINT icon = 0;
+    std::wstring title;
+    std::wstring tooltip;
+    bool visible = false;
+    bool enabled = false;
+
+    bool operator==(const OverlayState&) const = default;
+};
+
+// "overlay 106 name=CID_NORVIX_UPDATE icon=1004 title="Update Norvix" tooltip="..." visible=1 enabled=1"
+[[nodiscard]] std::wstring FormatOverlayState(const OverlayState& state);
+
 class HostToolbar
 {
 public:
@@ -87,6 +104,8 @@ public:
     [[nodiscard]] HWND Hwnd() const noexcept { return m_toolbar; }
     [[nodiscard]] std::vector<ButtonState> States() const;
     [[nodiscard]] std::optional<ButtonState> State(UINT id) const;
+    // What the add-on's overlays show, in the order of the toolbar's layout.
+    [[nodiscard]] std::vector<OverlayState> OverlayStates() const;
     // The add-on's window over a button, or null.
     [[nodiscard]] HWND OverlayOver(UINT id) const noexcept;
     // The tooltip text recorded for a button ("" for an unknown one); stays valid until it changes.

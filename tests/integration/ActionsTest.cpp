@@ -1,0 +1,203 @@
+// Clicks on the status buttons in real host processes: tracking, pages, the update action and its animation.
+
+#include "NorvixSystem.h"
+
+#include "support/Wait.h"
+#include "win/File.h"
+
+#include <tlhelp32.h>
+
+#include <gtest/gtest.h>
+
+namespace integration
+{
+namespace
+{
+
+using ActionsTest = NorvixSystemTest;
+
+// Threads of a process.
+size_t ThreadCount(DWORD processId)
+{
+    win::FileHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+    THREADENTRY32 entry{sizeof(entry)};
+    size_t count = 0;
+    if (snapshot && ::Thread32First(snapshot.Get(), &entry))
+    {
+        do
+        {
+            count += entry.th32OwnerProcessID == processId ? 1 : 0;
+        } while (::Thread32Next(snapshot.Get(), &entry));
+    }
+    return count;
+}
+
+// Top-level windows of a process with a class name.
+size_t WindowCount(DWORD processId, const wchar_t* className)
+{
+    struct Search
+    {
+        DWORD processId;
+        const wchar_t* className;
+        size_t count;
+    } search{processId, className, 0};
+    ::EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+            auto& s = *reinterpret_cast<Search*>(data);
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(window, &owner);
+            wchar_t name[128] = {};
+            ::GetClassNameW(window, name, 128);
+            if (owner == s.processId && wcscmp(name, s.className) == 0)
+            {
+                ++s.count;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.count;
+}
+
+bool HasQuery(const std::vector<std::string>& targets, const std::string& part)
+{
+    for (const auto& target : targets)
+    {
+        if (target.find(part) != std::string::npos)
+        {
+            return true;
+        }
+    }
+    return false;
+}
+
+TEST_F(ActionsTest, ClickOnDeactivatedProtectionTracksAndOpensTheUninstallPageInTheSameWindow)
+{
+    m_service.SetProtection("disabled");
+    Host& host = StartHost();
+    ASSERT_TRUE(WaitForOverlay(host, 1, kPaviseButton, [](const OverlayState& s) { return s.visible && s.enabled; }));
+    host.Send("click 1 pavise");
+    std::string navigation;
+    ASSERT_TRUE(host.WaitFor("tab 1 navigate", 20000, &navigation));
+    EXPECT_NE(std::string::npos, navigation.find("/kb-toolbar-uninstall\"")) << navigation;
+    EXPECT_NE(std::string::npos, navigation.find("flags=empty")) << navigation;  // no flags: the current window
+    const auto tracking = Targets("/track");
+    ASSERT_EQ(1u, tracking.size());
+    EXPECT_NE(std::string::npos, tracking[0].find("but=202&pos=P01")) << tracking[0];
+    EXPECT_EQ(std::string::npos, tracking[0].find("{cbid}")) << "the host expands its macros";
+}
+
+TEST_F(ActionsTest, UpdateClickAnimatesEveryInstanceAndTheNextPollShowsTheOutcome)
+{
+    m_service.SetDefinitions("yellow");
+    m_service.SetUpdateDelayMs(500);
+    Host& clicked = StartHost();
+    Host& other = StartHost();
+    for (Host* host : {&clicked, &other})
+    {
+        ASSERT_TRUE(WaitForOverlay(*host, 1, kUpdateButton, [](const OverlayState& s) {
+            return s.icon == kIconAction && s.enabled;
+        }));
+    }
+    m_service.ClearRequests();
+
+    // Two quick clicks: the second finds the button disabled and sends nothing.
+    clicked.Send("click 1 update");
+    clicked.Send("click 1 update");
+    for (Host* host : {&clicked, &other})
+    {
+        SCOPED_TRACE(host->Name());
+        EXPECT_TRUE(WaitForOverlay(*host, 1, kUpdateButton, [](const OverlayState& s) {
+            return s.icon >= kFirstFrame && s.icon <= 1033 && s.title == "Updating..." && s.tooltip.empty() &&
+                   !s.enabled;
+        }));
+    }
+    // The clicked instance's worker sends the request within about a pass of its loop.
+    ASSERT_TRUE(testing_support::WaitFor([&] { return Requests("/DoUpdate") == 1; }, 5000));
+    const auto tracking = Targets("/track");
+    ASSERT_EQ(1u, tracking.size());
+    EXPECT_NE(std::string::npos, tracking[0].find("but=203&pos=P02")) << tracking[0];
+    EXPECT_EQ(0u, clicked.Count("navigate"));
+
+    // An event during the animation starts it again from its first frame.
+    clicked.Send("event UpdateStatus");
+    EXPECT_TRUE(clicked.WaitFor("tab 1 event \"UpdateStatus\""));
+    EXPECT_TRUE(WaitForOverlay(clicked, 1, kUpdateButton, [](const OverlayState& s) { return s.icon == kFirstFrame; }));
+
+    // The next poll, due after the update interval, replaces Updating with the product's answer.
+    for (Host* host : {&clicked, &other})
+    {
+        SCOPED_TRACE(host->Name());
+        EXPECT_TRUE(WaitForOverlay(*host, 1, kUpdateButton, [](const OverlayState& s) {
+            return s.icon == kIconGood && s.title == "Daily update complete";
+        }, 30000));
+    }
+    EXPECT_EQ(1u, Requests("/DoUpdate"));
+    EXPECT_EQ(1u, Requests("/track"));
+    EXPECT_FALSE(HasQuery(Targets("/track"), "but=BUT_ID"));
+}
+
+TEST_F(ActionsTest, PollThatStillReportsYellowTurnsTheButtonBackToUpdate)
+{
+    m_service.SetDefinitions("yellow");
+    m_service.SetUpdateDelayMs(600000);  // the product never finishes
+    Host& host = StartHost();
+    ASSERT_TRUE(WaitForOverlay(host, 1, kUpdateButton, [](const OverlayState& s) {
+        return s.icon == kIconAction && s.enabled;
+    }));
+    host.Send("click 1 update");
+    ASSERT_TRUE(WaitForOverlay(host, 1, kUpdateButton, [](const OverlayState& s) { return s.title == "Updating..."; }));
+    EXPECT_TRUE(WaitForOverlay(host, 1, kUpdateButton, [](const OverlayState& s) {
+        return s.icon == kIconAction && s.title == "Update Norvix" && s.enabled;
+    }, 30000));
+}
+
+TEST_F(ActionsTest, ClosingATabWhileItsQueryHangsEndsAfterTheTimeOutAndLeavesNothingBehind)
+{
+    SetSetting("KelTb.Str.Norvix.Status.Default.Interval", "0");
+    m_service.SetFault(service::FaultMode::Hang);
+    Host& host = StartHost();
+    std::string opened;
+    ASSERT_EQ(1u, host.Count("tab 1 open window="));
+    for (const auto& line : host.Lines())
+    {
+        if (line.rfind("tab 1 open window=", 0) == 0)
+        {
+            opened = line;
+        }
+    }
+    const HWND frame = reinterpret_cast<HWND>(std::stoull(ParseFields(opened)["window"], nullptr, 16));
+    ASSERT_TRUE(testing_support::WaitFor([&] { return m_service.RequestCount("/GetStatus") > 0; }, 10000));
+
+    const DWORD pid = host.Process().Id();
+    const size_t threadsBefore = ThreadCount(pid);
+    EXPECT_EQ(1u, WindowCount(pid, L"KelToolbarForNorvixDispatcherWindow"));
+    host.Send("close 1");
+    // While the tab waits for its worker's query to time out, its thread keeps answering messages.
+    size_t answered = 0;
+    while (host.Count("tab 1 control released") == 0)
+    {
+        DWORD_PTR result = 0;
+        if (::IsWindow(frame))
+        {
+            ASSERT_NE(0, ::SendMessageTimeoutW(frame, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result));
+            ++answered;
+        }
+        ::Sleep(50);
+    }
+    EXPECT_GT(answered, 0u);
+    EXPECT_TRUE(host.WaitFor("tab 1 closed", 30000));
+
+    // Its worker and its windows are gone, and nobody holds the status file any more.
+    EXPECT_LT(ThreadCount(pid), threadsBefore);
+    EXPECT_EQ(0u, WindowCount(pid, L"KelToolbarForNorvixDispatcherWindow"));
+    win::File file;
+    EXPECT_TRUE(testing_support::WaitFor([&] {
+        return file.Open(StatusFilePath(), win::FileAccess::ReadWrite, win::FileShare::Exclusive,
+            win::FileCreate::OpenExisting);
+    }, 5000));
+    file.Close();
+    EXPECT_EQ(0, host.Quit());
+}
+
+} // namespace
+} // namespace integration

@@ -1,0 +1,277 @@
+#include "NorvixSystem.h"
+
+#include "Core/StatusConfigFile.h"
+#include "bubble/XToolbarBubbleConfigFile.h"
+#include "platform/BrowserUtilities.h"
+#include "win/File.h"
+#include "win/Module.h"
+#include "win/Registry.h"
+#include "win/Strings.h"
+
+#include <objbase.h>
+#include <olectl.h>
+
+#include <cstdio>
+#include <sstream>
+
+namespace integration
+{
+namespace
+{
+using RegisterFunction = HRESULT(STDAPICALLTYPE*)();
+HMODULE s_module = nullptr;
+
+const wchar_t kMacroKey[] = L"Software\\KelToolbar\\Macro";
+const wchar_t kPrefsKey[] = L"Software\\KelToolbar\\Prefs";
+
+HRESULT CallExport(const char* name)
+{
+    const auto function = win::GetProc<RegisterFunction>(s_module, name);
+    return function ? function() : E_NOTIMPL;
+}
+
+std::wstring NewGuidText()
+{
+    GUID guid{};
+    (void)::CoCreateGuid(&guid);
+    wchar_t text[64] = {};
+    ::StringFromGUID2(guid, text, 64);
+    return win::ToLower(text);  // the add-on upper-cases it for the mutex name
+}
+} // namespace
+
+std::wstring WindowsPath(const char* unixPath)
+{
+    std::wstring result = L"Z:";
+    for (const char* c = unixPath; *c; ++c)
+    {
+        result += *c == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(*c));
+    }
+    return result;
+}
+
+bool Host::Start(const std::wstring& settingsFile, int tabs)
+{
+    const std::wstring commandLine = L"\"" + WindowsPath(KELHOST_EXE) + L"\" --tabs " + std::to_wstring(tabs) +
+                                     L" --settings \"" + settingsFile + L"\"";
+    if (!m_process.Start(commandLine))
+    {
+        return false;
+    }
+    return m_process.WaitForLine("ready tabs=" + std::to_string(tabs), 60000);
+}
+
+int Host::Quit()
+{
+    m_process.Send("quit");
+    m_process.CloseInput();
+    return m_process.WaitForExit(60000);
+}
+
+std::map<std::string, std::string> ParseFields(const std::string& line)
+{
+    std::map<std::string, std::string> fields;
+    size_t i = 0;
+    while (i < line.size())
+    {
+        const size_t equals = line.find('=', i);
+        if (equals == std::string::npos)
+        {
+            break;
+        }
+        const size_t keyStart = line.rfind(' ', equals);
+        const std::string key = line.substr(keyStart == std::string::npos ? 0 : keyStart + 1,
+            equals - (keyStart == std::string::npos ? 0 : keyStart + 1));
+        std::string value;
+        size_t j = equals + 1;
+        if (j < line.size() && line[j] == '"')
+        {
+            for (++j; j < line.size() && line[j] != '"'; ++j)
+            {
+                if (line[j] == '\\' && j + 1 < line.size())
+                {
+                    ++j;
+                }
+                value += line[j];
+            }
+            ++j;
+        }
+        else
+        {
+            while (j < line.size() && line[j] != ' ')
+            {
+                value += line[j++];
+            }
+        }
+        fields[key] = value;
+        i = j;
+    }
+    return fields;
+}
+
+void NorvixSystemTest::SetUpTestSuite()
+{
+    ASSERT_EQ(S_OK, ::OleInitialize(nullptr));
+    s_module = ::LoadLibraryW(WindowsPath(NORVIX_DLL).c_str());
+    ASSERT_NE(nullptr, s_module);
+    ASSERT_EQ(S_OK, CallExport("DllRegisterServer"));
+}
+
+void NorvixSystemTest::TearDownTestSuite()
+{
+    if (s_module)
+    {
+        EXPECT_EQ(S_OK, CallExport("DllUnregisterServer"));
+        ::FreeLibrary(s_module);
+        s_module = nullptr;
+    }
+    ::OleUninitialize();
+}
+
+void NorvixSystemTest::SetUp()
+{
+    ASSERT_TRUE(m_service.Start(0));
+    m_service.SetDefinitions("green");
+    m_service.SetProtection("enabled");
+
+    // A GUID of this test's own names the polling mutex, so nothing left from another test competes.
+    auto macro = win::CreateRegKey(HKEY_CURRENT_USER, kMacroKey);
+    ASSERT_TRUE(macro);
+    m_hadGuid = win::ReadRegString(macro.Get(), L"guid", m_guidBefore);
+    ASSERT_TRUE(win::WriteRegString(macro.Get(), L"guid", NewGuidText()));
+    (void)win::DeleteRegTree(HKEY_CURRENT_USER, kPrefsKey);
+
+    win::File::Remove(StatusFilePath());
+    // The install bubble has been shown: the tests here are about the status buttons.
+    XToolbarBubbleConfigFile bubbleFile;
+    bubbleFile.Open(GetWriteableFolder(L"KelToolbar", TRUE) + L"Norvix.install-bubble.config");
+    (void)bubbleFile.Load(false, true);
+    bubbleFile.GetRecord()->m_showFlag = 0;
+    ASSERT_TRUE(bubbleFile.Save(false));
+
+    const std::string base = win::WideToAnsi(m_service.BaseUrl(), CP_UTF8);
+    SetSetting("KelTb.Url.Norvix.API", base);
+    SetSetting("KelTb.Str.API.HTTP.Timeout.Secs", "2");
+    SetSetting("KelTb.Str.Norvix.Status.Default.Interval", "2");
+    SetSetting("KelTb.Str.Norvix.Status.Retry.Interval", "3");
+    SetSetting("KelTb.Str.Norvix.Status.Update.Interval", "3");
+    SetSetting("KelTb.Url.PaviseTracking", base + "track?cb={cbid}&but=BUT_ID&pos=P01");
+    SetSetting("KelTb.Url.NovrixUpdateTracking", base + "track?cb={cbid}&but=BUT_ID&pos=P02");
+}
+
+void NorvixSystemTest::TearDown()
+{
+    for (auto& host : m_hosts)
+    {
+        if (HasFailure())
+        {
+            for (const auto& line : host->Lines())
+            {
+                std::printf("%s: %s\n", host->Name().c_str(), line.c_str());
+            }
+        }
+        host->Quit();
+    }
+    m_hosts.clear();
+    m_service.Stop();
+    auto macro = win::OpenRegKey(HKEY_CURRENT_USER, kMacroKey, KEY_WRITE);
+    if (macro)
+    {
+        if (m_hadGuid)
+        {
+            (void)win::WriteRegString(macro.Get(), L"guid", m_guidBefore);
+        }
+        else
+        {
+            ::RegDeleteValueW(macro.Get(), L"guid");
+        }
+    }
+    (void)win::DeleteRegTree(HKEY_CURRENT_USER, kPrefsKey);
+}
+
+Host& NorvixSystemTest::StartHost(int tabs)
+{
+    std::ostringstream text;
+    for (const auto& [key, value] : m_settings)
+    {
+        text << key << "=" << value << "\n";
+    }
+    const std::wstring file = m_folder.File(win::Format(L"settings-%zu.txt", m_hosts.size()));
+    EXPECT_TRUE(win::File::WriteAll(file, text.str()));
+    m_hosts.push_back(std::make_unique<Host>("host" + std::to_string(m_hosts.size() + 1)));
+    Host& host = *m_hosts.back();
+    EXPECT_TRUE(host.Start(file, tabs)) << "KelHost did not start";
+    return host;
+}
+
+std::string NorvixSystemTest::ClosedPortUrl()
+{
+    service::ProductService probe;
+    if (!probe.Start(0))
+    {
+        return "http://127.0.0.1:9/";
+    }
+    const std::string url = win::WideToAnsi(probe.BaseUrl(), CP_UTF8);
+    probe.Stop();
+    return url;
+}
+
+std::wstring NorvixSystemTest::StatusFilePath()
+{
+    return GetWriteableFolder(L"KelToolbar", TRUE) + L"Norvix.status.config";
+}
+
+void NorvixSystemTest::WriteStatusFile(int pavise, int norvix, double lastCheck, int lastCheckStatus)
+{
+    StatusConfigFile file;
+    file.Open(StatusFilePath());
+    StatusConfigStream* record = file.GetRecord();
+    ASSERT_NE(nullptr, record);
+    record->m_paviseStatus = pavise;
+    record->m_norvixStatus = norvix;
+    record->m_lastCheck.value = lastCheck;
+    record->m_lastCheck.status = lastCheckStatus;
+    ASSERT_TRUE(file.Save(false));
+}
+
+std::vector<std::string> NorvixSystemTest::Targets(const std::string& path) const
+{
+    std::vector<std::string> targets;
+    for (const auto& request : m_service.Requests())
+    {
+        if (request.path == path)
+        {
+            targets.push_back(request.target);
+        }
+    }
+    return targets;
+}
+
+} // namespace integration
+
+namespace integration
+{
+
+OverlayState LatestOverlay(const Host& host, int tab, int commandId)
+{
+    const std::string prefix = "tab " + std::to_string(tab) + " overlay " + std::to_string(commandId) + " ";
+    const auto lines = host.Lines();
+    for (auto it = lines.rbegin(); it != lines.rend(); ++it)
+    {
+        if (it->rfind(prefix, 0) == 0)
+        {
+            const auto fields = ParseFields(*it);
+            OverlayState state;
+            state.known = true;
+            state.icon = std::atoi(fields.count("icon") ? fields.at("icon").c_str() : "0");
+            state.title = fields.count("title") ? fields.at("title") : "";
+            state.tooltip = fields.count("tooltip") ? fields.at("tooltip") : "";
+            state.visible = fields.count("visible") && fields.at("visible") == "1";
+            state.enabled = fields.count("enabled") && fields.at("enabled") == "1";
+            return state;
+        }
+    }
+    return {};
+}
+
+} // namespace integration
