@@ -1,0 +1,247 @@
+// The real module in the two other kinds of container it meets: a script host that creates "Kel.Norvix" by
+// ProgID and drives it through IDispatch, and a plain ActiveX container window that creates and sites it.
+
+#include "NorvixSystem.h"
+#include "ScriptSupport/ScriptSupport.h"
+
+#include "Core/NorvixIds.h"
+#include "support/Wait.h"
+#include "toolbar/HostToolbarInterface.h"
+#include "win/ComPtr.h"
+#include "win/ComRegistration.h"
+#include "win/File.h"
+#include "win/Module.h"
+#include "win/Registry.h"
+#include "win/Strings.h"
+#include "win/Variant.h"
+
+#include <oleidl.h>
+
+#include <string>
+#include <vector>
+
+namespace integration
+{
+namespace
+{
+
+std::wstring SystemFile(const wchar_t* name)
+{
+    wchar_t folder[MAX_PATH] = {};
+    ::GetSystemDirectoryW(folder, MAX_PATH);
+    return std::wstring(folder) + L"\\" + name;
+}
+
+bool Exists(const std::wstring& path)
+{
+    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The script: every result is echoed; each one that is not what the add-on should give counts as a surprise,
+// and the number of surprises is the exit code. Settings for the host object come as "key=value" arguments.
+const char kClientScript[] = R"vbs(Option Explicit
+On Error Resume Next
+Dim surprises, support, control, browser, host, argument, separator, result, i
+surprises = 0
+
+Sub Check(name, actual, expected)
+    WScript.Echo name & ": " & actual
+    If CStr(actual) <> CStr(expected) Then surprises = surprises + 1
+End Sub
+
+Set support = CreateObject("NorvixTest.ScriptSupport")
+If Err.Number <> 0 Then
+    WScript.Echo "no support object: " & Err.Number
+    WScript.Quit 100
+End If
+For i = 0 To WScript.Arguments.Count - 1
+    argument = WScript.Arguments(i)
+    separator = InStr(argument, "=")
+    support.SetSetting Left(argument, separator - 1), Mid(argument, separator + 1)
+Next
+Set browser = support.Browser()
+Set host = support.Host()
+
+Set control = CreateObject("Kel.Norvix")
+Check "create", Err.Number, 0
+If Err.Number <> 0 Then WScript.Quit 101
+
+' A refused call fails with E_ACCESSDENIED, which the script engine reports as its error 70, "Permission denied".
+result = control.StartupToolbar(browser, host, 101, 102, 103, 106, 107)
+Check "locked startup", Err.Number, 70
+Err.Clear
+result = control.OnEvent("UpdateStatus")
+Check "locked event", Err.Number, 70
+Err.Clear
+
+Check "unlock", support.Unlock(control), 0
+Check "no browser", control.StartupToolbar(host, host, 101, 102, 103, 106, 107), -2147467261
+result = control.StartupToolbar(browser, host, 101, 102, 103, 106, 107)
+Check "startup", Err.Number & " " & result, "0 0"
+Err.Clear
+
+WScript.Echo "waiting"
+Check "go", support.ReadLine(60000), "go"
+Check "event UpdateStatus", control.OnEvent("UpdateStatus"), 0
+Check "event Other", control.OnEvent("Other"), -2147467263
+Check "errors", Err.Number, 0
+
+Set control = Nothing
+Check "released", Err.Number, 0
+Set host = Nothing
+Set browser = Nothing
+Set support = Nothing
+WScript.Quit surprises
+)vbs";
+
+// Registers the script support server in the machine's class branch while it lives.
+class ScriptSupportRegistration
+{
+public:
+    ScriptSupportRegistration()
+    {
+        const std::wstring classId = win::GuidToString(CLSID_NorvixScriptSupport);
+        auto server = win::CreateRegKey(HKEY_LOCAL_MACHINE, ClassKey() + L"\\InprocServer32");
+        auto progId = win::CreateRegKey(HKEY_LOCAL_MACHINE, ProgIdKey() + L"\\CLSID");
+        m_ok = server && progId &&
+               win::WriteRegString(server.Get(), nullptr, WindowsPath(NORVIX_SCRIPT_SUPPORT_DLL)) &&
+               win::WriteRegString(server.Get(), L"ThreadingModel", L"Apartment") &&
+               win::WriteRegString(progId.Get(), nullptr, classId);
+    }
+    ~ScriptSupportRegistration()
+    {
+        (void)win::DeleteRegTree(HKEY_LOCAL_MACHINE, ClassKey());
+        (void)win::DeleteRegTree(HKEY_LOCAL_MACHINE, ProgIdKey());
+    }
+    ScriptSupportRegistration(const ScriptSupportRegistration&) = delete;
+    ScriptSupportRegistration& operator=(const ScriptSupportRegistration&) = delete;
+
+    [[nodiscard]] bool Ok() const noexcept { return m_ok; }
+
+private:
+    static std::wstring ClassKey()
+    {
+        return L"Software\\Classes\\CLSID\\" + win::GuidToString(CLSID_NorvixScriptSupport);
+    }
+    static std::wstring ProgIdKey() { return std::wstring(L"Software\\Classes\\") + kScriptSupportProgId; }
+
+    bool m_ok = false;
+};
+
+} // namespace
+
+class ScriptClientTest : public NorvixSystemTest
+{
+};
+
+TEST_F(ScriptClientTest, ScriptCreatesTheControlIsRefusedUntilUnlockedThenStartsItAndItPolls)
+{
+    const std::wstring cscript = SystemFile(L"cscript.exe");
+    ASSERT_TRUE(Exists(cscript)) << "no script host in the prefix";
+    ScriptSupportRegistration registration;
+    ASSERT_TRUE(registration.Ok());
+
+    const std::wstring script = m_folder.File(L"client.vbs");
+    ASSERT_TRUE(win::File::WriteAll(script, kClientScript));
+    std::wstring commandLine = L"\"" + cscript + L"\" //nologo \"" + script + L"\"";
+    const std::wstring settings[] = {L"KelTb.Url.Norvix.API=" + m_service.BaseUrl(),
+        L"KelTb.Str.API.HTTP.Timeout.Secs=2", L"KelTb.Str.Norvix.Status.Default.Interval=2"};
+    for (const std::wstring& setting : settings)
+    {
+        commandLine += L" \"" + setting + L"\"";
+    }
+
+    testing_support::ChildProcess client;
+    ASSERT_TRUE(client.Start(commandLine));
+    const auto dump = [&client] {
+        std::string text;
+        for (const auto& line : client.Lines())
+        {
+            text += line + "\n";
+        }
+        return text;
+    };
+    ASSERT_TRUE(client.WaitForLine("waiting", 60000)) << dump();
+    // Started by the script, the control's worker queries the service on its own (the status file is new).
+    EXPECT_TRUE(testing_support::WaitFor([this] { return Requests("/GetStatus") >= 1; }, 30000)) << dump();
+    client.Send("go");
+    EXPECT_EQ(0, client.WaitForExit(60000)) << dump();
+
+    const std::vector<std::string> expected = {"create: 0", "locked startup: 70", "locked event: 70", "unlock: 0",
+        "no browser: -2147467261", "startup: 0 0", "waiting", "go: go", "event UpdateStatus: 0",
+        "event Other: -2147467263", "errors: 0", "released: 0"};
+    EXPECT_EQ(expected, client.Lines());
+}
+
+class AtlContainerTest : public NorvixSystemTest
+{
+};
+
+TEST_F(AtlContainerTest, ContainerWindowCreatesAndSitesTheControlByProgIdAndReleasesIt)
+{
+    const win::ModuleHandle atl = win::LoadSystemLibrary(L"atl.dll");
+    ASSERT_TRUE(atl) << "no atl.dll in the system folder";
+    const auto init = win::GetProc<BOOL(WINAPI*)()>(atl.Get(), "AtlAxWinInit");
+    const auto getControl = win::GetProc<HRESULT(WINAPI*)(HWND, IUnknown**)>(atl.Get(), "AtlAxGetControl");
+    ASSERT_TRUE(init && getControl);
+    ASSERT_TRUE(init());
+
+    const HWND parent = ::CreateWindowExW(0, L"STATIC", L"container", WS_OVERLAPPEDWINDOW, 0, 0, 400, 100,
+        nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(nullptr, parent);
+    const HWND holder = ::CreateWindowExW(0, L"AtlAxWin", kNorvixProgId, WS_CHILD | WS_VISIBLE, 0, 0, 200, 30,
+        parent, nullptr, nullptr, nullptr);
+    ASSERT_NE(nullptr, holder);
+
+    IUnknown* control = nullptr;
+    ASSERT_EQ(S_OK, getControl(holder, &control));
+    ASSERT_NE(nullptr, control);
+    {
+        win::ComPtr<IOleObject> object;
+        ASSERT_EQ(S_OK, control->QueryInterface(IID_IOleObject, object.PutVoid()));
+        CLSID classId{};
+        EXPECT_EQ(S_OK, object->GetUserClassID(&classId));
+        EXPECT_TRUE(::IsEqualCLSID(CLSID_Norvix, classId));
+        win::ComPtr<IOleClientSite> site;
+        EXPECT_EQ(S_OK, object->GetClientSite(site.Put()));
+        EXPECT_TRUE(site) << "the container did not site the control";
+
+        win::ComPtr<IPersist> persist;
+        ASSERT_EQ(S_OK, control->QueryInterface(IID_IPersist, persist.PutVoid()));
+        EXPECT_EQ(S_OK, persist->GetClassID(&classId));
+        EXPECT_TRUE(::IsEqualCLSID(CLSID_Norvix, classId));
+
+        win::ComPtr<IDispatch> dispatch;
+        ASSERT_EQ(S_OK, control->QueryInterface(IID_IDispatch, dispatch.PutVoid()));
+        LPOLESTR name = const_cast<LPOLESTR>(L"OnEvent");
+        DISPID id = DISPID_UNKNOWN;
+        ASSERT_EQ(S_OK, dispatch->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id));
+        const auto callOnEvent = [&](VARIANT* result) {
+            win::Variant argument(std::wstring_view(L"Other"));
+            DISPPARAMS params{argument.Get(), nullptr, 1, 0};
+            return dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, result, nullptr,
+                nullptr);
+        };
+        win::Variant result;
+        EXPECT_EQ(E_ACCESSDENIED, callOnEvent(result.Put()));
+
+        win::ComPtr<IToolbarSecurity> security;
+        ASSERT_EQ(S_OK, control->QueryInterface(__uuidof(IToolbarSecurity), security.PutVoid()));
+        EXPECT_EQ(S_OK, security->EnableToolbarScripting());
+        EXPECT_EQ(S_OK, callOnEvent(result.Put()));
+        EXPECT_EQ(VT_I4, result.Type());
+        EXPECT_EQ(E_NOTIMPL, result.Get()->lVal);
+    }
+
+    // The container lets go of the control with its window: ours is then the last reference.
+    ::DestroyWindow(holder);
+    ::DestroyWindow(parent);
+    testing_support::PumpFor(50);
+    EXPECT_EQ(0u, control->Release());
+    const HMODULE module = ::GetModuleHandleW(WindowsPath(NORVIX_DLL).c_str());
+    const auto canUnload = win::GetProc<HRESULT(STDAPICALLTYPE*)()>(module, "DllCanUnloadNow");
+    ASSERT_NE(nullptr, canUnload);
+    EXPECT_TRUE(testing_support::WaitFor([canUnload] { return canUnload() == S_OK; }, 10000));
+}
+
+} // namespace integration

@@ -1,0 +1,19 @@
+#pragma once
+// Identity of the script support object (NorvixScriptSupport.dll), shared by the module and the tests that
+// register it.
+//
+// Its methods, for a script that hosts the add-on control:
+//   SetSetting(key, value)   a value the host object answers for `key`
+//   Unlock(control)          calls IToolbarSecurity::EnableToolbarScripting on the control; its HRESULT
+//   Browser()                a browser object (IWebBrowser2) that records navigations, without a window
+//   Host()                   the host object: GetString (8) from the settings or the default, ExpandMacros
+//                            (14) gives the text back, the toolbar window (9) is 0
+//   ReadLine(timeoutMs)      the next line of standard input, "" after the time-out; the calling thread's
+//                            messages keep flowing meanwhile, so calls marshalled to it are served
+
+#include <windows.h>
+
+// {1091487B-0B28-4DFF-8A24-E96D23D95F0D}
+inline constexpr CLSID CLSID_NorvixScriptSupport = {
+    0x1091487B, 0x0B28, 0x4DFF, {0x8A, 0x24, 0xE9, 0x6D, 0x23, 0xD9, 0x5F, 0x0D}};
+inline constexpr wchar_t kScriptSupportProgId[] = L"NorvixTest.ScriptSupport";
