@@ -18,6 +18,7 @@
 #include <oleidl.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace integration
@@ -165,6 +166,7 @@ TEST_F(ScriptClientTest, ScriptCreatesTheControlIsRefusedUntilUnlockedThenStarts
     // Started by the script, the control's worker queries the service on its own (the status file is new).
     EXPECT_TRUE(testing_support::WaitFor([this] { return Requests("/GetStatus") >= 1; }, 30000)) << dump();
     client.Send("go");
+    EXPECT_TRUE(client.WaitForLine("released", 60000)) << dump();
     EXPECT_EQ(0, client.WaitForExit(60000)) << dump();
 
     const std::vector<std::string> expected = {"create: 0", "locked startup: 70", "locked event: 70", "unlock: 0",
@@ -177,12 +179,14 @@ class AtlContainerTest : public NorvixSystemTest
 {
 };
 
-TEST_F(AtlContainerTest, ContainerWindowCreatesAndSitesTheControlByProgIdAndReleasesIt)
+namespace
 {
-    const win::ModuleHandle atl = win::LoadSystemLibrary(L"atl.dll");
-    ASSERT_TRUE(atl) << "no atl.dll in the system folder";
-    const auto init = win::GetProc<BOOL(WINAPI*)()>(atl.Get(), "AtlAxWinInit");
-    const auto getControl = win::GetProc<HRESULT(WINAPI*)(HWND, IUnknown**)>(atl.Get(), "AtlAxGetControl");
+// The container's side, on a UI thread of its own: the container window initialises OLE on its thread
+// (AtlAxWinInit does, without a matching uninitialisation), which must not leak into the test's thread.
+void HostInContainerWindow(HMODULE atl)
+{
+    const auto init = win::GetProc<BOOL(WINAPI*)()>(atl, "AtlAxWinInit");
+    const auto getControl = win::GetProc<HRESULT(WINAPI*)(HWND, IUnknown**)>(atl, "AtlAxGetControl");
     ASSERT_TRUE(init && getControl);
     ASSERT_TRUE(init());
 
@@ -242,6 +246,24 @@ TEST_F(AtlContainerTest, ContainerWindowCreatesAndSitesTheControlByProgIdAndRele
     const auto canUnload = win::GetProc<HRESULT(STDAPICALLTYPE*)()>(module, "DllCanUnloadNow");
     ASSERT_NE(nullptr, canUnload);
     EXPECT_TRUE(testing_support::WaitFor([canUnload] { return canUnload() == S_OK; }, 10000));
+}
+} // namespace
+
+TEST_F(AtlContainerTest, ContainerWindowCreatesAndSitesTheControlByProgIdAndReleasesIt)
+{
+    // Stays loaded: the container's window class lives in it.
+    const HMODULE atl = win::LoadSystemLibrary(L"atl.dll").Release();
+    ASSERT_NE(nullptr, atl) << "no atl.dll in the system folder";
+    std::thread container([atl] {
+        const HRESULT ole = ::OleInitialize(nullptr);
+        EXPECT_EQ(S_OK, ole);
+        HostInContainerWindow(atl);
+        if (SUCCEEDED(ole))
+        {
+            ::OleUninitialize();
+        }
+    });
+    container.join();
 }
 
 } // namespace integration

@@ -231,7 +231,11 @@ std::wstring ReadInputLine(DWORD timeoutMs)
     for (;;)
     {
         DWORD available = 0;
-        while (::PeekNamedPipe(input, nullptr, 0, nullptr, &available, nullptr) && available > 0)
+        if (!::PeekNamedPipe(input, nullptr, 0, nullptr, &available, nullptr))
+        {
+            return win::AnsiToWide(line, CP_UTF8);  // the writer has gone
+        }
+        while (available > 0)
         {
             char c = 0;
             DWORD read = 0;
