@@ -117,37 +117,42 @@ namespace
 // The text an overlay's tooltip control holds for the overlay ("" when it has none). The control belongs to
 // the overlay's thread (the add-on runs in this process) and knows the overlay as a tool; its owner is the
 // overlay's top-level window, so it is found by asking each tooltip control of the thread for that tool.
+struct TooltipSearch
+{
+    HWND overlay;
+    std::wstring text;
+};
+
+// EnumThreadWindows callback (a plain function: a lambda has the wrong calling convention on 32-bit).
+BOOL CALLBACK FindOverlayTooltip(HWND window, LPARAM data)
+{
+    auto& s = *reinterpret_cast<TooltipSearch*>(data);
+    wchar_t name[64] = {};
+    ::GetClassNameW(window, name, 64);
+    if (::lstrcmpiW(name, TOOLTIPS_CLASSW) != 0)
+    {
+        return TRUE;
+    }
+    TTTOOLINFOW tool{};
+    tool.cbSize = TTTOOLINFOW_V2_SIZE;
+    tool.uFlags = TTF_IDISHWND;
+    tool.hwnd = s.overlay;
+    tool.uId = reinterpret_cast<UINT_PTR>(s.overlay);
+    if (!::SendMessageW(window, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&tool)))
+    {
+        return TRUE;
+    }
+    wchar_t text[1024] = {};
+    tool.lpszText = text;
+    ::SendMessageW(window, TTM_GETTEXTW, std::size(text), reinterpret_cast<LPARAM>(&tool));
+    s.text = text;
+    return FALSE;
+}
+
 std::wstring OverlayTooltip(HWND overlay)
 {
-    struct Search
-    {
-        HWND overlay;
-        std::wstring text;
-    } search{overlay, {}};
-    ::EnumThreadWindows(::GetWindowThreadProcessId(overlay, nullptr),
-        [](HWND window, LPARAM data) -> BOOL {
-            auto& s = *reinterpret_cast<Search*>(data);
-            wchar_t name[64] = {};
-            ::GetClassNameW(window, name, 64);
-            if (::lstrcmpiW(name, TOOLTIPS_CLASSW) != 0)
-            {
-                return TRUE;
-            }
-            TTTOOLINFOW tool{};
-            tool.cbSize = TTTOOLINFOW_V2_SIZE;
-            tool.uFlags = TTF_IDISHWND;
-            tool.hwnd = s.overlay;
-            tool.uId = reinterpret_cast<UINT_PTR>(s.overlay);
-            if (!::SendMessageW(window, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&tool)))
-            {
-                return TRUE;
-            }
-            wchar_t text[1024] = {};
-            tool.lpszText = text;
-            ::SendMessageW(window, TTM_GETTEXTW, std::size(text), reinterpret_cast<LPARAM>(&tool));
-            s.text = text;
-            return FALSE;
-        },
+    TooltipSearch search{overlay, {}};
+    ::EnumThreadWindows(::GetWindowThreadProcessId(overlay, nullptr), &FindOverlayTooltip,
         reinterpret_cast<LPARAM>(&search));
     return search.text;
 }

@@ -174,7 +174,9 @@ public:
         {
             line += L" --no-control";
         }
-        return m_process.Start(line) && m_process.WaitForLine("ready tabs=" + std::to_string(tabs), 60000);
+        std::string ready = "ready tabs=";
+        ready += std::to_string(tabs);
+        return m_process.Start(line) && m_process.WaitForLine(ready, 60000);
     }
     testing_support::ChildProcess& Process() noexcept { return m_process; }
     bool WaitFor(const std::string& text, unsigned timeoutMs = 30000) { return m_process.WaitForLine(text, timeoutMs); }
