@@ -407,8 +407,26 @@ LRESULT HostTab::OnFrameMessage(UINT message, WPARAM wParam, LPARAM lParam)
         if (header && header->code == TTN_GETDISPINFOW)
         {
             auto* info = reinterpret_cast<NMTTDISPINFOW*>(lParam);
-            info->lpszText = const_cast<wchar_t*>(m_toolbar.Tooltip(static_cast<UINT>(header->idFrom)));
+            // A button under an add-on overlay has the overlay's tooltip only.
+            const UINT id = static_cast<UINT>(header->idFrom);
+            info->lpszText = const_cast<wchar_t*>(m_toolbar.OverlayOver(id) ? L"" : m_toolbar.Tooltip(id));
             return 0;
+        }
+        if (header && header->code == NM_CUSTOMDRAW && header->hwndFrom == m_toolbar.Hwnd() && m_toolbar.Hwnd())
+        {
+            // A button that an add-on overlay covers is the overlay's to draw. The overlay paints the toolbar
+            // under itself as its background, so the host's own caption and icon would show through.
+            auto* draw = reinterpret_cast<NMTBCUSTOMDRAW*>(lParam);
+            if (draw->nmcd.dwDrawStage == CDDS_PREPAINT)
+            {
+                return CDRF_NOTIFYITEMDRAW;
+            }
+            if (draw->nmcd.dwDrawStage == CDDS_ITEMPREPAINT &&
+                m_toolbar.OverlayOver(static_cast<UINT>(draw->nmcd.dwItemSpec)))
+            {
+                return CDRF_SKIPDEFAULT;
+            }
+            return CDRF_DODEFAULT;
         }
         break;
     }
