@@ -130,13 +130,10 @@ HRESULT Controller::StartupToolbar(IDispatch* browser, IDispatch* toolbar, long 
 
 HRESULT Controller::OnEvent(const VARIANT* eventId) noexcept
 {
-    if (!eventId || eventId->vt == VT_EMPTY || eventId->vt == VT_NULL || eventId->vt == VT_ERROR)
+    // A null BSTR is an absent argument; a BSTR without characters an empty name.
+    if (!eventId || eventId->vt != VT_BSTR || !eventId->bstrVal)
     {
         return E_FAIL;
-    }
-    if (eventId->vt != VT_BSTR)
-    {
-        return E_INVALIDARG;
     }
     if (::SysStringLen(eventId->bstrVal) == 0)
     {

@@ -72,8 +72,8 @@ public:
     // --- Scripted interface ------------------------------------------------------------------------------
     HRESULT StartupToolbar(IDispatch* browser, IDispatch* toolbar, long btnIDKelSearch, long btnIDKelLogo,
         long btnIDPaviseStatus, long btnIDNorvixUpdate, long btnIDOptions) noexcept;
-    // E_FAIL without an argument, E_POINTER for an empty name, E_NOTIMPL for any event but "UpdateStatus"
-    // (compared without regard to case), which reloads the status file and refreshes the buttons.
+    // E_FAIL without an argument (a null name), E_POINTER for an empty name, E_NOTIMPL for any event but
+    // "UpdateStatus" (compared without regard to case), which reloads the status file and refreshes the buttons.
     HRESULT OnEvent(const VARIANT* eventId) noexcept;
 
     // --- Framework overrides -------------------------------------------------------------------------------

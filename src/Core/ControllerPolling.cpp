@@ -132,16 +132,29 @@ void Controller::PollIfDue()
 
 bool Controller::IsPollDue()
 {
-    const PollIntervals intervals{
-        GetStatusDefaultIntervalSecs(), GetStatusRetryIntervalSecs(), GetStatusUpdateIntervalSecs()};
-    std::lock_guard lock(m_statusFileLock);
-    const StatusConfigStream* record = m_statusFile ? m_statusFile->GetRecord() : nullptr;
-    if (!record)
+    double lastCheck = 0.0;
+    bool lastCheckValid = false;
+    std::int32_t norvixStatus = 0;
     {
-        return false;
+        std::lock_guard lock(m_statusFileLock);
+        const StatusConfigStream* record = m_statusFile ? m_statusFile->GetRecord() : nullptr;
+        if (!record)
+        {
+            return false;
+        }
+        lastCheck = record->m_lastCheck.value;
+        lastCheckValid = record->m_lastCheck.status == storage::DateTime::Valid;
+        norvixStatus = record->m_norvixStatus;
     }
-    return IsPollDueAt(record->m_lastCheck.value, record->m_lastCheck.status == storage::DateTime::Valid,
-        record->m_norvixStatus, intervals, storage::DateTime::Now().value);
+    // Only the setting that applies is looked up: from the worker each lookup is a call into the UI thread.
+    std::int32_t interval = 0;
+    switch (PollIntervalFor(norvixStatus))
+    {
+    case PollInterval::Retry: interval = GetStatusRetryIntervalSecs(); break;
+    case PollInterval::Update: interval = GetStatusUpdateIntervalSecs(); break;
+    case PollInterval::Default: interval = GetStatusDefaultIntervalSecs(); break;
+    }
+    return IsPollDueAt(lastCheck, lastCheckValid, interval, storage::DateTime::Now().value);
 }
 
 void Controller::PublishStatus()

@@ -5,17 +5,14 @@
 #include <cmath>
 #include <limits>
 
-std::int32_t PollIntervalFor(std::int32_t norvixStatus, const PollIntervals& intervals) noexcept
+PollInterval PollIntervalFor(std::int32_t norvixStatus) noexcept
 {
-    if (norvixStatus == static_cast<std::int32_t>(NorvixStatus::ConnectionFailure))
+    switch (static_cast<NorvixStatus>(norvixStatus))
     {
-        return intervals.retrySeconds;
+    case NorvixStatus::ConnectionFailure: return PollInterval::Retry;
+    case NorvixStatus::Updating: return PollInterval::Update;
+    default: return PollInterval::Default;
     }
-    if (norvixStatus == static_cast<std::int32_t>(NorvixStatus::Updating))
-    {
-        return intervals.updateSeconds;
-    }
-    return intervals.defaultSeconds;
 }
 
 std::int32_t SecondsBetween(double from, double to) noexcept
@@ -36,13 +33,12 @@ std::int32_t SecondsBetween(double from, double to) noexcept
     return static_cast<std::int32_t>(seconds);
 }
 
-bool IsPollDueAt(double lastCheck, bool lastCheckValid, std::int32_t norvixStatus, const PollIntervals& intervals,
-    double now) noexcept
+bool IsPollDueAt(double lastCheck, bool lastCheckValid, std::int32_t intervalSeconds, double now) noexcept
 {
     if (!lastCheckValid || lastCheck == 0.0)
     {
         return true;
     }
     const std::int32_t elapsed = SecondsBetween(lastCheck, now);
-    return elapsed < 0 || elapsed >= PollIntervalFor(norvixStatus, intervals);
+    return elapsed < 0 || elapsed >= intervalSeconds;
 }

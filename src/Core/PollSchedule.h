@@ -5,20 +5,22 @@
 
 #include <cstdint>
 
-struct PollIntervals
+// Which interval setting applies.
+enum class PollInterval
 {
-    std::int32_t defaultSeconds;  // between polls
-    std::int32_t retrySeconds;    // while the definitions status is ConnectionFailure
-    std::int32_t updateSeconds;   // while the definitions status is Updating
+    Default,  // between polls
+    Retry,    // while the definitions status is ConnectionFailure
+    Update,   // while the definitions status is Updating
 };
 
 // The interval that applies to a definitions status.
-[[nodiscard]] std::int32_t PollIntervalFor(std::int32_t norvixStatus, const PollIntervals& intervals) noexcept;
+[[nodiscard]] PollInterval PollIntervalFor(std::int32_t norvixStatus) noexcept;
 
 // Whole seconds from `from` to `to`, rounded half away from zero and clamped to the 32-bit range.
 [[nodiscard]] std::int32_t SecondsBetween(double from, double to) noexcept;
 
-// Due when the last check is not a valid date or is 0.0 (never checked), when the interval has run out, and
-// when the last check lies in the future: a clock set back would otherwise stop polling until it catches up.
-[[nodiscard]] bool IsPollDueAt(double lastCheck, bool lastCheckValid, std::int32_t norvixStatus,
-    const PollIntervals& intervals, double now) noexcept;
+// Due when the last check is not a valid date or is 0.0 (never checked), when `intervalSeconds` have passed
+// since, and when the last check lies in the future: a clock set back would otherwise stop polling until it
+// caught up.
+[[nodiscard]] bool IsPollDueAt(double lastCheck, bool lastCheckValid, std::int32_t intervalSeconds,
+    double now) noexcept;

@@ -27,19 +27,6 @@ constexpr UINT kIdAccessDeniedSaving = 0xF124;
 
 constexpr const wchar_t kFallbackText[] = L"Reporting file I/O exception on Save/Load with [%s] file.";
 
-// `format` with its "%s" replaced by `argument`. The format is never handed to printf, so a stray "%" in a
-// path or a string table cannot read arguments that are not there.
-std::wstring FormatOne(std::wstring_view format, std::wstring_view argument)
-{
-    std::wstring result(format);
-    const auto at = result.find(L"%s");
-    if (at != std::wstring::npos)
-    {
-        result.replace(at, 2, argument);
-    }
-    return result;
-}
-
 std::wstring ErrorText(const std::wstring& path, const ArchiveException* archiveError,
     const FileException* fileError, bool saving, UINT messageId)
 {
@@ -83,7 +70,7 @@ std::wstring ErrorText(const std::wstring& path, const ArchiveException* archive
     if (text.empty())
     {
         const std::wstring format = win::LoadStringResource(win::ThisModule(), messageId);
-        text = format.empty() ? FormatOne(kFallbackText, path) : win::ReplaceAll(format, L"%1", path);
+        text = format.empty() ? win::ReplaceFirst(kFallbackText, L"%s", path) : win::ReplaceAll(format, L"%1", path);
     }
     return win::ToLower(text);
 }

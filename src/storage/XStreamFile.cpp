@@ -8,22 +8,6 @@
 
 #include <windows.h>
 
-namespace
-{
-
-std::wstring FormatOne(std::wstring_view format, std::wstring_view argument)
-{
-    std::wstring result(format);
-    const auto at = result.find(L"%s");
-    if (at != std::wstring::npos)
-    {
-        result.replace(at, 2, argument);
-    }
-    return result;
-}
-
-} // namespace
-
 const storage::RuntimeClass XStreamFile::s_class{"XStreamFile", storage::kNotSerializable, nullptr};
 
 XStreamFile::~XStreamFile()
@@ -181,7 +165,7 @@ std::wstring XStreamFile::DefaultPath()
     GetFileNameFormat(format);
     const XVersionInfo version(TRUE);
     const std::wstring digits = win::ReplaceAll(version.GetString(L"ProductVersion"), L".", L"");
-    return folder + FormatOne(format, digits);
+    return folder + win::ReplaceFirst(format, L"%s", digits);
 }
 
 void XStreamFile::Reserved() {}
@@ -262,7 +246,7 @@ void XStreamFile::Reset(const std::wstring& text, bool report, bool recreate)
         }
         std::wstring format;
         GetReportFormat(format);
-        ReportError(FormatOne(format, message));
+        ReportError(win::ReplaceFirst(format, L"%s", message));
     }
     if (recreate)
     {

@@ -6,7 +6,13 @@ namespace win
 {
 namespace
 {
-const wchar_t kBindingProperty[] = L"Kel.Dialog.Object";
+// The property that binds a window to its object. Unique to this module: another module of the process built
+// from the same sources (a host and an add-on) binds its own objects under its own name.
+const wchar_t* BindingProperty() noexcept
+{
+    static const ModuleScopedName name(L"Kel.Dialog.Object");
+    return name.text;
+}
 
 thread_local Dialog* t_creating = nullptr;
 
@@ -75,7 +81,7 @@ void Dialog::Destroy() noexcept
 
 Dialog* Dialog::FromHandle(HWND window) noexcept
 {
-    return window ? static_cast<Dialog*>(::GetPropW(window, kBindingProperty)) : nullptr;
+    return window ? static_cast<Dialog*>(::GetPropW(window, BindingProperty())) : nullptr;
 }
 
 bool Dialog::DialogProc(UINT message, WPARAM, LPARAM, LRESULT& result) noexcept
@@ -103,7 +109,7 @@ void Dialog::Unbind() noexcept
 {
     if (::IsWindow(m_hwnd))
     {
-        ::RemovePropW(m_hwnd, kBindingProperty);
+        ::RemovePropW(m_hwnd, BindingProperty());
     }
     m_hwnd = nullptr;
 }
@@ -115,7 +121,7 @@ INT_PTR CALLBACK Dialog::StaticProc(HWND window, UINT message, WPARAM wParam, LP
     {
         self = t_creating;
         self->m_hwnd = window;
-        ::SetPropW(window, kBindingProperty, self);
+        ::SetPropW(window, BindingProperty(), self);
     }
     if (!self)
     {

@@ -1,5 +1,8 @@
 #include "win/Module.h"
 
+#include <cwchar>
+#include <iterator>
+
 namespace win
 {
 
@@ -59,6 +62,12 @@ ModuleHandle LoadSystemLibrary(const wchar_t* fileName) noexcept
     path += L'\\';
     path += fileName;
     return ModuleHandle(::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+}
+
+ModuleScopedName::ModuleScopedName(const wchar_t* base) noexcept : text{}
+{
+    ::swprintf(text, std::size(text), L"%ls.%llX", base,
+        static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(ThisModule())));
 }
 
 std::wstring LoadStringResource(HMODULE module, UINT id)

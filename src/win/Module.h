@@ -29,6 +29,15 @@ template <typename F>
     return module ? reinterpret_cast<F>(reinterpret_cast<void*>(::GetProcAddress(module, name))) : nullptr;
 }
 
+// `base` made unique to this module (its load address appended), for names that two modules of one process
+// must not share, such as the window property that binds a window to an object of this module. A base too
+// long for the fixed buffer is cut.
+struct ModuleScopedName
+{
+    explicit ModuleScopedName(const wchar_t* base) noexcept;
+    wchar_t text[80];
+};
+
 // A string from a module's string table; "" when it has none with that id.
 [[nodiscard]] std::wstring LoadStringResource(HMODULE module, UINT id);
 

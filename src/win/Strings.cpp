@@ -154,6 +154,17 @@ std::wstring ReplaceAll(std::wstring_view text, std::wstring_view what, std::wst
     return result;
 }
 
+std::wstring ReplaceFirst(std::wstring_view text, std::wstring_view what, std::wstring_view with)
+{
+    std::wstring result(text);
+    const auto at = what.empty() ? std::wstring::npos : result.find(what);
+    if (at != std::wstring::npos)
+    {
+        result.replace(at, what.size(), with);
+    }
+    return result;
+}
+
 std::wstring Trim(std::wstring_view text)
 {
     size_t first = 0;

@@ -35,6 +35,10 @@ namespace win
 // an empty `what` replaces nothing.
 [[nodiscard]] std::wstring ReplaceAll(std::wstring_view text, std::wstring_view what, std::wstring_view with);
 
+// The first occurrence of `what` replaced by `with` (the text as it is when `what` does not occur). Used to
+// fill a one-argument message format without handing the format to printf.
+[[nodiscard]] std::wstring ReplaceFirst(std::wstring_view text, std::wstring_view what, std::wstring_view with);
+
 // White space removed from both ends.
 [[nodiscard]] std::wstring Trim(std::wstring_view text);
 

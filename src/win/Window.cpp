@@ -6,7 +6,13 @@ namespace win
 {
 namespace
 {
-const wchar_t kBindingProperty[] = L"Kel.Window.Object";
+// The property that binds a window to its object. Unique to this module: another module of the process built
+// from the same sources (a host and an add-on) binds its own objects under its own name.
+const wchar_t* BindingProperty() noexcept
+{
+    static const ModuleScopedName name(L"Kel.Window.Object");
+    return name.text;
+}
 
 // The object whose Create is running on this thread, picked up by the first message of the new window.
 thread_local Window* t_creating = nullptr;
@@ -74,7 +80,7 @@ bool Window::Subclass(HWND window) noexcept
     {
         return false;
     }
-    if (!::SetPropW(window, kBindingProperty, this))
+    if (!::SetPropW(window, BindingProperty(), this))
     {
         return false;
     }
@@ -83,7 +89,7 @@ bool Window::Subclass(HWND window) noexcept
         ::SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Window::StaticProc)));
     if (!m_previousProc)
     {
-        ::RemovePropW(window, kBindingProperty);
+        ::RemovePropW(window, BindingProperty());
         m_hwnd = nullptr;
         return false;
     }
@@ -123,7 +129,7 @@ void Window::Destroy() noexcept
 
 Window* Window::FromHandle(HWND window) noexcept
 {
-    return window ? static_cast<Window*>(::GetPropW(window, kBindingProperty)) : nullptr;
+    return window ? static_cast<Window*>(::GetPropW(window, BindingProperty())) : nullptr;
 }
 
 LRESULT Window::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) noexcept
@@ -143,7 +149,7 @@ LRESULT Window::Default(UINT message, WPARAM wParam, LPARAM lParam) noexcept
 void Window::Bind(HWND window) noexcept
 {
     m_hwnd = window;
-    ::SetPropW(window, kBindingProperty, this);
+    ::SetPropW(window, BindingProperty(), this);
 }
 
 void Window::Unbind() noexcept
@@ -155,7 +161,7 @@ void Window::Unbind() noexcept
     }
     if (::IsWindow(window))
     {
-        ::RemovePropW(window, kBindingProperty);
+        ::RemovePropW(window, BindingProperty());
     }
     m_previousProc = nullptr;
     m_hwnd = nullptr;

@@ -7,52 +7,53 @@ namespace
 
 constexpr double kSecond = 1.0 / 86400.0;
 constexpr double kNow = 46000.5;  // an afternoon in 2025
-const PollIntervals kIntervals{30, 60, 20};
 
 TEST(PollScheduleTest, NeverCheckedOrInvalidRecordIsDueAtOnce)
 {
-    EXPECT_TRUE(IsPollDueAt(0.0, true, 0, kIntervals, kNow));
-    EXPECT_TRUE(IsPollDueAt(kNow, false, 0, kIntervals, kNow));
+    EXPECT_TRUE(IsPollDueAt(0.0, true, 600, kNow));
+    EXPECT_TRUE(IsPollDueAt(kNow, false, 600, kNow));
 }
 
-TEST(PollScheduleTest, IntervalDependsOnTheDefinitionsStatus)
+TEST(PollScheduleTest, IntervalSettingFollowsTheDefinitionsStatus)
+{
+    EXPECT_EQ(PollInterval::Retry, PollIntervalFor(-2));
+    EXPECT_EQ(PollInterval::Update, PollIntervalFor(3));
+    for (const std::int32_t status : {-1, 0, 1, 2, 4, -3})
+    {
+        SCOPED_TRACE(status);
+        EXPECT_EQ(PollInterval::Default, PollIntervalFor(status));
+    }
+}
+
+TEST(PollScheduleTest, DueOnceTheIntervalHasPassedInWholeSeconds)
 {
     struct Case
     {
-        std::int32_t status;
         double ago;
+        std::int32_t interval;
         bool due;
     };
     const Case cases[] = {
-        {1, 29, false}, {1, 30, true},     // up to date: the default interval
-        {0, 29.4, false}, {0, 29.6, true}, // rounded to whole seconds
-        {-2, 59, false}, {-2, 60, true},   // no connection: the retry interval
-        {3, 19, false}, {3, 20, true},     // updating: the update interval
-        {2, 30, true}, {-1, 30, true},
+        {29, 30, false}, {30, 30, true}, {29.4, 30, false}, {29.6, 30, true}, {0, 0, true}, {5, -1, true},
     };
     for (const auto& c : cases)
     {
-        SCOPED_TRACE(::testing::Message() << "status " << c.status << ", " << c.ago << " s ago");
-        EXPECT_EQ(c.due, IsPollDueAt(kNow - c.ago * kSecond, true, c.status, kIntervals, kNow));
+        SCOPED_TRACE(::testing::Message() << c.ago << " s ago, interval " << c.interval);
+        EXPECT_EQ(c.due, IsPollDueAt(kNow - c.ago * kSecond, true, c.interval, kNow));
     }
 }
 
 TEST(PollScheduleTest, LastCheckInTheFutureIsDueSoAClockSetBackCannotStopPolling)
 {
-    EXPECT_TRUE(IsPollDueAt(kNow + 1 * kSecond, true, 1, kIntervals, kNow));
-    EXPECT_TRUE(IsPollDueAt(kNow + 3.0, true, 1, kIntervals, kNow));  // three days ahead
-}
-
-TEST(PollScheduleTest, ZeroIntervalsMakeEveryPassDue)
-{
-    EXPECT_TRUE(IsPollDueAt(kNow, true, 1, PollIntervals{0, 0, 0}, kNow));
+    EXPECT_TRUE(IsPollDueAt(kNow + 1 * kSecond, true, 30, kNow));
+    EXPECT_TRUE(IsPollDueAt(kNow + 3.0, true, 30, kNow));  // three days ahead
 }
 
 TEST(PollScheduleTest, SecondsBetweenRoundsHalvesAwayFromZeroAndClampsHugeSpans)
 {
     EXPECT_EQ(2147483647, SecondsBetween(0.0, 1e9));
     EXPECT_EQ(-2147483647 - 1, SecondsBetween(1e9, 0.0));
-    EXPECT_EQ(1, SecondsBetween(0.0, 0.5 * kSecond));  // half a second rounds away from zero
+    EXPECT_EQ(1, SecondsBetween(0.0, 0.5 * kSecond));
     EXPECT_EQ(-1, SecondsBetween(0.5 * kSecond, 0.0));
 }
 

@@ -32,29 +32,32 @@ size_t ThreadCount(DWORD processId)
     return count;
 }
 
+struct WindowSearch
+{
+    DWORD processId;
+    const wchar_t* className;
+    size_t count;
+};
+
+BOOL CALLBACK CountWindowOfClass(HWND window, LPARAM data)
+{
+    auto& search = *reinterpret_cast<WindowSearch*>(data);
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(window, &owner);
+    wchar_t name[128] = {};
+    ::GetClassNameW(window, name, 128);
+    if (owner == search.processId && wcscmp(name, search.className) == 0)
+    {
+        ++search.count;
+    }
+    return TRUE;
+}
+
 // Top-level windows of a process with a class name.
 size_t WindowCount(DWORD processId, const wchar_t* className)
 {
-    struct Search
-    {
-        DWORD processId;
-        const wchar_t* className;
-        size_t count;
-    } search{processId, className, 0};
-    ::EnumWindows(
-        [](HWND window, LPARAM data) -> BOOL {
-            auto& s = *reinterpret_cast<Search*>(data);
-            DWORD owner = 0;
-            ::GetWindowThreadProcessId(window, &owner);
-            wchar_t name[128] = {};
-            ::GetClassNameW(window, name, 128);
-            if (owner == s.processId && wcscmp(name, s.className) == 0)
-            {
-                ++s.count;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    WindowSearch search{processId, className, 0};
+    ::EnumWindows(&CountWindowOfClass, reinterpret_cast<LPARAM>(&search));
     return search.count;
 }
 

@@ -125,3 +125,25 @@ TEST(WindowTest, SubclassKeepsThePreviousProcedureAndUnsubclassRestoresIt)
 }
 
 } // namespace
+
+namespace
+{
+
+// Another module of the process built from the same sources binds its windows under its own property, so it
+// never mistakes our objects for its own: the property name carries the module.
+TEST(WindowTest, BindingPropertyIsThisModulesOwn)
+{
+    const win::ModuleScopedName name(L"Kel.Window.Object");
+    wchar_t expected[80];
+    ::swprintf(expected, 80, L"Kel.Window.Object.%llX",
+        static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(win::ThisModule())));
+    EXPECT_STREQ(expected, name.text);
+
+    RecordingWindow window;
+    ASSERT_TRUE(win::Window::RegisterClassOnce(ClassOf(L"NorvixTest.Own", win::Window::WindowProcedure())));
+    ASSERT_TRUE(window.Create(0, L"NorvixTest.Own", L"", WS_POPUP, kRect, nullptr, 0));
+    EXPECT_EQ(&window, ::GetPropW(window.Hwnd(), name.text));
+    EXPECT_EQ(nullptr, ::GetPropW(window.Hwnd(), L"Kel.Window.Object"));
+}
+
+} // namespace
