@@ -4,6 +4,7 @@
 
 #include "support/Wait.h"
 #include "win/File.h"
+#include "win/Strings.h"
 
 #include <tlhelp32.h>
 
@@ -137,6 +138,25 @@ TEST_F(ActionsTest, UpdateClickAnimatesEveryInstanceAndTheNextPollShowsTheOutcom
     EXPECT_EQ(1u, Requests("/DoUpdate"));
     EXPECT_EQ(1u, Requests("/track"));
     EXPECT_FALSE(HasQuery(Targets("/track"), "but=BUT_ID"));
+}
+
+// The tracking request runs on the UI thread before the page opens: a tracking host that never answers must
+// hold the click up only for the request's own short time-outs, not for the platform's minute.
+TEST_F(ActionsTest, AnUnansweredTrackingRequestDelaysTheClickOnlyBriefly)
+{
+    service::ProductService tracker;
+    ASSERT_TRUE(tracker.Start(0));
+    tracker.SetFault(service::FaultMode::Hang);
+    SetSetting("KelTb.Url.PaviseTracking", win::WideToAnsi(tracker.BaseUrl(), CP_UTF8) + "track?but=BUT_ID&pos=P01");
+    m_service.SetProtection("disabled");
+    Host& host = StartHost();
+    ASSERT_TRUE(WaitForOverlay(host, 1, kPaviseButton, [](const OverlayState& s) { return s.visible && s.enabled; }));
+    host.Send("click 1 pavise");
+    EXPECT_TRUE(host.WaitFor("tab 1 navigate", 10000));
+    EXPECT_EQ(0, host.Quit());
+    m_hosts.clear();
+    EXPECT_EQ(1u, tracker.RequestCount("/track"));
+    tracker.Stop();
 }
 
 TEST_F(ActionsTest, PollThatStillReportsYellowTurnsTheButtonBackToUpdate)
