@@ -15,12 +15,13 @@
 
 namespace
 {
-// The host's toolbar layout puts the spacer after the update button.
+// The five buttons, in the order StartupToolbar gives their command ids.
 constexpr const wchar_t* kButtonOrder[] = {
     kButtonKelSearch, kButtonKelLogo, kButtonPaviseStatus, kButtonNorvixUpdate, kButtonKelOptions};
 } // namespace
 
-const win::ClassEntry Controller::ControllerFactory::kEntry = {&CLSID_Norvix, &Controller::ControllerFactory::CreateInstance};
+const win::ClassEntry Controller::ControllerFactory::kEntry = {
+    &CLSID_Norvix, &Controller::ControllerFactory::CreateInstance};
 
 HRESULT Controller::ControllerFactory::CreateInstance(REFIID iid, void** out) noexcept
 {

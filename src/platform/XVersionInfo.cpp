@@ -73,8 +73,8 @@ std::wstring XVersionInfo::GetString(const wchar_t* name, DWORD translation) con
     {
         return {};
     }
-    const std::wstring block =
-        win::Format(L"\\StringFileInfo\\%08lx\\%ls", static_cast<unsigned long>(translation ? translation : m_translation), name);
+    const std::wstring block = win::Format(
+        L"\\StringFileInfo\\%08lx\\%ls", static_cast<unsigned long>(translation ? translation : m_translation), name);
     void* value = nullptr;
     UINT length = 0;
     // VerQueryValueW only reads; the buffer is const to us.

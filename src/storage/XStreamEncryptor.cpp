@@ -88,7 +88,8 @@ bool XStreamEncryptor::CopyThrough(const std::wstring& sourcePath, const std::ws
             return false;
         }
         Transform(buffer.get(), read);
-        const bool written = mirrored ? mirroredTarget.Write(buffer.get(), read) : directTarget.Write(buffer.get(), read);
+        const bool written =
+            mirrored ? mirroredTarget.Write(buffer.get(), read) : directTarget.Write(buffer.get(), read);
         if (!written)
         {
             return false;

@@ -311,7 +311,8 @@ XStreamFileMirror::RenameProc XStreamFileMirror::SetRenameForTesting(RenameProc 
     return s_rename.exchange(rename ? rename : &::MoveFileExW);
 }
 
-XStreamFileMirror::ReplaceFileLookup XStreamFileMirror::SetReplaceFileLookupForTesting(ReplaceFileLookup lookup) noexcept
+XStreamFileMirror::ReplaceFileLookup XStreamFileMirror::SetReplaceFileLookupForTesting(
+    ReplaceFileLookup lookup) noexcept
 {
     return s_replaceFileLookup.exchange(lookup ? lookup : &SystemReplaceFile);
 }

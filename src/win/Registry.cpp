@@ -44,7 +44,8 @@ bool ReadRegString(HKEY key, const wchar_t* name, std::wstring& value, size_t ma
     std::vector<wchar_t> buffer(maxChars + 1, L'\0');
     DWORD type = 0;
     DWORD bytes = static_cast<DWORD>(maxChars * sizeof(wchar_t));
-    const LSTATUS status = ::RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &bytes);
+    const LSTATUS status =
+        ::RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE *>(buffer.data()), &bytes);
     if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ))
     {
         return false;
@@ -60,7 +61,8 @@ bool ReadRegDword(HKEY key, const wchar_t* name, DWORD& value) noexcept
     DWORD type = 0;
     DWORD data = 0;
     DWORD bytes = sizeof(data);
-    if (!key || ::RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&data), &bytes) != ERROR_SUCCESS ||
+    if (!key ||
+        ::RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE *>(&data), &bytes) != ERROR_SUCCESS ||
         type != REG_DWORD || bytes != sizeof(data))
     {
         return false;

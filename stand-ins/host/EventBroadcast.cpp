@@ -67,7 +67,8 @@ bool DecodeToolbarEvent(const COPYDATASTRUCT* data, ToolbarEvent& event)
         return false;
     }
     std::wstring name(header.nameLength, L'\0');
-    std::memcpy(name.data(), static_cast<const BYTE*>(data->lpData) + sizeof(header), header.nameLength * sizeof(wchar_t));
+    std::memcpy(
+        name.data(), static_cast<const BYTE *>(data->lpData) + sizeof(header), header.nameLength * sizeof(wchar_t));
     if (!IsValidEventName(name))
     {
         return false;

@@ -57,7 +57,8 @@ bool HostApp::Start()
         {
             WriteLine(L"settings skipped " + Quote(problem));
         }
-        WriteLine(win::Format(L"settings file=%ls values=%zu", Quote(m_options.settingsFile).c_str(), m_settings->Size()));
+        WriteLine(
+            win::Format(L"settings file=%ls values=%zu", Quote(m_options.settingsFile).c_str(), m_settings->Size()));
     }
     // The installation GUID where the add-on reads it; a fixed one when the toolbar has none.
     const win::RegKey macroKey = win::OpenRegKey(HKEY_CURRENT_USER,

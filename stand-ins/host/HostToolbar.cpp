@@ -276,7 +276,8 @@ std::optional<ButtonState> HostToolbar::State(UINT id) const
     state.enabled = ::SendMessageW(m_toolbar, TB_ISBUTTONENABLED, id, 0) != 0;
     const LRESULT index = ::SendMessageW(m_toolbar, TB_COMMANDTOINDEX, id, 0);
     RECT rect{};
-    if (index >= 0 && state.visible && ::SendMessageW(m_toolbar, TB_GETITEMRECT, index, reinterpret_cast<LPARAM>(&rect)))
+    if (index >= 0 && state.visible &&
+        ::SendMessageW(m_toolbar, TB_GETITEMRECT, index, reinterpret_cast<LPARAM>(&rect)))
     {
         state.width = rect.right - rect.left;
     }

@@ -24,8 +24,8 @@ bool FakeHostWindow::Open(POINT origin, int width) noexcept
         return false;
     }
     m_toolbar = ::CreateWindowExW(0, TOOLBARCLASSNAMEW, nullptr,
-        WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_LIST | CCS_TOP | CCS_NORESIZE | CCS_NOPARENTALIGN, 0, 0, 0, 0, Hwnd(), nullptr,
-        windowClass.hInstance, nullptr);
+        WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_LIST | CCS_TOP | CCS_NORESIZE | CCS_NOPARENTALIGN, 0, 0, 0, 0,
+        Hwnd(), nullptr, windowClass.hInstance, nullptr);
     if (!m_toolbar)
     {
         return false;

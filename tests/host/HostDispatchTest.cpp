@@ -142,7 +142,8 @@ TEST_F(HostDispatchTest, WrongCallsGiveDispatchErrorsAndNoResult)
     }
 
     VARIANT result;
-    EXPECT_EQ(DISP_E_UNKNOWNINTERFACE, Call(host::kDispidToolbarWindow, {}, &result, nullptr, DISPATCH_METHOD, IID_IDispatch));
+    EXPECT_EQ(DISP_E_UNKNOWNINTERFACE,
+        Call(host::kDispidToolbarWindow, {}, &result, nullptr, DISPATCH_METHOD, IID_IDispatch));
 
     // Named arguments are not supported.
     VARIANT arg = Text(text);

@@ -249,13 +249,26 @@ TEST(EventRecordTest, RoundTripsAndRefusesMalformedRecords)
         std::function<void(COPYDATASTRUCT&, std::vector<BYTE>&)> spoil;
     };
     const Case cases[] = {
-        {"other tag", [](COPYDATASTRUCT& d, std::vector<BYTE>&) { d.dwData = 1; }},
-        {"one byte short", [](COPYDATASTRUCT& d, std::vector<BYTE>&) { --d.cbData; }},
-        {"one byte long", [](COPYDATASTRUCT& d, std::vector<BYTE>& r) { r.push_back(0); d.lpData = r.data(); ++d.cbData; }},
-        {"no data", [](COPYDATASTRUCT& d, std::vector<BYTE>&) { d.lpData = nullptr; }},
-        {"header cut", [](COPYDATASTRUCT& d, std::vector<BYTE>&) { d.cbData = 6; }},
-        {"length lies", [](COPYDATASTRUCT&, std::vector<BYTE>& r) { r[8] = 0xFF; r[9] = 0xFF; }},
-        {"control character", [](COPYDATASTRUCT&, std::vector<BYTE>& r) { r[12] = '\n'; r[13] = 0; }},
+        {"other tag", [](COPYDATASTRUCT &d, std::vector<BYTE> &) { d.dwData = 1; }},
+        {"one byte short", [](COPYDATASTRUCT &d, std::vector<BYTE> &) { --d.cbData; }},
+        {"one byte long",
+            [](COPYDATASTRUCT &d, std::vector<BYTE> &r) {
+                r.push_back(0);
+                d.lpData = r.data();
+                ++d.cbData;
+            }},
+        {"no data", [](COPYDATASTRUCT &d, std::vector<BYTE> &) { d.lpData = nullptr; }},
+        {"header cut", [](COPYDATASTRUCT &d, std::vector<BYTE> &) { d.cbData = 6; }},
+        {"length lies",
+            [](COPYDATASTRUCT &, std::vector<BYTE> &r) {
+                r[8] = 0xFF;
+                r[9] = 0xFF;
+            }},
+        {"control character",
+            [](COPYDATASTRUCT &, std::vector<BYTE> &r) {
+                r[12] = '\n';
+                r[13] = 0;
+            }},
     };
     for (const auto& c : cases)
     {

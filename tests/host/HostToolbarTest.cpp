@@ -17,20 +17,22 @@ namespace
 class HostToolbarTest : public ::testing::Test
 {
 protected:
-    HostToolbarTest()
-        : m_toolbar(kelhost::HostToolbar::Handlers{
-              [this](const kelhost::ButtonState& state) { m_changes.push_back(state); },
-              [this](UINT id, std::wstring_view text, bool taken) { m_attributes.push_back({id, std::wstring(text), taken}); },
-              [this](const kelhost::ToolbarEvent& event) {
-                  m_events.push_back(event);
-                  return true;
-              },
-              [this] { ++m_layouts; }})
-    {
-        INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_BAR_CLASSES};
-        ::InitCommonControlsEx(&controls);
-        m_parent.Reset(::CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 800, 100,
-            nullptr, nullptr, nullptr, nullptr));
+  HostToolbarTest()
+      : m_toolbar(
+            kelhost::HostToolbar::Handlers{[this](const kelhost::ButtonState &state) { m_changes.push_back(state); },
+                [this](UINT id, std::wstring_view text, bool taken) {
+                    m_attributes.push_back({id, std::wstring(text), taken});
+                },
+                [this](const kelhost::ToolbarEvent &event) {
+                    m_events.push_back(event);
+                    return true;
+                },
+                [this] { ++m_layouts; }})
+  {
+      INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_BAR_CLASSES};
+      ::InitCommonControlsEx(&controls);
+      m_parent.Reset(::CreateWindowExW(
+          0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 800, 100, nullptr, nullptr, nullptr, nullptr));
     }
 
     void SetUp() override

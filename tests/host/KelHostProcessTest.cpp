@@ -178,7 +178,8 @@ TEST(KelHostProcessTest, StartFailuresAreReported)
         // An unknown control leaves the tab open without one.
         std::ofstream(win::WideToAnsi(folder.File(L"settings.txt"))) << "KelTb.Str.X=1\nbroken\n";
         ChildProcess host;
-        ASSERT_TRUE(host.Start(KelHostCommand(L"--progid No.Such.Control --settings \"" + folder.File(L"settings.txt") + L"\"")));
+        ASSERT_TRUE(host.Start(
+            KelHostCommand(L"--progid No.Such.Control --settings \"" + folder.File(L"settings.txt") + L"\"")));
         EXPECT_TRUE(host.WaitForLine("settings skipped \"line 2: broken\""));
         EXPECT_TRUE(host.WaitForLine("error control class \"No.Such.Control\" hr=0x800401F3"));
         EXPECT_TRUE(host.WaitForLine("ready tabs=1", kStartMs));

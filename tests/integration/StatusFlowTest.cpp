@@ -126,7 +126,8 @@ TEST_F(StatusFlowTest, TextLabelsPreferenceHidesCaptionsAndTooltips)
 {
     m_service.SetDefinitions("yellow");
     Host& host = StartHost();
-    ASSERT_TRUE(WaitForOverlay(host, 1, kUpdateButton, [](const OverlayState& s) { return s.title == "Update Norvix"; }));
+    ASSERT_TRUE(
+        WaitForOverlay(host, 1, kUpdateButton, [](const OverlayState &s) { return s.title == "Update Norvix"; }));
     host.Send("pref textlabels 0");
     EXPECT_TRUE(WaitForOverlay(host, 1, kUpdateButton, [](const OverlayState& s) {
         return s.icon == kIconAction && s.title.empty() && s.tooltip.empty();

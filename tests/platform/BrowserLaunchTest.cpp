@@ -86,7 +86,8 @@ TEST(IEExecutablePathTest, ExpandsTheProgramFilesPlaceholderOfItsView)
     };
     const Case cases[] = {
         {"own folder", L"%ProgramFiles%\\IE\\iexplore.exe", 0, false, L"C:\\PF\\IE\\iexplore.exe"},
-        {"x86 folder under WOW64", L"\"%ProgramFiles(x86)%\\IE\\IEXPLORE.EXE\" %1", 0, true, L"C:\\PF86\\IE\\IEXPLORE.EXE"},
+        {"x86 folder under WOW64", L"\"%ProgramFiles(x86)%\\IE\\IEXPLORE.EXE\" %1", 0, true,
+            L"C:\\PF86\\IE\\IEXPLORE.EXE"},
         {"other view under WOW64", L"%ProgramFiles%\\IE\\iexplore.exe", kOther, true, L"C:\\PF\\IE\\iexplore.exe"},
     };
     for (const auto& c : cases)

@@ -41,7 +41,10 @@ struct FakePlatformSystem : PlatformSystem
     bool IsVistaOrLater() override { return vista; }
     bool IsWow64() override { return wow64; }
     std::wstring IEWriteableFolderPath(const KNOWNFOLDERID&) override { return ++ieFolderAsks, ieFolder; }
-    std::wstring KnownFolderPath(const KNOWNFOLDERID& id) override { return knownFolderAsks.push_back(&id), knownFolder; }
+    std::wstring KnownFolderPath(const KNOWNFOLDERID &id) override
+    {
+        return knownFolderAsks.push_back(&id), knownFolder;
+    }
     std::wstring AppDataFolder() override { return appDataFolder; }
     std::wstring ModuleFolder() override { return moduleFolder; }
     bool CreateFolderTree(const std::wstring& path) override

@@ -9,7 +9,8 @@
 namespace
 {
 
-OSVERSIONINFOEXW Record(DWORD platform, DWORD major, DWORD minor, BYTE type = 1, WORD suite = 0, const wchar_t* sp = L"")
+OSVERSIONINFOEXW Record(
+    DWORD platform, DWORD major, DWORD minor, BYTE type = 1, WORD suite = 0, const wchar_t *sp = L"")
 {
     OSVERSIONINFOEXW v{};
     v.dwPlatformId = platform;

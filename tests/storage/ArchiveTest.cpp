@@ -22,7 +22,8 @@ TEST_F(ArchiveTest, ValuesCrossingBufferEdgesRoundTripLittleEndianAndEndRaisesEn
     const std::wstring path = m_folder.File(L"archive.bin");
     {
         XStreamFileMirror file;
-        ASSERT_TRUE(file.Open(path, win::FileAccess::ReadWrite, win::FileShare::Exclusive, win::FileCreate::CreateAlways));
+        ASSERT_TRUE(
+            file.Open(path, win::FileAccess::ReadWrite, win::FileShare::Exclusive, win::FileCreate::CreateAlways));
         storage::Archive archive(file, storage::Archive::Mode::Store);
         archive << std::uint16_t{0xBEEF};
         for (std::uint32_t i = 0; i < kCount; ++i)

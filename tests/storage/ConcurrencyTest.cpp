@@ -53,7 +53,8 @@ TEST_F(SharedStatusFileTest, ConcurrentWritersNeverExposeUnwrittenRecordsOrLoseS
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t)
     {
-        threads.emplace_back([&, t] { results[kProcesses + t] = storage_testing::RunHammer(path, kRounds, kProcesses + 1 + t); });
+        threads.emplace_back(
+            [&, t] { results[kProcesses + t] = storage_testing::RunHammer(path, kRounds, kProcesses + 1 + t); });
     }
     for (auto& thread : threads)
     {
@@ -81,8 +82,9 @@ TEST_F(SharedStatusFileTest, ConcurrentWritersNeverExposeUnwrittenRecordsOrLoseS
         total.replaceRetries += r.replaceRetries;
         lastSaved.push_back(r.lastSaved);
     }
-    std::cout << "[ FIGURES  ] " << results.size() * kRounds << " rounds of load and save; retries: " << total.openRetries
-              << " opens, " << total.replaceRetries << " replacements\n";
+    std::cout << "[ FIGURES  ] " << results.size() * kRounds
+              << " rounds of load and save; retries: " << total.openRetries << " opens, " << total.replaceRetries
+              << " replacements\n";
 
     // The file ends as the whole last record of one of the writers.
     StatusConfigFile survivor;

@@ -213,7 +213,8 @@ TEST_F(XStreamFileMirrorTest, ReplacementWaitsForAReaderToLetGo)
 {
     const std::wstring path = m_folder.File(L"state.bin");
     ASSERT_TRUE(win::File::WriteAll(path, "old"));
-    win::FileHandle reader(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    win::FileHandle reader(
+        ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(reader);
 
     XStreamFileMirror file;
@@ -233,7 +234,8 @@ TEST_F(XStreamFileMirrorTest, ReaderHoldingPastTheRetriesFailsCloseAndKeepsOldFi
 {
     const std::wstring path = m_folder.File(L"state.bin");
     ASSERT_TRUE(win::File::WriteAll(path, "old"));
-    win::FileHandle reader(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    win::FileHandle reader(
+        ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(reader);
 
     XStreamFileMirror file;

@@ -109,7 +109,8 @@ TEST_F(ComServerTest, RegistrationWritesTheControlLayoutInTheChosenBranchAndRemo
             {classKey + L"\\TypeLib", nullptr, L"{47FF487D-CB07-4583-B7F8-353DFD636A6F}"},
             {classKey + L"\\Version", nullptr, L"1.0"},
             {classKey + L"\\ToolboxBitmap32", nullptr, module + L", 1000"},
-            {std::wstring(L"Software\\Classes\\") + kProgId + L"\\CLSID", nullptr, win::GuidToString(CLSID_ToolbarTest)},
+            {std::wstring(L"Software\\Classes\\") + kProgId + L"\\CLSID", nullptr,
+                win::GuidToString(CLSID_ToolbarTest)},
         };
         for (const auto& value : values)
         {

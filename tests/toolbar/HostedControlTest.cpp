@@ -34,8 +34,8 @@ protected:
     {
         s_module = ::LoadLibraryW(WindowsPath(TOOLBAR_TEST_CONTROL_DLL).c_str());
         ASSERT_NE(nullptr, s_module);
-        const auto registerServer =
-            reinterpret_cast<RegisterFunction>(reinterpret_cast<void*>(::GetProcAddress(s_module, "DllRegisterServer")));
+        const auto registerServer = reinterpret_cast<RegisterFunction>(
+            reinterpret_cast<void *>(::GetProcAddress(s_module, "DllRegisterServer")));
         ASSERT_NE(nullptr, registerServer);
         ASSERT_EQ(S_OK, registerServer());
     }

@@ -12,7 +12,8 @@ const wchar_t* const kButtonNames[5] = {
     L"CID_KEL_SEARCH", L"CID_KEL_LOGO", L"CID_PAVISE_STATUS", L"CID_NORVIX_UPDATE", L"CID_KEL_OPTIONS"};
 } // namespace
 
-TestToolbarControl::TestToolbarControl() : XToolbarController(CLSID_ToolbarTest, DIID_DToolbarTest, DIID_DToolbarTestEvents)
+TestToolbarControl::TestToolbarControl()
+    : XToolbarController(CLSID_ToolbarTest, DIID_DToolbarTest, DIID_DToolbarTestEvents)
 {
 }
 

@@ -116,7 +116,8 @@ TEST_F(ControllerTest, MalformedDispatchCallsGetDispatchErrorsAndReachNothing)
     VARIANT result;
     EXPECT_EQ(DISP_E_NONAMEDARGS, control.object->Invoke(2, IID_NULL, 0, DISPATCH_METHOD, &withNames, &result,
         nullptr, nullptr));
-    EXPECT_EQ(E_INVALIDARG, control.object->Invoke(2, IID_NULL, 0, DISPATCH_METHOD, nullptr, &result, nullptr, nullptr));
+    EXPECT_EQ(
+        E_INVALIDARG, control.object->Invoke(2, IID_NULL, 0, DISPATCH_METHOD, nullptr, &result, nullptr, nullptr));
     DISPPARAMS none{};
     EXPECT_EQ(DISP_E_UNKNOWNINTERFACE, control.object->Invoke(2, IID_IDispatch, 0, DISPATCH_METHOD, &none, &result,
         nullptr, nullptr));
@@ -201,7 +202,9 @@ TEST_F(ControllerTest, PostStartUpRunsOncePerModuleForTwoControls)
     ASSERT_TRUE(WaitFor([&] { return !control->Log().empty() && control->Log().back() == L"OnPostStartUp"; }));
     PumpFor(50);
 
-    const auto ran = [](TestToolbarControl* c) { return std::count(c->Log().begin(), c->Log().end(), L"OnPostStartUp"); };
+    const auto ran = [](TestToolbarControl *c) {
+        return std::count(c->Log().begin(), c->Log().end(), L"OnPostStartUp");
+    };
     EXPECT_EQ(1, ran(control.control));
     EXPECT_EQ(0, ran(second.control));
 
@@ -270,7 +273,8 @@ TEST_F(ControllerTest, ContainerFacingInterfacesAnswerAsForAnInvisibleControl)
     EXPECT_EQ(S_OK, ole->GetMiscStatus(DVASPECT_CONTENT, &misc));
     EXPECT_EQ(kTestMiscStatus, misc);
     EXPECT_EQ(S_OK, ole->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, nullptr, 0, nullptr, nullptr));
-    EXPECT_EQ(XToolbarController::kWindowlessActivate, control->ControlFlags() & XToolbarController::kWindowlessActivate);
+    EXPECT_EQ(
+        XToolbarController::kWindowlessActivate, control->ControlFlags() & XToolbarController::kWindowlessActivate);
 
     win::ComPtr<IPersistStreamInit> persist;
     ASSERT_EQ(S_OK, control.object->QueryInterface(IID_IPersistStreamInit, persist.PutVoid()));

@@ -75,7 +75,8 @@ void MeasureHostTabs()
                 std::printf("tab %d did not close\n", tab);
                 return;
             }
-            times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+            times.push_back(
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
         }
         host.Send("quit");
         host.WaitForExit(15000);

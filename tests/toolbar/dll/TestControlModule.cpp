@@ -1,7 +1,8 @@
 // A COM server holding the test control, registered in the test prefix and created by KelHost.exe through
 // COM exactly as a host creates a product control. Besides what the test control does, it shows an icon
 // and a title on its status overlay at start-up, navigates to a page named after a clicked button, and
-// marks the first post-start-up of the module on the logo's tooltip, and answers the event "Ping" by raising the toolbar event "Pong" (and a refused one with a quote in its name).
+// marks the first post-start-up of the module on the logo's tooltip, and answers the event "Ping" by raising the
+// toolbar event "Pong" (and a refused one with a quote in its name).
 
 #include "TestToolbarControl.h"
 
