@@ -362,6 +362,12 @@ int XToolbarButtonControl::ComputeWidth() const noexcept
 
 void XToolbarButtonControl::Fit() noexcept
 {
+    // A hidden item keeps its width; it is fitted when it is shown again.
+    m_fitPending = m_controller.IsButtonHidden(m_controller.GetCommandId(m_name)) != FALSE;
+    if (m_fitPending)
+    {
+        return;
+    }
     const int width = ComputeWidth();
     if (width == m_controller.GetButtonWidth(m_name))
     {

@@ -39,8 +39,10 @@ public:
 
     // The width the host item needs for icon and title.
     [[nodiscard]] int ComputeWidth() const noexcept;
-    // Sets the host item to ComputeWidth when it differs, places the overlay and asks for a relayout.
+    // Sets the host item to ComputeWidth when it differs, places the overlay and asks for a relayout. An item
+    // the toolbar hides is left as it is and marked for a fit when it is shown.
     void Fit() noexcept;
+    [[nodiscard]] bool IsFitPending() const noexcept { return m_fitPending; }
     // Moves the overlay onto its host item when that moved; repaints when moved or when asked.
     void Place(bool repaint) noexcept;
     // Draws the whole control (background, icon, title) into `dc` at the control's client origin.
@@ -99,4 +101,5 @@ private:
     SIZE m_frameSize{0, 0};
     UINT m_frameInterval = 120;
     BOOL m_animating = FALSE;
+    bool m_fitPending = false;
 };

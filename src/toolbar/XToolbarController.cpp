@@ -631,9 +631,32 @@ BOOL XToolbarController::RemoveButtonControl(const std::wstring& buttonName)
 
 void XToolbarController::PlaceButtonControls() noexcept
 {
+    // Fitting an item resizes the toolbar, whose messages come back here. A nested call only asks the running
+    // one for another round (an item fitted late moves items placed earlier), and the rounds are bounded, so a
+    // toolbar that will not take a width cannot keep the placement going.
+    if (m_placing)
+    {
+        m_placeAgain = true;
+        return;
+    }
+    m_placing = true;
+    for (int round = 0; round < kPlacementRounds; ++round)
+    {
+        m_placeAgain = false;
+        PlaceButtonControlsOnce();
+        if (!m_placeAgain)
+        {
+            break;
+        }
+    }
+    m_placing = false;
+}
+
+void XToolbarController::PlaceButtonControlsOnce() noexcept
+{
     try
     {
-        // A copy of the list: fitting sends toolbar messages that may come back here.
+        // A copy of the list: fitting sends toolbar messages that may remove an overlay.
         std::vector<XToolbarButtonControl*> buttons;
         for (const auto& button : m_buttons)
         {
@@ -646,8 +669,10 @@ void XToolbarController::PlaceButtonControls() noexcept
                 continue;
             }
             button->Place(false);
-            // A hidden item reads as 0 wide; it keeps its width for when it is shown again.
-            if (button->IsVisibleFlag() && GetButtonWidth(button->Name()) == 0)
+            // An item the toolbar hides reads as 0 wide and is never fitted; once shown it is fitted when its
+            // width is 0 or a fit was held back while it was hidden.
+            if (button->IsVisibleFlag() && !IsButtonHidden(GetCommandId(button->Name())) &&
+                (button->IsFitPending() || GetButtonWidth(button->Name()) == 0))
             {
                 button->Fit();
             }

@@ -105,7 +105,8 @@ public:
     {
         return m_buttons;
     }
-    // Places every overlay over its host item again; fits those whose host item has no width.
+    // Places every overlay over its host item again; fits those whose shown host item has no width or whose
+    // fit waited while the item was hidden. Safe against re-entry from the toolbar messages it causes.
     void PlaceButtonControls() noexcept;
     // Stretches the host's spacer so that the options button stands at the right end of the toolbar.
     void LayoutToolbar() noexcept;
@@ -207,6 +208,7 @@ private:
     void CreateDispatcherWindow(const std::wstring& name) noexcept;
     void DestroyDispatcherWindow() noexcept;
     void DestroyButtonControls() noexcept;
+    void PlaceButtonControlsOnce() noexcept;
 
     XObjectSafety m_objectSafety{*this};
     XToolbarSecurity m_toolbarSecurity{*this};
@@ -220,5 +222,8 @@ private:
     BOOL m_shuttingDown = FALSE;
     std::vector<std::unique_ptr<XToolbarButtonControl>> m_buttons;
     std::unique_ptr<XToolbarDispatcherWindow> m_pDispatcherWindow;
+    static constexpr int kPlacementRounds = 3;
+    bool m_placing = false;
+    bool m_placeAgain = false;
     std::atomic<HWND> m_dispatcherHwnd{nullptr};
 };

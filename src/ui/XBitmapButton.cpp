@@ -14,7 +14,6 @@ bool XBitmapButton::Setup(HWND parent, int controlId, COLORREF background, UINT 
         return false;
     }
     m_parent = parent;
-    m_background = background;
     const UINT ids[] = {normalId, hotId, pressedId, disabledId};
     for (std::size_t i = 0; i < m_images.size(); ++i)
     {
@@ -78,9 +77,8 @@ void XBitmapButton::Paint(HDC dc) noexcept
     ::GetClientRect(Hwnd(), &client);
     XMemoryDC memory(dc, client);
     const HDC target = memory.Get();
-    // The images are keyed to the dialog's background, so the area around them takes it as well.
-    const win::Brush background(::CreateSolidBrush(m_background));
-    ::FillRect(target, &client, background.Get());
+    // Whatever the images leave uncovered shows the button face, as a push button's does.
+    ::FillRect(target, &client, ::GetSysColorBrush(COLOR_BTNFACE));
 
     Image image = CurrentImage();
     if (!m_images[image].IsLoaded())
@@ -144,6 +142,9 @@ LRESULT XBitmapButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) no
         Paint(paint.Get());
         return 0;
     }
+    case WM_PRINTCLIENT:
+        Paint(reinterpret_cast<HDC>(wParam));
+        return 0;
     case WM_MOUSEMOVE:
         if (HitTest(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}) && !m_timerRunning)
         {

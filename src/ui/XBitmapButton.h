@@ -49,7 +49,6 @@ private:
     void Repaint() noexcept;
 
     std::array<XTransparentBitmap, 4> m_images;
-    COLORREF m_background = RGB(255, 255, 255);
     HWND m_parent = nullptr;
     bool m_mouseDown = false;  // a press started on this button and the mouse is captured for it
     bool m_pressed = false;    // the press is over the button

@@ -49,8 +49,13 @@ void SetPerUserRegistration(bool perUser) noexcept;
 // Removes the class key and the ProgID key; S_OK also when they were not there.
 [[nodiscard]] HRESULT UnregisterControl(const CLSID& classId, const std::wstring& progId) noexcept;
 
-// Registers the type library in the resources of the module at `modulePath` (per user when chosen).
+// Registers the type library in the resources of the module at `modulePath`: in the machine branch through
+// the system, in the current user's branch by writing the same keys (TypeLib\{id}\major.minor with the
+// module path, FLAGS and HELPDIR; Interface\{iid} for each automation interface), which needs no
+// administrator rights.
 [[nodiscard]] HRESULT RegisterTypeLibraryOf(const std::wstring& modulePath) noexcept;
-[[nodiscard]] HRESULT UnregisterTypeLibrary(const GUID& typeLibId, WORD major, WORD minor) noexcept;
+// Removes that registration from the chosen branch. A library that is not registered there counts as removed.
+[[nodiscard]] HRESULT UnregisterTypeLibrary(const std::wstring& modulePath, const GUID& typeLibId, WORD major,
+    WORD minor) noexcept;
 
 } // namespace win

@@ -1,5 +1,6 @@
 #include "win/OleControl.h"
 
+#include "win/ComEnum.h"
 #include "win/Module.h"
 
 #include <olectl.h>
@@ -90,6 +91,20 @@ private:
     std::vector<VARIANT> m_values;
 };
 
+// A text argument that holds no string at all (a null BSTR), directly or by reference.
+bool IsNullText(const VARIANT& argument) noexcept
+{
+    if (argument.vt == VT_BSTR)
+    {
+        return argument.bstrVal == nullptr;
+    }
+    if (argument.vt == (VT_BSTR | VT_BYREF))
+    {
+        return !argument.pbstrVal || *argument.pbstrVal == nullptr;
+    }
+    return false;
+}
+
 // The one connection point of the control's event interface. The control raises no events; sinks are
 // accepted and kept so that a container can connect and disconnect as it does with any control.
 class EventsPoint final : public ComObject, public IConnectionPoint
@@ -167,11 +182,24 @@ public:
     }
     HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections** connections) noexcept override
     {
-        if (connections)
+        if (!connections)
         {
-            *connections = nullptr;
+            return E_POINTER;
         }
-        return E_NOTIMPL;
+        *connections = nullptr;
+        try
+        {
+            std::vector<CONNECTDATA> snapshot;
+            for (const auto& [cookie, sink] : m_sinks)
+            {
+                snapshot.push_back({sink.Get(), cookie});
+            }
+            return ConnectionsEnum::Create(std::move(snapshot), connections);
+        }
+        catch (...)
+        {
+            return E_OUTOFMEMORY;
+        }
     }
 
 protected:
@@ -392,6 +420,12 @@ HRESULT OleControl::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* 
             const UINT position = count - 1 - i;
             VARIANT& value = arguments.Values()[i];
             hr = ::VariantCopyInd(&value, &params->rgvarg[position]);
+            if (SUCCEEDED(hr) && value.vt == VT_BSTR && IsNullText(params->rgvarg[position]))
+            {
+                // A copy turns a null BSTR into an empty one; a member must be able to tell "no text" from "".
+                ::SysFreeString(value.bstrVal);
+                value.bstrVal = nullptr;
+            }
             if (SUCCEEDED(hr) && member->parameters[i] != VT_VARIANT && value.vt != member->parameters[i])
             {
                 hr = ::VariantChangeType(&value, &value, 0, member->parameters[i]);
@@ -640,6 +674,21 @@ HRESULT OleControl::GetGUID(DWORD kind, GUID* guid) noexcept
     return S_OK;
 }
 
+HRESULT OleControl::EnsureEventsPoint() noexcept
+{
+    if (!m_eventsPoint)
+    {
+        auto* created = new (std::nothrow) EventsPoint(this, m_eventsIid);
+        if (!created)
+        {
+            return E_OUTOFMEMORY;
+        }
+        created->InternalAddRef();
+        m_eventsPoint = ComPtr<IConnectionPoint>::Attach(created);
+    }
+    return S_OK;
+}
+
 HRESULT OleControl::EnumConnectionPoints(IEnumConnectionPoints** points) noexcept
 {
     if (!points)
@@ -647,7 +696,19 @@ HRESULT OleControl::EnumConnectionPoints(IEnumConnectionPoints** points) noexcep
         return E_POINTER;
     }
     *points = nullptr;
-    return E_NOTIMPL;
+    const HRESULT hr = EnsureEventsPoint();
+    if (FAILED(hr))
+    {
+        return hr;
+    }
+    try
+    {
+        return ConnectionPointsEnum::Create({m_eventsPoint.Get()}, points);
+    }
+    catch (...)
+    {
+        return E_OUTOFMEMORY;
+    }
 }
 
 HRESULT OleControl::FindConnectionPoint(REFIID iid, IConnectionPoint** point) noexcept
@@ -661,17 +722,8 @@ HRESULT OleControl::FindConnectionPoint(REFIID iid, IConnectionPoint** point) no
     {
         return CONNECT_E_NOCONNECTION;
     }
-    if (!m_eventsPoint)
-    {
-        auto* created = new (std::nothrow) EventsPoint(this, m_eventsIid);
-        if (!created)
-        {
-            return E_OUTOFMEMORY;
-        }
-        created->InternalAddRef();
-        m_eventsPoint = ComPtr<IConnectionPoint>::Attach(created);
-    }
-    return m_eventsPoint.CopyTo(point);
+    const HRESULT hr = EnsureEventsPoint();
+    return FAILED(hr) ? hr : m_eventsPoint.CopyTo(point);
 }
 
 } // namespace win

@@ -5,7 +5,8 @@
 // InvokeMember; IsInvokeAllowed can refuse any call before it is looked at. Besides it offers what a
 // container needs to create and site a control: IOleObject, IOleControl, IPersistStreamInit,
 // IProvideClassInfo2 and an IConnectionPointContainer with one connection point, for the event
-// dispinterface, through which the control raises nothing.
+// dispinterface, through which the control raises nothing; both the points and a point's connections can be
+// enumerated.
 //
 // The control lives on the thread that created it (apartment threading); every COM method is noexcept and
 // turns an exception into E_OUTOFMEMORY. A derived class may add interfaces with AddInterface in its
@@ -118,6 +119,7 @@ private:
     class EventsConnectionPoint;
 
     [[nodiscard]] HRESULT LoadTypeInfo() noexcept;
+    [[nodiscard]] HRESULT EnsureEventsPoint() noexcept;
     [[nodiscard]] const Member* FindMember(DISPID id) const noexcept;
 
     CLSID m_classId;

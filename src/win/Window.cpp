@@ -14,6 +14,28 @@ const wchar_t* BindingProperty() noexcept
     return name.text;
 }
 
+// The procedure that our procedure forwards to once its object is gone while another procedure, installed
+// after ours, still calls it (see Unbind).
+const wchar_t* ForwardProperty() noexcept
+{
+    static const ModuleScopedName name(L"Kel.Window.Forward");
+    return name.text;
+}
+
+WNDPROC ForwardTarget(HWND window) noexcept
+{
+    return reinterpret_cast<WNDPROC>(::GetPropW(window, ForwardProperty()));
+}
+
+// Our procedure may stay in a window's chain after the object is gone; the module must then stay loaded as
+// long as the window can call it. Nothing tells when the last caller is done, so it stays for the process.
+void KeepModuleLoaded() noexcept
+{
+    HMODULE pinned = nullptr;
+    (void)::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+        reinterpret_cast<LPCWSTR>(&ForwardTarget), &pinned);
+}
+
 // The object whose Create is running on this thread, picked up by the first message of the new window.
 thread_local Window* t_creating = nullptr;
 } // namespace
@@ -85,6 +107,13 @@ bool Window::Subclass(HWND window) noexcept
         return false;
     }
     m_hwnd = window;
+    if (const WNDPROC forward = ForwardTarget(window))
+    {
+        // Our procedure is still in the chain from an earlier subclass: the object takes that place again.
+        ::RemovePropW(window, ForwardProperty());
+        m_previousProc = forward;
+        return true;
+    }
     m_previousProc = reinterpret_cast<WNDPROC>(
         ::SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Window::StaticProc)));
     if (!m_previousProc)
@@ -152,12 +181,22 @@ void Window::Bind(HWND window) noexcept
     ::SetPropW(window, BindingProperty(), this);
 }
 
-void Window::Unbind() noexcept
+void Window::Unbind(bool windowEnding) noexcept
 {
     const HWND window = m_hwnd;
     if (m_previousProc && ::IsWindow(window))
     {
-        ::SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_previousProc));
+        // Putting our predecessor back is only right while ours is the installed procedure. When another
+        // component subclassed the window after us, its procedure calls ours: ours stays and forwards, so the
+        // chain stays whole and that component's own unsubclass later finds what it expects.
+        if (::GetWindowLongPtrW(window, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&Window::StaticProc))
+        {
+            ::SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_previousProc));
+        }
+        else if (!windowEnding && ::SetPropW(window, ForwardProperty(), reinterpret_cast<HANDLE>(m_previousProc)))
+        {
+            KeepModuleLoaded();
+        }
     }
     if (::IsWindow(window))
     {
@@ -171,10 +210,21 @@ void Window::Unbind() noexcept
 LRESULT CALLBACK Window::StaticProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept
 {
     Window* self = FromHandle(window);
-    if (!self && t_creating && !t_creating->m_hwnd)
+    if (!self)
     {
-        self = t_creating;
-        self->Bind(window);
+        if (const WNDPROC forward = ForwardTarget(window))
+        {
+            if (message == WM_NCDESTROY)
+            {
+                ::RemovePropW(window, ForwardProperty());
+            }
+            return ::CallWindowProcW(forward, window, message, wParam, lParam);
+        }
+        if (t_creating && !t_creating->m_hwnd)
+        {
+            self = t_creating;
+            self->Bind(window);
+        }
     }
     if (!self)
     {
@@ -185,7 +235,7 @@ LRESULT CALLBACK Window::StaticProc(HWND window, UINT message, WPARAM wParam, LP
         const LRESULT result = self->WindowProc(message, wParam, lParam);
         if (self->m_hwnd == window)
         {
-            self->Unbind();
+            self->Unbind(true);  // the last message: nothing can come through our procedure any more
         }
         self->OnFinalMessage();
         return result;

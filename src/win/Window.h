@@ -38,7 +38,9 @@ public:
     // Subclasses a window that another component created: our procedure goes in front of its procedure,
     // which is kept and called by Default. False when the window is not one or is already bound to an object.
     [[nodiscard]] bool Subclass(HWND window) noexcept;
-    // Puts the previous procedure back and unbinds; the window goes on living.
+    // Unbinds; the window goes on living. The previous procedure is put back while ours is the installed one;
+    // when another procedure was installed after ours, ours stays in the chain and forwards every message to
+    // the previous procedure (the module then stays loaded), so nobody's subclass is cut out.
     bool Unsubclass() noexcept;
 
     // Destroys a window this object created (a subclassed window is only unsubclassed).
@@ -61,7 +63,7 @@ protected:
 private:
     static LRESULT CALLBACK StaticProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
     void Bind(HWND window) noexcept;
-    void Unbind() noexcept;
+    void Unbind(bool windowEnding = false) noexcept;
 
     HWND m_hwnd = nullptr;
     WNDPROC m_previousProc = nullptr;

@@ -36,6 +36,32 @@ F Export(const char* name)
     return win::GetProc<F>(::GetModuleHandleW(WindowsPath(NORVIX_DLL).c_str()), name);
 }
 
+const wchar_t kTypeLibKey[] = L"Software\\Classes\\TypeLib\\{006AD7B2-968A-11DE-88C9-5BDE55D89593}";
+const wchar_t kDispatchKey[] = L"Software\\Classes\\Interface\\{1370A38E-9688-11DE-8914-73D155D89593}";
+
+bool HasKey(HKEY root, const std::wstring& path)
+{
+    return static_cast<bool>(win::OpenRegKey(root, path));
+}
+
+// The toolbox picture the registration names ("module path, id") is a bitmap of that module.
+void ExpectToolboxBitmapLoads(HKEY root)
+{
+    const std::wstring value = Value(root, std::wstring(kClassKey) + L"\\ToolboxBitmap32");
+    const size_t comma = value.rfind(L',');
+    ASSERT_NE(std::wstring::npos, comma) << win::WideToAnsi(value, CP_UTF8);
+    const HMODULE module = ::LoadLibraryExW(value.substr(0, comma).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, module);
+    const HANDLE bitmap = ::LoadImageW(module, MAKEINTRESOURCEW(win::ParseDecimal(value.substr(comma + 1))),
+        IMAGE_BITMAP, 0, 0, 0);
+    EXPECT_NE(nullptr, bitmap) << "ToolboxBitmap32 = " << win::WideToAnsi(value, CP_UTF8);
+    if (bitmap)
+    {
+        ::DeleteObject(bitmap);
+    }
+    ::FreeLibrary(module);
+}
+
 void ExpectControlKeys(HKEY root)
 {
     const std::wstring cls = kClassKey;
@@ -46,43 +72,123 @@ void ExpectControlKeys(HKEY root)
     EXPECT_EQ(L"132497", Value(root, cls + L"\\MiscStatus\\1"));
     EXPECT_EQ(L"{006AD7B2-968A-11DE-88C9-5BDE55D89593}", Value(root, cls + L"\\TypeLib"));
     EXPECT_EQ(L"1.0", Value(root, cls + L"\\Version"));
-    EXPECT_TRUE(win::OpenRegKey(root, cls + L"\\Control"));
+    EXPECT_TRUE(HasKey(root, cls + L"\\Control"));
     EXPECT_EQ(L"{595EF3BD-A186-454A-810C-02015139ACDC}", Value(root, L"Software\\Classes\\Kel.Norvix\\CLSID"));
+    ExpectToolboxBitmapLoads(root);
 }
 
-TEST_F(ModuleTest, RegistrationWritesTheControlInTheMachineBranchOrTheUsersAsChosen)
+// The type library as the system registers it, in either branch.
+void ExpectTypeLibraryKeys(HKEY root)
 {
-    // The suite registered the module in the machine branch.
-    ExpectControlKeys(HKEY_LOCAL_MACHINE);
-    EXPECT_TRUE(win::OpenRegKey(HKEY_LOCAL_MACHINE,
-        L"Software\\Classes\\TypeLib\\{006AD7B2-968A-11DE-88C9-5BDE55D89593}\\1.0"));
-    EXPECT_FALSE(win::OpenRegKey(HKEY_CURRENT_USER, kClassKey));
+    const std::wstring version = std::wstring(kTypeLibKey) + L"\\1.0";
+    EXPECT_EQ(L"Norvix Addon", Value(root, version));
+    EXPECT_TRUE(win::EqualsNoCase(WindowsPath(NORVIX_DLL),
+        Value(root, version + (sizeof(void*) == 8 ? L"\\0\\win64" : L"\\0\\win32"))));
+    EXPECT_EQ(L"{00020420-0000-0000-C000-000000000046}", Value(root, std::wstring(kDispatchKey) + L"\\ProxyStubClsid32"));
+    EXPECT_EQ(L"{006AD7B2-968A-11DE-88C9-5BDE55D89593}", Value(root, std::wstring(kDispatchKey) + L"\\TypeLib"));
+    EXPECT_EQ(L"1.0", Value(root, std::wstring(kDispatchKey) + L"\\TypeLib", L"Version"));
+}
 
+void ExpectNothingRegistered(HKEY root)
+{
+    EXPECT_FALSE(HasKey(root, kClassKey));
+    EXPECT_FALSE(HasKey(root, L"Software\\Classes\\Kel.Norvix"));
+    EXPECT_FALSE(HasKey(root, kTypeLibKey));
+    EXPECT_FALSE(HasKey(root, kDispatchKey));
+}
+
+// The module's registration exports, called in this process on the module the suite loaded.
+class RegistrationTest : public ModuleTest
+{
+protected:
     using SetPerUser = HRESULT(STDAPICALLTYPE*)(BOOL);
     using Register = HRESULT(STDAPICALLTYPE*)();
     using Install = HRESULT(STDAPICALLTYPE*)(BOOL, LPCWSTR);
-    const auto setPerUser = Export<SetPerUser>("DllSetPerUserRegistration");
-    const auto registerServer = Export<Register>("DllRegisterServer");
-    const auto unregisterServer = Export<Register>("DllUnregisterServer");
-    const auto install = Export<Install>("DllInstall");
-    ASSERT_TRUE(setPerUser && registerServer && unregisterServer && install);
+
+    void SetUp() override
+    {
+        ModuleTest::SetUp();
+        setPerUser = Export<SetPerUser>("DllSetPerUserRegistration");
+        registerServer = Export<Register>("DllRegisterServer");
+        unregisterServer = Export<Register>("DllUnregisterServer");
+        install = Export<Install>("DllInstall");
+        ASSERT_TRUE(setPerUser && registerServer && unregisterServer && install);
+    }
+    void TearDown() override
+    {
+        // The suite's machine registration is back, whatever a test left.
+        (void)setPerUser(TRUE);
+        (void)unregisterServer();
+        (void)setPerUser(FALSE);
+        EXPECT_EQ(S_OK, registerServer());
+        ModuleTest::TearDown();
+    }
+
+    SetPerUser setPerUser = nullptr;
+    Register registerServer = nullptr;
+    Register unregisterServer = nullptr;
+    Install install = nullptr;
+};
+
+TEST_F(RegistrationTest, MachineRegistrationWritesClassProgIdTypeLibraryAndAToolboxPictureOfTheModule)
+{
+    // The suite registered the module in the machine branch.
+    ExpectControlKeys(HKEY_LOCAL_MACHINE);
+    ExpectTypeLibraryKeys(HKEY_LOCAL_MACHINE);
+    ExpectNothingRegistered(HKEY_CURRENT_USER);
+}
+
+TEST_F(RegistrationTest, PerUserRegistrationWritesOnlyTheUsersBranchAndRemovesAllOfIt)
+{
+    ASSERT_EQ(S_OK, unregisterServer());
+    ExpectNothingRegistered(HKEY_LOCAL_MACHINE);
+
+    // Nothing of it goes to the machine's branch, which a user without administrator rights cannot write.
+    ASSERT_EQ(S_OK, setPerUser(TRUE));
+    ASSERT_EQ(S_OK, registerServer());
+    ExpectControlKeys(HKEY_CURRENT_USER);
+    ExpectTypeLibraryKeys(HKEY_CURRENT_USER);
+    ExpectNothingRegistered(HKEY_LOCAL_MACHINE);
+
+    EXPECT_EQ(S_OK, unregisterServer());
+    ExpectNothingRegistered(HKEY_CURRENT_USER);
+}
+
+TEST_F(RegistrationTest, UnregisteringAfterTheTypeLibraryWentStillRemovesTheClass)
+{
+    for (const BOOL perUser : {TRUE, FALSE})
+    {
+        SCOPED_TRACE(perUser ? "per user" : "machine");
+        const HKEY root = perUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+        ASSERT_EQ(S_OK, setPerUser(perUser));
+        ASSERT_EQ(S_OK, registerServer());
+        // Removed already: by an earlier unregistration that shared the key, or by hand.
+        ASSERT_TRUE(win::DeleteRegTree(root, kTypeLibKey));
+        EXPECT_EQ(S_OK, unregisterServer());
+        EXPECT_FALSE(HasKey(root, kClassKey));
+        EXPECT_FALSE(HasKey(root, L"Software\\Classes\\Kel.Norvix"));
+        EXPECT_EQ(S_OK, unregisterServer()) << "unregistering twice";
+    }
+}
+
+TEST_F(RegistrationTest, DllInstallChoosesTheBranchForItsOwnCallOnly)
+{
+    // "regsvr32 /n /i:user": the current user alone; the branch chosen before is back afterwards.
+    ASSERT_EQ(S_OK, setPerUser(FALSE));
+    ASSERT_EQ(S_OK, install(TRUE, L" USER "));
+    ExpectControlKeys(HKEY_CURRENT_USER);
+    ASSERT_EQ(S_OK, unregisterServer());
+    ExpectNothingRegistered(HKEY_LOCAL_MACHINE);
+    ExpectControlKeys(HKEY_CURRENT_USER);
 
     ASSERT_EQ(S_OK, setPerUser(TRUE));
-    EXPECT_EQ(S_OK, registerServer());
-    ExpectControlKeys(HKEY_CURRENT_USER);
-    EXPECT_EQ(S_OK, unregisterServer());
-    EXPECT_FALSE(win::OpenRegKey(HKEY_CURRENT_USER, kClassKey));
-    EXPECT_FALSE(win::OpenRegKey(HKEY_CURRENT_USER, L"Software\\Classes\\Kel.Norvix"));
-
-    // "regsvr32 /n /i:user": the current user alone; without "user", the machine.
-    EXPECT_EQ(S_OK, install(TRUE, L"user"));
-    ExpectControlKeys(HKEY_CURRENT_USER);
-    EXPECT_EQ(S_OK, install(FALSE, L" USER "));
-    EXPECT_FALSE(win::OpenRegKey(HKEY_CURRENT_USER, kClassKey));
-    EXPECT_EQ(S_OK, install(TRUE, nullptr));
+    ASSERT_EQ(S_OK, install(FALSE, L"user"));
+    ExpectNothingRegistered(HKEY_CURRENT_USER);
+    ASSERT_EQ(S_OK, install(TRUE, nullptr));
     ExpectControlKeys(HKEY_LOCAL_MACHINE);
-    EXPECT_FALSE(win::OpenRegKey(HKEY_CURRENT_USER, kClassKey));
-    ASSERT_EQ(S_OK, setPerUser(FALSE));
+    ExpectNothingRegistered(HKEY_CURRENT_USER);
+    ASSERT_EQ(S_OK, registerServer());
+    ExpectControlKeys(HKEY_CURRENT_USER);
 }
 
 class ControlInThisProcess : public ModuleTest
@@ -151,8 +257,7 @@ TEST_F(ControlInThisProcess, AnswersEventsByNameAndRefusesBadStarts)
         long expected;
     };
     const Case cases[] = {
-        // Dispatch hands a missing (null) name on as an empty text.
-        {L"null", nullptr, E_POINTER},
+        {L"null", nullptr, E_FAIL},
         {L"empty", L"", E_POINTER},
         {L"other case", L"updatestatus", S_OK},
         {L"other event", L"StatusUpdate", E_NOTIMPL},

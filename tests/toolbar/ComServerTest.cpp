@@ -132,7 +132,7 @@ TEST_F(ComServerTest, TypeLibraryRegistersFromTheModuleResources)
     win::ComPtr<ITypeLib> library;
     EXPECT_EQ(S_OK, ::LoadRegTypeLib(LIBID_ToolbarTest, 1, 0, LOCALE_NEUTRAL, library.Put()));
     library.Reset();
-    EXPECT_EQ(S_OK, win::UnregisterTypeLibrary(LIBID_ToolbarTest, 1, 0));
+    EXPECT_EQ(S_OK, win::UnregisterTypeLibrary(win::ModuleFileName(win::ThisModule()), LIBID_ToolbarTest, 1, 0));
     EXPECT_TRUE(FAILED(::LoadRegTypeLib(LIBID_ToolbarTest, 1, 0, LOCALE_NEUTRAL, library.Put())));
     EXPECT_TRUE(FAILED(win::RegisterTypeLibraryOf(L"C:\\no\\such\\module.dll")));
 }

@@ -164,6 +164,24 @@ TEST_F(ButtonControlTest, HidingAndShowingTellTheHostThenHideItsItem)
     EXPECT_EQ(expected, toolbar.Messages());
 }
 
+TEST_F(ButtonControlTest, AnItemTheHostHidesIsNotFittedUntilItIsShownAgain)
+{
+    ASSERT_TRUE(control->UpdateButton(L"CID_PAVISE_STATUS", IDI_TEST_RED, 16, 16, L"On", L"", TRUE, TRUE, TRUE));
+    // The host hides the item under a visible overlay; the overlay's look changes while it is hidden.
+    ::SendMessageW(toolbar.Toolbar(), TB_HIDEBUTTON, kPavise, MAKELPARAM(TRUE, 0));
+    ASSERT_TRUE(control->UpdateButton(L"CID_PAVISE_STATUS", IDI_TEST_GREEN, 16, 16, L"A longer title", L"", TRUE,
+        TRUE, TRUE));
+    PumpFor(20);
+    EXPECT_TRUE(toolbar.IsHidden(kPavise));
+
+    ::SendMessageW(toolbar.Toolbar(), TB_HIDEBUTTON, kPavise, MAKELPARAM(FALSE, 0));
+    const int expected = pavise->IconGap() + 16 + 2 * pavise->TextGap() + TextWidth(L"A longer title");
+    EXPECT_EQ(expected, toolbar.ButtonWidth(kPavise));
+    RECT overlay{};
+    ::GetClientRect(pavise->Hwnd(), &overlay);
+    EXPECT_EQ(expected, overlay.right);
+}
+
 TEST_F(ButtonControlTest, AClickNeedsAPressAndAReleaseInside)
 {
     struct Step

@@ -303,6 +303,31 @@ TEST_F(ControllerTest, ContainerFacingInterfacesAnswerAsForAnInvisibleControl)
     FakeDispatch sink;
     DWORD cookie = 0;
     EXPECT_EQ(S_OK, point->Advise(&sink, &cookie));
+
+    // A container that enumerates finds the same event source and the connection made on it.
+    win::ComPtr<IEnumConnectionPoints> pointList;
+    ASSERT_EQ(S_OK, points->EnumConnectionPoints(pointList.Put()));
+    IConnectionPoint* listed[2] = {nullptr, nullptr};
+    ULONG fetched = 7;
+    EXPECT_EQ(S_FALSE, pointList->Next(2, listed, &fetched));
+    ASSERT_EQ(1u, fetched);
+    EXPECT_EQ(point.Get(), listed[0]);
+    listed[0]->Release();
+    EXPECT_EQ(S_OK, pointList->Reset());
+    EXPECT_EQ(S_FALSE, pointList->Skip(2));
+    win::ComPtr<IEnumConnections> connections;
+    ASSERT_EQ(S_OK, point->EnumConnections(connections.Put()));
+    CONNECTDATA connection{};
+    ASSERT_EQ(S_OK, connections->Next(1, &connection, nullptr));
+    EXPECT_EQ(cookie, connection.dwCookie);
+    ASSERT_NE(nullptr, connection.pUnk);
+    connection.pUnk->Release();
+    win::ComPtr<IEnumConnections> clone;
+    ASSERT_EQ(S_OK, connections->Clone(clone.Put()));
+    EXPECT_EQ(S_FALSE, clone->Next(1, &connection, nullptr));
+    connections.Reset();
+    clone.Reset();
+
     EXPECT_EQ(S_OK, point->Unadvise(cookie));
     EXPECT_EQ(CONNECT_E_NOCONNECTION, point->Unadvise(cookie));
     EXPECT_EQ(1u, sink.References());

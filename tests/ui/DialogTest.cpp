@@ -4,6 +4,8 @@
 
 #include "Core/res/resource.h"
 #include "support/Wait.h"
+#include "win/Handle.h"
+#include "win/Scope.h"
 
 #include <gtest/gtest.h>
 
@@ -160,6 +162,24 @@ TEST_F(BitmapButtonTest, DisabledButtonShowsItsImageAndIgnoresPresses)
         EXPECT_EQ(std::vector<WORD>{IDCANCEL}, dialog.commands);
         dialog.commands.clear();
     }
+}
+
+TEST_F(BitmapButtonTest, WhatTheImagesLeaveUncoveredShowsTheButtonFace)
+{
+    // No image loads: the drawn cross leaves the corners to the background.
+    ASSERT_TRUE(button.Setup(dialog.Hwnd(), IDCANCEL, RGB(255, 255, 255), 9990, 9991, 9992, 9993));
+    RECT client{};
+    ::GetClientRect(button.Hwnd(), &client);
+    ASSERT_GT(client.right, 6);
+    const win::MemoryDC dc(::CreateCompatibleDC(nullptr));
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), client.right, -client.bottom, 1, 32, BI_RGB};
+    void* bits = nullptr;
+    const win::Bitmap bitmap(::CreateDIBSection(dc.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    const win::SelectScope select(dc.Get(), bitmap.Get());
+    ::SendMessageW(button.Hwnd(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.Get()), PRF_CLIENT);
+    EXPECT_EQ(::GetSysColor(COLOR_BTNFACE), ::GetPixel(dc.Get(), 0, 0));
+    EXPECT_EQ(::GetSysColor(COLOR_BTNFACE), ::GetPixel(dc.Get(), client.right / 2, 1));
 }
 
 TEST_F(BitmapButtonTest, ParentDestroyedByTheClickLeavesNothingBehind)

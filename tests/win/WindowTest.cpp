@@ -1,4 +1,5 @@
 #include "win/Module.h"
+#include "win/Scope.h"
 #include "win/Window.h"
 
 #include <gtest/gtest.h>
@@ -122,6 +123,55 @@ TEST(WindowTest, SubclassKeepsThePreviousProcedureAndUnsubclassRestoresIt)
     EXPECT_EQ(nullptr, window.Hwnd());
     EXPECT_EQ(1, window.finalMessages);
     EXPECT_FALSE(window.Unsubclass());
+}
+
+// Another component's subclass installed after ours: it counts what it sees and passes everything on.
+WNDPROC g_laterPrevious = nullptr;
+int g_laterSeen = 0;
+LRESULT CALLBACK LaterProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_USER + 2)
+    {
+        ++g_laterSeen;
+    }
+    return ::CallWindowProcW(g_laterPrevious, hwnd, message, wParam, lParam);
+}
+
+TEST(WindowTest, UnsubclassUnderASubclassInstalledLaterKeepsTheChainWhole)
+{
+    ASSERT_TRUE(win::Window::RegisterClassOnce(ClassOf(L"NorvixTest.Foreign", &ForeignProc)));
+    const HWND foreign = ::CreateWindowExW(0, L"NorvixTest.Foreign", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+        win::ThisModule(), nullptr);
+    ASSERT_NE(nullptr, foreign);
+    const win::ScopeExit destroy([foreign] { ::DestroyWindow(foreign); });
+    RecordingWindow ours;
+    ASSERT_TRUE(ours.Subclass(foreign));
+    g_laterSeen = 0;
+    g_laterPrevious = reinterpret_cast<WNDPROC>(
+        ::SetWindowLongPtrW(foreign, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&LaterProc)));
+
+    // Ours goes first: the later procedure stays installed and messages still pass through it to the window's
+    // own procedure; ours only forwards.
+    EXPECT_TRUE(ours.Unsubclass());
+    EXPECT_EQ(reinterpret_cast<LONG_PTR>(&LaterProc), ::GetWindowLongPtrW(foreign, GWLP_WNDPROC));
+    ours.messages.clear();
+    EXPECT_EQ(7, ::SendMessageW(foreign, WM_USER + 2, 0, 0));
+    EXPECT_EQ(1, g_laterSeen);
+    EXPECT_TRUE(ours.messages.empty());
+
+    // Subclassed again meanwhile, our object takes its old place behind the later procedure.
+    RecordingWindow again;
+    ASSERT_TRUE(again.Subclass(foreign));
+    EXPECT_EQ(41, ::SendMessageW(foreign, WM_USER + 1, 0, 0));
+    EXPECT_EQ(7, ::SendMessageW(foreign, WM_USER + 2, 0, 0));
+    EXPECT_EQ(2, g_laterSeen);
+    EXPECT_TRUE(again.Unsubclass());
+
+    // The later component unsubclasses as it expects to: what it puts back still reaches the window's procedure.
+    ::SetWindowLongPtrW(foreign, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_laterPrevious));
+    EXPECT_EQ(7, ::SendMessageW(foreign, WM_USER + 2, 0, 0));
+    EXPECT_EQ(0, ::SendMessageW(foreign, WM_USER + 1, 0, 0));
+    EXPECT_EQ(2, g_laterSeen);
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "win/ComModule.h"
 #include "win/ComRegistration.h"
 #include "win/Module.h"
+#include "win/Scope.h"
 #include "win/Strings.h"
 
 #include <olectl.h>
@@ -62,11 +63,19 @@ STDAPI DllRegisterServer()
 
 STDAPI DllUnregisterServer()
 {
-    if (FAILED(win::UnregisterTypeLibrary(LIBID_NorvixLib, kNorvixTypeLibMajor, kNorvixTypeLibMinor)))
+    try
     {
-        return SELFREG_E_TYPELIB;
+        if (FAILED(win::UnregisterTypeLibrary(win::ModuleFileName(win::ThisModule()), LIBID_NorvixLib,
+                kNorvixTypeLibMajor, kNorvixTypeLibMinor)))
+        {
+            return SELFREG_E_TYPELIB;
+        }
+        return FAILED(Controller::ControllerFactory::UpdateRegistry(false)) ? SELFREG_E_CLASS : S_OK;
     }
-    return FAILED(Controller::ControllerFactory::UpdateRegistry(false)) ? SELFREG_E_CLASS : S_OK;
+    catch (...)
+    {
+        return E_OUTOFMEMORY;
+    }
 }
 
 STDAPI DllSetPerUserRegistration(BOOL perUser)
@@ -76,9 +85,12 @@ STDAPI DllSetPerUserRegistration(BOOL perUser)
 }
 
 // regsvr32 /i:user (with /n: registration through this call alone) registers for the current user only;
-// without "user" the machine's branch is used.
+// without "user" the machine's branch is used. The branch chosen through DllSetPerUserRegistration is back in
+// place when the call returns.
 STDAPI DllInstall(BOOL install, LPCWSTR commandLine)
 {
+    const bool previous = win::IsPerUserRegistration();
+    const win::ScopeExit restore([previous] { win::SetPerUserRegistration(previous); });
     try
     {
         win::SetPerUserRegistration(AsksForCurrentUser(commandLine));

@@ -122,7 +122,7 @@ STDAPI DllRegisterServer()
 
 STDAPI DllUnregisterServer()
 {
-    if (FAILED(win::UnregisterTypeLibrary(LIBID_ToolbarTest, 1, 0)))
+    if (FAILED(win::UnregisterTypeLibrary(win::ModuleFileName(win::ThisModule()), LIBID_ToolbarTest, 1, 0)))
     {
         return SELFREG_E_TYPELIB;
     }
