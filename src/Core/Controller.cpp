@@ -2,11 +2,12 @@
 
 #include "Core/NorvixIds.h"
 #include "Core/NorvixToolbarWindow.h"
-#include "toolbar/XToolbarButtonControl.h"
 #include "bubble/InstallBubbleDialog.h"
 #include "bubble/ShowInstallBubble.h"
 #include "bubble/XToolbarBubbleConfigFile.h"
+#include "net/XHttpAccess.h"
 #include "platform/BrowserUtilities.h"
+#include "toolbar/XToolbarButtonControl.h"
 #include "win/ComRegistration.h"
 #include "win/Module.h"
 #include "win/Strings.h"
@@ -19,6 +20,8 @@ namespace
 constexpr const wchar_t* kButtonOrder[] = {
     kButtonKelSearch, kButtonKelLogo, kButtonPaviseStatus, kButtonNorvixUpdate, kButtonKelOptions};
 } // namespace
+
+// --- Class factory and registration ------------------------------------------------------------------------
 
 const win::ClassEntry Controller::ControllerFactory::kEntry = {
     &CLSID_Norvix, &Controller::ControllerFactory::CreateInstance};
@@ -47,11 +50,13 @@ HRESULT Controller::ControllerFactory::UpdateRegistry(bool registering) noexcept
     }
 }
 
+// --- Life ----------------------------------------------------------------------------------------------------
+
 // The control raises no events of its own (they reach the host through its toolbar event); its event
 // interface is still the type library's, so a container that looks for it finds the connection point.
 Controller::Controller()
-    : XToolbarController(CLSID_Norvix, DIID__DNorvix, DIID__DNorvixEvents), ControllerSettings(m_anyThreadHost),
-      m_anyThreadHost(static_cast<XToolbarController&>(*this))
+    : XToolbarController(CLSID_Norvix, DIID__DNorvix, DIID__DNorvixEvents),
+      ControllerSettings(static_cast<XToolbarController&>(*this))
 {
 }
 
@@ -75,12 +80,20 @@ HRESULT Controller::StartupToolbar(IDispatch* browser, IDispatch* toolbar, long 
 {
     try
     {
+        // A second start-up replaces the first. The bubble goes before anything else: its tracking thread asks
+        // about the toolbar window and the buttons that the start-up replaces. A start-up that is refused
+        // (E_POINTER: no browser, no host) changes nothing.
+        win::ComPtr<IWebBrowser2> webBrowser;
+        if (!browser || !toolbar || FAILED(browser->QueryInterface(IID_IWebBrowser2, webBrowser.PutVoid())))
+        {
+            return E_POINTER;
+        }
+        CloseInstallBubble();
         const HRESULT hr = StartUp(browser, toolbar, kDispatcherWindowName);
         if (FAILED(hr))
         {
             return hr;
         }
-        // A second start-up replaces the first: its worker, file and overlays go before new ones are made.
         StopPolling();
         CloseStatusFile();
         while (!ButtonControls().empty())
@@ -88,22 +101,17 @@ HRESULT Controller::StartupToolbar(IDispatch* browser, IDispatch* toolbar, long 
             const std::wstring name = ButtonControls().front()->Name();
             RemoveButtonControl(name);
         }
-        (void)m_anyThreadHost.Publish(toolbar);
-        if (!m_api.Initialize(&m_anyThreadHost))
+        if (!m_api.Initialize(static_cast<XToolbarController*>(this)))
         {
             return E_FAIL;
         }
         OpenStatusFile();
 
-        m_buttonCommandIds.clear();
+        ClearButtonMaps();
         const long ids[] = {btnIDKelSearch, btnIDKelLogo, btnIDPaviseStatus, btnIDNorvixUpdate, btnIDOptions};
         for (size_t i = 0; i < std::size(ids); ++i)
         {
-            m_buttonCommandIds[kButtonOrder[i]] = win::Format(L"%ld", ids[i]);
-        }
-        for (size_t i = 0; i < std::size(ids); ++i)
-        {
-            m_buttonNames[win::Format(L"%ld", ids[i])] = kButtonOrder[i];
+            MapButton(kButtonOrder[i], static_cast<UINT>(ids[i]));
         }
 
         m_showTextLabels = GetShowTextLabels() ? TRUE : FALSE;
@@ -111,14 +119,8 @@ HRESULT Controller::StartupToolbar(IDispatch* browser, IDispatch* toolbar, long 
         CreateButtonControl(GetButtonName(btnIDNorvixUpdate), kNorvixControlId);
         m_layoutAnchorButton = GetButtonName(btnIDNorvixUpdate);
 
-        {
-            std::lock_guard lock(m_statusFileLock);
-            if (const StatusConfigStream* record = m_statusFile ? m_statusFile->GetRecord() : nullptr)
-            {
-                (void)m_api.SetStatuses(static_cast<PaviseStatus>(record->m_paviseStatus),
-                    static_cast<NorvixStatus>(record->m_norvixStatus));
-            }
-        }
+        // A new window shows the last known state at once, before any poll.
+        RestoreStatuses(m_statusFile.Record());
         RefreshStatusButtons();
         StartPolling();
         return S_OK;
@@ -182,11 +184,12 @@ HRESULT Controller::InvokeMember(DISPID id, std::span<VARIANT> arguments, VARIAN
 
 int Controller::ShutDown() noexcept
 {
+    // From here clicks are ignored: the worker that would send an update request is about to end.
+    SetShuttingDown(TRUE);
     CloseInstallBubble();
     StopPolling();
     m_api.Reset();
     CloseStatusFile();
-    m_anyThreadHost.Withdraw();
     return XToolbarController::ShutDown();
 }
 
@@ -198,6 +201,11 @@ void Controller::CloseInstallBubble() noexcept
     }
     m_installBubble.reset();
     m_bubbleConfigFile.reset();
+}
+
+bool Controller::HasInstallBubble() const noexcept
+{
+    return m_installBubble && m_installBubble->IsWindow();
 }
 
 void Controller::OnPostStartUp() noexcept
@@ -215,22 +223,218 @@ void Controller::OnPostStartUp() noexcept
 
 void Controller::ProcessControllerMessage(LPARAM value) noexcept
 {
-    if (value != kStatusPublishedMessage || IsShuttingDown())
+    if (IsShuttingDown())
     {
         return;
     }
     try
     {
-        RefreshStatusButtons();
-        FireToolbarEvent(host::kUpdateStatusEvent, 1);
+        if (value == kStatusPublishedMessage)
+        {
+            RefreshStatusButtons();
+            FireToolbarEvent(host::kUpdateStatusEvent, 1);
+        }
+        else if (value == kSettingsRequestMessage)
+        {
+            m_worker.AnswerSettingsRequest([this](SettingsSnapshot& settings) {
+                HostStrings& host = *this;
+                settings.Capture(host, ControllerSettings::PassSettings());
+                settings.Capture(host, APIDispatcher::QuerySettings());
+            });
+        }
     }
     catch (...)
     {
     }
 }
 
+bool Controller::PostSettingsRequest() noexcept
+{
+    return PostControllerMessage(kSettingsRequestMessage) != FALSE;
+}
+
+void Controller::PostStatusPublished() noexcept
+{
+    (void)PostControllerMessage(kStatusPublishedMessage);
+}
+
 void Controller::ReloadTextLabels()
 {
     m_showTextLabels = GetShowTextLabels() ? TRUE : FALSE;
     RefreshStatusButtons();
+}
+
+// --- Status model --------------------------------------------------------------------------------------------
+
+void Controller::RefreshStatusButtons()
+{
+    RefreshPaviseButton();
+    RefreshUpdateButton();
+}
+
+void Controller::RefreshPaviseButton()
+{
+    ShowLook(kButtonPaviseStatus, PaviseLook(m_api.GetPaviseStatus(), *this));
+}
+
+void Controller::RefreshUpdateButton()
+{
+    ShowLook(kButtonNorvixUpdate, NorvixLook(m_api.GetNorvixStatus(), *this));
+}
+
+void Controller::ShowLook(const std::wstring& buttonName, const ButtonLook& look)
+{
+    if (look.frames.empty())
+    {
+        UpdateButton(buttonName, look.iconId, kStatusIconSize, kStatusIconSize, look.title, look.tooltip,
+            look.visible, look.enabled, m_showTextLabels);
+    }
+    else
+    {
+        // Every refresh while animating starts the sequence again from its first frame.
+        UpdateAnimatedButton(buttonName, look.frames, kStatusIconSize, kStatusIconSize, look.frameInterval,
+            look.title, look.tooltip, look.visible, look.enabled, m_showTextLabels);
+    }
+}
+
+// --- Shared status file --------------------------------------------------------------------------------------
+
+void Controller::OpenStatusFile()
+{
+    m_statusFile.Open(SharedStatusFile::DefaultPath(), SharedStatusFile::Caller::UiThread);
+}
+
+void Controller::SaveStatusFile(bool withTime, bool withPavise, bool withNorvix)
+{
+    SharedStatusFile::Change change;
+    change.stampTime = withTime;
+    if (withPavise)
+    {
+        change.paviseStatus = static_cast<std::int32_t>(m_api.GetPaviseStatus());
+    }
+    if (withNorvix)
+    {
+        change.norvixStatus = static_cast<std::int32_t>(m_api.GetNorvixStatus());
+    }
+    (void)m_statusFile.Save(change, SharedStatusFile::Caller::UiThread);
+}
+
+void Controller::ReloadStatusFile()
+{
+    RestoreStatuses(m_statusFile.Reload(SharedStatusFile::Caller::UiThread));
+}
+
+void Controller::RestoreStatuses(const std::optional<StatusRecord>& record) noexcept
+{
+    if (record)
+    {
+        // Codes outside the valid ranges are refused and the client keeps its pair.
+        (void)m_api.SetStatuses(
+            static_cast<PaviseStatus>(record->paviseStatus), static_cast<NorvixStatus>(record->norvixStatus));
+    }
+}
+
+void Controller::CloseStatusFile() noexcept
+{
+    m_statusFile.Close();
+}
+
+// --- Polling -------------------------------------------------------------------------------------------------
+
+std::wstring Controller::PollMutexName() const
+{
+    // No kernel-namespace prefix: the mutex is shared by the processes of the logged-on user's session.
+    return win::Format(L"%ls_%ls", L"KEL_PULLING_INSTANCE", win::ToUpper(GetInstallationGuid()).c_str());
+}
+
+void Controller::StartPolling()
+{
+    (void)m_worker.Start(PollMutexName());
+}
+
+void Controller::StopPolling() noexcept
+{
+    m_worker.Stop();
+}
+
+void Controller::RequestWorkerUpdate()
+{
+    // The request's texts are looked up now, on this thread, so the worker sends it without asking again.
+    SettingsSnapshot settings;
+    HostStrings& host = *this;
+    settings.Capture(host, APIDispatcher::UpdateSettings());
+    m_worker.RequestUpdate(std::move(settings));
+}
+
+// --- Clicks and the update action ----------------------------------------------------------------------------
+
+void Controller::OnButtonClicked(const std::wstring& buttonName) noexcept
+{
+    XToolbarController::OnButtonClicked(buttonName);
+    if (IsShuttingDown() || m_worker.IsStopping())
+    {
+        return;
+    }
+    try
+    {
+        if (buttonName == kButtonPaviseStatus)
+        {
+            SendTracking(BuildTrackingUrl(TrackedButton::Pavise));
+            const std::wstring page = PaviseClickPage(m_api.GetPaviseStatus(), *this);
+            if (!page.empty())
+            {
+                Navigate(page, FALSE);
+            }
+        }
+        else if (buttonName == kButtonNorvixUpdate)
+        {
+            SendTracking(BuildTrackingUrl(TrackedButton::Norvix));
+            const std::wstring page = NorvixClickPage(m_api.GetNorvixStatus(), *this);
+            if (!page.empty() && !Navigate(page, FALSE))
+            {
+                return;
+            }
+            if (!m_api.IsUpdateNeeded())
+            {
+                return;
+            }
+            StartProductUpdate();
+            RefreshUpdateButton();
+        }
+    }
+    catch (...)
+    {
+    }
+}
+
+std::wstring Controller::BuildTrackingUrl(TrackedButton button)
+{
+    return TrackingUrl(button, m_api.GetPaviseStatus(), m_api.GetNorvixStatus(), *this);
+}
+
+void Controller::SendTracking(const std::wstring& url)
+{
+    if (url.empty())
+    {
+        return;
+    }
+    // The request runs on the UI thread and blocks it until the answer's headers arrive: short time-outs of
+    // its own keep an unreachable tracking host from freezing the browser for the platform's minute.
+    HTTPOptionItemArray options;
+    const DWORD timeout = kTrackingTimeoutMs;
+    for (const DWORD option :
+        {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT})
+    {
+        options.Add(std::make_unique<HTTPOptionItem>(option, &timeout, static_cast<DWORD>(sizeof(timeout))));
+    }
+    std::wstring ignored;
+    (void)XHttpAccess::Get(url, APIDispatcher::kUserAgent, FALSE, &options, FALSE, ignored);
+}
+
+void Controller::StartProductUpdate()
+{
+    m_api.SetUpdating();
+    RequestWorkerUpdate();
+    SaveStatusFile(true, false, true);
+    FireToolbarEvent(host::kUpdateStatusEvent, 1);
 }

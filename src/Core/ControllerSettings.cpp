@@ -47,6 +47,17 @@ std::int32_t ControllerSettings::Number(const wchar_t* key, const wchar_t* defau
     return win::ParseDecimal(Text(key, defaultValue));
 }
 
+std::int32_t ControllerSettings::Number(const Setting& setting) const
+{
+    return Number(setting.key, setting.defaultValue);
+}
+
+std::span<const Setting> ControllerSettings::PassSettings() noexcept
+{
+    static const Setting kSettings[] = {kLockWaitTime, kDefaultInterval, kRetryInterval, kUpdateInterval};
+    return kSettings;
+}
+
 std::wstring ControllerSettings::ExpandedUrl(const wchar_t* key, const wchar_t* defaultValue) const
 {
     return m_host.ExpandHostMacros(Text(key, defaultValue));
@@ -64,22 +75,22 @@ std::wstring ControllerSettings::ReadUserValue(const std::wstring& subkey, const
 
 std::int32_t ControllerSettings::GetPullingInstanceLockWaitTimeMs() const
 {
-    return Number(L"KelTb.Str.Pulling.Instance.Lock.WaitTime", L"45");
+    return Number(kLockWaitTime);
 }
 
 std::int32_t ControllerSettings::GetStatusDefaultIntervalSecs() const
 {
-    return Number(L"KelTb.Str.Norvix.Status.Default.Interval", L"30");
+    return Number(kDefaultInterval);
 }
 
 std::int32_t ControllerSettings::GetStatusRetryIntervalSecs() const
 {
-    return Number(L"KelTb.Str.Norvix.Status.Retry.Interval", L"60");
+    return Number(kRetryInterval);
 }
 
 std::int32_t ControllerSettings::GetStatusUpdateIntervalSecs() const
 {
-    return Number(L"KelTb.Str.Norvix.Status.Update.Interval", L"30");
+    return Number(kUpdateInterval);
 }
 
 std::int32_t ControllerSettings::GetAnimateWaitBetweenImagesMs() const

@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 
 class ControllerSettings
@@ -27,6 +28,13 @@ public:
     // NOTE: keeps a reference to `host`, which must outlive this object. An empty reader reads the registry.
     explicit ControllerSettings(HostStrings& host, UserValueReader reader = {});
     virtual ~ControllerSettings() = default;
+
+    // The settings of one pass of the polling worker, which it looks up before each pass (SettingsSnapshot).
+    static constexpr Setting kLockWaitTime{L"KelTb.Str.Pulling.Instance.Lock.WaitTime", L"45"};
+    static constexpr Setting kDefaultInterval{L"KelTb.Str.Norvix.Status.Default.Interval", L"30"};
+    static constexpr Setting kRetryInterval{L"KelTb.Str.Norvix.Status.Retry.Interval", L"60"};
+    static constexpr Setting kUpdateInterval{L"KelTb.Str.Norvix.Status.Update.Interval", L"30"};
+    [[nodiscard]] static std::span<const Setting> PassSettings() noexcept;
 
     // Polling and animation (milliseconds or seconds as named).
     [[nodiscard]] std::int32_t GetPullingInstanceLockWaitTimeMs() const;
@@ -97,6 +105,7 @@ public:
 protected:
     [[nodiscard]] std::wstring Text(const wchar_t* key, const wchar_t* defaultValue) const;
     [[nodiscard]] std::int32_t Number(const wchar_t* key, const wchar_t* defaultValue) const;
+    [[nodiscard]] std::int32_t Number(const Setting& setting) const;
     [[nodiscard]] std::wstring ExpandedUrl(const wchar_t* key, const wchar_t* defaultValue) const;
     [[nodiscard]] std::wstring ReadUserValue(const std::wstring& subkey, const std::wstring& valueName) const;
 

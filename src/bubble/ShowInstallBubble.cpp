@@ -8,6 +8,7 @@ bool ShowInstallBubbleOnce(XBubbleOwner& owner, HWND parent, const std::wstring&
         bubble.reset();  // destroys an open bubble's window, tracking thread first
 
         file = std::make_unique<XToolbarBubbleConfigFile>();
+        file->SetRetryLimit(storage::kUiThreadRetryLimitMs);
         file->Open(path);
         (void)file->Load(false, true);  // a failure leaves the default record, which shows the bubble
         XToolbarBubbleConfigStream* record = file->GetRecord();

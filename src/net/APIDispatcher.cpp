@@ -25,10 +25,15 @@ constexpr const wchar_t* kDefaultNorvixNode = L"vdf_status";
 constexpr const wchar_t* kKeyPaviseNode = L"KelTb.Str.API.Status.Pavise.Node";
 constexpr const wchar_t* kDefaultPaviseNode = L"pavise_status";
 constexpr const wchar_t* kKeyUptodateCode = L"KelTb.Str.API.Norvix.Uptodate.Code";
+constexpr const wchar_t* kDefaultUptodateCode = L"green";
 constexpr const wchar_t* kKeyUpdateCode = L"KelTb.Str.API.Norvix.Update.Code";
+constexpr const wchar_t* kDefaultUpdateCode = L"yellow";
 constexpr const wchar_t* kKeyImmediateUpdateCode = L"KelTb.Str.API.Norvix.ImmediateUpdate.Code";
+constexpr const wchar_t* kDefaultImmediateUpdateCode = L"red";
 constexpr const wchar_t* kKeyActivatedCode = L"KelTb.Str.API.Pavise.Activated.Code";
+constexpr const wchar_t* kDefaultActivatedCode = L"enabled";
 constexpr const wchar_t* kKeyDeactivatedCode = L"KelTb.Str.API.Pavise.Deactivated.Code";
+constexpr const wchar_t* kDefaultDeactivatedCode = L"disabled";
 
 // The only status command whose answers are interpreted.
 constexpr const wchar_t* kStatusCommand = L"GetStatus";
@@ -57,16 +62,38 @@ void APIDispatcher::Reset() noexcept
     m_options.RemoveAll();
 }
 
-std::wstring APIDispatcher::Setting(const wchar_t* key, const wchar_t* defaultValue) const
+std::wstring APIDispatcher::Lookup(const wchar_t* key, const wchar_t* defaultValue) const
 {
     return m_owner ? m_owner->GetHostString(key, defaultValue) : std::wstring();
+}
+
+std::wstring APIDispatcher::Lookup(HostStrings* settings, const wchar_t* key, const wchar_t* defaultValue)
+{
+    return settings ? settings->GetHostString(key, defaultValue) : std::wstring();
+}
+
+std::span<const Setting> APIDispatcher::QuerySettings() noexcept
+{
+    static const Setting kSettings[] = {{kKeyBaseUrl, kDefaultBaseUrl}, {kKeyStatusCommand, kDefaultStatusCommand},
+        {kKeyResponseNode, kDefaultResponseNode}, {kKeyNorvixNode, kDefaultNorvixNode},
+        {kKeyPaviseNode, kDefaultPaviseNode}, {kKeyUptodateCode, kDefaultUptodateCode},
+        {kKeyUpdateCode, kDefaultUpdateCode}, {kKeyImmediateUpdateCode, kDefaultImmediateUpdateCode},
+        {kKeyActivatedCode, kDefaultActivatedCode}, {kKeyDeactivatedCode, kDefaultDeactivatedCode}};
+    return kSettings;
+}
+
+std::span<const Setting> APIDispatcher::UpdateSettings() noexcept
+{
+    static const Setting kSettings[] = {{kKeyBaseUrl, kDefaultBaseUrl}, {kKeyUpdateCommand, kDefaultUpdateCommand},
+        {kKeyPostHeader, L""}, {kKeyPostData, L""}};
+    return kSettings;
 }
 
 void APIDispatcher::ConfigureTimeouts()
 {
     // A setting without a positive number of seconds would give 0 ms, which WinINet reads as "no time-out":
     // the query would then wait for a silent service for ever.
-    const long long seconds = win::ParseDecimal(Setting(kKeyTimeout, kDefaultTimeout));
+    const long long seconds = win::ParseDecimal(Lookup(kKeyTimeout, kDefaultTimeout));
     const DWORD ms = seconds <= 0 ? kDefaultTimeoutMs : static_cast<DWORD>(std::min(seconds * 1000, 0x7FFFFFFFLL));
     for (const DWORD option :
          {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT})
@@ -83,10 +110,20 @@ void APIDispatcher::SetBoth(std::int32_t value) noexcept
 
 BOOL APIDispatcher::QueryStatus()
 {
+    return QueryStatus(m_owner);
+}
+
+BOOL APIDispatcher::QueryStatus(HostStrings& settings)
+{
+    return QueryStatus(&settings);
+}
+
+BOOL APIDispatcher::QueryStatus(HostStrings* settings)
+{
     try
     {
-        const std::wstring command = Setting(kKeyStatusCommand, kDefaultStatusCommand);
-        const std::wstring url = Setting(kKeyBaseUrl, kDefaultBaseUrl) + command;
+        const std::wstring command = Lookup(settings, kKeyStatusCommand, kDefaultStatusCommand);
+        const std::wstring url = Lookup(settings, kKeyBaseUrl, kDefaultBaseUrl) + command;
         std::wstring answer;
         m_changed = 1;
         if (!XHttpAccess::Get(url, kUserAgent, TRUE, &m_options, TRUE, answer))
@@ -96,7 +133,7 @@ BOOL APIDispatcher::QueryStatus()
         }
         // Each query starts from no known state; the codes are written once, at the end, so the UI thread never
         // sees a passing Default while the request runs.
-        if (!Interpret(command, answer, PaviseStatus::Default, NorvixStatus::Default))
+        if (!Interpret(settings, command, answer, PaviseStatus::Default, NorvixStatus::Default))
         {
             SetBoth(static_cast<std::int32_t>(NorvixStatus::Error));
             m_changed = 1;
@@ -114,57 +151,57 @@ BOOL APIDispatcher::QueryStatus()
 
 BOOL APIDispatcher::ParseAnswer(const std::wstring& command, const std::wstring& answer)
 {
-    return Interpret(command, answer, GetPaviseStatus(), GetNorvixStatus());
+    return Interpret(m_owner, command, answer, GetPaviseStatus(), GetNorvixStatus());
 }
 
-void APIDispatcher::PrepareNodes()
+void APIDispatcher::PrepareNodes(HostStrings* settings)
 {
     m_nodes.RemoveAll();
-    m_nodes.Add(std::make_unique<XXMLNode>(Setting(kKeyNorvixNode, kDefaultNorvixNode)));
-    m_nodes.Add(std::make_unique<XXMLNode>(Setting(kKeyPaviseNode, kDefaultPaviseNode)));
+    m_nodes.Add(std::make_unique<XXMLNode>(Lookup(settings, kKeyNorvixNode, kDefaultNorvixNode)));
+    m_nodes.Add(std::make_unique<XXMLNode>(Lookup(settings, kKeyPaviseNode, kDefaultPaviseNode)));
 }
 
-BOOL APIDispatcher::Interpret(const std::wstring& command, const std::wstring& answer, PaviseStatus previousPavise,
+BOOL APIDispatcher::Interpret(HostStrings* settings, const std::wstring& command, const std::wstring& answer, PaviseStatus previousPavise,
                               NorvixStatus previousNorvix)
 {
     if (!m_parser.Load(answer) || !win::EqualsNoCase(command, kStatusCommand))
     {
         return FALSE;
     }
-    PrepareNodes();
-    if (!m_parser.FindNodes(Setting(kKeyResponseNode, kDefaultResponseNode), m_nodes))
+    PrepareNodes(settings);
+    if (!m_parser.FindNodes(Lookup(settings, kKeyResponseNode, kDefaultResponseNode), m_nodes))
     {
         return FALSE;
     }
-    const NorvixStatus norvix = ToNorvixStatus(m_nodes.GetValue(Setting(kKeyNorvixNode, kDefaultNorvixNode)));
-    const PaviseStatus pavise = ToPaviseStatus(m_nodes.GetValue(Setting(kKeyPaviseNode, kDefaultPaviseNode)));
+    const NorvixStatus norvix = ToNorvixStatus(settings, m_nodes.GetValue(Lookup(settings, kKeyNorvixNode, kDefaultNorvixNode)));
+    const PaviseStatus pavise = ToPaviseStatus(settings, m_nodes.GetValue(Lookup(settings, kKeyPaviseNode, kDefaultPaviseNode)));
     m_norvixStatus = static_cast<std::int32_t>(norvix);
     m_paviseStatus = static_cast<std::int32_t>(pavise);
     m_changed = (norvix != previousNorvix || pavise != previousPavise) ? 1 : 0;
     return TRUE;
 }
 
-NorvixStatus APIDispatcher::ToNorvixStatus(const std::wstring& code) const
+NorvixStatus APIDispatcher::ToNorvixStatus(HostStrings* settings, const std::wstring& code)
 {
-    if (win::EqualsNoCase(code, Setting(kKeyUptodateCode, L"green")))
+    if (win::EqualsNoCase(code, Lookup(settings, kKeyUptodateCode, kDefaultUptodateCode)))
     {
         return NorvixStatus::Uptodate;
     }
-    if (win::EqualsNoCase(code, Setting(kKeyUpdateCode, L"yellow")) ||
-        win::EqualsNoCase(code, Setting(kKeyImmediateUpdateCode, L"red")))
+    if (win::EqualsNoCase(code, Lookup(settings, kKeyUpdateCode, kDefaultUpdateCode)) ||
+        win::EqualsNoCase(code, Lookup(settings, kKeyImmediateUpdateCode, kDefaultImmediateUpdateCode)))
     {
         return NorvixStatus::Update;
     }
     return NorvixStatus::Default;
 }
 
-PaviseStatus APIDispatcher::ToPaviseStatus(const std::wstring& code) const
+PaviseStatus APIDispatcher::ToPaviseStatus(HostStrings* settings, const std::wstring& code)
 {
-    if (win::EqualsNoCase(code, Setting(kKeyActivatedCode, L"enabled")))
+    if (win::EqualsNoCase(code, Lookup(settings, kKeyActivatedCode, kDefaultActivatedCode)))
     {
         return PaviseStatus::Activated;
     }
-    if (win::EqualsNoCase(code, Setting(kKeyDeactivatedCode, L"disabled")))
+    if (win::EqualsNoCase(code, Lookup(settings, kKeyDeactivatedCode, kDefaultDeactivatedCode)))
     {
         return PaviseStatus::Deactivated;
     }
@@ -173,12 +210,22 @@ PaviseStatus APIDispatcher::ToPaviseStatus(const std::wstring& code) const
 
 BOOL APIDispatcher::RequestUpdate()
 {
+    return RequestUpdate(m_owner);
+}
+
+BOOL APIDispatcher::RequestUpdate(HostStrings& settings)
+{
+    return RequestUpdate(&settings);
+}
+
+BOOL APIDispatcher::RequestUpdate(HostStrings* settings)
+{
     try
     {
         const std::wstring url =
-            Setting(kKeyBaseUrl, kDefaultBaseUrl) + Setting(kKeyUpdateCommand, kDefaultUpdateCommand);
-        const std::wstring headers = Setting(kKeyPostHeader, L"");
-        const std::wstring data = Setting(kKeyPostData, L"");
+            Lookup(settings, kKeyBaseUrl, kDefaultBaseUrl) + Lookup(settings, kKeyUpdateCommand, kDefaultUpdateCommand);
+        const std::wstring headers = Lookup(settings, kKeyPostHeader, L"");
+        const std::wstring data = Lookup(settings, kKeyPostData, L"");
         // Bounded by the query's time-outs: without them a service that accepts and never answers would hold
         // the worker, and with it the browser's shutdown, for as long as the platform's defaults allow
         // (without end on some).

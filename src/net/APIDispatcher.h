@@ -19,6 +19,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <span>
 #include <string>
 
 class APIDispatcher
@@ -41,11 +42,18 @@ public:
     void Reset() noexcept;
 
     // Asks the service for its status. True when an answer was interpreted; otherwise both statuses are
-    // ConnectionFailure (the request failed) or Error (the answer was unusable).
+    // ConnectionFailure (the request failed) or Error (the answer was unusable). The settings come from the
+    // owner, or from `settings` (a thread that may not call the owner hands in what it looked up before).
     BOOL QueryStatus();
+    BOOL QueryStatus(HostStrings& settings);
     // Tells the service to update itself, within the same time-outs as the query. True when the request was
     // sent and answered; the statuses do not change.
     BOOL RequestUpdate();
+    BOOL RequestUpdate(HostStrings& settings);
+
+    // The settings a status query looks up, and those of the update request, with their defaults.
+    [[nodiscard]] static std::span<const Setting> QuerySettings() noexcept;
+    [[nodiscard]] static std::span<const Setting> UpdateSettings() noexcept;
 
     [[nodiscard]] PaviseStatus GetPaviseStatus() const noexcept
     {
@@ -69,15 +77,18 @@ public:
     [[nodiscard]] const HTTPOptionItemArray& TimeoutOptions() const noexcept { return m_options; }
 
 private:
+    BOOL QueryStatus(HostStrings* settings);
+    BOOL RequestUpdate(HostStrings* settings);
     void ConfigureTimeouts();
-    void PrepareNodes();
-    [[nodiscard]] std::wstring Setting(const wchar_t* key, const wchar_t* defaultValue) const;
-    [[nodiscard]] NorvixStatus ToNorvixStatus(const std::wstring& code) const;
-    [[nodiscard]] PaviseStatus ToPaviseStatus(const std::wstring& code) const;
+    void PrepareNodes(HostStrings* settings);
+    [[nodiscard]] std::wstring Lookup(const wchar_t* key, const wchar_t* defaultValue) const;
+    [[nodiscard]] static std::wstring Lookup(HostStrings* settings, const wchar_t* key, const wchar_t* defaultValue);
+    [[nodiscard]] static NorvixStatus ToNorvixStatus(HostStrings* settings, const std::wstring& code);
+    [[nodiscard]] static PaviseStatus ToPaviseStatus(HostStrings* settings, const std::wstring& code);
     void SetBoth(std::int32_t value) noexcept;
     // ParseAnswer measured against the given previous codes.
-    BOOL Interpret(const std::wstring& command, const std::wstring& answer, PaviseStatus previousPavise,
-                   NorvixStatus previousNorvix);
+    BOOL Interpret(HostStrings* settings, const std::wstring& command, const std::wstring& answer,
+                   PaviseStatus previousPavise, NorvixStatus previousNorvix);
 
     HostStrings* m_owner = nullptr;
     std::atomic<std::int32_t> m_paviseStatus{static_cast<std::int32_t>(PaviseStatus::Default)};

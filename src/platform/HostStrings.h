@@ -6,6 +6,13 @@
 
 #include <string>
 
+// A setting as its user names it: the key and the built-in default.
+struct Setting
+{
+    const wchar_t* key;
+    const wchar_t* defaultValue;
+};
+
 class HostStrings
 {
 public:

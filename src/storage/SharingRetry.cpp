@@ -9,7 +9,24 @@ namespace
 {
 std::atomic<std::uint64_t> s_openRetries{0};
 std::atomic<std::uint64_t> s_replaceRetries{0};
+thread_local ULONGLONG t_deadline = 0;
 } // namespace
+
+RetryLimit::RetryLimit(DWORD limitMs) noexcept : m_previous(t_deadline)
+{
+    const ULONGLONG end = ::GetTickCount64() + limitMs;
+    t_deadline = m_previous != 0 && m_previous < end ? m_previous : end;
+}
+
+RetryLimit::~RetryLimit()
+{
+    t_deadline = m_previous;
+}
+
+ULONGLONG RetryLimit::CurrentDeadline() noexcept
+{
+    return t_deadline;
+}
 
 RetryCounts GetRetryCounts() noexcept
 {

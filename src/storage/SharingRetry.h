@@ -10,8 +10,28 @@
 namespace storage
 {
 
-// How long a blocked operation keeps trying.
+// How long a blocked operation keeps trying, unless a RetryLimit in force on the thread says less.
 inline constexpr DWORD kSharingRetryLimitMs = 1000;
+// What a thread that must keep answering (a UI thread) allows one load or save in all.
+inline constexpr DWORD kUiThreadRetryLimitMs = 250;
+
+// While it lives, every blocked operation of this thread gives up once `limitMs` have passed since its
+// construction: the operations of one load or save share that one budget. A thread that must stay responsive
+// (a UI thread) sets a small one; the limits of nested scopes do not add up, the earliest end wins.
+class RetryLimit
+{
+public:
+    explicit RetryLimit(DWORD limitMs) noexcept;
+    ~RetryLimit();
+    RetryLimit(const RetryLimit&) = delete;
+    RetryLimit& operator=(const RetryLimit&) = delete;
+
+    // The end in force on this thread (GetTickCount64 time), or 0 when no scope is open.
+    [[nodiscard]] static ULONGLONG CurrentDeadline() noexcept;
+
+private:
+    ULONGLONG m_previous;
+};
 
 enum class RetryKind
 {
@@ -44,7 +64,12 @@ void CountRetry(RetryKind kind) noexcept;
 template <typename Attempt>
 bool RetryWhileShared(RetryKind kind, Attempt&& attempt)
 {
-    const ULONGLONG start = ::GetTickCount64();
+    const ULONGLONG scopeEnd = RetryLimit::CurrentDeadline();
+    ULONGLONG deadline = ::GetTickCount64() + kSharingRetryLimitMs;
+    if (scopeEnd != 0 && scopeEnd < deadline)
+    {
+        deadline = scopeEnd;
+    }
     DWORD pause = 1;
     for (;;)
     {
@@ -53,7 +78,7 @@ bool RetryWhileShared(RetryKind kind, Attempt&& attempt)
             return true;
         }
         const DWORD error = ::GetLastError();
-        if (!IsTransientSharingError(error) || ::GetTickCount64() - start >= kSharingRetryLimitMs)
+        if (!IsTransientSharingError(error) || ::GetTickCount64() >= deadline)
         {
             ::SetLastError(error);
             return false;

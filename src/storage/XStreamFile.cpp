@@ -24,6 +24,7 @@ void XStreamFile::Serialize(storage::Archive&) {}
 
 bool XStreamFile::Load(bool report, bool resetOnFailure)
 {
+    const storage::RetryLimit limit(m_retryLimitMs);
     try
     {
         return LoadFile(report, resetOnFailure);
@@ -108,6 +109,7 @@ bool XStreamFile::LoadFile(bool report, bool resetOnFailure)
 
 bool XStreamFile::Save(bool report)
 {
+    const storage::RetryLimit limit(m_retryLimitMs);
     try
     {
         return SaveFile(report);

@@ -14,6 +14,7 @@
 // several threads or processes may share one file.
 
 #include "storage/RuntimeClass.h"
+#include "storage/SharingRetry.h"
 #include "storage/XCompoundStream.h"
 #include "storage/XStreamEncryptor.h"
 
@@ -56,6 +57,10 @@ public:
     [[nodiscard]] const std::wstring& FilePath() const noexcept { return m_filePath; }
     [[nodiscard]] const std::wstring& TempFilePath() const noexcept { return m_tempPath; }
 
+    // How long one Load or Save may wait in all for a file another process holds (storage::SharingRetry);
+    // a thread that must stay responsive sets less than the default.
+    void SetRetryLimit(DWORD limitMs) noexcept { m_retryLimitMs = limitMs; }
+
     static const storage::RuntimeClass s_class;
 
 private:
@@ -71,4 +76,5 @@ private:
     std::wstring m_filePath;
     std::wstring m_tempPath;
     XStreamEncryptor m_encryptor;
+    DWORD m_retryLimitMs = storage::kSharingRetryLimitMs;
 };

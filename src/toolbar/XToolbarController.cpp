@@ -176,6 +176,7 @@ void XToolbarController::AttachToolbarWindow() noexcept
         m_pToolbarWindow->SetController(this);
         if (m_pToolbarWindow->Subclass(handle))
         {
+            m_toolbarHwnd = handle;
             const LONG_PTR style = ::GetWindowLongPtrW(handle, GWL_EXSTYLE);
             ::SetWindowLongPtrW(handle, GWL_EXSTYLE, style | WS_EX_TRANSPARENT);
         }
@@ -184,6 +185,7 @@ void XToolbarController::AttachToolbarWindow() noexcept
 
 void XToolbarController::DropToolbarWindow() noexcept
 {
+    m_toolbarHwnd = nullptr;
     if (m_pToolbarWindow)
     {
         m_pToolbarWindow->SetController(nullptr);
@@ -225,11 +227,8 @@ void XToolbarController::DestroyButtonControls() noexcept
 
 HWND XToolbarController::ToolbarHwnd() const noexcept
 {
-    if (m_pToolbarWindow && m_pToolbarWindow->IsWindow())
-    {
-        return m_pToolbarWindow->Hwnd();
-    }
-    return nullptr;
+    const HWND window = m_toolbarHwnd.load();
+    return window && ::IsWindow(window) ? window : nullptr;
 }
 
 HWND XToolbarController::GetToolbarHwnd()
@@ -250,8 +249,16 @@ std::wstring XToolbarController::ExpandHostMacros(const std::wstring& text)
 void XToolbarController::MapButton(const std::wstring& buttonName, UINT commandId)
 {
     const std::wstring id = win::Format(L"%d", static_cast<int>(commandId));
+    const std::lock_guard lock(m_buttonMapLock);
     m_buttonCommandIds[buttonName] = id;
     m_buttonNames[id] = buttonName;
+}
+
+void XToolbarController::ClearButtonMaps() noexcept
+{
+    const std::lock_guard lock(m_buttonMapLock);
+    m_buttonCommandIds.clear();
+    m_buttonNames.clear();
 }
 
 UINT XToolbarController::GetCommandId(const std::wstring& buttonName) const
@@ -260,12 +267,16 @@ UINT XToolbarController::GetCommandId(const std::wstring& buttonName) const
     {
         return kNoCommand;
     }
-    const auto found = m_buttonCommandIds.find(buttonName);
-    if (found == m_buttonCommandIds.end() || found->second.empty())
+    std::wstring id;
     {
-        return kNoCommand;
+        const std::lock_guard lock(m_buttonMapLock);
+        const auto found = m_buttonCommandIds.find(buttonName);
+        if (found != m_buttonCommandIds.end())
+        {
+            id = found->second;
+        }
     }
-    return static_cast<UINT>(win::ParseDecimal(found->second));
+    return id.empty() ? kNoCommand : static_cast<UINT>(win::ParseDecimal(id));
 }
 
 std::wstring XToolbarController::GetButtonName(int commandId) const
@@ -274,7 +285,9 @@ std::wstring XToolbarController::GetButtonName(int commandId) const
     {
         return {};
     }
-    const auto found = m_buttonNames.find(win::Format(L"%d", commandId));
+    const std::wstring id = win::Format(L"%d", commandId);
+    const std::lock_guard lock(m_buttonMapLock);
+    const auto found = m_buttonNames.find(id);
     return found == m_buttonNames.end() ? std::wstring() : found->second;
 }
 

@@ -22,6 +22,7 @@
 #include <atomic>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -81,8 +82,10 @@ public:
     BOOL SetButtonWidth(UINT commandId, int width);
     [[nodiscard]] int GetButtonWidth(const std::wstring& buttonName) const;
     [[nodiscard]] int GetButtonWidth(UINT commandId) const;
+    // Also called from a bubble's tracking thread.
     [[nodiscard]] RECT GetButtonScreenRect(const std::wstring& buttonName) override;
     [[nodiscard]] BOOL IsToolbarShown() const;
+    // Also called from a bubble's tracking thread.
     [[nodiscard]] HWND GetToolbarHwnd() override;
     [[nodiscard]] HWND GetBrowserHwnd() override { return GetBrowserWindow(); }
 
@@ -120,6 +123,8 @@ public:
     [[nodiscard]] BOOL IsScriptingAllowed() const noexcept { return m_scriptingAllowed; }
     [[nodiscard]] BOOL IsShuttingDown() const noexcept { return m_shuttingDown; }
     void SetShuttingDown(BOOL value) noexcept { m_shuttingDown = value; }
+    // The host's toolbar window is being destroyed: nothing may be sent to its handle any more.
+    void ForgetToolbarHwnd() noexcept { m_toolbarHwnd = nullptr; }
     [[nodiscard]] BOOL ShowTextLabels() const noexcept { return m_showTextLabels; }
     [[nodiscard]] IWebBrowser2* Browser() const noexcept { return m_browser.Get(); }
     [[nodiscard]] bool IsBrowserEventsConnected() const noexcept { return m_browserEventsCookie != kNotConnected; }
@@ -139,9 +144,9 @@ protected:
 
     // Records a button of the host: name to command id and back.
     void MapButton(const std::wstring& buttonName, UINT commandId);
+    // Forgets every button of the host (both maps).
+    void ClearButtonMaps() noexcept;
 
-    std::map<std::wstring, std::wstring> m_buttonCommandIds;  // name -> decimal command id
-    std::map<std::wstring, std::wstring> m_buttonNames;       // decimal command id -> name
     UINT m_browserMajorVersion = 0;
     BOOL m_showTextLabels = TRUE;
     std::wstring m_layoutAnchorButton;
@@ -222,6 +227,12 @@ private:
     BOOL m_shuttingDown = FALSE;
     std::vector<std::unique_ptr<XToolbarButtonControl>> m_buttons;
     std::unique_ptr<XToolbarDispatcherWindow> m_pDispatcherWindow;
+    // The toolbar window and the button maps are also read by a bubble's tracking thread (GetToolbarHwnd,
+    // GetButtonScreenRect): the handle is one word, the maps are changed and read under their lock.
+    std::atomic<HWND> m_toolbarHwnd{nullptr};
+    mutable std::mutex m_buttonMapLock;
+    std::map<std::wstring, std::wstring> m_buttonCommandIds;  // name -> decimal command id
+    std::map<std::wstring, std::wstring> m_buttonNames;       // decimal command id -> name
     static constexpr int kPlacementRounds = 3;
     bool m_placing = false;
     bool m_placeAgain = false;

@@ -50,6 +50,7 @@ LRESULT XToolbarWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) n
     }
     case WM_DESTROY:
         controller->SetShuttingDown(TRUE);
+        controller->ForgetToolbarHwnd();
         break;
     case host::kMsgRelayout:
         if (wParam == 1)

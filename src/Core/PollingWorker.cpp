@@ -1,0 +1,247 @@
+#include "Core/PollingWorker.h"
+
+#include "Core/ControllerSettings.h"
+#include "Core/PollSchedule.h"
+#include "win/MessagePump.h"
+#include "win/Scope.h"
+
+PollingWorker::PollingWorker(Owner& owner, APIDispatcher& api, SharedStatusFile& statusFile) noexcept
+    : m_owner(owner), m_api(api), m_statusFile(statusFile)
+{
+}
+
+PollingWorker::~PollingWorker()
+{
+    Stop();
+}
+
+bool PollingWorker::Start(const std::wstring& mutexName)
+{
+    if (m_thread)
+    {
+        return true;
+    }
+    m_threadData.m_stop = 0;
+    m_stopEvent.Reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    m_wakeEvent.Reset(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    m_answeredEvent.Reset(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    if (!m_stopEvent || !m_wakeEvent || !m_answeredEvent)
+    {
+        return false;
+    }
+    auto mutex = std::make_unique<win::NamedMutex>();
+    if (mutex->Create(mutexName))
+    {
+        m_mutex = std::move(mutex);
+    }
+    auto thread = std::make_unique<win::Thread>([this] { return ConnectionThreadProc(); });
+    if (!thread->Create() || !thread->Resume())
+    {
+        m_mutex.reset();
+        return false;
+    }
+    m_thread = std::move(thread);
+    return true;
+}
+
+void PollingWorker::Stop() noexcept
+{
+    m_threadData.m_stop = 1;
+    if (m_stopEvent)
+    {
+        ::SetEvent(m_stopEvent.Get());
+    }
+    if (m_thread)
+    {
+        // The worker may be waiting for this thread (a window message of the query's COM component): keep this
+        // thread's messages flowing until it has ended.
+        win::WaitWhilePumping(m_thread->Handle());
+        m_thread.reset();
+    }
+    m_mutex.reset();
+}
+
+void PollingWorker::RequestUpdate(SettingsSnapshot settings)
+{
+    {
+        const std::lock_guard lock(m_requestLock);
+        m_requestSettings = std::move(settings);
+    }
+    m_threadData.m_request = ConnectionThreadData::kRequestUpdate;
+    if (m_wakeEvent)
+    {
+        ::SetEvent(m_wakeEvent.Get());
+    }
+}
+
+void PollingWorker::AnswerSettingsRequest(const std::function<void(SettingsSnapshot&)>& capture)
+{
+    {
+        const std::lock_guard lock(m_exchangeLock);
+        if (m_exchange != Exchange::Requested || IsStopping())
+        {
+            return;
+        }
+    }
+    // Captured outside the lock: the host calls may take a while and the worker may give up meanwhile.
+    SettingsSnapshot settings;
+    capture(settings);
+    const std::lock_guard lock(m_exchangeLock);
+    if (m_exchange == Exchange::Requested)
+    {
+        m_answer = std::move(settings);
+        m_exchange = Exchange::Answered;
+        ::SetEvent(m_answeredEvent.Get());
+    }
+}
+
+DWORD PollingWorker::ConnectionThreadProc() noexcept
+{
+    // The answer is parsed by a COM component, in this thread's own apartment.
+    const win::ComInit com(COINIT_APARTMENTTHREADED);
+    try
+    {
+        while (!IsStopping())
+        {
+            // A request waiting since the last pass goes first: a click is answered within a pass.
+            ProcessRequest();
+            SettingsSnapshot settings;
+            if (!FetchSettings(settings))
+            {
+                if (!Pause(kPassSleepMs, true))
+                {
+                    break;
+                }
+                continue;
+            }
+            PollUnderLock(settings);
+            if (IsStopping())
+            {
+                break;
+            }
+            ProcessRequest();
+            if (!Pause(kPassSleepMs, true))
+            {
+                break;
+            }
+        }
+    }
+    catch (...)
+    {
+        // Out of memory on the worker: it ends; the instance follows the others through their events.
+    }
+    return 0;
+}
+
+bool PollingWorker::FetchSettings(SettingsSnapshot& settings)
+{
+    {
+        const std::lock_guard lock(m_exchangeLock);
+        m_exchange = Exchange::Requested;
+    }
+    const win::ScopeExit forget([this] {
+        const std::lock_guard lock(m_exchangeLock);
+        m_exchange = Exchange::Idle;
+    });
+    if (!m_owner.PostSettingsRequest())
+    {
+        return false;
+    }
+    // Waits as long as the UI thread needs: nothing is held meanwhile, and stopping ends the wait.
+    const HANDLE handles[] = {m_answeredEvent.Get(), m_stopEvent.Get()};
+    if (::WaitForMultipleObjects(2, handles, FALSE, INFINITE) != WAIT_OBJECT_0)
+    {
+        return false;
+    }
+    const std::lock_guard lock(m_exchangeLock);
+    if (m_exchange != Exchange::Answered)
+    {
+        return false;
+    }
+    settings = std::move(m_answer);
+    return true;
+}
+
+void PollingWorker::PollUnderLock(SettingsSnapshot& settings)
+{
+    if (!m_mutex)
+    {
+        return;
+    }
+    const std::int32_t wait = ControllerSettings(settings).GetPullingInstanceLockWaitTimeMs();
+    const auto result = m_mutex->Wait(wait > 0 ? static_cast<DWORD>(wait) : 0);
+    if (result != win::NamedMutex::WaitResult::Acquired && result != win::NamedMutex::WaitResult::Abandoned)
+    {
+        return;  // another instance holds it
+    }
+    const win::ScopeExit release([this] { m_mutex->Release(); });
+    if (IsStopping())
+    {
+        return;
+    }
+    PollIfDue(settings);
+    // Holding the mutex a moment longer keeps the other instances from polling right after this one.
+    (void)Pause(kPassSleepMs, false);
+}
+
+void PollingWorker::PollIfDue(SettingsSnapshot& settings)
+{
+    // The file as it is on disk, not this instance's copy: an instance whose UI thread has not handled the
+    // last "UpdateStatus" yet would otherwise poll again within the interval and write its older codes back.
+    const std::optional<StatusRecord> record = m_statusFile.Reload(SharedStatusFile::Caller::Worker);
+    if (!record || IsStopping() || !IsPollDue(*record, ControllerSettings(settings)))
+    {
+        return;
+    }
+    m_api.QueryStatus(settings);
+    PublishStatus();
+}
+
+bool PollingWorker::IsPollDue(const StatusRecord& record, const ControllerSettings& settings) const
+{
+    std::int32_t interval = 0;
+    switch (PollIntervalFor(record.norvixStatus))
+    {
+    case PollInterval::Retry: interval = settings.GetStatusRetryIntervalSecs(); break;
+    case PollInterval::Update: interval = settings.GetStatusUpdateIntervalSecs(); break;
+    case PollInterval::Default: interval = settings.GetStatusDefaultIntervalSecs(); break;
+    }
+    return IsPollDueAt(record.lastCheck.value, record.lastCheck.status == storage::DateTime::Valid, interval,
+        storage::DateTime::Now().value);
+}
+
+void PollingWorker::PublishStatus()
+{
+    // Stamped whatever the answer, so a failing service is asked again only after the retry interval.
+    (void)m_statusFile.Save({true, std::nullopt, std::nullopt}, SharedStatusFile::Caller::Worker);
+    if (!m_api.HasChanged())
+    {
+        return;
+    }
+    (void)m_statusFile.Save({true, static_cast<std::int32_t>(m_api.GetPaviseStatus()),
+                                static_cast<std::int32_t>(m_api.GetNorvixStatus())},
+        SharedStatusFile::Caller::Worker);
+    // The buttons and the host's event belong to the UI thread; the worker only hands them over.
+    m_owner.PostStatusPublished();
+}
+
+void PollingWorker::ProcessRequest()
+{
+    if (m_threadData.m_request.exchange(ConnectionThreadData::kRequestNone) != ConnectionThreadData::kRequestUpdate)
+    {
+        return;
+    }
+    SettingsSnapshot settings;
+    {
+        const std::lock_guard lock(m_requestLock);
+        settings = m_requestSettings;
+    }
+    m_api.RequestUpdate(settings);
+}
+
+bool PollingWorker::Pause(DWORD ms, bool wakeForRequest) noexcept
+{
+    const HANDLE handles[] = {m_stopEvent.Get(), m_wakeEvent.Get()};
+    (void)::WaitForMultipleObjects(wakeForRequest ? 2 : 1, handles, FALSE, ms);
+    return !IsStopping();
+}

@@ -1,0 +1,87 @@
+#include "Core/SharedStatusFile.h"
+
+#include "platform/BrowserUtilities.h"
+
+std::wstring SharedStatusFile::DefaultPath()
+{
+    return GetWriteableFolder(L"KelToolbar", TRUE) + kFileName;
+}
+
+StatusRecord SharedStatusFile::Copy(const StatusConfigStream& stream) noexcept
+{
+    return {stream.m_paviseStatus, stream.m_norvixStatus, stream.m_lastCheck};
+}
+
+void SharedStatusFile::LimitRetries(Caller caller) noexcept
+{
+    m_file->SetRetryLimit(caller == Caller::UiThread ? storage::kUiThreadRetryLimitMs : storage::kSharingRetryLimitMs);
+}
+
+void SharedStatusFile::Open(const std::wstring& path, Caller caller)
+{
+    auto file = std::make_unique<StatusConfigFile>();
+    file->Open(path);
+    const std::lock_guard lock(m_lock);
+    m_file = std::move(file);
+    LimitRetries(caller);
+    (void)m_file->Load(false, true);
+}
+
+void SharedStatusFile::Close() noexcept
+{
+    std::unique_ptr<StatusConfigFile> closing;
+    {
+        const std::lock_guard lock(m_lock);
+        closing = std::move(m_file);
+    }
+}
+
+bool SharedStatusFile::IsOpen() const
+{
+    const std::lock_guard lock(m_lock);
+    return m_file != nullptr;
+}
+
+std::optional<StatusRecord> SharedStatusFile::Record() const
+{
+    const std::lock_guard lock(m_lock);
+    const StatusConfigStream* record = m_file ? m_file->GetRecord() : nullptr;
+    return record ? std::optional(Copy(*record)) : std::nullopt;
+}
+
+std::optional<StatusRecord> SharedStatusFile::Reload(Caller caller)
+{
+    const std::lock_guard lock(m_lock);
+    if (!m_file)
+    {
+        return std::nullopt;
+    }
+    LimitRetries(caller);
+    (void)m_file->Load(false, true);
+    const StatusConfigStream* record = m_file->GetRecord();
+    return record ? std::optional(Copy(*record)) : std::nullopt;
+}
+
+bool SharedStatusFile::Save(const Change& change, Caller caller)
+{
+    const std::lock_guard lock(m_lock);
+    StatusConfigStream* record = m_file ? m_file->GetRecord() : nullptr;
+    if (!record)
+    {
+        return false;
+    }
+    if (change.stampTime)
+    {
+        record->m_lastCheck = storage::DateTime::Now();
+    }
+    if (change.paviseStatus)
+    {
+        record->m_paviseStatus = *change.paviseStatus;
+    }
+    if (change.norvixStatus)
+    {
+        record->m_norvixStatus = *change.norvixStatus;
+    }
+    LimitRetries(caller);
+    return m_file->Save(true);
+}

@@ -1,0 +1,69 @@
+#pragma once
+// SharedStatusFile: the status file that every browser instance of the user shares ("Norvix.status.config"
+// in the toolbar's writable folder), as one product control uses it. It owns the StatusConfigFile object and
+// the lock that keeps the control's UI thread and its polling worker off that object at the same time;
+// every load and save, and every read of the record, holds it.
+//
+// A load or save on the UI thread gives up on a file that another process holds after a short while, so
+// the window keeps answering; the worker waits as long as the storage layer allows. Failures are not
+// reported: the record keeps what it held, or the defaults after a damaged file.
+
+#include "Core/StatusConfigFile.h"
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+// What the record holds.
+struct StatusRecord
+{
+    std::int32_t paviseStatus = 0;
+    std::int32_t norvixStatus = 0;
+    storage::DateTime lastCheck;
+};
+
+class SharedStatusFile
+{
+public:
+    enum class Caller
+    {
+        UiThread,  // waits at most storage::kUiThreadRetryLimitMs for a file another process holds
+        Worker,    // waits as long as the storage layer allows
+    };
+    // The file's name inside the toolbar's writable folder.
+    static constexpr wchar_t kFileName[] = L"Norvix.status.config";
+
+    // The file's place: the toolbar's writable folder (low-integrity form) and the name.
+    [[nodiscard]] static std::wstring DefaultPath();
+
+    // Opens the file at `path` and loads it; a missing file is created with the defaults.
+    void Open(const std::wstring& path, Caller caller);
+    // Forgets the file without saving.
+    void Close() noexcept;
+    [[nodiscard]] bool IsOpen() const;
+
+    // The record as held in memory; nothing when the file is not open.
+    [[nodiscard]] std::optional<StatusRecord> Record() const;
+    // Loads the file again and gives the record as it is now on disk (or what the object keeps when the file
+    // cannot be read); nothing when the file is not open.
+    [[nodiscard]] std::optional<StatusRecord> Reload(Caller caller);
+
+    // The fields a save changes; the others keep the record's values.
+    struct Change
+    {
+        bool stampTime = false;
+        std::optional<std::int32_t> paviseStatus;
+        std::optional<std::int32_t> norvixStatus;
+    };
+    // Applies `change` to the record and saves it. False when the file is not open or the save failed.
+    bool Save(const Change& change, Caller caller);
+
+private:
+    [[nodiscard]] static StatusRecord Copy(const StatusConfigStream& stream) noexcept;
+    void LimitRetries(Caller caller) noexcept;
+
+    mutable std::mutex m_lock;
+    std::unique_ptr<StatusConfigFile> m_file;
+};
