@@ -147,11 +147,21 @@ bool PollingWorker::FetchSettings(SettingsSnapshot& settings)
     {
         return false;
     }
-    // Waits as long as the UI thread needs: nothing is held meanwhile, and stopping ends the wait.
-    const HANDLE handles[] = {m_answeredEvent.Get(), m_stopEvent.Get()};
-    if (::WaitForMultipleObjects(2, handles, FALSE, INFINITE) != WAIT_OBJECT_0)
+    // Waits as long as the UI thread needs: nothing is held meanwhile, an update request is sent meanwhile
+    // (it carries its own settings), and stopping ends the wait.
+    const HANDLE handles[] = {m_answeredEvent.Get(), m_stopEvent.Get(), m_wakeEvent.Get()};
+    for (;;)
     {
-        return false;
+        const DWORD woken = ::WaitForMultipleObjects(3, handles, FALSE, INFINITE);
+        if (woken == WAIT_OBJECT_0)
+        {
+            break;
+        }
+        if (woken != WAIT_OBJECT_0 + 2 || IsStopping())
+        {
+            return false;
+        }
+        ProcessRequest();
     }
     const std::lock_guard lock(m_exchangeLock);
     if (m_exchange != Exchange::Answered)

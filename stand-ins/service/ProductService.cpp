@@ -462,6 +462,7 @@ void ProductService::Record(const RecordedRequest& request)
 {
     std::lock_guard guard(m_lock);
     m_requests.push_back(request);
+    m_requests.back().receivedAtMs = ::GetTickCount64();
     ++m_counts[request.path];
 }
 

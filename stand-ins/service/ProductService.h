@@ -59,6 +59,7 @@ struct RecordedRequest
     std::string version; // "HTTP/1.0" or "HTTP/1.1"
     std::string headers; // raw header lines, each ending in CRLF
     std::string body;
+    ULONGLONG receivedAtMs = 0;  // GetTickCount64 when the whole request had arrived
 };
 
 class ProductService

@@ -37,80 +37,131 @@ protected:
 
 } // namespace
 
-TEST_F(ControllerSettingsTest, EachGetterAsksForItsOwnKey)
+TEST_F(ControllerSettingsTest, EveryKeyHasItsBuiltInDefaultAndTheHostsValueWins)
 {
     using TextGetter = std::wstring (ControllerSettings::*)() const;
+    const wchar_t* const unavailable = L"Norvix is unavailable. To ensure your protection, check to make sure that "
+                                       L"your application is still installed and running";
     struct Case
     {
         TextGetter getter;
         const wchar_t* key;
+        const wchar_t* defaultValue;
     };
     const Case cases[] = {
-        {&ControllerSettings::GetMacroRegistryKey, L"KelTb.Str.Macro.RegistryKey"},
-        {&ControllerSettings::GetGuidRegistryValue, L"KelTb.Str.GUID.RegistryValue"},
-        {&ControllerSettings::GetPrefsRegistryKey, L"KelTb.Str.Prefs.RegistryKey"},
-        {&ControllerSettings::GetTextLabelsRegistryValue, L"KelTb.Str.TextLabels.RegistryValue"},
-        {&ControllerSettings::GetPaviseConnectionFailureText, L"KelTb.Str.Pavise.ConnectionFailure"},
-        {&ControllerSettings::GetPaviseErrorText, L"KelTb.Str.Pavise.Error"},
-        {&ControllerSettings::GetPaviseDefaultText, L"KelTb.Str.Pavise.Default"},
-        {&ControllerSettings::GetPaviseActivatedText, L"KelTb.Str.Pavise.Activated"},
-        {&ControllerSettings::GetPaviseDeactivatedText, L"KelTb.Str.Pavise.Deactivated"},
-        {&ControllerSettings::GetPaviseConnectionFailureTooltip, L"KelTb.Str.TT.Pavise.ConnectionFailure"},
-        {&ControllerSettings::GetPaviseErrorTooltip, L"KelTb.Str.TT.Pavise.Error"},
-        {&ControllerSettings::GetPaviseDefaultTooltip, L"KelTb.Str.TT.Pavise.Default"},
-        {&ControllerSettings::GetPaviseActivatedTooltip, L"KelTb.Str.TT.Pavise.Activated"},
-        {&ControllerSettings::GetPaviseDeactivatedTooltip, L"KelTb.Str.TT.Pavise.Deactivated"},
-        {&ControllerSettings::GetNorvixConnectionFailureText, L"KelTb.Str.Norvix.ConnectionFailure"},
-        {&ControllerSettings::GetNorvixErrorText, L"KelTb.Str.Norvix.Error"},
-        {&ControllerSettings::GetNorvixDefaultText, L"KelTb.Str.Norvix.Default"},
-        {&ControllerSettings::GetNorvixUptodateText, L"KelTb.Str.Norvix.Uptodate"},
-        {&ControllerSettings::GetNorvixUpdateText, L"KelTb.Str.Norvix.Update"},
-        {&ControllerSettings::GetNorvixUpdatingText, L"KelTb.Str.Norvix.Updating"},
-        {&ControllerSettings::GetNorvixConnectionFailureTooltip, L"KelTb.Str.TT.Norvix.ConnectionFailure"},
-        {&ControllerSettings::GetNorvixErrorTooltip, L"KelTb.Str.TT.Norvix.Error"},
-        {&ControllerSettings::GetNorvixDefaultTooltip, L"KelTb.Str.TT.Norvix.Default"},
-        {&ControllerSettings::GetNorvixUptodateTooltip, L"KelTb.Str.TT.Norvix.Uptodate"},
-        {&ControllerSettings::GetNorvixUpdateTooltip, L"KelTb.Str.TT.Norvix.Update"},
-        {&ControllerSettings::GetButtonTrackingMacro, L"KelTb.Str.Button.Tracking.Macro"},
-        {&ControllerSettings::GetPaviseButtonTrackingDefault, L"KelTb.Str.Pavise.Button.Tracking.Default"},
-        {&ControllerSettings::GetPaviseButtonTrackingDeactivated, L"KelTb.Str.Pavise.Button.Tracking.Deactivated"},
-        {&ControllerSettings::GetNorvixButtonTrackingDefault, L"KelTb.Str.Norvix.Button.Tracking.Default"},
-        {&ControllerSettings::GetNorvixButtonTrackingUpdate, L"KelTb.Str.Norvix.Button.Tracking.Update"},
+        {&ControllerSettings::GetMacroRegistryKey, L"KelTb.Str.Macro.RegistryKey", L"Macro"},
+        {&ControllerSettings::GetGuidRegistryValue, L"KelTb.Str.GUID.RegistryValue", L"guid"},
+        {&ControllerSettings::GetPrefsRegistryKey, L"KelTb.Str.Prefs.RegistryKey", L"Prefs"},
+        {&ControllerSettings::GetTextLabelsRegistryValue, L"KelTb.Str.TextLabels.RegistryValue", L"TextLabels"},
+        {&ControllerSettings::GetPaviseConnectionFailureText, L"KelTb.Str.Pavise.ConnectionFailure",
+            L"Norvix is unavailable"},
+        {&ControllerSettings::GetPaviseErrorText, L"KelTb.Str.Pavise.Error", L"Norvix reported an error"},
+        {&ControllerSettings::GetPaviseDefaultText, L"KelTb.Str.Pavise.Default", L""},
+        {&ControllerSettings::GetPaviseActivatedText, L"KelTb.Str.Pavise.Activated", L"Pavise Activated"},
+        {&ControllerSettings::GetPaviseDeactivatedText, L"KelTb.Str.Pavise.Deactivated", L"Pavise Deactivated"},
+        {&ControllerSettings::GetPaviseConnectionFailureTooltip, L"KelTb.Str.TT.Pavise.ConnectionFailure",
+            unavailable},
+        {&ControllerSettings::GetPaviseErrorTooltip, L"KelTb.Str.TT.Pavise.Error", L"Norvix reported an error"},
+        {&ControllerSettings::GetPaviseDefaultTooltip, L"KelTb.Str.TT.Pavise.Default", L""},
+        {&ControllerSettings::GetPaviseActivatedTooltip, L"KelTb.Str.TT.Pavise.Activated",
+            L"Pavise is turned on, your PC is protected"},
+        {&ControllerSettings::GetPaviseDeactivatedTooltip, L"KelTb.Str.TT.Pavise.Deactivated",
+            L"Pavise is turned off, Turn on Pavise to be protected"},
+        {&ControllerSettings::GetNorvixConnectionFailureText, L"KelTb.Str.Norvix.ConnectionFailure",
+            L"Norvix is unavailable"},
+        {&ControllerSettings::GetNorvixErrorText, L"KelTb.Str.Norvix.Error", L"Norvix reported an error"},
+        {&ControllerSettings::GetNorvixDefaultText, L"KelTb.Str.Norvix.Default", L""},
+        {&ControllerSettings::GetNorvixUptodateText, L"KelTb.Str.Norvix.Uptodate", L"Daily update complete"},
+        {&ControllerSettings::GetNorvixUpdateText, L"KelTb.Str.Norvix.Update", L"Update Norvix"},
+        {&ControllerSettings::GetNorvixUpdatingText, L"KelTb.Str.Norvix.Updating", L"Updating..."},
+        {&ControllerSettings::GetNorvixConnectionFailureTooltip, L"KelTb.Str.TT.Norvix.ConnectionFailure",
+            unavailable},
+        {&ControllerSettings::GetNorvixErrorTooltip, L"KelTb.Str.TT.Norvix.Error", L"Norvix reported an error"},
+        {&ControllerSettings::GetNorvixDefaultTooltip, L"KelTb.Str.TT.Norvix.Default", L""},
+        {&ControllerSettings::GetNorvixUptodateTooltip, L"KelTb.Str.TT.Norvix.Uptodate",
+            L"Norvix Solo edition is up to date, your PC is protected"},
+        {&ControllerSettings::GetNorvixUpdateTooltip, L"KelTb.Str.TT.Norvix.Update",
+            L"Your software is out of date, click here to download the latest update to keep your PC protected"},
+        {&ControllerSettings::GetButtonTrackingMacro, L"KelTb.Str.Button.Tracking.Macro", L"BUT_ID"},
+        {&ControllerSettings::GetPaviseButtonTrackingDefault, L"KelTb.Str.Pavise.Button.Tracking.Default", L"202"},
+        {&ControllerSettings::GetPaviseButtonTrackingDeactivated, L"KelTb.Str.Pavise.Button.Tracking.Deactivated",
+            L"202"},
+        {&ControllerSettings::GetNorvixButtonTrackingDefault, L"KelTb.Str.Norvix.Button.Tracking.Default", L"203"},
+        {&ControllerSettings::GetNorvixButtonTrackingUpdate, L"KelTb.Str.Norvix.Button.Tracking.Update", L"203"},
         {&ControllerSettings::GetNorvixButtonTrackingConnectionFailure,
-         L"KelTb.Str.Norvix.Button.Tracking.ConnectionFailure"},
-        {&ControllerSettings::GetNorvixButtonTrackingError, L"KelTb.Str.Norvix.Button.Tracking.Error"},
-        {&ControllerSettings::GetPaviseTrackingUrl, L"KelTb.Url.PaviseTracking"},
-        {&ControllerSettings::GetNorvixUpdateTrackingUrl, L"KelTb.Url.NovrixUpdateTracking"},
-        {&ControllerSettings::GetPaviseNavigateConnectionFailureUrl, L"KelTb.Url.Pavise.Navigate.ConnectionFailure"},
-        {&ControllerSettings::GetPaviseNavigateErrorUrl, L"KelTb.Url.Pavise.Navigate.Error"},
-        {&ControllerSettings::GetPaviseNavigateDefaultUrl, L"KelTb.Url.Pavise.Navigate.Default"},
-        {&ControllerSettings::GetPaviseNavigateActivatedUrl, L"KelTb.Url.Pavise.Navigate.Activated"},
-        {&ControllerSettings::GetPaviseNavigateDeactivatedUrl, L"KelTb.Url.Pavise.Navigate.Deactivated"},
-        {&ControllerSettings::GetNorvixNavigateConnectionFailureUrl, L"KelTb.Url.Norvix.Navigate.ConnectionFailure"},
-        {&ControllerSettings::GetNorvixNavigateErrorUrl, L"KelTb.Url.Norvix.Navigate.Error"},
-        {&ControllerSettings::GetNorvixNavigateDefaultUrl, L"KelTb.Url.Norvix.Navigate.Default"},
+            L"KelTb.Str.Norvix.Button.Tracking.ConnectionFailure", L"204"},
+        {&ControllerSettings::GetNorvixButtonTrackingError, L"KelTb.Str.Norvix.Button.Tracking.Error", L"205"},
+        {&ControllerSettings::GetPaviseNavigateDefaultUrl, L"KelTb.Url.Pavise.Navigate.Default", L""},
+        {&ControllerSettings::GetPaviseNavigateActivatedUrl, L"KelTb.Url.Pavise.Navigate.Activated", L""},
     };
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.key);
+        EXPECT_EQ(c.defaultValue, (m_settings.*c.getter)());
         m_host.Set(c.key, std::wstring(L"value of ") + c.key);
-        EXPECT_EQ((m_settings.*c.getter)(), std::wstring(L"value of ") + c.key);
+        EXPECT_EQ(std::wstring(L"value of ") + c.key, (m_settings.*c.getter)());
+    }
+
+    // The maker's pages: the communication page without a scheme (the browser completes it), the others http.
+    const struct
+    {
+        TextGetter getter;
+        const wchar_t* key;
+        const wchar_t* scheme;
+        const wchar_t* pathEnd;
+    } pages[] = {
+        {&ControllerSettings::GetPaviseNavigateConnectionFailureUrl, L"KelTb.Url.Pavise.Navigate.ConnectionFailure",
+            L"", L"/kb-toolbar-communication"},
+        {&ControllerSettings::GetPaviseNavigateErrorUrl, L"KelTb.Url.Pavise.Navigate.Error", L"http://",
+            L"/en/support"},
+        {&ControllerSettings::GetPaviseNavigateDeactivatedUrl, L"KelTb.Url.Pavise.Navigate.Deactivated", L"http://",
+            L"/kb-toolbar-uninstall"},
+        {&ControllerSettings::GetNorvixNavigateConnectionFailureUrl, L"KelTb.Url.Norvix.Navigate.ConnectionFailure",
+            L"", L"/kb-toolbar-communication"},
+        {&ControllerSettings::GetNorvixNavigateErrorUrl, L"KelTb.Url.Norvix.Navigate.Error", L"http://",
+            L"/en/support"},
+        {&ControllerSettings::GetNorvixNavigateDefaultUrl, L"KelTb.Url.Norvix.Navigate.Default", L"",
+            L"/kb-toolbar-communication"},
+    };
+    for (const auto& page : pages)
+    {
+        SCOPED_TRACE(page.key);
+        const std::wstring url = (m_settings.*page.getter)();
+        const std::wstring end = page.pathEnd;
+        ASSERT_GT(url.size(), end.size());
+        EXPECT_EQ(end, url.substr(url.size() - end.size()));
+        if (*page.scheme)
+        {
+            EXPECT_EQ(0u, url.rfind(page.scheme, 0));
+        }
+        else
+        {
+            EXPECT_EQ(std::wstring::npos, url.find(L"://"));
+        }
+        m_host.Set(page.key, L"http://elsewhere.example/");
+        EXPECT_EQ(L"http://elsewhere.example/", (m_settings.*page.getter)());
     }
 
     using NumberGetter = std::int32_t (ControllerSettings::*)() const;
-    const std::pair<NumberGetter, const wchar_t*> numbers[] = {
-        {&ControllerSettings::GetPullingInstanceLockWaitTimeMs, L"KelTb.Str.Pulling.Instance.Lock.WaitTime"},
-        {&ControllerSettings::GetStatusDefaultIntervalSecs, L"KelTb.Str.Norvix.Status.Default.Interval"},
-        {&ControllerSettings::GetStatusRetryIntervalSecs, L"KelTb.Str.Norvix.Status.Retry.Interval"},
-        {&ControllerSettings::GetStatusUpdateIntervalSecs, L"KelTb.Str.Norvix.Status.Update.Interval"},
-        {&ControllerSettings::GetAnimateWaitBetweenImagesMs, L"KelTb.Str.Norvix.Animate.WaitBetweenImages.Interval"},
-    };
-    std::int32_t distinct = 1000;
-    for (const auto& [getter, key] : numbers)
+    const struct
     {
-        SCOPED_TRACE(key);
-        m_host.Set(key, std::to_wstring(++distinct));
-        EXPECT_EQ((m_settings.*getter)(), distinct);
+        NumberGetter getter;
+        const wchar_t* key;
+        std::int32_t defaultValue;
+    } numbers[] = {
+        {&ControllerSettings::GetPullingInstanceLockWaitTimeMs, L"KelTb.Str.Pulling.Instance.Lock.WaitTime", 45},
+        {&ControllerSettings::GetStatusDefaultIntervalSecs, L"KelTb.Str.Norvix.Status.Default.Interval", 30},
+        {&ControllerSettings::GetStatusRetryIntervalSecs, L"KelTb.Str.Norvix.Status.Retry.Interval", 60},
+        {&ControllerSettings::GetStatusUpdateIntervalSecs, L"KelTb.Str.Norvix.Status.Update.Interval", 30},
+        {&ControllerSettings::GetAnimateWaitBetweenImagesMs, L"KelTb.Str.Norvix.Animate.WaitBetweenImages.Interval",
+            90},
+    };
+    for (const auto& number : numbers)
+    {
+        SCOPED_TRACE(number.key);
+        EXPECT_EQ(number.defaultValue, (m_settings.*number.getter)());
+        m_host.Set(number.key, L"1234");
+        EXPECT_EQ(1234, (m_settings.*number.getter)());
     }
 }
 

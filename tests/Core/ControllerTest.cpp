@@ -1,0 +1,217 @@
+// The product control in this process over a test toolbar, with a fake browser and a fake host whose
+// addresses all point at a closed loopback port: start-ups that replace earlier ones, a click that comes in
+// while the control shuts down, and an event while another process holds the status file.
+
+#include "Core/Controller.h"
+#include "bubble/ShowInstallBubble.h"
+#include "platform/BrowserUtilities.h"
+#include "support/FakeBrowser.h"
+#include "support/FakeDispatch.h"
+#include "support/TestToolbarWindow.h"
+#include "support/Wait.h"
+#include "toolbar/HostToolbarInterface.h"
+#include "win/Bstr.h"
+#include "win/File.h"
+#include "win/Scope.h"
+#include "win/Thread.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+
+namespace
+{
+
+constexpr long kFirstIds[5] = {201, 202, 203, 204, 205};
+constexpr long kSecondIds[5] = {301, 302, 303, 304, 305};
+
+std::vector<testing_support::TestToolbarWindow::Button> Buttons()
+{
+    std::vector<testing_support::TestToolbarWindow::Button> buttons;
+    for (const long id : kFirstIds)
+    {
+        buttons.push_back({static_cast<UINT>(id), 30});
+    }
+    for (const long id : kSecondIds)
+    {
+        buttons.push_back({static_cast<UINT>(id), 30});
+    }
+    buttons.push_back({host::kSpacerCommandId, 10});
+    buttons.push_back({host::kHiddenCommandId, 20});
+    return buttons;
+}
+
+// Runs `work` on this thread the next time its messages are pumped (a posted message to a window of its own).
+void PostToThisThread(std::function<void()> work)
+{
+    static const wchar_t kClass[] = L"NorvixTest.Post";
+    WNDCLASSW windowClass{};
+    windowClass.lpszClassName = kClass;
+    windowClass.hInstance = ::GetModuleHandleW(nullptr);
+    windowClass.lpfnWndProc = [](HWND window, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
+        if (message == WM_APP)
+        {
+            std::unique_ptr<std::function<void()>> posted(reinterpret_cast<std::function<void()>*>(lParam));
+            (*posted)();
+            ::DestroyWindow(window);
+            return 0;
+        }
+        return ::DefWindowProcW(window, message, wParam, lParam);
+    };
+    ::RegisterClassW(&windowClass);
+    const HWND window = ::CreateWindowExW(0, kClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+        ::GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(nullptr, window);
+    ::PostMessageW(window, WM_APP, 0, reinterpret_cast<LPARAM>(new std::function<void()>(std::move(work))));
+}
+
+class ControllerTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        XToolbarController::ResetPostStartUpForTesting();
+        (void)win::File::Remove(SharedStatusFile::DefaultPath());
+        m_settings[L"KelTb.Url.Norvix.API"] = L"http://127.0.0.1:9/";
+        m_settings[L"KelTb.Url.PaviseTracking"] = L"http://127.0.0.1:9/track?but=BUT_ID";
+        m_settings[L"KelTb.Url.NovrixUpdateTracking"] = L"http://127.0.0.1:9/track?but=BUT_ID";
+        m_settings[L"KelTb.Str.Norvix.Status.Default.Interval"] = L"600";
+        m_settings[L"KelTb.Str.Norvix.Status.Retry.Interval"] = L"600";
+        m_host.SetHandler([this](DISPID id, const std::vector<VARIANT*>& arguments, VARIANT* result) -> HRESULT {
+            switch (id)
+            {
+            case host::kDispidGetString:
+            {
+                const auto found = m_settings.find(arguments.at(0)->bstrVal);
+                return testing_support::SetTextResult(
+                    result, found != m_settings.end() ? found->second : arguments.at(1)->bstrVal);
+            }
+            case host::kDispidExpandMacros: return testing_support::SetTextResult(result, arguments.at(0)->bstrVal);
+            case host::kDispidToolbarWindow:
+                result->vt = VT_I4;
+                result->lVal = static_cast<LONG>(reinterpret_cast<LONG_PTR>(m_toolbar.Toolbar()));
+                return S_OK;
+            default: return DISP_E_MEMBERNOTFOUND;
+            }
+        });
+        ASSERT_EQ(S_OK, Controller::ControllerFactory::CreateInstance(IID_IUnknown, m_object.PutVoid()));
+        m_controller = dynamic_cast<Controller*>(m_object.Get());
+        ASSERT_NE(nullptr, m_controller);
+    }
+    void TearDown() override
+    {
+        m_object.Reset();
+        testing_support::PumpFor(0);
+        (void)win::File::Remove(SharedStatusFile::DefaultPath());
+    }
+
+    HRESULT Start(const long (&ids)[5])
+    {
+        return m_controller->StartupToolbar(&m_browser, &m_host, ids[0], ids[1], ids[2], ids[3], ids[4]);
+    }
+
+    // The status file as another instance publishes it.
+    static void Publish(std::int32_t pavise, std::int32_t norvix)
+    {
+        SharedStatusFile other;
+        other.Open(SharedStatusFile::DefaultPath(), SharedStatusFile::Caller::Worker);
+        ASSERT_TRUE(other.Save({true, pavise, norvix}, SharedStatusFile::Caller::Worker));
+    }
+    static std::int32_t StoredNorvixStatus()
+    {
+        SharedStatusFile reader;
+        reader.Open(SharedStatusFile::DefaultPath(), SharedStatusFile::Caller::Worker);
+        return reader.Record().value_or(StatusRecord{0, -99, {}}).norvixStatus;
+    }
+
+    HRESULT SendEvent(const wchar_t* name)
+    {
+        win::Bstr text(name);
+        VARIANT argument;
+        argument.vt = VT_BSTR;
+        argument.bstrVal = text.Get();
+        return m_controller->OnEvent(&argument);
+    }
+
+    win::ComInit m_com;
+    testing_support::TestToolbarWindow m_toolbar{Buttons(), 900};
+    testing_support::FakeBrowser m_browser;
+    testing_support::FakeDispatch m_host;
+    std::map<std::wstring, std::wstring> m_settings;
+    win::ComPtr<IUnknown> m_object;
+    Controller* m_controller = nullptr;
+};
+
+TEST_F(ControllerTest, ASecondStartForgetsTheButtonsOfTheFirst)
+{
+    ASSERT_EQ(S_OK, Start(kFirstIds));
+    ASSERT_EQ(S_OK, Start(kSecondIds));
+    for (size_t i = 0; i < 5; ++i)
+    {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(L"", m_controller->GetButtonName(kFirstIds[i]));
+        EXPECT_NE(L"", m_controller->GetButtonName(kSecondIds[i]));
+    }
+    EXPECT_EQ(static_cast<UINT>(kSecondIds[2]), m_controller->GetCommandId(L"CID_PAVISE_STATUS"));
+    ASSERT_EQ(2u, m_controller->ButtonControls().size());
+}
+
+TEST_F(ControllerTest, ASecondStartClosesTheInstallBubbleBeforeItReplacesTheToolbar)
+{
+    (void)win::File::Remove(GetWriteableFolder(L"KelToolbar", TRUE) + kInstallBubbleFileName);
+    ASSERT_EQ(S_OK, Start(kFirstIds));
+    ASSERT_TRUE(testing_support::WaitFor([this] { return m_controller->HasInstallBubble(); }));
+    ASSERT_EQ(S_OK, Start(kSecondIds));
+    EXPECT_FALSE(m_controller->HasInstallBubble());
+    testing_support::PumpFor(50);
+    EXPECT_FALSE(m_controller->HasInstallBubble()) << "shown once per module, not again";
+}
+
+TEST_F(ControllerTest, AnUpdateClickDuringShutdownStartsNothing)
+{
+    // A click in the Update state starts the update: Updating is stored at once.
+    Publish(2, static_cast<std::int32_t>(NorvixStatus::Update));
+    ASSERT_EQ(S_OK, Start(kFirstIds));
+    ASSERT_EQ(NorvixStatus::Update, m_controller->GetNorvixStatus());
+    m_controller->OnButtonClicked(L"CID_NORVIX_UPDATE");
+    EXPECT_EQ(static_cast<std::int32_t>(NorvixStatus::Updating), StoredNorvixStatus());
+    m_controller->ShutDown();
+
+    // The same click, come in while the control shuts down (its worker is ending), is ignored.
+    Publish(2, static_cast<std::int32_t>(NorvixStatus::Update));
+    ASSERT_EQ(S_OK, Start(kFirstIds));
+    ASSERT_EQ(NorvixStatus::Update, m_controller->GetNorvixStatus());
+    PostToThisThread([this] { m_controller->OnButtonClicked(L"CID_NORVIX_UPDATE"); });
+    m_controller->ShutDown();
+    EXPECT_EQ(static_cast<std::int32_t>(NorvixStatus::Update), StoredNorvixStatus());
+    EXPECT_EQ(NorvixStatus::Update, m_controller->GetNorvixStatus());
+}
+
+TEST_F(ControllerTest, AnEventWhileAnotherProcessHoldsTheFileKeepsTheWindowAnswering)
+{
+    Publish(1, static_cast<std::int32_t>(NorvixStatus::Uptodate));
+    ASSERT_EQ(S_OK, Start(kFirstIds));
+    Publish(2, static_cast<std::int32_t>(NorvixStatus::Update));
+
+    // Held longer than the UI thread waits: the event keeps the state it had, the window goes on.
+    auto file = std::make_shared<win::File>();
+    ASSERT_TRUE(file->Open(SharedStatusFile::DefaultPath(), win::FileAccess::ReadWrite, win::FileShare::Exclusive,
+        win::FileCreate::OpenExisting));
+    win::Thread holder([file] {
+        ::Sleep(800);
+        file->Close();
+        return DWORD{0};
+    });
+    ASSERT_TRUE(holder.Create());
+    ASSERT_TRUE(holder.Resume());
+    EXPECT_EQ(S_OK, SendEvent(L"UpdateStatus"));
+    EXPECT_EQ(NorvixStatus::Uptodate, m_controller->GetNorvixStatus());
+    ASSERT_TRUE(holder.Wait(INFINITE));
+
+    // Let go, the next event reads it.
+    EXPECT_EQ(S_OK, SendEvent(L"updatestatus"));
+    EXPECT_EQ(NorvixStatus::Update, m_controller->GetNorvixStatus());
+}
+
+} // namespace
