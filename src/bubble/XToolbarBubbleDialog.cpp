@@ -42,20 +42,6 @@ bool SameRect(const RECT& a, const RECT& b) noexcept
 
 // Vertical distance between the button's bottom and the bubble's top: the toolbars of the systems draw
 // their buttons' lower edge differently. Decided once per process.
-int VerticalOffset() noexcept
-{
-    static const bool oldSystem = IsWindows2000OrXP() != FALSE;
-    static const bool vistaOrLater = IsVistaOrLater() != FALSE;
-    if (oldSystem)
-    {
-        return 1;
-    }
-    if (vistaOrLater)
-    {
-        return ::IsThemeActive() ? -1 : 1;
-    }
-    return 0;
-}
 
 // Adds to `region` one rectangle per run of non-transparent pixels of each row of `bitmap` drawn at `at`.
 void AddOpaqueRuns(HRGN region, HBITMAP bitmap, POINT at, COLORREF transparent) noexcept
@@ -152,6 +138,27 @@ bool XToolbarBubbleDialog::CloseBubble() noexcept
 
 void XToolbarBubbleDialog::GetAnchorRect(RECT&) noexcept
 {
+}
+
+int XToolbarBubbleDialog::VerticalOffsetFor(bool windows2000OrXP, bool vistaOrLater, bool themeActive) noexcept
+{
+    if (windows2000OrXP)
+    {
+        return 1;
+    }
+    if (vistaOrLater)
+    {
+        return themeActive ? -1 : 1;
+    }
+    return 0;
+}
+
+int XToolbarBubbleDialog::VerticalOffset() noexcept
+{
+    // The version tests are made once per process; the visual style can change at any time.
+    static const bool windows2000OrXP = IsWindows2000OrXP() != FALSE;
+    static const bool vistaOrLater = IsVistaOrLater() != FALSE;
+    return VerticalOffsetFor(windows2000OrXP, vistaOrLater, ::IsThemeActive() != FALSE);
 }
 
 XToolbarBubbleDialog::FrameRects XToolbarBubbleDialog::PlaceFrame(const RECT& client, const FrameSizes& s,

@@ -67,6 +67,10 @@ public:
     [[nodiscard]] COLORREF GetTransparentColor() const noexcept { return m_transparentColor; }
     [[nodiscard]] XBitmapButton& CloseButton() noexcept { return m_closeButton; }
 
+    // How far below the anchor button's bottom the bubble stands: 1 on Windows 2000 and XP, on Vista and later
+    // -1 with visual styles and 1 without, 0 otherwise; VerticalOffset answers for this system now.
+    [[nodiscard]] static int VerticalOffsetFor(bool windows2000OrXP, bool vistaOrLater, bool themeActive) noexcept;
+    [[nodiscard]] static int VerticalOffset() noexcept;
     // Where the eight pieces go in `client`, and the inner rectangle they enclose.
     [[nodiscard]] static FrameRects PlaceFrame(const RECT& client, const FrameSizes& sizes, RECT& inner) noexcept;
     // The region that the frame covers: the non-transparent pixels of the unscaled pieces (1, 2, 4, 5),

@@ -400,6 +400,20 @@ bool HostApp::Execute(const std::wstring& line)
         m_waiting = true;
         ::SetTimer(m_window, kWaitTimer, ms == 0 ? 1 : ms, nullptr);
     }
+    else if (verb == L"busy")
+    {
+        unsigned long ms = 0;
+        if (!ParseCount(command.rest, kMaxWaitMs, ms))
+        {
+            WriteLine(L"error busy expects milliseconds");
+            return true;
+        }
+        // A window caught in long work: this thread handles no message at all meanwhile, neither posted nor
+        // sent, as a browser's UI thread stuck in a page's script would.
+        WriteLine(L"busy " + std::to_wstring(ms));
+        ::Sleep(ms);
+        WriteLine(L"ok busy");
+    }
     else
     {
         WriteLine(L"error " + verb + L" unknown command");

@@ -138,6 +138,7 @@ Commands, one a line on stdin (the host quits when stdin ends):
   state [TAB]                  print every button of TAB or of every tab
   set KEY=VALUE                store a setting (host call 8 answers it from now on)
   wait MS                      let MS milliseconds pass before the next command (events keep flowing)
+  busy MS                      keep the window thread busy for MS milliseconds: no message is handled
   help                         this text
   quit                         release every control, close every tab and end
 

@@ -10,10 +10,13 @@
 #include "support/TestToolbarWindow.h"
 #include "support/Wait.h"
 #include "toolbar/HostToolbarInterface.h"
+#include "toolbar/XToolbarDispatcherWindow.h"
 #include "win/Bstr.h"
 #include "win/File.h"
 #include "win/Scope.h"
 #include "win/Thread.h"
+
+#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
@@ -42,6 +45,18 @@ std::vector<testing_support::TestToolbarWindow::Button> Buttons()
     return buttons;
 }
 
+LRESULT CALLBACK RunPosted(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_APP)
+    {
+        std::unique_ptr<std::function<void()>> posted(reinterpret_cast<std::function<void()>*>(lParam));
+        (*posted)();
+        ::DestroyWindow(window);
+        return 0;
+    }
+    return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
 // Runs `work` on this thread the next time its messages are pumped (a posted message to a window of its own).
 void PostToThisThread(std::function<void()> work)
 {
@@ -49,16 +64,7 @@ void PostToThisThread(std::function<void()> work)
     WNDCLASSW windowClass{};
     windowClass.lpszClassName = kClass;
     windowClass.hInstance = ::GetModuleHandleW(nullptr);
-    windowClass.lpfnWndProc = [](HWND window, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
-        if (message == WM_APP)
-        {
-            std::unique_ptr<std::function<void()>> posted(reinterpret_cast<std::function<void()>*>(lParam));
-            (*posted)();
-            ::DestroyWindow(window);
-            return 0;
-        }
-        return ::DefWindowProcW(window, message, wParam, lParam);
-    };
+    windowClass.lpfnWndProc = &RunPosted;
     ::RegisterClassW(&windowClass);
     const HWND window = ::CreateWindowExW(0, kClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
         ::GetModuleHandleW(nullptr), nullptr);
@@ -142,6 +148,39 @@ protected:
     win::ComPtr<IUnknown> m_object;
     Controller* m_controller = nullptr;
 };
+
+TEST_F(ControllerTest, StartUpGoesToolbarButtonMapsOverlaysFirstStateAndTheStartUpMessageAfterTheCall)
+{
+    std::vector<std::wstring> events;
+    const auto note = [&events](const std::wstring& event) {
+        if (events.empty() || events.back() != event)
+        {
+            events.push_back(event);
+        }
+    };
+    m_toolbar.SetObserver([&](const testing_support::TestToolbarWindow::Message& message) {
+        if (message.message == TB_ENABLEBUTTON)
+        {
+            // The maps are whole before the first overlay is made.
+            note(m_controller->GetCommandId(L"CID_KEL_OPTIONS") == static_cast<UINT>(kFirstIds[4])
+                     ? L"overlays, maps filled"
+                     : L"overlays, maps not filled");
+        }
+        else if (message.message == host::kMsgSetAttribute && message.wParam != 0)
+        {
+            note(L"first state");
+        }
+        else if (message.message == ToolbarPostStartUpMessage())
+        {
+            note(L"start-up message");
+        }
+    });
+    ASSERT_EQ(S_OK, Start(kFirstIds));
+    note(L"returned");
+    ASSERT_TRUE(testing_support::WaitFor([&] { return events.back() == L"start-up message"; }));
+    EXPECT_EQ(std::vector<std::wstring>({L"overlays, maps filled", L"first state", L"returned", L"start-up message"}),
+        events);
+}
 
 TEST_F(ControllerTest, ASecondStartForgetsTheButtonsOfTheFirst)
 {

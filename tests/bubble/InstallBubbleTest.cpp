@@ -53,14 +53,14 @@ protected:
 
     RECT LogoRect() { return owner.GetButtonScreenRect(L"CID_KEL_LOGO"); }
 
-    // True once the bubble stands below the logo button: 60 pixels to its left, its top within a pixel
-    // of the button's bottom (the distance depends on the system's toolbar style).
+    // True once the bubble stands below the logo button: 60 pixels to its left, its top at the system's
+    // offset from the button's bottom.
     bool AtLogo()
     {
         const RECT logo = LogoRect();
         const RECT rect = WindowRect(bubble->Hwnd());
-        return rect.left == logo.left - InstallBubbleDialog::kAnchorShift && rect.top >= logo.bottom - 1
-            && rect.top <= logo.bottom + 1;
+        return rect.left == logo.left - InstallBubbleDialog::kAnchorShift &&
+               rect.top == logo.bottom + XToolbarBubbleDialog::VerticalOffset();
     }
 
     FakeHostWindow host;
@@ -305,7 +305,6 @@ TEST_F(InstallBubbleTest, OutlineIsCutToTheFrameAndTheCloseCrossWorksWithoutItsD
     EXPECT_FALSE(::PtInRegion(region.Get(), width - 1, height - 1)) << "round bottom-right corner";
     EXPECT_TRUE(::PtInRegion(region.Get(), InstallBubbleDialog::kAnchorShift + 14, 1)) << "the pointer";
     EXPECT_TRUE(::PtInRegion(region.Get(), width / 2, height / 2));
-    EXPECT_EQ(RGB(255, 0, 255), bubble->GetTransparentColor());
 
     // The disabled cross is not under the id the bubble asks for; the name stands in for it.
     EXPECT_TRUE(bubble->CloseButton().IsImageLoaded(XBitmapButton::Disabled));
@@ -316,4 +315,40 @@ TEST_F(InstallBubbleTest, OutlineIsCutToTheFrameAndTheCloseCrossWorksWithoutItsD
     ::SendMessageW(bubble->CloseButton().Hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
     ::SendMessageW(bubble->CloseButton().Hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(3, 3));
     EXPECT_FALSE(::IsWindow(window));
+}
+
+TEST(BubbleVerticalOffset, StandsBelowTheButtonByTheSystemsRule)
+{
+    struct Case
+    {
+        bool windows2000OrXP;
+        bool vistaOrLater;
+        bool themeActive;
+        int offset;
+    };
+    for (const Case c : {Case{true, false, false, 1}, Case{true, false, true, 1}, Case{false, true, true, -1},
+                         Case{false, true, false, 1}, Case{false, false, true, 0}, Case{false, false, false, 0}})
+    {
+        SCOPED_TRACE(testing::Message() << c.windows2000OrXP << c.vistaOrLater << c.themeActive);
+        EXPECT_EQ(c.offset, XToolbarBubbleDialog::VerticalOffsetFor(c.windows2000OrXP, c.vistaOrLater, c.themeActive));
+    }
+}
+
+TEST_F(InstallBubbleTest, TheTransparentColourIsTheKeyBitmapsFirstPixel)
+{
+    XToolbarBubbleDialog::FrameIds frames = {IDB_BUBBLE_TOP_LEFT, IDB_BUBBLE_TOP_RIGHT, IDB_BUBBLE_TOP,
+        IDB_BUBBLE_BOTTOM_LEFT, IDB_BUBBLE_BOTTOM_RIGHT, IDB_BUBBLE_BOTTOM, IDB_BUBBLE_LEFT, IDB_BUBBLE_RIGHT, 3001};
+    const XToolbarBubbleDialog::CloseIds close = {IDB_BUBBLE_CLOSE_NORMAL, IDB_BUBBLE_CLOSE_HOT,
+        IDB_BUBBLE_CLOSE_PRESSED, IDB_BUBBLE_CLOSE_DISABLED};
+    for (const auto& [key, expected] : {std::pair<UINT, COLORREF>{3001, RGB(0, 200, 0)},
+                                        std::pair<UINT, COLORREF>{IDB_BUBBLE_TRANSPARENT_KEY, RGB(255, 0, 255)},
+                                        std::pair<UINT, COLORREF>{9999, RGB(255, 0, 255)}})  // missing: the default
+    {
+        SCOPED_TRACE(key);
+        frames[XToolbarBubbleDialog::kFramePieces] = key;
+        XToolbarBubbleDialog dialog(IDD_INSTALL_BUBBLE, &owner, L"CID_KEL_LOGO", frames, close);
+        ASSERT_TRUE(dialog.CreateBubble(host.Hwnd()));
+        EXPECT_EQ(expected, dialog.GetTransparentColor());
+        dialog.CloseBubble();
+    }
 }

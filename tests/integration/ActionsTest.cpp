@@ -90,8 +90,13 @@ TEST_F(ActionsTest, ClickOnDeactivatedProtectionTracksAndOpensTheUninstallPageIn
     EXPECT_EQ(std::string::npos, tracking[0].find("{cbid}")) << "the host expands its macros";
 }
 
-TEST_F(ActionsTest, UpdateClickAnimatesEveryInstanceAndTheNextPollShowsTheOutcome)
+TEST_F(ActionsTest, UpdateClickAnimatesEveryInstanceAndThePollAfterTheUpdateIntervalShowsTheOutcome)
 {
+    // Polls due only by the update interval after the click; frames slow enough that the first one does not
+    // come round again by itself while the test looks.
+    SetSetting("KelTb.Str.Norvix.Status.Default.Interval", "600");
+    SetSetting("KelTb.Str.Norvix.Status.Update.Interval", "8");
+    SetSetting("KelTb.Str.Norvix.Animate.WaitBetweenImages.Interval", "2000");
     m_service.SetDefinitions("yellow");
     m_service.SetUpdateDelayMs(500);
     Host& clicked = StartHost();
@@ -122,12 +127,15 @@ TEST_F(ActionsTest, UpdateClickAnimatesEveryInstanceAndTheNextPollShowsTheOutcom
     EXPECT_NE(std::string::npos, tracking[0].find("but=203&pos=P02")) << tracking[0];
     EXPECT_EQ(0u, clicked.Count("navigate"));
 
-    // An event during the animation starts it again from its first frame.
+    // An event during the animation starts it again from its first frame (otherwise 20 s away).
+    ASSERT_TRUE(WaitForOverlay(clicked, 1, kUpdateButton, [](const OverlayState& s) { return s.icon == 1023; }));
     clicked.Send("event UpdateStatus");
     EXPECT_TRUE(clicked.WaitFor("tab 1 event \"UpdateStatus\""));
-    EXPECT_TRUE(WaitForOverlay(clicked, 1, kUpdateButton, [](const OverlayState& s) { return s.icon == kFirstFrame; }));
+    EXPECT_TRUE(WaitForOverlay(clicked, 1, kUpdateButton, [](const OverlayState& s) { return s.icon == kFirstFrame; },
+        10000));
 
-    // The next poll, due after the update interval, replaces Updating with the product's answer.
+    // The next poll, due after the update interval (the default interval is ten minutes), replaces Updating with
+    // the product's answer.
     for (Host* host : {&clicked, &other})
     {
         SCOPED_TRACE(host->Name());

@@ -4,6 +4,10 @@
 #include "NorvixSystem.h"
 
 #include "storage/DateTime.h"
+#include "support/Wait.h"
+#include "win/NamedMutex.h"
+#include "win/Registry.h"
+#include "win/Strings.h"
 
 #include <gtest/gtest.h>
 
@@ -31,7 +35,7 @@ TEST_F(StatusFlowTest, UnreachableProductHidesProtectionAndKeepsTheUpdateButtonU
     EXPECT_GE(host.Count("tab 1 attribute 103 \"visibility=\\\"false\\\"\""), 1u);
 }
 
-TEST_F(StatusFlowTest, TwoProcessesShareOneQueryPerIntervalAndBothShowEveryChange)
+TEST_F(StatusFlowTest, TwoProcessesShareOneQueryPerIntervalEvenWhileOneWindowIsBusyAndBothShowEveryChange)
 {
     m_service.SetDefinitions("yellow");
     m_service.SetProtection("disabled");
@@ -48,12 +52,28 @@ TEST_F(StatusFlowTest, TwoProcessesShareOneQueryPerIntervalAndBothShowEveryChang
         }));
     }
 
-    // Over about five intervals of 2 s the two instances together ask about five times, not ten.
+    // One window handles nothing for several intervals (2 s each): it neither reloads the file nor announces
+    // what its worker found. Still no two queries come within one interval (stamped to the second: more than
+    // 1 s apart).
     m_service.ClearRequests();
-    ::Sleep(10000);
-    const size_t queries = Requests("/GetStatus");
-    EXPECT_GE(queries, 3u);
-    EXPECT_LE(queries, 7u);
+    ASSERT_TRUE(first.Send("busy 7000"));
+    const auto queryTimes = [this] {
+        std::vector<ULONGLONG> times;
+        for (const auto& request : m_service.Requests())
+        {
+            if (request.path == "/GetStatus")
+            {
+                times.push_back(request.receivedAtMs);
+            }
+        }
+        return times;
+    };
+    ASSERT_TRUE(testing_support::WaitFor([&] { return queryTimes().size() >= 4; }, 30000));
+    const std::vector<ULONGLONG> times = queryTimes();
+    for (size_t i = 1; i < times.size(); ++i)
+    {
+        EXPECT_GE(times[i] - times[i - 1], 900u) << "query " << i;
+    }
 
     m_service.SetDefinitions("green");
     m_service.SetProtection("enabled");
@@ -105,6 +125,27 @@ TEST_F(StatusFlowTest, FirstPassPollsAtOnceUnlessTheRecordWasCheckedLately)
         EXPECT_EQ(0, host.Quit());
         m_hosts.clear();
     }
+}
+
+TEST_F(StatusFlowTest, WhoeverHoldsTheMutexNamedAfterTheInstallationGuidDecidesWhenThereIsAQuery)
+{
+    // The name takes the GUID in capitals, whatever the registry holds.
+    const std::wstring guid = L"{0a1b2c3d-4e5f-4a6b-8c7d-9e0f1a2b3c4d}";
+    {
+        const auto macro = win::CreateRegKey(HKEY_CURRENT_USER, L"Software\\KelToolbar\\Macro");
+        ASSERT_TRUE(macro && win::WriteRegString(macro.Get(), L"guid", guid));
+    }
+    win::NamedMutex held;
+    ASSERT_TRUE(held.Create(L"KEL_PULLING_INSTANCE_" + win::ToUpper(guid)));
+    ASSERT_EQ(win::NamedMutex::WaitResult::Acquired, held.Wait(0));
+
+    Host& host = StartHost();
+    ASSERT_EQ(1u, host.Count("startup hr=0x00000000 result=0x00000000"));
+    // A poll is due at once (no status file) but nobody may ask while the mutex is held elsewhere.
+    ::Sleep(3000);
+    EXPECT_EQ(0u, Requests("/GetStatus"));
+    held.Release();
+    EXPECT_TRUE(testing_support::WaitFor([this] { return Requests("/GetStatus") > 0; }));
 }
 
 TEST_F(StatusFlowTest, AFailingServiceIsAskedAgainOnlyAfterTheRetryInterval)

@@ -171,6 +171,11 @@ int ChildProcess::WaitForExit(unsigned timeoutMs)
     {
         return -1;
     }
+    // Everything the process wrote is read before its end is reported: its last lines are counted too.
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait_for(lock, std::chrono::milliseconds(5000), [this] { return m_ended; });
+    }
     DWORD code = 0;
     ::GetExitCodeProcess(m_process.Get(), &code);
     return static_cast<int>(code);

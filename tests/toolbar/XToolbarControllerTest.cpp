@@ -1,4 +1,5 @@
 #include "ToolbarFixture.h"
+#include "win/Window.h"
 
 #include "support/Wait.h"
 #include "toolbar/XToolbarButtonControl.h"
@@ -157,37 +158,35 @@ TEST_F(ControllerTest, StartupWithoutABrowserGivesEPointerAndAttachesNothing)
 
 TEST_F(ControllerTest, StartupAttachesInOrderAndThePostedStartUpRunsAfterItReturned)
 {
+    // What the host sees: its toolbar window asked for once the browser's events are connected; the start-up
+    // message handled only after the call returned, by then with the toolbar subclassed and the dispatcher
+    // window made.
     std::vector<std::wstring> events;
-    control->ShareLog(&events);
-    host.SetHandler([&events, window = toolbar.Toolbar()](DISPID id, const std::vector<VARIANT*>&, VARIANT* result) {
-        events.push_back(L"host call " + std::to_wstring(id));
+    host.SetHandler([&](DISPID id, const std::vector<VARIANT*>&, VARIANT* result) {
+        events.push_back(L"host call " + std::to_wstring(id) + L", browser connected " +
+                         std::to_wstring(browser.SinkCount()));
         result->vt = VT_I4;
-        result->lVal = static_cast<LONG>(reinterpret_cast<LONG_PTR>(window));
+        result->lVal = static_cast<LONG>(reinterpret_cast<LONG_PTR>(toolbar.Toolbar()));
         return S_OK;
     });
-    toolbar.SetObserver([&events](const Message& message) {
+    toolbar.SetObserver([&](const Message& message) {
         if (message.message == ToolbarPostStartUpMessage())
         {
-            events.push_back(L"start-up message");
+            const bool subclassed = win::Window::FromHandle(toolbar.Toolbar()) != nullptr;
+            const bool dispatcher = ::FindWindowW(kTestDispatcherWindowName, nullptr) != nullptr;
+            events.push_back(std::wstring(L"start-up message") + (subclassed ? L", subclassed" : L"") +
+                             (dispatcher ? L", dispatcher window" : L""));
         }
     });
 
     ASSERT_EQ(S_OK, Start(*control.control));
     events.push_back(L"returned");
-    ASSERT_TRUE(WaitFor([&] { return events.back() == L"OnPostStartUp"; }));
+    ASSERT_TRUE(WaitFor([&] { return !control->Log().empty() && control->Log().back() == L"OnPostStartUp"; }));
 
-    EXPECT_EQ(std::vector<std::wstring>({L"StartupToolbar", L"host call 9", L"toolbar subclassed", L"dispatcher window",
-                  L"button maps", L"overlay buttons", L"returned", L"start-up message", L"OnPostStartUp"}),
+    EXPECT_EQ(std::vector<std::wstring>({L"host call 9, browser connected 1", L"returned",
+                  L"start-up message, subclassed, dispatcher window"}),
         events);
-    EXPECT_EQ(1u, browser.SinkCount());
     EXPECT_NE(0, ::GetWindowLongPtrW(toolbar.Toolbar(), GWL_EXSTYLE) & WS_EX_TRANSPARENT);
-    // What the host's toolbar itself received: its items under the overlays disabled, then the start-up message.
-    const std::vector<Message> expected = {
-        {TB_ENABLEBUTTON, kPavise, MAKELPARAM(FALSE, 0), L""},
-        {TB_ENABLEBUTTON, kUpdate, MAKELPARAM(FALSE, 0), L""},
-        {ToolbarPostStartUpMessage(), 0, 0, L""},
-    };
-    EXPECT_EQ(expected, toolbar.Messages());
 }
 
 TEST_F(ControllerTest, PostStartUpRunsOncePerModuleForTwoControls)
