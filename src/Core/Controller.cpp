@@ -8,6 +8,7 @@
 #include "net/XHttpAccess.h"
 #include "platform/BrowserUtilities.h"
 #include "toolbar/XToolbarButtonControl.h"
+#include "win/ComBoundary.h"
 #include "win/ComRegistration.h"
 #include "win/Module.h"
 #include "win/Strings.h"
@@ -33,8 +34,7 @@ HRESULT Controller::ControllerFactory::CreateInstance(REFIID iid, void** out) no
 
 HRESULT Controller::ControllerFactory::UpdateRegistry(bool registering) noexcept
 {
-    try
-    {
+    return win::ComBoundary([registering] {
         if (!registering)
         {
             return win::UnregisterControl(CLSID_Norvix, kNorvixProgId);
@@ -43,11 +43,7 @@ HRESULT Controller::ControllerFactory::UpdateRegistry(bool registering) noexcept
         return win::RegisterControl({CLSID_Norvix, kNorvixProgId, win::LoadStringResource(module, 1000),
             win::ModuleFileName(module), 1000, kNorvixMiscStatus, LIBID_NorvixLib, kNorvixTypeLibMajor,
             kNorvixTypeLibMinor});
-    }
-    catch (...)
-    {
-        return E_OUTOFMEMORY;
-    }
+    });
 }
 
 // --- Life ----------------------------------------------------------------------------------------------------
@@ -78,8 +74,7 @@ XToolbarWindow* Controller::CreateToolbarWindow() noexcept
 HRESULT Controller::StartupToolbar(IDispatch* browser, IDispatch* toolbar, long btnIDKelSearch, long btnIDKelLogo,
     long btnIDPaviseStatus, long btnIDNorvixUpdate, long btnIDOptions) noexcept
 {
-    try
-    {
+    return win::ComBoundary([&] {
         // A second start-up replaces the first. The bubble goes before anything else: its tracking thread asks
         // about the toolbar window and the buttons that the start-up replaces. A start-up that is refused
         // (E_POINTER: no browser, no host) changes nothing.
@@ -124,11 +119,7 @@ HRESULT Controller::StartupToolbar(IDispatch* browser, IDispatch* toolbar, long 
         RefreshStatusButtons();
         StartPolling();
         return S_OK;
-    }
-    catch (...)
-    {
-        return E_OUTOFMEMORY;
-    }
+    });
 }
 
 HRESULT Controller::OnEvent(const VARIANT* eventId) noexcept
@@ -142,8 +133,7 @@ HRESULT Controller::OnEvent(const VARIANT* eventId) noexcept
     {
         return E_POINTER;
     }
-    try
-    {
+    return win::ComBoundary([&] {
         if (!win::EqualsNoCase(eventId->bstrVal, host::kUpdateStatusEvent))
         {
             return E_NOTIMPL;
@@ -151,11 +141,7 @@ HRESULT Controller::OnEvent(const VARIANT* eventId) noexcept
         ReloadStatusFile();
         RefreshStatusButtons();
         return S_OK;
-    }
-    catch (...)
-    {
-        return E_OUTOFMEMORY;
-    }
+    });
 }
 
 HRESULT Controller::InvokeMember(DISPID id, std::span<VARIANT> arguments, VARIANT* result) noexcept
@@ -208,43 +194,31 @@ bool Controller::HasInstallBubble() const noexcept
     return m_installBubble && m_installBubble->IsWindow();
 }
 
-void Controller::OnPostStartUp() noexcept
+void Controller::OnPostStartUp()
 {
-    try
-    {
-        CloseInstallBubble();
-        const std::wstring path = GetWriteableFolder(L"KelToolbar", TRUE) + kInstallBubbleFileName;
-        (void)ShowInstallBubbleOnce(*this, GetBrowserWindow(), path, m_bubbleConfigFile, m_installBubble);
-    }
-    catch (...)
-    {
-    }
+    CloseInstallBubble();
+    const std::wstring path = GetWriteableFolder(L"KelToolbar", TRUE) + kInstallBubbleFileName;
+    (void)ShowInstallBubbleOnce(*this, GetBrowserWindow(), path, m_bubbleConfigFile, m_installBubble);
 }
 
-void Controller::ProcessControllerMessage(LPARAM value) noexcept
+void Controller::ProcessControllerMessage(LPARAM value)
 {
     if (IsShuttingDown())
     {
         return;
     }
-    try
+    if (value == kStatusPublishedMessage)
     {
-        if (value == kStatusPublishedMessage)
-        {
-            RefreshStatusButtons();
-            FireToolbarEvent(host::kUpdateStatusEvent, 1);
-        }
-        else if (value == kSettingsRequestMessage)
-        {
-            m_worker.AnswerSettingsRequest([this](SettingsSnapshot& settings) {
-                HostStrings& host = *this;
-                settings.Capture(host, ControllerSettings::PassSettings());
-                settings.Capture(host, APIDispatcher::QuerySettings());
-            });
-        }
+        RefreshStatusButtons();
+        FireToolbarEvent(host::kUpdateStatusEvent, 1);
     }
-    catch (...)
+    else if (value == kSettingsRequestMessage)
     {
+        m_worker.AnswerSettingsRequest([this](SettingsSnapshot& settings) {
+            HostStrings& host = *this;
+            settings.Capture(host, ControllerSettings::PassSettings());
+            settings.Capture(host, APIDispatcher::QuerySettings());
+        });
     }
 }
 
@@ -368,42 +342,36 @@ void Controller::RequestWorkerUpdate()
 
 // --- Clicks and the update action ----------------------------------------------------------------------------
 
-void Controller::OnButtonClicked(const std::wstring& buttonName) noexcept
+void Controller::OnButtonClicked(const std::wstring& buttonName)
 {
     XToolbarController::OnButtonClicked(buttonName);
     if (IsShuttingDown() || m_worker.IsStopping())
     {
         return;
     }
-    try
+    if (buttonName == kButtonPaviseStatus)
     {
-        if (buttonName == kButtonPaviseStatus)
+        SendTracking(BuildTrackingUrl(TrackedButton::Pavise));
+        const std::wstring page = PaviseClickPage(m_api.GetPaviseStatus(), *this);
+        if (!page.empty())
         {
-            SendTracking(BuildTrackingUrl(TrackedButton::Pavise));
-            const std::wstring page = PaviseClickPage(m_api.GetPaviseStatus(), *this);
-            if (!page.empty())
-            {
-                Navigate(page, FALSE);
-            }
-        }
-        else if (buttonName == kButtonNorvixUpdate)
-        {
-            SendTracking(BuildTrackingUrl(TrackedButton::Norvix));
-            const std::wstring page = NorvixClickPage(m_api.GetNorvixStatus(), *this);
-            if (!page.empty() && !Navigate(page, FALSE))
-            {
-                return;
-            }
-            if (!m_api.IsUpdateNeeded())
-            {
-                return;
-            }
-            StartProductUpdate();
-            RefreshUpdateButton();
+            Navigate(page, FALSE);
         }
     }
-    catch (...)
+    else if (buttonName == kButtonNorvixUpdate)
     {
+        SendTracking(BuildTrackingUrl(TrackedButton::Norvix));
+        const std::wstring page = NorvixClickPage(m_api.GetNorvixStatus(), *this);
+        if (!page.empty() && !Navigate(page, FALSE))
+        {
+            return;
+        }
+        if (!m_api.IsUpdateNeeded())
+        {
+            return;
+        }
+        StartProductUpdate();
+        RefreshUpdateButton();
     }
 }
 

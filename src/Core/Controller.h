@@ -58,11 +58,11 @@ public:
     [[nodiscard]] UINT GetTypeNameResourceId() const noexcept override { return 1000; }
     [[nodiscard]] DWORD GetRegisteredMiscStatus() const noexcept override;
     int ShutDown() noexcept override;
-    void OnPostStartUp() noexcept override;
+    void OnPostStartUp() override;
     // Ignored once the control has begun to shut down: an update started then would never be sent.
-    void OnButtonClicked(const std::wstring& buttonName) noexcept override;
+    void OnButtonClicked(const std::wstring& buttonName) override;
     [[nodiscard]] XToolbarWindow* CreateToolbarWindow() noexcept override;
-    void ProcessControllerMessage(LPARAM value) noexcept override;
+    void ProcessControllerMessage(LPARAM value) override;
 
     // Reads the text-labels preference again and refreshes the buttons (the host's preferences changed).
     void ReloadTextLabels();

@@ -3,20 +3,14 @@
 #include "Core/Controller.h"
 #include "toolbar/HostToolbarInterface.h"
 
-LRESULT NorvixToolbarWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) noexcept
+LRESULT NorvixToolbarWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     const LRESULT result = XToolbarWindow::WindowProc(message, wParam, lParam);
     if (message == host::kMsgPreferences && wParam == 1)
     {
         if (auto* controller = dynamic_cast<::Controller*>(Controller()))
         {
-            try
-            {
-                controller->ReloadTextLabels();
-            }
-            catch (...)
-            {
-            }
+            controller->ReloadTextLabels();
         }
     }
     return result;

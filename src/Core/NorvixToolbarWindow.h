@@ -8,5 +8,5 @@
 class NorvixToolbarWindow final : public XToolbarWindow
 {
 protected:
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) noexcept override;
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 };

@@ -95,40 +95,34 @@ void PollingWorker::AnswerSettingsRequest(const std::function<void(SettingsSnaps
     }
 }
 
-DWORD PollingWorker::ConnectionThreadProc() noexcept
+DWORD PollingWorker::ConnectionThreadProc()
 {
-    // The answer is parsed by a COM component, in this thread's own apartment.
+    // The answer is parsed by a COM component, in this thread's own apartment. An exception (out of memory)
+    // ends the worker at win::Thread's boundary; the instance then follows the others through their events.
     const win::ComInit com(COINIT_APARTMENTTHREADED);
-    try
+    while (!IsStopping())
     {
-        while (!IsStopping())
+        // A request waiting since the last pass goes first: a click is answered within a pass.
+        ProcessRequest();
+        SettingsSnapshot settings;
+        if (!FetchSettings(settings))
         {
-            // A request waiting since the last pass goes first: a click is answered within a pass.
-            ProcessRequest();
-            SettingsSnapshot settings;
-            if (!FetchSettings(settings))
-            {
-                if (!Pause(kPassSleepMs, true))
-                {
-                    break;
-                }
-                continue;
-            }
-            PollUnderLock(settings);
-            if (IsStopping())
-            {
-                break;
-            }
-            ProcessRequest();
             if (!Pause(kPassSleepMs, true))
             {
                 break;
             }
+            continue;
         }
-    }
-    catch (...)
-    {
-        // Out of memory on the worker: it ends; the instance follows the others through their events.
+        PollUnderLock(settings);
+        if (IsStopping())
+        {
+            break;
+        }
+        ProcessRequest();
+        if (!Pause(kPassSleepMs, true))
+        {
+            break;
+        }
     }
     return 0;
 }

@@ -80,7 +80,7 @@ public:
     void AnswerSettingsRequest(const std::function<void(SettingsSnapshot&)>& capture);
 
 private:
-    DWORD ConnectionThreadProc() noexcept;
+    DWORD ConnectionThreadProc();
     // The pass's settings from the UI thread; false when it cannot be asked or the worker is stopping first.
     [[nodiscard]] bool FetchSettings(SettingsSnapshot& settings);
     void PollUnderLock(SettingsSnapshot& settings);

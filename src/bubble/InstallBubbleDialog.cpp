@@ -81,25 +81,18 @@ const wchar_t* InstallBubbleDialog::GetDisabledCloseImageName() const noexcept
     return kDisabledCloseName;
 }
 
-void InstallBubbleDialog::MakeFonts() noexcept
+void InstallBubbleDialog::MakeFonts()
 {
     XBubbleOwner* const owner = Owner();
-    try
+    std::wstring face = win::LoadStringResource(win::ThisModule(), IDS_FONT_FACE_BUBBLE);
+    if (face.empty())
     {
-        std::wstring face = win::LoadStringResource(win::ThisModule(), IDS_FONT_FACE_BUBBLE);
-        if (face.empty())
-        {
-            face = kDefaultFace;
-        }
-        const std::wstring titlePixels = owner ? owner->GetHostString(kTitlePixelsKey, L"18") : L"18";
-        const std::wstring contentPixels = owner ? owner->GetHostString(kContentPixelsKey, L"13") : L"13";
-        (void)MakeFont(face, PixelsToPoints(win::ParseDecimal(titlePixels)), true, false, false, true, m_titleFont);
-        (void)MakeFont(face, PixelsToPoints(win::ParseDecimal(contentPixels)), false, false, false, true,
-            m_contentFont);
+        face = kDefaultFace;
     }
-    catch (...)
-    {
-    }
+    const std::wstring titlePixels = owner ? owner->GetHostString(kTitlePixelsKey, L"18") : L"18";
+    const std::wstring contentPixels = owner ? owner->GetHostString(kContentPixelsKey, L"13") : L"13";
+    (void)MakeFont(face, PixelsToPoints(win::ParseDecimal(titlePixels)), true, false, false, true, m_titleFont);
+    (void)MakeFont(face, PixelsToPoints(win::ParseDecimal(contentPixels)), false, false, false, true, m_contentFont);
     if (m_titleFont)
     {
         ::SendMessageW(m_title.Hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(m_titleFont.Get()), TRUE);
@@ -110,7 +103,7 @@ void InstallBubbleDialog::MakeFonts() noexcept
     }
 }
 
-BOOL InstallBubbleDialog::OnInitDialog() noexcept
+BOOL InstallBubbleDialog::OnInitDialog()
 {
     const BOOL result = XToolbarBubbleDialog::OnInitDialog();
     (void)BindControl(IDOK, m_closeText);
@@ -120,15 +113,9 @@ BOOL InstallBubbleDialog::OnInitDialog() noexcept
     MakeFonts();
     if (XBubbleOwner* const owner = Owner())
     {
-        try
-        {
-            ::SetWindowTextW(m_title.Hwnd(), owner->GetHostString(kTitleKey, kTitleDefault).c_str());
-            ::SetWindowTextW(m_message.Hwnd(), owner->GetHostString(kMessageKey, kMessageDefault).c_str());
-            ::SetWindowTextW(m_closeText.Hwnd(), owner->GetHostString(kCloseKey, kCloseDefault).c_str());
-        }
-        catch (...)
-        {
-        }
+        ::SetWindowTextW(m_title.Hwnd(), owner->GetHostString(kTitleKey, kTitleDefault).c_str());
+        ::SetWindowTextW(m_message.Hwnd(), owner->GetHostString(kMessageKey, kMessageDefault).c_str());
+        ::SetWindowTextW(m_closeText.Hwnd(), owner->GetHostString(kCloseKey, kCloseDefault).c_str());
     }
     LayoutControls();
     return result;
@@ -161,19 +148,13 @@ int InstallBubbleDialog::CountTitleLines(HWND control, HFONT font, const std::ws
     return std::clamp(lines, 1, kMaxTitleLines);
 }
 
-void InstallBubbleDialog::LayoutControls() noexcept
+void InstallBubbleDialog::LayoutControls()
 {
     if (!m_title.IsWindow() || !m_message.IsWindow())
     {
         return;
     }
-    try
-    {
-        Layout();
-    }
-    catch (...)
-    {
-    }
+    Layout();
 }
 
 void InstallBubbleDialog::Layout()
@@ -248,7 +229,7 @@ bool InstallBubbleDialog::CloseBubble() noexcept
     return true;
 }
 
-bool InstallBubbleDialog::DialogProc(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept
+bool InstallBubbleDialog::DialogProc(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
     if (message == WM_COMMAND && LOWORD(wParam) == IDOK)
     {

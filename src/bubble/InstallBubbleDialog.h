@@ -23,7 +23,7 @@ public:
 
     bool CloseBubble() noexcept override;
     void GetAnchorRect(RECT& rect) noexcept override;
-    void LayoutControls() noexcept override;
+    void LayoutControls() override;
     [[nodiscard]] LONG GetRightLimit() noexcept override;
 
     // The number of lines `text` takes in `font` at `width` pixels, at least 1 and at most kMaxTitleLines,
@@ -32,12 +32,12 @@ public:
         int& lineHeight) noexcept;
 
 protected:
-    BOOL OnInitDialog() noexcept override;
-    bool DialogProc(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept override;
+    BOOL OnInitDialog() override;
+    bool DialogProc(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
     [[nodiscard]] const wchar_t* GetDisabledCloseImageName() const noexcept override;
 
 private:
-    void MakeFonts() noexcept;
+    void MakeFonts();
     void Layout();
 
     XButton m_closeText;

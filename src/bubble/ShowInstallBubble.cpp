@@ -1,35 +1,27 @@
 #include "bubble/ShowInstallBubble.h"
 
 bool ShowInstallBubbleOnce(XBubbleOwner& owner, HWND parent, const std::wstring& path,
-    std::unique_ptr<XToolbarBubbleConfigFile>& file, std::unique_ptr<InstallBubbleDialog>& bubble) noexcept
+    std::unique_ptr<XToolbarBubbleConfigFile>& file, std::unique_ptr<InstallBubbleDialog>& bubble)
 {
-    try
+    bubble.reset();  // destroys an open bubble's window, tracking thread first
+
+    file = std::make_unique<XToolbarBubbleConfigFile>();
+    file->SetRetryLimit(storage::kUiThreadRetryLimitMs);
+    file->Open(path);
+    (void)file->Load(false, true);  // a failure leaves the default record, which shows the bubble
+    XToolbarBubbleConfigStream* record = file->GetRecord();
+    if (!record || record->m_showFlag == 0)
     {
-        bubble.reset();  // destroys an open bubble's window, tracking thread first
-
-        file = std::make_unique<XToolbarBubbleConfigFile>();
-        file->SetRetryLimit(storage::kUiThreadRetryLimitMs);
-        file->Open(path);
-        (void)file->Load(false, true);  // a failure leaves the default record, which shows the bubble
-        XToolbarBubbleConfigStream* record = file->GetRecord();
-        if (!record || record->m_showFlag == 0)
-        {
-            return false;
-        }
-        record->m_showFlag = 0;
-        (void)file->Save(true);  // not reported anywhere; a failed save shows the bubble again next time
-
-        bubble = std::make_unique<InstallBubbleDialog>(&owner);
-        if (!bubble->CreateBubble(parent))
-        {
-            bubble.reset();
-            return false;
-        }
-        return true;
+        return false;
     }
-    catch (...)
+    record->m_showFlag = 0;
+    (void)file->Save(true);  // not reported anywhere; a failed save shows the bubble again next time
+
+    bubble = std::make_unique<InstallBubbleDialog>(&owner);
+    if (!bubble->CreateBubble(parent))
     {
         bubble.reset();
         return false;
     }
+    return true;
 }

@@ -3,7 +3,7 @@
 // file records whether the bubble is still to be shown; the flag is cleared and saved before the bubble is
 // made, so a crash or a closed browser never shows it twice, and a failed save only means it shows again
 // next time. The caller owns the file object and the bubble (both are replaced here) and deletes the bubble
-// at its shutdown. UI thread.
+// at its shutdown. UI thread; an exception (out of memory) goes to the caller.
 
 #include "bubble/InstallBubbleDialog.h"
 #include "bubble/XToolbarBubbleConfigFile.h"
@@ -18,4 +18,4 @@ inline constexpr wchar_t kInstallBubbleFileName[] = L"Norvix.install-bubble.conf
 // bubble was shown already, saves the cleared flag and creates the bubble owned by `parent`. An open bubble
 // of this control is destroyed first. True when a bubble was created.
 bool ShowInstallBubbleOnce(XBubbleOwner& owner, HWND parent, const std::wstring& path,
-    std::unique_ptr<XToolbarBubbleConfigFile>& file, std::unique_ptr<InstallBubbleDialog>& bubble) noexcept;
+    std::unique_ptr<XToolbarBubbleConfigFile>& file, std::unique_ptr<InstallBubbleDialog>& bubble);

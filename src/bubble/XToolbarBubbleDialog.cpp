@@ -44,7 +44,7 @@ bool SameRect(const RECT& a, const RECT& b) noexcept
 // their buttons' lower edge differently. Decided once per process.
 
 // Adds to `region` one rectangle per run of non-transparent pixels of each row of `bitmap` drawn at `at`.
-void AddOpaqueRuns(HRGN region, HBITMAP bitmap, POINT at, COLORREF transparent) noexcept
+void AddOpaqueRuns(HRGN region, HBITMAP bitmap, POINT at, COLORREF transparent)
 {
     const SIZE size = BitmapSize(bitmap);
     if (size.cx <= 0 || size.cy <= 0)
@@ -58,15 +58,7 @@ void AddOpaqueRuns(HRGN region, HBITMAP bitmap, POINT at, COLORREF transparent) 
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
-    std::vector<RGBQUAD> pixels;
-    try
-    {
-        pixels.resize(static_cast<std::size_t>(size.cx) * static_cast<std::size_t>(size.cy));
-    }
-    catch (...)
-    {
-        return;
-    }
+    std::vector<RGBQUAD> pixels(static_cast<std::size_t>(size.cx) * static_cast<std::size_t>(size.cy));
     const win::WindowDC screen(nullptr);
     if (::GetDIBits(screen.Get(), bitmap, 0, static_cast<UINT>(size.cy), pixels.data(), &info, DIB_RGB_COLORS) == 0)
     {
@@ -178,7 +170,7 @@ XToolbarBubbleDialog::FrameRects XToolbarBubbleDialog::PlaceFrame(const RECT& cl
 }
 
 win::RegionHandle XToolbarBubbleDialog::BuildFrameRegion(const RECT& client,
-    const std::array<HBITMAP, kFramePieces>& pieces, COLORREF transparent) noexcept
+    const std::array<HBITMAP, kFramePieces>& pieces, COLORREF transparent)
 {
     win::RegionHandle region(::CreateRectRgn(0, 0, 0, 0));
     if (!region)
@@ -238,7 +230,7 @@ void XToolbarBubbleDialog::MakeBackgroundBrush() noexcept
     m_backgroundBrush.Reset(::CreateSolidBrush(GetBackgroundColor()));
 }
 
-BOOL XToolbarBubbleDialog::OnInitDialog() noexcept
+BOOL XToolbarBubbleDialog::OnInitDialog()
 {
     XDialog::OnInitDialog();
     LoadFrame();
@@ -254,7 +246,7 @@ void XToolbarBubbleDialog::OnDestroy() noexcept
     StopTracking();
 }
 
-void XToolbarBubbleDialog::Paint(HDC dc) noexcept
+void XToolbarBubbleDialog::Paint(HDC dc)
 {
     RECT client{};
     ::GetClientRect(Hwnd(), &client);
@@ -306,7 +298,7 @@ void XToolbarBubbleDialog::Paint(HDC dc) noexcept
     }
 }
 
-bool XToolbarBubbleDialog::DialogProc(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept
+bool XToolbarBubbleDialog::DialogProc(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
     switch (message)
     {
@@ -358,7 +350,7 @@ bool XToolbarBubbleDialog::DialogProc(UINT message, WPARAM wParam, LPARAM lParam
     }
 }
 
-void XToolbarBubbleDialog::StartTracking() noexcept
+void XToolbarBubbleDialog::StartTracking()
 {
     if (m_trackingThread)
     {
@@ -368,23 +360,17 @@ void XToolbarBubbleDialog::StartTracking() noexcept
     m_trackingData.dialog = this;
     m_lastTarget = RECT{};
     m_passesSinceMove = 0;
-    try
+    auto thread = std::make_unique<win::Thread>([data = &m_trackingData] { return TrackingThreadBody(data); });
+    if (thread->Create(THREAD_PRIORITY_NORMAL) && thread->Resume())
     {
-        auto thread = std::make_unique<win::Thread>([data = &m_trackingData] { return TrackingThreadBody(data); });
-        if (thread->Create(THREAD_PRIORITY_NORMAL) && thread->Resume())
-        {
-            m_trackingThread = std::move(thread);
-        }
-        else if (thread->Handle())
-        {
-            // Created but not resumed: let it run straight to its end.
-            m_trackingData.stop = 1;
-            ::ResumeThread(thread->Handle());
-            (void)thread->Wait(INFINITE);
-        }
+        m_trackingThread = std::move(thread);
     }
-    catch (...)
+    else if (thread->Handle())
     {
+        // Created but not resumed: let it run straight to its end.
+        m_trackingData.stop = 1;
+        ::ResumeThread(thread->Handle());
+        (void)thread->Wait(INFINITE);
     }
 }
 

@@ -58,7 +58,7 @@ public:
     // Runs on the tracking thread.
     virtual void GetAnchorRect(RECT& rect) noexcept;
     // Places the controls after the bubble has moved; UI thread.
-    virtual void LayoutControls() noexcept {}
+    virtual void LayoutControls() {}
     // A screen x; the bubble hides while it is at or beyond the right edge of the (widened) toolbar.
     // Runs on the tracking thread.
     [[nodiscard]] virtual LONG GetRightLimit() noexcept { return 0; }
@@ -76,11 +76,11 @@ public:
     // The region that the frame covers: the non-transparent pixels of the unscaled pieces (1, 2, 4, 5),
     // the whole rectangles of the stretched ones and the inner rectangle. A null bitmap adds nothing.
     [[nodiscard]] static win::RegionHandle BuildFrameRegion(const RECT& client,
-        const std::array<HBITMAP, kFramePieces>& pieces, COLORREF transparent) noexcept;
+        const std::array<HBITMAP, kFramePieces>& pieces, COLORREF transparent);
 
 protected:
-    bool DialogProc(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept override;
-    BOOL OnInitDialog() noexcept override;
+    bool DialogProc(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    BOOL OnInitDialog() override;
     void OnDestroy() noexcept override;
 
     // A bitmap resource name tried when the disabled close image's id does not load.
@@ -89,7 +89,7 @@ protected:
     [[nodiscard]] XBubbleOwner* Owner() const noexcept { return m_owner; }
     [[nodiscard]] const std::wstring& AnchorButtonName() const noexcept { return m_anchorButtonName; }
 
-    void StartTracking() noexcept;
+    void StartTracking();
     // Ends the tracking thread, if any, and returns once it has ended. UI thread.
     void StopTracking() noexcept;
     // One pass of the tracking thread.
@@ -97,7 +97,7 @@ protected:
 
 private:
     static DWORD TrackingThreadBody(XPositionTrackingThreadData* data) noexcept;
-    void Paint(HDC dc) noexcept;
+    void Paint(HDC dc);
     void MakeBackgroundBrush() noexcept;
     void LoadFrame() noexcept;
 

@@ -10,17 +10,6 @@
 namespace
 {
 
-// Frees a string that the system allocated with the COM allocator.
-struct CoTaskText
-{
-    wchar_t* text = nullptr;
-    CoTaskText() = default;
-    CoTaskText(const CoTaskText&) = delete;
-    CoTaskText& operator=(const CoTaskText&) = delete;
-    ~CoTaskText() { ::CoTaskMemFree(text); }
-    [[nodiscard]] std::wstring Take() const { return text ? std::wstring(text) : std::wstring(); }
-};
-
 // The launch options of IELaunchURL in their oldest form: only the size and the process creation flags.
 struct IELaunchInfo
 {
@@ -55,24 +44,24 @@ std::wstring PlatformSystem::IEWriteableFolderPath(const KNOWNFOLDERID& folder)
 {
     const win::ModuleHandle ieframe = win::LoadSystemLibrary(L"ieframe.dll");
     const auto get = win::GetProc<IEGetWriteableFolderPathFn>(ieframe.Get(), "IEGetWriteableFolderPath");
-    CoTaskText path;
-    if (!get || FAILED(get(folder, &path.text)))
+    win::TaskMemory<wchar_t> path;
+    if (!get || FAILED(get(folder, path.Put())) || !path)
     {
         return {};
     }
-    return path.Take();
+    return path.Get();
 }
 
 std::wstring PlatformSystem::KnownFolderPath(const KNOWNFOLDERID& folder)
 {
     const win::ModuleHandle shell = win::LoadSystemLibrary(L"shell32.dll");
     const auto get = win::GetProc<SHGetKnownFolderPathFn>(shell.Get(), "SHGetKnownFolderPath");
-    CoTaskText path;  // freed even when the call fails, as the call asks
-    if (!get || FAILED(get(folder, kCreateKnownFolder, nullptr, &path.text)))
+    win::TaskMemory<wchar_t> path;  // freed even when the call fails, as the call asks
+    if (!get || FAILED(get(folder, kCreateKnownFolder, nullptr, path.Put())) || !path)
     {
         return {};
     }
-    return path.Take();
+    return path.Get();
 }
 
 std::wstring PlatformSystem::AppDataFolder()

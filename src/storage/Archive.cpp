@@ -2,6 +2,7 @@
 
 #include "storage/XStorageObject.h"
 #include "storage/XStreamFileMirror.h"
+#include "win/Handle.h"
 #include "win/Module.h"
 #include "win/Strings.h"
 
@@ -141,21 +142,12 @@ bool FileException::GetErrorMessage(std::wstring& message) const
     const DWORD n = ::FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
         m_osError, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    const win::LocalMemory owned(buffer);
     if (n == 0 || buffer == nullptr)
     {
         return false;
     }
-    std::wstring systemText;
-    try
-    {
-        systemText = win::Trim(std::wstring_view(buffer, n));
-    }
-    catch (...)
-    {
-        ::LocalFree(buffer);
-        throw;
-    }
-    ::LocalFree(buffer);
+    const std::wstring systemText = win::Trim(std::wstring_view(buffer, n));
     if (systemText.empty())
     {
         return false;

@@ -10,23 +10,16 @@ void HostToolbar::Attach(IDispatch* dispatch, bool autoRelease) noexcept
 {
     Release();
     m_dispatch = dispatch;
-    m_autoRelease = autoRelease && dispatch;
-    if (m_autoRelease)
+    if (autoRelease)
     {
-        m_dispatch->AddRef();
+        m_reference = dispatch;
     }
 }
 
 void HostToolbar::Release() noexcept
 {
-    IDispatch* const dispatch = m_dispatch;
-    const bool owned = m_autoRelease;
     m_dispatch = nullptr;
-    m_autoRelease = false;
-    if (owned)
-    {
-        dispatch->Release();
-    }
+    m_reference.Reset();
 }
 
 HRESULT HostToolbar::InvokeText(DISPID id, const std::wstring* arguments, unsigned count, std::wstring& result) const
@@ -54,13 +47,10 @@ HRESULT HostToolbar::InvokeText(DISPID id, const std::wstring* arguments, unsign
     }
     DISPPARAMS params{count ? args.data() : nullptr, nullptr, count, 0};
     win::Variant answer;
-    EXCEPINFO exception{};
+    win::ExcepInfo exception;
     UINT badArgument = 0;
     HRESULT hr = m_dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, answer.Put(),
-        &exception, &badArgument);
-    ::SysFreeString(exception.bstrSource);
-    ::SysFreeString(exception.bstrDescription);
-    ::SysFreeString(exception.bstrHelpFile);
+        exception.Put(), &badArgument);
     if (FAILED(hr))
     {
         return hr;

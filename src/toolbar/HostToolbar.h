@@ -45,5 +45,5 @@ public:
 
 private:
     IDispatch* m_dispatch = nullptr;
-    bool m_autoRelease = false;
+    win::ComPtr<IDispatch> m_reference;  // the wrapper's own reference, with auto-release only
 };

@@ -11,29 +11,17 @@ constexpr int kInitialImages = 16;
 constexpr int kGrowBy = 16;
 } // namespace
 
-XImageList::~XImageList()
-{
-    if (m_list)
-    {
-        ::ImageList_Destroy(m_list);
-    }
-}
-
 bool XImageList::Create(int cx, int cy) noexcept
 {
-    if (m_list)
-    {
-        ::ImageList_Destroy(m_list);
-        m_list = nullptr;
-    }
+    m_list.Reset();
     m_indexes.clear();
     const UINT flags = IsWindows2000OrXP() ? ILC_COLOR32 : kColourDdbWithMask;
-    m_list = ::ImageList_Create(cx, cy, flags, kInitialImages, kGrowBy);
+    m_list.Reset(::ImageList_Create(cx, cy, flags, kInitialImages, kGrowBy));
     if (!m_list)
     {
         return false;
     }
-    ::ImageList_SetBkColor(m_list, CLR_NONE);
+    ::ImageList_SetBkColor(m_list.Get(), CLR_NONE);
     m_size = {cx, cy};
     return true;
 }
@@ -67,7 +55,7 @@ bool XImageList::AddIcon(UINT iconId) noexcept
     {
         return false;
     }
-    const int index = ::ImageList_AddIcon(m_list, icon.Get());
+    const int index = ::ImageList_AddIcon(m_list.Get(), icon.Get());
     if (index < 0)
     {
         return false;
@@ -91,7 +79,7 @@ bool XImageList::AddBitmap(UINT bitmapId, UINT maskId) noexcept
     {
         return false;
     }
-    const int index = ::ImageList_Add(m_list, bitmap.Get(), mask.Get());
+    const int index = ::ImageList_Add(m_list.Get(), bitmap.Get(), mask.Get());
     if (index < 0)
     {
         return false;

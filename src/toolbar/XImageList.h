@@ -3,6 +3,8 @@
 // image went in. 32-bit colour on Windows 2000 and XP; elsewhere device-dependent colour with a mask for
 // transparency. Owns its list; used on the UI thread.
 
+#include "win/Handle.h"
+
 #include <windows.h>
 #include <commctrl.h>
 
@@ -16,7 +18,6 @@ public:
     XImageList() noexcept = default;
     XImageList(const XImageList&) = delete;
     XImageList& operator=(const XImageList&) = delete;
-    ~XImageList();
 
     // A list of cx x cy images holding the icon `iconId` of this module.
     [[nodiscard]] bool CreateFromIcon(UINT iconId, int cx, int cy) noexcept;
@@ -29,13 +30,13 @@ public:
 
     // The index of the image added under `id`; kMissing when none was.
     [[nodiscard]] UINT IndexOf(UINT id) const noexcept;
-    [[nodiscard]] HIMAGELIST Get() const noexcept { return m_list; }
+    [[nodiscard]] HIMAGELIST Get() const noexcept { return m_list.Get(); }
     [[nodiscard]] SIZE ImageSize() const noexcept { return m_size; }
 
 private:
     [[nodiscard]] bool Create(int cx, int cy) noexcept;
 
-    HIMAGELIST m_list = nullptr;
+    win::ImageListHandle m_list;
     std::map<UINT, UINT> m_indexes;
     SIZE m_size{0, 0};
 };

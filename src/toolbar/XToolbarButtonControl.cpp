@@ -57,11 +57,6 @@ XToolbarButtonControl::~XToolbarButtonControl()
     Destroy();
     FreeFrames();
     FreeIcon();
-    if (m_theme)
-    {
-        ::CloseThemeData(m_theme);
-        m_theme = nullptr;
-    }
 }
 
 bool XToolbarButtonControl::CreateOver(HWND toolbar, UINT controlId) noexcept
@@ -88,7 +83,7 @@ bool XToolbarButtonControl::CreateOver(HWND toolbar, UINT controlId) noexcept
     {
         return false;
     }
-    m_theme = ::OpenThemeData(Hwnd(), L"TOOLBAR");
+    m_theme.Reset(::OpenThemeData(Hwnd(), L"TOOLBAR"));
     ::ShowWindow(Hwnd(), SW_SHOWNA);
 
     m_tooltipControl.Reset(::CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
@@ -146,7 +141,7 @@ BOOL XToolbarButtonControl::SetIcon(UINT iconId, int cx, int cy) noexcept
     return TRUE;
 }
 
-BOOL XToolbarButtonControl::SetIconSequence(const std::vector<UINT>& iconIds, int cx, int cy, UINT interval) noexcept
+BOOL XToolbarButtonControl::SetIconSequence(const std::vector<UINT>& iconIds, int cx, int cy, UINT interval)
 {
     StopSequence();
     FreeFrames();
@@ -155,19 +150,13 @@ BOOL XToolbarButtonControl::SetIconSequence(const std::vector<UINT>& iconIds, in
     m_iconId = 0;
     m_iconSize = {0, 0};
     SIZE size{};
-    try
+    for (const UINT id : iconIds)
     {
-        for (const UINT id : iconIds)
+        if (win::IconHandle frame{LoadModuleIcon(id, cx, cy, size)})
         {
-            if (const HICON frame = LoadModuleIcon(id, cx, cy, size))
-            {
-                m_frames.push_back(frame);
-                m_frameIds.push_back(id);
-            }
+            m_frames.push_back(std::move(frame));
+            m_frameIds.push_back(id);
         }
-    }
-    catch (...)
-    {
     }
     m_frameSize = m_frames.empty() ? SIZE{0, 0} : size;
     m_frameInterval = interval;
@@ -261,10 +250,6 @@ void XToolbarButtonControl::AdvanceFrame() noexcept
 
 void XToolbarButtonControl::FreeFrames() noexcept
 {
-    for (const HICON frame : m_frames)
-    {
-        ::DestroyIcon(frame);
-    }
     m_frames.clear();
     m_frameIds.clear();
     m_frameSize = {0, 0};
@@ -308,7 +293,7 @@ HICON XToolbarButtonControl::CurrentIcon() const noexcept
     }
     if (m_frameIndex >= 0 && m_frameIndex < static_cast<int>(m_frames.size()))
     {
-        return m_frames[static_cast<size_t>(m_frameIndex)];
+        return m_frames[static_cast<size_t>(m_frameIndex)].Get();
     }
     return nullptr;
 }
@@ -329,7 +314,7 @@ void XToolbarButtonControl::InvalidateIconArea() noexcept
     ::InvalidateRect(Hwnd(), &area, TRUE);
 }
 
-int XToolbarButtonControl::ComputeWidth() const noexcept
+int XToolbarButtonControl::ComputeWidth() const
 {
     const int iconWidth = IconSize().cx;
     int width = iconWidth > 0 ? IconGap() + iconWidth : 0;
@@ -344,23 +329,17 @@ int XToolbarButtonControl::ComputeWidth() const noexcept
     {
         const auto font = reinterpret_cast<HFONT>(::SendMessageW(toolbar, WM_GETFONT, 0, 0));
         win::SelectScope selected(dc.Get(), font);
-        try
+        const std::wstring shown = ShownTitle(m_title);
+        SIZE extent{};
+        if (::GetTextExtentPoint32W(dc.Get(), shown.c_str(), static_cast<int>(shown.size()), &extent))
         {
-            const std::wstring shown = ShownTitle(m_title);
-            SIZE extent{};
-            if (::GetTextExtentPoint32W(dc.Get(), shown.c_str(), static_cast<int>(shown.size()), &extent))
-            {
-                textWidth = extent.cx;
-            }
-        }
-        catch (...)
-        {
+            textWidth = extent.cx;
         }
     }
     return width + TextGap() + textWidth + TextGap();
 }
 
-void XToolbarButtonControl::Fit() noexcept
+void XToolbarButtonControl::Fit()
 {
     // A hidden item keeps its width; it is fitted when it is shown again.
     m_fitPending = m_controller.IsButtonHidden(m_controller.GetCommandId(m_name)) != FALSE;
@@ -455,11 +434,11 @@ void XToolbarButtonControl::Paint(HDC dc) noexcept
         {
             state = TS_DISABLED;
         }
-        if (::IsThemeBackgroundPartiallyTransparent(m_theme, TP_BUTTON, state))
+        if (::IsThemeBackgroundPartiallyTransparent(m_theme.Get(), TP_BUTTON, state))
         {
             ::DrawThemeParentBackground(Hwnd(), dc, &client);
         }
-        ::DrawThemeBackground(m_theme, dc, TP_BUTTON, state, &client, nullptr);
+        ::DrawThemeBackground(m_theme.Get(), dc, TP_BUTTON, state, &client, nullptr);
     }
     else
     {
@@ -503,7 +482,7 @@ void XToolbarButtonControl::Paint(HDC dc) noexcept
         if (m_theme)
         {
             int state = pressed ? TS_PRESSED : hot ? TS_HOT : disabled ? TS_DISABLED : TS_NORMAL;
-            ::DrawThemeText(m_theme, dc, TP_BUTTON, state, m_title.c_str(), -1, kFlags, 0, &text);
+            ::DrawThemeText(m_theme.Get(), dc, TP_BUTTON, state, m_title.c_str(), -1, kFlags, 0, &text);
         }
         else
         {
@@ -558,7 +537,7 @@ void XToolbarButtonControl::ClearMouseState() noexcept
     m_hot = FALSE;
 }
 
-LRESULT XToolbarButtonControl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) noexcept
+LRESULT XToolbarButtonControl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST)
     {
@@ -651,11 +630,7 @@ LRESULT XToolbarButtonControl::WindowProc(UINT message, WPARAM wParam, LPARAM lP
     }
     case WM_THEMECHANGED:
         // Visual styles switched: the look and the gaps change, so the item is fitted again.
-        if (m_theme)
-        {
-            ::CloseThemeData(m_theme);
-        }
-        m_theme = ::OpenThemeData(Hwnd(), L"TOOLBAR");
+        m_theme.Reset(::OpenThemeData(Hwnd(), L"TOOLBAR"));
         ::InvalidateRect(Hwnd(), nullptr, TRUE);
         Fit();
         return 0;
@@ -668,11 +643,7 @@ LRESULT XToolbarButtonControl::WindowProc(UINT message, WPARAM wParam, LPARAM lP
         FreeFrames();
         FreeIcon();
         m_iconId = 0;
-        if (m_theme)
-        {
-            ::CloseThemeData(m_theme);
-            m_theme = nullptr;
-        }
+        m_theme.Reset();
         m_tooltipControl.Reset();
         break;
     default:

@@ -30,7 +30,7 @@ public:
 
     BOOL SetVisibility(BOOL visible);
     BOOL SetIcon(UINT iconId, int cx, int cy) noexcept;
-    BOOL SetIconSequence(const std::vector<UINT>& iconIds, int cx, int cy, UINT interval) noexcept;
+    BOOL SetIconSequence(const std::vector<UINT>& iconIds, int cx, int cy, UINT interval);
     BOOL SetTitle(const std::wstring& title);
     BOOL SetTooltip(const std::wstring& tooltip);
     BOOL SetEnabled(BOOL enabled) noexcept;
@@ -38,10 +38,10 @@ public:
     void StopSequence() noexcept;
 
     // The width the host item needs for icon and title.
-    [[nodiscard]] int ComputeWidth() const noexcept;
+    [[nodiscard]] int ComputeWidth() const;
     // Sets the host item to ComputeWidth when it differs, places the overlay and asks for a relayout. An item
     // the toolbar hides is left as it is and marked for a fit when it is shown.
-    void Fit() noexcept;
+    void Fit();
     [[nodiscard]] bool IsFitPending() const noexcept { return m_fitPending; }
     // Moves the overlay onto its host item when that moved; repaints when moved or when asked.
     void Place(bool repaint) noexcept;
@@ -57,13 +57,13 @@ public:
     [[nodiscard]] BOOL IsAnimating() const noexcept { return m_animating; }
     [[nodiscard]] int FrameIndex() const noexcept { return m_frameIndex; }
     [[nodiscard]] UINT IconId() const noexcept { return m_iconId; }
-    [[nodiscard]] bool UsesVisualStyles() const noexcept { return m_theme != nullptr; }
+    [[nodiscard]] bool UsesVisualStyles() const noexcept { return m_theme.IsValid(); }
     // Gaps before the icon (g1) and around the text (g2).
     [[nodiscard]] int IconGap() const noexcept { return m_theme ? 3 : 2; }
     [[nodiscard]] int TextGap() const noexcept { return m_theme ? 5 : 6; }
 
 protected:
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) noexcept override;
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
     [[nodiscard]] SIZE IconSize() const noexcept;
@@ -94,9 +94,9 @@ private:
     std::wstring m_tooltip;
     BOOL m_enabled = TRUE;
     BOOL m_visible = TRUE;
-    HTHEME m_theme = nullptr;
+    win::ThemeHandle m_theme;
     int m_frameIndex = -1;
-    std::vector<HICON> m_frames;
+    std::vector<win::IconHandle> m_frames;
     std::vector<UINT> m_frameIds;  // resource ids of m_frames
     SIZE m_frameSize{0, 0};
     UINT m_frameInterval = 120;

@@ -5,6 +5,7 @@
 #include "toolbar/XToolbarDispatcherWindow.h"
 #include "toolbar/XToolbarWindow.h"
 #include "win/Bstr.h"
+#include "win/Scope.h"
 #include "win/Strings.h"
 #include "win/Variant.h"
 
@@ -67,11 +68,11 @@ DWORD XToolbarController::GetControlFlags() const noexcept
     return OleControl::GetControlFlags() | kWindowlessActivate;
 }
 
-void XToolbarController::ProcessControllerMessage(LPARAM) noexcept
+void XToolbarController::ProcessControllerMessage(LPARAM)
 {
 }
 
-void XToolbarController::OnButtonClicked(const std::wstring&) noexcept
+void XToolbarController::OnButtonClicked(const std::wstring&)
 {
 }
 
@@ -80,7 +81,7 @@ void XToolbarController::ResetPostStartUpForTesting() noexcept
     s_postStartUpDone = false;
 }
 
-void XToolbarController::PostStartUp() noexcept
+void XToolbarController::PostStartUp()
 {
     if (!s_postStartUpDone.exchange(true))
     {
@@ -163,14 +164,7 @@ void XToolbarController::AttachToolbarWindow() noexcept
         return;
     }
     m_pToolbarWindow = std::move(window);
-    HWND handle = nullptr;
-    try
-    {
-        handle = m_hostToolbar.GetToolbarWindow();
-    }
-    catch (...)
-    {
-    }
+    const HWND handle = m_hostToolbar.GetToolbarWindow();
     if (handle && ::IsWindow(handle))
     {
         m_pToolbarWindow->SetController(this);
@@ -642,7 +636,7 @@ BOOL XToolbarController::RemoveButtonControl(const std::wstring& buttonName)
     return TRUE;
 }
 
-void XToolbarController::PlaceButtonControls() noexcept
+void XToolbarController::PlaceButtonControls()
 {
     // Fitting an item resizes the toolbar, whose messages come back here. A nested call only asks the running
     // one for another round (an item fitted late moves items placed earlier), and the rounds are bounded, so a
@@ -653,6 +647,7 @@ void XToolbarController::PlaceButtonControls() noexcept
         return;
     }
     m_placing = true;
+    const win::ScopeExit done([this] { m_placing = false; });
     for (int round = 0; round < kPlacementRounds; ++round)
     {
         m_placeAgain = false;
@@ -662,111 +657,98 @@ void XToolbarController::PlaceButtonControls() noexcept
             break;
         }
     }
-    m_placing = false;
 }
 
-void XToolbarController::PlaceButtonControlsOnce() noexcept
+void XToolbarController::PlaceButtonControlsOnce()
 {
-    try
+    // A copy of the list: fitting sends toolbar messages that may remove an overlay.
+    std::vector<XToolbarButtonControl*> buttons;
+    for (const auto& button : m_buttons)
     {
-        // A copy of the list: fitting sends toolbar messages that may remove an overlay.
-        std::vector<XToolbarButtonControl*> buttons;
-        for (const auto& button : m_buttons)
-        {
-            buttons.push_back(button.get());
-        }
-        for (XToolbarButtonControl* button : buttons)
-        {
-            if (!FindButtonControl(button->Name()) || !button->IsWindow())
-            {
-                continue;
-            }
-            button->Place(false);
-            // An item the toolbar hides reads as 0 wide and is never fitted; once shown it is fitted when its
-            // width is 0 or a fit was held back while it was hidden.
-            if (button->IsVisibleFlag() && !IsButtonHidden(GetCommandId(button->Name())) &&
-                (button->IsFitPending() || GetButtonWidth(button->Name()) == 0))
-            {
-                button->Fit();
-            }
-        }
+        buttons.push_back(button.get());
     }
-    catch (...)
+    for (XToolbarButtonControl* button : buttons)
     {
+        if (!FindButtonControl(button->Name()) || !button->IsWindow())
+        {
+            continue;
+        }
+        button->Place(false);
+        // An item the toolbar hides reads as 0 wide and is never fitted; once shown it is fitted when its width
+        // is 0 or a fit was held back while it was hidden.
+        if (button->IsVisibleFlag() && !IsButtonHidden(GetCommandId(button->Name())) &&
+            (button->IsFitPending() || GetButtonWidth(button->Name()) == 0))
+        {
+            button->Fit();
+        }
     }
 }
 
-void XToolbarController::LayoutToolbar() noexcept
+void XToolbarController::LayoutToolbar()
 {
-    try
+    std::wstring anchor = m_layoutAnchorButton;
+    if (anchor.empty())
     {
-        std::wstring anchor = m_layoutAnchorButton;
-        if (anchor.empty())
+        return;
+    }
+    const auto found = std::find_if(m_buttons.begin(), m_buttons.end(),
+        [&anchor](const auto& button) { return button->Name() == anchor; });
+    if (found == m_buttons.end())
+    {
+        return;
+    }
+    if (!(*found)->IsVisibleFlag())
+    {
+        // The lowest-index visible overlay before the anchor takes its place.
+        for (auto it = found; it != m_buttons.begin();)
         {
-            return;
-        }
-        const auto found = std::find_if(m_buttons.begin(), m_buttons.end(),
-            [&anchor](const auto& button) { return button->Name() == anchor; });
-        if (found == m_buttons.end())
-        {
-            return;
-        }
-        if (!(*found)->IsVisibleFlag())
-        {
-            // The lowest-index visible overlay before the anchor takes its place.
-            for (auto it = found; it != m_buttons.begin();)
+            --it;
+            if ((*it)->IsVisibleFlag())
             {
-                --it;
-                if ((*it)->IsVisibleFlag())
-                {
-                    anchor = (*it)->Name();
-                }
+                anchor = (*it)->Name();
             }
         }
-        HideButton(host::kHiddenCommandId, TRUE);
+    }
+    HideButton(host::kHiddenCommandId, TRUE);
 
-        const HWND window = ToolbarHwnd();
-        RECT client{};
-        if (!window || !::GetClientRect(window, &client) || client.right - client.left <= 0)
-        {
-            return;
-        }
-        const int count = GetButtonCount();
-        if (count == 0)
-        {
-            return;
-        }
-        const UINT anchorId = GetCommandId(anchor);
-        int sum = 0;
-        for (int index = 0; index < count; ++index)
-        {
-            const UINT id = GetCommandIdAt(index);
-            if (id == kNoCommand)
-            {
-                continue;
-            }
-            if (!IsButtonHidden(id))
-            {
-                sum += GetButtonWidth(id);
-            }
-            if (id == anchorId)
-            {
-                break;
-            }
-        }
-        const int used = sum + 1;
-        int available = client.right - GetButtonWidth(std::wstring(kOptionsButton));
-        if (used >= available)
-        {
-            available = used + 1;
-        }
-        SetButtonWidth(host::kSpacerCommandId, available - used);
-        // Items after the spacer moved; overlays over them follow.
-        PlaceButtonControls();
-    }
-    catch (...)
+    const HWND window = ToolbarHwnd();
+    RECT client{};
+    if (!window || !::GetClientRect(window, &client) || client.right - client.left <= 0)
     {
+        return;
     }
+    const int count = GetButtonCount();
+    if (count == 0)
+    {
+        return;
+    }
+    const UINT anchorId = GetCommandId(anchor);
+    int sum = 0;
+    for (int index = 0; index < count; ++index)
+    {
+        const UINT id = GetCommandIdAt(index);
+        if (id == kNoCommand)
+        {
+            continue;
+        }
+        if (!IsButtonHidden(id))
+        {
+            sum += GetButtonWidth(id);
+        }
+        if (id == anchorId)
+        {
+            break;
+        }
+    }
+    const int used = sum + 1;
+    int available = client.right - GetButtonWidth(std::wstring(kOptionsButton));
+    if (used >= available)
+    {
+        available = used + 1;
+    }
+    SetButtonWidth(host::kSpacerCommandId, available - used);
+    // Items after the spacer moved; overlays over them follow.
+    PlaceButtonControls();
 }
 
 BOOL XToolbarController::PostControllerMessage(LPARAM value) noexcept
@@ -803,12 +785,8 @@ HRESULT XToolbarController::XObjectSafety::GetInterfaceSafetyOptions(REFIID iid,
     {
         return E_POINTER;
     }
-    IUnknown* part = nullptr;
-    const HRESULT hr = m_owner.InternalQueryInterface(iid, reinterpret_cast<void**>(&part));
-    if (part)
-    {
-        part->Release();
-    }
+    win::ComPtr<IUnknown> part;
+    const HRESULT hr = m_owner.InternalQueryInterface(iid, part.PutVoid());
     *supported = kSafeForScripting;
     *enabled = kSafeForScripting;
     return hr;
@@ -817,12 +795,11 @@ HRESULT XToolbarController::XObjectSafety::GetInterfaceSafetyOptions(REFIID iid,
 HRESULT XToolbarController::XObjectSafety::SetInterfaceSafetyOptions(REFIID iid, DWORD optionsToSet,
     DWORD enabledOptions) noexcept
 {
-    IUnknown* part = nullptr;
-    if (FAILED(m_owner.InternalQueryInterface(iid, reinterpret_cast<void**>(&part))))
+    win::ComPtr<IUnknown> part;
+    if (FAILED(m_owner.InternalQueryInterface(iid, part.PutVoid())))
     {
         return E_NOINTERFACE;
     }
-    part->Release();
     if (optionsToSet & ~kSafeForScripting)
     {
         return E_FAIL;

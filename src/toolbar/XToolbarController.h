@@ -40,17 +40,17 @@ public:
     [[nodiscard]] virtual UINT GetTypeNameResourceId() const noexcept = 0;
     [[nodiscard]] virtual DWORD GetRegisteredMiscStatus() const noexcept = 0;
     // Work another thread handed to the UI thread through PostControllerMessage. The base does nothing.
-    virtual void ProcessControllerMessage(LPARAM value) noexcept;
+    virtual void ProcessControllerMessage(LPARAM value);
     // Attaches browser, host object, toolbar window and dispatcher window and posts the start-up message.
     // E_POINTER for a null argument or a browser that is not an IWebBrowser2 (then nothing is attached).
     virtual HRESULT StartUp(IDispatch* browser, IDispatch* toolbar, const std::wstring& dispatcherWindowName);
     // Detaches everything StartUp attached; returns 0. Safe to call again.
     virtual int ShutDown() noexcept;
     // Runs OnPostStartUp the first time any control of this module gets its start-up message.
-    virtual void PostStartUp() noexcept;
-    virtual void OnPostStartUp() noexcept {}
+    virtual void PostStartUp();
+    virtual void OnPostStartUp() {}
     // An overlay button was clicked. The base does nothing.
-    virtual void OnButtonClicked(const std::wstring& buttonName) noexcept;
+    virtual void OnButtonClicked(const std::wstring& buttonName);
     // A new subclass object for the host's toolbar window (XToolbarWindow or derived); null fails quietly.
     [[nodiscard]] virtual XToolbarWindow* CreateToolbarWindow() noexcept = 0;
 
@@ -110,9 +110,9 @@ public:
     }
     // Places every overlay over its host item again; fits those whose shown host item has no width or whose
     // fit waited while the item was hidden. Safe against re-entry from the toolbar messages it causes.
-    void PlaceButtonControls() noexcept;
+    void PlaceButtonControls();
     // Stretches the host's spacer so that the options button stands at the right end of the toolbar.
-    void LayoutToolbar() noexcept;
+    void LayoutToolbar();
 
     // --- Dispatcher window ---------------------------------------------------------------------------------
     // Any thread: hands `value` to ProcessControllerMessage on the UI thread. FALSE without the window.
@@ -213,7 +213,7 @@ private:
     void CreateDispatcherWindow(const std::wstring& name) noexcept;
     void DestroyDispatcherWindow() noexcept;
     void DestroyButtonControls() noexcept;
-    void PlaceButtonControlsOnce() noexcept;
+    void PlaceButtonControlsOnce();
 
     XObjectSafety m_objectSafety{*this};
     XToolbarSecurity m_toolbarSecurity{*this};

@@ -32,7 +32,7 @@ bool XToolbarDispatcherWindow::CreateHidden(const std::wstring& className) noexc
         win::ThisModule());
 }
 
-LRESULT XToolbarDispatcherWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) noexcept
+LRESULT XToolbarDispatcherWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == ToolbarProcessControllerMessage() && message != 0)
     {

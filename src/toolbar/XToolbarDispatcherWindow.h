@@ -24,7 +24,7 @@ public:
     [[nodiscard]] bool CreateHidden(const std::wstring& className) noexcept;
 
 protected:
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) noexcept override;
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
     XToolbarController* m_owner = nullptr;

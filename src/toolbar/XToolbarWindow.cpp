@@ -9,7 +9,7 @@
 
 #include <vector>
 
-LRESULT XToolbarWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) noexcept
+LRESULT XToolbarWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     XToolbarController* const controller = m_controller;
     if (!controller)
@@ -26,24 +26,17 @@ LRESULT XToolbarWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) n
         RECT update{};
         if (::GetUpdateRect(Hwnd(), &update, FALSE) && !::IsRectEmpty(&update))
         {
-            try
+            for (const auto& button : controller->ButtonControls())
             {
-                for (const auto& button : controller->ButtonControls())
+                const int index = controller->GetButtonIndex(button->Name());
+                RECT item{};
+                RECT common{};
+                if (index >= 0 && button->IsWindow() &&
+                    ::SendMessageW(Hwnd(), TB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item)) &&
+                    ::IntersectRect(&common, &item, &update))
                 {
-                    const int index = controller->GetButtonIndex(button->Name());
-                    RECT item{};
-                    RECT common{};
-                    if (index >= 0 && button->IsWindow() &&
-                        ::SendMessageW(Hwnd(), TB_GETITEMRECT, static_cast<WPARAM>(index),
-                            reinterpret_cast<LPARAM>(&item)) &&
-                        ::IntersectRect(&common, &item, &update))
-                    {
-                        toRepaint.push_back(button->Hwnd());
-                    }
+                    toRepaint.push_back(button->Hwnd());
                 }
-            }
-            catch (...)
-            {
             }
         }
         break;

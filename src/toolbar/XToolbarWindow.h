@@ -16,7 +16,7 @@ public:
     [[nodiscard]] XToolbarController* Controller() const noexcept { return m_controller; }
 
 protected:
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) noexcept override;
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
     XToolbarController* m_controller = nullptr;

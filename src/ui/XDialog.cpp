@@ -23,17 +23,13 @@ void XDialog::OpenTheme() noexcept
     CloseTheme();
     if (Hwnd())
     {
-        m_theme = ::OpenThemeData(Hwnd(), L"SCROLLBAR");
+        m_theme.Reset(::OpenThemeData(Hwnd(), L"SCROLLBAR"));
     }
 }
 
 void XDialog::CloseTheme() noexcept
 {
-    if (m_theme)
-    {
-        ::CloseThemeData(m_theme);
-        m_theme = nullptr;
-    }
+    m_theme.Reset();
 }
 
 void XDialog::DrawSizeGrip(HDC dc, const RECT& rect) const noexcept
@@ -41,7 +37,7 @@ void XDialog::DrawSizeGrip(HDC dc, const RECT& rect) const noexcept
     RECT area = rect;
     if (m_theme)
     {
-        ::DrawThemeBackground(m_theme, dc, SBP_SIZEBOX, SZB_RIGHTALIGN, &area, nullptr);
+        ::DrawThemeBackground(m_theme.Get(), dc, SBP_SIZEBOX, SZB_RIGHTALIGN, &area, nullptr);
     }
     else
     {
@@ -49,7 +45,7 @@ void XDialog::DrawSizeGrip(HDC dc, const RECT& rect) const noexcept
     }
 }
 
-BOOL XDialog::OnInitDialog() noexcept
+BOOL XDialog::OnInitDialog()
 {
     OpenTheme();
     // EnumChildWindows walks descendants at every level, not only the dialog's own children.
@@ -60,7 +56,7 @@ BOOL XDialog::OnInitDialog() noexcept
     return TRUE;
 }
 
-bool XDialog::DialogProc(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept
+bool XDialog::DialogProc(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
     if (message == WM_THEMECHANGED)
     {

@@ -15,16 +15,16 @@ public:
 
     // Draws the size grip into `rect`: themed when a theme is open, classic otherwise.
     void DrawSizeGrip(HDC dc, const RECT& rect) const noexcept;
-    [[nodiscard]] HTHEME Theme() const noexcept { return m_theme; }
+    [[nodiscard]] HTHEME Theme() const noexcept { return m_theme.Get(); }
 
 protected:
-    bool DialogProc(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept override;
+    bool DialogProc(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
     // Derived dialogs call this first from their own OnInitDialog.
-    BOOL OnInitDialog() noexcept override;
+    BOOL OnInitDialog() override;
 
     void OpenTheme() noexcept;
     void CloseTheme() noexcept;
 
 private:
-    HTHEME m_theme = nullptr;
+    win::ThemeHandle m_theme;
 };

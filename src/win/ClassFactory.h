@@ -3,6 +3,7 @@
 // table of the module's classes. The factory holds the module lock while it lives; LockServer adds to it.
 // Aggregation is not supported.
 
+#include "win/ComBoundary.h"
 #include "win/ComObject.h"
 
 #include <span>
@@ -49,19 +50,13 @@ HRESULT CreateComObject(REFIID iid, void** out) noexcept
         return E_POINTER;
     }
     *out = nullptr;
-    T* object = nullptr;
-    try
-    {
-        object = new T();
-    }
-    catch (...)
-    {
-        return E_OUTOFMEMORY;
-    }
-    object->InternalAddRef();
-    const HRESULT hr = object->InternalQueryInterface(iid, out);
-    object->InternalRelease();
-    return hr;
+    return ComBoundary([&] {
+        T* object = new T();
+        object->InternalAddRef();
+        const HRESULT hr = object->InternalQueryInterface(iid, out);
+        object->InternalRelease();
+        return hr;
+    });
 }
 
 } // namespace win

@@ -5,6 +5,7 @@
 // item, which the caller releases. A clone shares nothing with its original but the items and the position.
 // Threading: one caller at a time, as any apartment-threaded object.
 
+#include "win/ComBoundary.h"
 #include "win/ComObject.h"
 
 #include <ocidl.h>
@@ -118,19 +119,13 @@ public:
             return E_POINTER;
         }
         *out = nullptr;
-        ComEnum* copy = nullptr;
-        try
-        {
-            copy = new ComEnum(m_items, m_position);
-        }
-        catch (...)
-        {
-            return E_OUTOFMEMORY;
-        }
-        copy->InternalAddRef();
-        const HRESULT hr = copy->InternalQueryInterface(__uuidof(Enum), reinterpret_cast<void**>(out));
-        copy->InternalRelease();
-        return hr;
+        return ComBoundary([&] {
+            auto* copy = new ComEnum(m_items, m_position);
+            copy->InternalAddRef();
+            const HRESULT hr = copy->InternalQueryInterface(__uuidof(Enum), reinterpret_cast<void**>(out));
+            copy->InternalRelease();
+            return hr;
+        });
     }
 
 protected:

@@ -1,6 +1,7 @@
 #include "win/ComRegistration.h"
 
 #include "win/Bstr.h"
+#include "win/ComBoundary.h"
 #include "win/ComPtr.h"
 #include "win/Module.h"
 #include "win/Registry.h"
@@ -63,8 +64,7 @@ std::wstring GuidToString(const GUID& guid)
 
 HRESULT RegisterControl(const ControlRegistration& control) noexcept
 {
-    try
-    {
+    return ComBoundary([&] {
         const std::wstring classes = ClassesPath();
         const std::wstring classKey = classes + L"\\CLSID\\" + GuidToString(control.classId);
         const std::wstring bitmap = Format(L"%ls, %u", control.modulePath.c_str(), control.bitmapId);
@@ -101,17 +101,12 @@ HRESULT RegisterControl(const ControlRegistration& control) noexcept
             }
         }
         return S_OK;
-    }
-    catch (...)
-    {
-        return E_OUTOFMEMORY;
-    }
+    });
 }
 
 HRESULT UnregisterControl(const CLSID& classId, const std::wstring& progId) noexcept
 {
-    try
-    {
+    return ComBoundary([&] {
         const std::wstring classes = ClassesPath();
         if (!DeleteRegTree(ClassesRoot(), classes + L"\\CLSID\\" + GuidToString(classId)))
         {
@@ -122,11 +117,7 @@ HRESULT UnregisterControl(const CLSID& classId, const std::wstring& progId) noex
             return LastRegistryError();
         }
         return S_OK;
-    }
-    catch (...)
-    {
-        return E_OUTOFMEMORY;
-    }
+    });
 }
 
 namespace
@@ -293,8 +284,7 @@ HRESULT UnregisterTypeLibraryForUser(const std::wstring& modulePath, const GUID&
 
 HRESULT RegisterTypeLibraryOf(const std::wstring& modulePath) noexcept
 {
-    try
-    {
+    return ComBoundary([&] {
         ComPtr<ITypeLib> library;
         HRESULT hr = ::LoadTypeLibEx(modulePath.c_str(), REGKIND_NONE, library.Put());
         if (FAILED(hr))
@@ -307,17 +297,12 @@ HRESULT RegisterTypeLibraryOf(const std::wstring& modulePath) noexcept
         }
         std::wstring path = modulePath;
         return ::RegisterTypeLib(library.Get(), path.data(), nullptr);
-    }
-    catch (...)
-    {
-        return E_OUTOFMEMORY;
-    }
+    });
 }
 
 HRESULT UnregisterTypeLibrary(const std::wstring& modulePath, const GUID& typeLibId, WORD major, WORD minor) noexcept
 {
-    try
-    {
+    return ComBoundary([&] {
         if (s_perUser)
         {
             return UnregisterTypeLibraryForUser(modulePath, typeLibId, major, minor);
@@ -331,11 +316,7 @@ HRESULT UnregisterTypeLibrary(const std::wstring& modulePath, const GUID& typeLi
             return S_OK;
         }
         return hr;
-    }
-    catch (...)
-    {
-        return E_OUTOFMEMORY;
-    }
+    });
 }
 
 } // namespace win

@@ -84,7 +84,7 @@ Dialog* Dialog::FromHandle(HWND window) noexcept
     return window ? static_cast<Dialog*>(::GetPropW(window, BindingProperty())) : nullptr;
 }
 
-bool Dialog::DialogProc(UINT message, WPARAM, LPARAM, LRESULT& result) noexcept
+bool Dialog::DialogProc(UINT message, WPARAM, LPARAM, LRESULT& result)
 {
     switch (message)
     {
@@ -128,7 +128,16 @@ INT_PTR CALLBACK Dialog::StaticProc(HWND window, UINT message, WPARAM wParam, LP
         return FALSE;
     }
     LRESULT result = 0;
-    const bool handled = self->DialogProc(message, wParam, lParam, result);
+    bool handled = false;
+    try
+    {
+        handled = self->DialogProc(message, wParam, lParam, result);
+    }
+    catch (...)
+    {
+        // A handler that failed (out of memory) leaves the message to the dialog manager.
+        handled = false;
+    }
     if (message == WM_NCDESTROY && self->m_hwnd == window)
     {
         self->Unbind();

@@ -37,13 +37,13 @@ protected:
     // Handles one message. Return true when handled and put the message's result in `result`; false lets
     // the dialog manager do its default. For the messages whose result a dialog procedure returns directly
     // (WM_INITDIALOG, WM_CTLCOLOR*, ...) the result is returned as it is; for all others it is stored as
-    // DWLP_MSGRESULT. Must not throw.
-    virtual bool DialogProc(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept;
+    // DWLP_MSGRESULT. An exception ends here: the message then goes to the dialog manager's default.
+    virtual bool DialogProc(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
     // WM_INITDIALOG; the result says whether the dialog manager should set the focus.
-    virtual BOOL OnInitDialog() noexcept { return TRUE; }
+    virtual BOOL OnInitDialog() { return TRUE; }
     // WM_DESTROY, while the window and its controls still exist.
-    virtual void OnDestroy() noexcept {}
+    virtual void OnDestroy() {}
 
     // Subclasses the template's control `controlId` with `control`. False when there is no such control or
     // it is already bound.

@@ -4,6 +4,9 @@
 // a failing call can close what it opened and still report why it failed.
 
 #include <windows.h>
+#include <commctrl.h>
+#include <objbase.h>
+#include <uxtheme.h>
 #include <wininet.h>
 
 #include <utility>
@@ -137,6 +140,33 @@ struct Region
     static Type Invalid() noexcept { return nullptr; }
     static void Close(Type h) noexcept { ::DeleteObject(h); }
 };
+struct ImageList
+{
+    using Type = HIMAGELIST;
+    static Type Invalid() noexcept { return nullptr; }
+    static void Close(Type h) noexcept { ::ImageList_Destroy(h); }
+};
+struct Theme
+{
+    using Type = HTHEME;
+    static Type Invalid() noexcept { return nullptr; }
+    static void Close(Type h) noexcept { ::CloseThemeData(h); }
+};
+// Memory that the system allocated with LocalAlloc for the caller (FormatMessage's buffer).
+struct LocalMemory
+{
+    using Type = HLOCAL;
+    static Type Invalid() noexcept { return nullptr; }
+    static void Close(Type h) noexcept { ::LocalFree(h); }
+};
+// Memory of the COM task allocator (strings that system calls hand out).
+template <typename T>
+struct TaskMemory
+{
+    using Type = T*;
+    static Type Invalid() noexcept { return nullptr; }
+    static void Close(Type p) noexcept { ::CoTaskMemFree(p); }
+};
 } // namespace traits
 
 using KernelHandle = UniqueHandle<traits::Kernel>;
@@ -153,5 +183,10 @@ using MemoryDC = UniqueHandle<traits::MemoryDC>;
 using IconHandle = UniqueHandle<traits::Icon>;
 using WindowHandle = UniqueHandle<traits::Window>;
 using FindHandle = UniqueHandle<traits::FindFile>;
+using ImageListHandle = UniqueHandle<traits::ImageList>;
+using ThemeHandle = UniqueHandle<traits::Theme>;
+using LocalMemory = UniqueHandle<traits::LocalMemory>;
+template <typename T>
+using TaskMemory = UniqueHandle<traits::TaskMemory<T>>;
 
 } // namespace win

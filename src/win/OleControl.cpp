@@ -1,5 +1,6 @@
 #include "win/OleControl.h"
 
+#include "win/ComBoundary.h"
 #include "win/ComEnum.h"
 #include "win/Module.h"
 
@@ -157,16 +158,11 @@ public:
         {
             return CONNECT_E_CANNOTCONNECT;
         }
-        try
-        {
+        return ComBoundary([&] {
             m_sinks.emplace_back(++m_lastCookie, std::move(events));
-        }
-        catch (...)
-        {
-            return E_OUTOFMEMORY;
-        }
-        *cookie = m_lastCookie;
-        return S_OK;
+            *cookie = m_lastCookie;
+            return S_OK;
+        });
     }
     HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) noexcept override
     {
@@ -187,19 +183,14 @@ public:
             return E_POINTER;
         }
         *connections = nullptr;
-        try
-        {
+        return ComBoundary([&] {
             std::vector<CONNECTDATA> snapshot;
             for (const auto& [cookie, sink] : m_sinks)
             {
                 snapshot.push_back({sink.Get(), cookie});
             }
             return ConnectionsEnum::Create(std::move(snapshot), connections);
-        }
-        catch (...)
-        {
-            return E_OUTOFMEMORY;
-        }
+        });
     }
 
 protected:
@@ -259,8 +250,7 @@ HRESULT OleControl::LoadTypeInfo() noexcept
         return m_typeInfo ? S_OK : TYPE_E_ELEMENTNOTFOUND;
     }
     m_typeInfoLoaded = true;
-    try
-    {
+    const HRESULT loaded = ComBoundary([&] {
         const std::wstring path = ModuleFileName(ThisModule());
         HRESULT hr = ::LoadTypeLibEx(path.c_str(), REGKIND_NONE, m_typeLib.Put());
         if (FAILED(hr))
@@ -300,12 +290,12 @@ HRESULT OleControl::LoadTypeInfo() noexcept
         m_members = std::move(members);
         m_typeInfo = std::move(info);
         return S_OK;
-    }
-    catch (...)
+    });
+    if (FAILED(loaded))
     {
         m_typeInfo.Reset();
-        return E_OUTOFMEMORY;
     }
+    return loaded;
 }
 
 const OleControl::Member* OleControl::FindMember(DISPID id) const noexcept
@@ -411,8 +401,7 @@ HRESULT OleControl::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* 
     {
         return DISP_E_BADPARAMCOUNT;
     }
-    try
-    {
+    return ComBoundary([&] {
         ArgumentList arguments(count);
         for (UINT i = 0; i < count; ++i)
         {
@@ -458,11 +447,7 @@ HRESULT OleControl::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* 
         }
         ::VariantClear(&answer);
         return hr;
-    }
-    catch (...)
-    {
-        return E_OUTOFMEMORY;
-    }
+    });
 }
 
 HRESULT OleControl::SetClientSite(IOleClientSite* site) noexcept
@@ -701,14 +686,7 @@ HRESULT OleControl::EnumConnectionPoints(IEnumConnectionPoints** points) noexcep
     {
         return hr;
     }
-    try
-    {
-        return ConnectionPointsEnum::Create({m_eventsPoint.Get()}, points);
-    }
-    catch (...)
-    {
-        return E_OUTOFMEMORY;
-    }
+    return ComBoundary([&] { return ConnectionPointsEnum::Create({m_eventsPoint.Get()}, points); });
 }
 
 HRESULT OleControl::FindConnectionPoint(REFIID iid, IConnectionPoint** point) noexcept

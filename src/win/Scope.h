@@ -89,23 +89,37 @@ private:
     int m_state;
 };
 
-// COM on the calling thread; uninitialised at the end only when this guard's call succeeded.
+// COM on the calling thread; uninitialised at the end only when this guard's call succeeded. Movable, so an
+// owner can hold it, but only within the thread that made it: CoUninitialize must run there.
 class ComInit
 {
 public:
     explicit ComInit(DWORD model = COINIT_APARTMENTTHREADED) noexcept : m_result(::CoInitializeEx(nullptr, model)) {}
     ComInit(const ComInit&) = delete;
     ComInit& operator=(const ComInit&) = delete;
-    ~ComInit()
+    ComInit(ComInit&& other) noexcept : m_result(std::exchange(other.m_result, CO_E_NOTINITIALIZED)) {}
+    ComInit& operator=(ComInit&& other) noexcept
+    {
+        if (this != &other)
+        {
+            Uninitialize();
+            m_result = std::exchange(other.m_result, CO_E_NOTINITIALIZED);
+        }
+        return *this;
+    }
+    ~ComInit() { Uninitialize(); }
+    [[nodiscard]] HRESULT Result() const noexcept { return m_result; }
+
+private:
+    void Uninitialize() noexcept
     {
         if (SUCCEEDED(m_result))
         {
             ::CoUninitialize();
         }
+        m_result = CO_E_NOTINITIALIZED;
     }
-    [[nodiscard]] HRESULT Result() const noexcept { return m_result; }
 
-private:
     HRESULT m_result;
 };
 

@@ -1,5 +1,6 @@
 #pragma once
-// Variant: owns one VARIANT and clears it. Put clears and gives the address for an out-parameter.
+// Variant: owns one VARIANT and clears it. Put clears and gives the address for an out-parameter. ExcepInfo:
+// owns the texts of an EXCEPINFO.
 
 #include <windows.h>
 
@@ -63,6 +64,35 @@ public:
 
 private:
     VARIANT m_value;
+};
+
+// ExcepInfo: the exception information an IDispatch::Invoke may fill, owning the three texts it allocates.
+class ExcepInfo
+{
+public:
+    ExcepInfo() noexcept = default;
+    ExcepInfo(const ExcepInfo&) = delete;
+    ExcepInfo& operator=(const ExcepInfo&) = delete;
+    ~ExcepInfo() { Clear(); }
+
+    // Frees what an earlier call left and gives the structure, cleared, for the next one.
+    [[nodiscard]] EXCEPINFO* Put() noexcept
+    {
+        Clear();
+        return &m_value;
+    }
+    [[nodiscard]] const EXCEPINFO& Get() const noexcept { return m_value; }
+
+private:
+    void Clear() noexcept
+    {
+        ::SysFreeString(m_value.bstrSource);
+        ::SysFreeString(m_value.bstrDescription);
+        ::SysFreeString(m_value.bstrHelpFile);
+        m_value = EXCEPINFO{};
+    }
+
+    EXCEPINFO m_value{};
 };
 
 } // namespace win

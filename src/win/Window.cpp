@@ -161,7 +161,7 @@ Window* Window::FromHandle(HWND window) noexcept
     return window ? static_cast<Window*>(::GetPropW(window, BindingProperty())) : nullptr;
 }
 
-LRESULT Window::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) noexcept
+LRESULT Window::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     return Default(message, wParam, lParam);
 }
@@ -232,7 +232,7 @@ LRESULT CALLBACK Window::StaticProc(HWND window, UINT message, WPARAM wParam, LP
     }
     if (message == WM_NCDESTROY)
     {
-        const LRESULT result = self->WindowProc(message, wParam, lParam);
+        const LRESULT result = self->Dispatch(message, wParam, lParam);
         if (self->m_hwnd == window)
         {
             self->Unbind(true);  // the last message: nothing can come through our procedure any more
@@ -240,7 +240,20 @@ LRESULT CALLBACK Window::StaticProc(HWND window, UINT message, WPARAM wParam, LP
         self->OnFinalMessage();
         return result;
     }
-    return self->WindowProc(message, wParam, lParam);
+    return self->Dispatch(message, wParam, lParam);
+}
+
+LRESULT Window::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) noexcept
+{
+    try
+    {
+        return WindowProc(message, wParam, lParam);
+    }
+    catch (...)
+    {
+        // A handler that failed (out of memory) leaves the message to the procedure behind ours.
+        return Default(message, wParam, lParam);
+    }
 }
 
 } // namespace win

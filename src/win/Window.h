@@ -54,8 +54,9 @@ public:
     [[nodiscard]] static Window* FromHandle(HWND window) noexcept;
 
 protected:
-    // Handles one message; the default passes it to Default. Runs on the window's thread; must not throw.
-    virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) noexcept;
+    // Handles one message; the default passes it to Default. Runs on the window's thread. An exception ends
+    // here: the message then goes to Default, as if this procedure had not looked at it.
+    virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT Default(UINT message, WPARAM wParam, LPARAM lParam) noexcept;
     // After WM_NCDESTROY has been handled and the binding removed.
     virtual void OnFinalMessage() noexcept {}
@@ -63,6 +64,7 @@ protected:
 private:
     static LRESULT CALLBACK StaticProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
     void Bind(HWND window) noexcept;
+    LRESULT Dispatch(UINT message, WPARAM wParam, LPARAM lParam) noexcept;
     void Unbind(bool windowEnding = false) noexcept;
 
     HWND m_hwnd = nullptr;

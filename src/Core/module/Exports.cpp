@@ -5,6 +5,7 @@
 #include "Core/NorvixIds.h"
 #include "module/NorvixApp.h"
 #include "win/ClassFactory.h"
+#include "win/ComBoundary.h"
 #include "win/ComModule.h"
 #include "win/ComRegistration.h"
 #include "win/Module.h"
@@ -47,35 +48,25 @@ STDAPI DllCanUnloadNow()
 
 STDAPI DllRegisterServer()
 {
-    try
-    {
+    return win::ComBoundary([] {
         if (FAILED(win::RegisterTypeLibraryOf(win::ModuleFileName(win::ThisModule()))))
         {
             return SELFREG_E_TYPELIB;
         }
         return FAILED(Controller::ControllerFactory::UpdateRegistry(true)) ? SELFREG_E_CLASS : S_OK;
-    }
-    catch (...)
-    {
-        return E_OUTOFMEMORY;
-    }
+    });
 }
 
 STDAPI DllUnregisterServer()
 {
-    try
-    {
+    return win::ComBoundary([] {
         if (FAILED(win::UnregisterTypeLibrary(win::ModuleFileName(win::ThisModule()), LIBID_NorvixLib,
                 kNorvixTypeLibMajor, kNorvixTypeLibMinor)))
         {
             return SELFREG_E_TYPELIB;
         }
         return FAILED(Controller::ControllerFactory::UpdateRegistry(false)) ? SELFREG_E_CLASS : S_OK;
-    }
-    catch (...)
-    {
-        return E_OUTOFMEMORY;
-    }
+    });
 }
 
 STDAPI DllSetPerUserRegistration(BOOL perUser)
@@ -91,13 +82,8 @@ STDAPI DllInstall(BOOL install, LPCWSTR commandLine)
 {
     const bool previous = win::IsPerUserRegistration();
     const win::ScopeExit restore([previous] { win::SetPerUserRegistration(previous); });
-    try
-    {
+    return win::ComBoundary([&] {
         win::SetPerUserRegistration(AsksForCurrentUser(commandLine));
-    }
-    catch (...)
-    {
-        return E_OUTOFMEMORY;
-    }
-    return install ? DllRegisterServer() : DllUnregisterServer();
+        return install ? DllRegisterServer() : DllUnregisterServer();
+    });
 }
