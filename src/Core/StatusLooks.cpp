@@ -1,6 +1,6 @@
 #include "Core/StatusLooks.h"
 
-#include "Core/res/resource.h"
+#include "res/resource.h"
 #include "win/Strings.h"
 
 namespace

@@ -1,6 +1,6 @@
 #include "bubble/InstallBubbleDialog.h"
 
-#include "Core/res/resource.h"
+#include "res/resource.h"
 #include "ui/Fonts.h"
 #include "win/Module.h"
 #include "win/Scope.h"

@@ -2,7 +2,7 @@
 // every text key with "<key>" so that each row shows which setting it took.
 
 #include "Core/StatusLooks.h"
-#include "Core/res/resource.h"
+#include "res/resource.h"
 #include "support/FakeHostStrings.h"
 
 #include <gtest/gtest.h>

@@ -5,7 +5,7 @@
 #include "FakeBubbleOwner.h"
 
 #include "bubble/InstallBubbleDialog.h"
-#include "Core/res/resource.h"
+#include "res/resource.h"
 #include "ui/XGlobalGDI.h"
 #include "win/Strings.h"
 

@@ -1,7 +1,7 @@
 #include "FakeBubbleOwner.h"
 
 #include "bubble/InstallBubbleDialog.h"
-#include "Core/res/resource.h"
+#include "res/resource.h"
 #include "support/Wait.h"
 #include "ui/XGlobalGDI.h"
 

@@ -1,7 +1,7 @@
 #include "FakeBubbleOwner.h"
 
 #include "bubble/ShowInstallBubble.h"
-#include "Core/res/resource.h"
+#include "res/resource.h"
 #include "support/TempFolder.h"
 #include "support/Wait.h"
 #include "ui/XGlobalGDI.h"

@@ -1,7 +1,7 @@
 // The module's resources, embedded in this executable from the module's own script: the type library that
 // dispatch and registration are built on, the version record and the strings.
 
-#include "Core/res/resource.h"
+#include "res/resource.h"
 #include "platform/XVersionInfo.h"
 #include "win/ComPtr.h"
 #include "win/Module.h"

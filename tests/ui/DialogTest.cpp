@@ -2,7 +2,7 @@
 #include "ui/XDialog.h"
 #include "ui/XGlobalGDI.h"
 
-#include "Core/res/resource.h"
+#include "res/resource.h"
 #include "support/Wait.h"
 #include "win/Handle.h"
 #include "win/Scope.h"

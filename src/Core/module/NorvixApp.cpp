@@ -1,6 +1,6 @@
 #include "module/NorvixApp.h"
 
-#include "Core/res/resource.h"
+#include "res/resource.h"
 #include "ui/XGlobalGDI.h"
 
 NorvixApp& NorvixApp::Instance() noexcept

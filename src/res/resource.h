@@ -1,5 +1,6 @@
 #pragma once
-// Resource ids of the module. Shared by the resource scripts and the code.
+// Resource ids of the module, below every layer: shared by the resource scripts in Core/res, the layers that
+// load the pictures and dialog (bubble, Core) and the tests.
 
 // Strings
 #define IDS_FONT_FACE_DEFAULT 998         // "Tahoma": face of the shared fonts
