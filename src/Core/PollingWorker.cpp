@@ -190,10 +190,18 @@ void PollingWorker::PollUnderLock(SettingsSnapshot& settings)
 
 void PollingWorker::PollIfDue(SettingsSnapshot& settings)
 {
-    // The file as it is on disk, not this instance's copy: an instance whose UI thread has not handled the
-    // last "UpdateStatus" yet would otherwise poll again within the interval and write its older codes back.
+    // This instance's copy of the record can only be older than the file: when it says the poll is not due,
+    // nothing is read (at worst a poll comes later, never twice). When it says due, the file on disk decides: an
+    // instance whose UI thread has not handled the last "UpdateStatus" yet would otherwise poll again within
+    // the interval and write its older codes back.
+    const ControllerSettings intervals(settings);
+    const std::optional<StatusRecord> held = m_statusFile.Record();
+    if (!held || !IsPollDue(*held, intervals))
+    {
+        return;
+    }
     const std::optional<StatusRecord> record = m_statusFile.Reload(SharedStatusFile::Caller::Worker);
-    if (!record || IsStopping() || !IsPollDue(*record, ControllerSettings(settings)))
+    if (!record || IsStopping() || !IsPollDue(*record, intervals))
     {
         return;
     }

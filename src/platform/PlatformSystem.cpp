@@ -34,16 +34,16 @@ bool PlatformSystem::IsVistaOrLater()
 
 bool PlatformSystem::IsWow64()
 {
-    const win::ModuleHandle kernel = win::LoadSystemLibrary(L"kernel32.dll");
-    const auto isWow64Process = win::GetProc<IsWow64ProcessFn>(kernel.Get(), "IsWow64Process");
+    const HMODULE kernel = win::SystemLibrary(L"kernel32.dll");
+    const auto isWow64Process = win::GetProc<IsWow64ProcessFn>(kernel, "IsWow64Process");
     BOOL wow64 = FALSE;
     return isWow64Process && isWow64Process(::GetCurrentProcess(), &wow64) && wow64;
 }
 
 std::wstring PlatformSystem::IEWriteableFolderPath(const KNOWNFOLDERID& folder)
 {
-    const win::ModuleHandle ieframe = win::LoadSystemLibrary(L"ieframe.dll");
-    const auto get = win::GetProc<IEGetWriteableFolderPathFn>(ieframe.Get(), "IEGetWriteableFolderPath");
+    const HMODULE ieframe = win::SystemLibrary(L"ieframe.dll");
+    const auto get = win::GetProc<IEGetWriteableFolderPathFn>(ieframe, "IEGetWriteableFolderPath");
     win::TaskMemory<wchar_t> path;
     if (!get || FAILED(get(folder, path.Put())) || !path)
     {
@@ -54,8 +54,8 @@ std::wstring PlatformSystem::IEWriteableFolderPath(const KNOWNFOLDERID& folder)
 
 std::wstring PlatformSystem::KnownFolderPath(const KNOWNFOLDERID& folder)
 {
-    const win::ModuleHandle shell = win::LoadSystemLibrary(L"shell32.dll");
-    const auto get = win::GetProc<SHGetKnownFolderPathFn>(shell.Get(), "SHGetKnownFolderPath");
+    const HMODULE shell = win::SystemLibrary(L"shell32.dll");
+    const auto get = win::GetProc<SHGetKnownFolderPathFn>(shell, "SHGetKnownFolderPath");
     win::TaskMemory<wchar_t> path;  // freed even when the call fails, as the call asks
     if (!get || FAILED(get(folder, kCreateKnownFolder, nullptr, path.Put())) || !path)
     {
@@ -102,8 +102,8 @@ std::wstring PlatformSystem::ModuleFolder()
 
 win::RegKey PlatformSystem::IEWriteableUserRoot()
 {
-    const win::ModuleHandle ieframe = win::LoadSystemLibrary(L"ieframe.dll");
-    const auto get = win::GetProc<IEGetWriteableHKCUFn>(ieframe.Get(), "IEGetWriteableHKCU");
+    const HMODULE ieframe = win::SystemLibrary(L"ieframe.dll");
+    const auto get = win::GetProc<IEGetWriteableHKCUFn>(ieframe, "IEGetWriteableHKCU");
     win::RegKey root;
     if (!get || FAILED(get(root.Put())))
     {
@@ -161,8 +161,8 @@ INT_PTR PlatformSystem::FindExecutableFor(const wchar_t* document, std::wstring&
 
 bool PlatformSystem::LaunchURLInIE(const wchar_t* url)
 {
-    const win::ModuleHandle ieframe = win::LoadSystemLibrary(L"ieframe.dll");
-    const auto launch = win::GetProc<IELaunchURLFn>(ieframe.Get(), "IELaunchURL");
+    const HMODULE ieframe = win::SystemLibrary(L"ieframe.dll");
+    const auto launch = win::GetProc<IELaunchURLFn>(ieframe, "IELaunchURL");
     if (!launch)
     {
         return false;

@@ -1,6 +1,7 @@
 #include "win/Module.h"
 
 #include <cwchar>
+#include <mutex>
 #include <iterator>
 
 namespace win
@@ -41,6 +42,41 @@ std::wstring FolderOf(std::wstring_view path)
 {
     const auto last = path.find_last_of(L"\\/");
     return last == std::wstring_view::npos ? std::wstring() : std::wstring(path.substr(0, last + 1));
+}
+
+HMODULE SystemLibrary(const wchar_t* fileName) noexcept
+{
+    // A handful of names, looked up under one lock; the references taken are kept for the process, since a
+    // library may not be freed while the loader lock is held (as it is when this module unloads).
+    struct Loaded
+    {
+        const wchar_t* name;
+        HMODULE module;
+    };
+    static std::mutex lock;
+    static Loaded loaded[8]{};
+    const std::lock_guard guard(lock);
+    for (const Loaded& entry : loaded)
+    {
+        if (entry.name && std::wcscmp(entry.name, fileName) == 0)
+        {
+            return entry.module;
+        }
+    }
+    HMODULE module = nullptr;
+    if (!::GetModuleHandleExW(0, fileName, &module))
+    {
+        module = LoadSystemLibrary(fileName).Release();
+    }
+    for (Loaded& entry : loaded)
+    {
+        if (!entry.name)
+        {
+            entry = {fileName, module};
+            break;
+        }
+    }
+    return module;
 }
 
 ModuleHandle LoadSystemLibrary(const wchar_t* fileName) noexcept

@@ -22,6 +22,12 @@ namespace win
 // into the browser. The process's DLL search path is left as it is.
 [[nodiscard]] ModuleHandle LoadSystemLibrary(const wchar_t* fileName) noexcept;
 
+// A system library the caller keeps using for the life of the process (ieframe.dll, shell32.dll): loaded once
+// from the system directory, or taken as it is when the process has it loaded already (as a browser has), and
+// never freed. Looking up an export through it costs no load and no unload per call. Null when the library
+// cannot be loaded. Any thread. NOTE: `fileName` is kept, so it must be a literal.
+[[nodiscard]] HMODULE SystemLibrary(const wchar_t* fileName) noexcept;
+
 // An export of a module as a typed function pointer; null when the module or the export is missing.
 template <typename F>
 [[nodiscard]] F GetProc(HMODULE module, const char* name) noexcept
