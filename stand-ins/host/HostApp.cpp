@@ -3,6 +3,7 @@
 #include "EventBroadcast.h"
 #include "Output.h"
 
+#include "win/Module.h"
 #include "win/Registry.h"
 #include "win/Strings.h"
 
@@ -45,6 +46,10 @@ HostApp::~HostApp()
 
 bool HostApp::Start()
 {
+    if (m_options.browserFrame)
+    {
+        m_browserFrame = win::LoadSystemLibrary(L"ieframe.dll");
+    }
     if (!m_options.settingsFile.empty())
     {
         std::vector<std::wstring> problems;

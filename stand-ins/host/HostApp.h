@@ -48,6 +48,7 @@ public:
     bool Execute(const std::wstring& line);
 
     [[nodiscard]] HostTab* FindTab(int number) noexcept;
+    [[nodiscard]] const HostOptions& Options() const noexcept { return m_options; }
     void CloseTab(int number);
     [[nodiscard]] std::shared_ptr<const HostSettings> Settings() const noexcept { return m_settings; }
     [[nodiscard]] std::shared_ptr<const MacroValues> Macros() const noexcept { return m_macros; }
@@ -76,6 +77,7 @@ private:
     bool ForTabs(const std::wstring& which, const std::wstring& verb, const std::function<void(HostTab&)>& action);
 
     HostOptions m_options;
+    win::ModuleHandle m_browserFrame;
     std::shared_ptr<HostSettings> m_settings = std::make_shared<HostSettings>();
     std::shared_ptr<MacroValues> m_macros = std::make_shared<MacroValues>();
     std::vector<std::unique_ptr<HostTab>> m_tabs;

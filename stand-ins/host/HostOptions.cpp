@@ -51,6 +51,14 @@ bool ParseHostOptions(const std::vector<std::wstring>& args, HostOptions& option
         {
             options.noControl = true;
         }
+        else if (arg == L"--no-overlay-watch")
+        {
+            options.overlayWatch = false;
+        }
+        else if (arg == L"--no-button-reports")
+        {
+            options.buttonReports = false;
+        }
         else if (arg == L"--tabs")
         {
             unsigned long tabs = 0;
@@ -122,6 +130,9 @@ Options:
   --clsid {GUID}     create the control by this CLSID instead
   --no-control       create no control; toolbar events are only reported
   --settings FILE    setting overrides, one "key=value" a line ('#' starts a comment)
+  --no-overlay-watch no "overlay" lines: the 25 ms watch of what the overlays show is off (for measurements)
+  --no-button-reports no "button" lines: the host does not compare its buttons around each change (for
+                     measurements)
   --help             this text
 
 Commands, one a line on stdin (the host quits when stdin ends):

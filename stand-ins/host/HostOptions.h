@@ -15,6 +15,12 @@ struct HostOptions
     std::wstring clsid;  // chosen over the ProgID when given
     bool noControl = false;
     std::wstring settingsFile;
+    // The host's own work, which measurements of the control leave out: the 25 ms watch that reports what the
+    // overlays show, and the button reports made around every toolbar message that changes a button.
+    bool overlayWatch = true;
+    bool buttonReports = true;
+    // Loads ieframe.dll at start, as the browser the host stands in for has it loaded.
+    bool browserFrame = true;
     bool help = false;
 };
 

@@ -84,7 +84,9 @@ HostTab::HostTab(HostApp& app, int number)
     : m_app(app),
       m_number(number),
       m_toolbar(HostToolbar::Handlers{
-          [this](const ButtonState& state) { Report(FormatButtonState(state)); },
+          app.Options().buttonReports ? std::function<void(const ButtonState&)>(
+                                            [this](const ButtonState& state) { Report(FormatButtonState(state)); })
+                                      : nullptr,
           [this](UINT id, std::wstring_view text, bool taken) {
               Report(win::Format(L"attribute %u %ls taken=%d", id, Quote(text).c_str(), taken ? 1 : 0));
           },
@@ -128,7 +130,10 @@ bool HostTab::Open()
         return false;
     }
     ::ShowWindow(m_frame, SW_SHOWNOACTIVATE);
-    ::SetTimer(m_frame, kOverlayWatchTimer, kOverlayWatchMs, nullptr);
+    if (m_app.Options().overlayWatch)
+    {
+        ::SetTimer(m_frame, kOverlayWatchTimer, kOverlayWatchMs, nullptr);
+    }
     m_browser = win::ComPtr<HostBrowser>::Attach(HostBrowser::Create(m_frame, [this](const Navigation& navigation) {
         Report(win::Format(L"navigate url=%ls flags=%ls", Quote(navigation.url).c_str(), navigation.flags.c_str()));
         const int number = m_number;
