@@ -190,6 +190,11 @@ bool HostApp::ResolveControlClass(CLSID& clsid)
     else
     {
         hr = ::CLSIDFromProgID(m_options.progId.c_str(), &clsid);
+        if (hr == CO_E_CLASSSTRING || hr == REGDB_E_CLASSNOTREG)
+        {
+            const HRESULT userHr = PerUserClasses::ClassOfProgId(m_options.progId, clsid);
+            hr = SUCCEEDED(userHr) ? userHr : hr;
+        }
     }
     if (FAILED(hr))
     {

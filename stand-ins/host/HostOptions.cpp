@@ -145,7 +145,11 @@ Output, one line each, texts in double quotes with \" \\ \n \r \t \xNN escapes:
   kelhost pid=P control=PROGID|CLSID|none     at start
   ready tabs=N                                after the start tabs are open
   tab T open window=0xW toolbar=0xW
-  tab T control created | tab T control failed step=S hr=0xH
+  tab T control created module="FILE" [per-user=1]
+  tab T control failed step=S hr=0xH [module="FILE" per-user=1]
+                                              per-user=1: COM did not know the class (Wine reads no
+                                              per-user class registrations), so the host made it from
+                                              HKCU\Software\Classes itself, as Windows' COM would
   tab T unlock hr=0xH
   tab T startup hr=0xH result=0xR
   tab T button ID name=N icon="" title="" tooltip="" visible=0|1 enabled=0|1 width=W overlay=0|1

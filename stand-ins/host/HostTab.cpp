@@ -151,16 +151,26 @@ void HostTab::StartControl(const CLSID& clsid)
 {
     win::ComPtr<IUnknown> created;
     HRESULT hr;
+    bool perUser = false;
+    std::wstring module;
     {
         HostApp::ControlCall call(m_app);
         hr = ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, created.PutVoid());
+        if (hr == REGDB_E_CLASSNOTREG)
+        {
+            const HRESULT userHr = m_app.UserClasses().Create(clsid, IID_IUnknown, created.PutVoid(), module);
+            perUser = userHr != REGDB_E_CLASSNOTREG;
+            hr = perUser ? userHr : hr;
+        }
     }
     if (FAILED(hr))
     {
-        Report(win::Format(L"control failed step=create hr=%ls", HexResult(hr).c_str()));
+        Report(win::Format(L"control failed step=create hr=%ls%ls", HexResult(hr).c_str(),
+            perUser ? (L" module=" + Quote(module) + L" per-user=1").c_str() : L""));
         return;
     }
-    Report(L"control created");
+    Report(win::Format(L"control created module=%ls%ls", Quote(ModuleOfObject(created.Get())).c_str(),
+        perUser ? L" per-user=1" : L""));
     win::ComPtr<IToolbarSecurity> security;
     hr = created.As(security);
     if (SUCCEEDED(hr))
