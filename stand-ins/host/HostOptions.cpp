@@ -131,6 +131,8 @@ Commands, one a line on stdin (the host quits when stdin ends):
                                pavise, update, options) or command id; an add-on overlay over the
                                button gets a mouse press and release at its centre, a plain button
                                a WM_COMMAND
+  hover TAB BUTTON             put the mouse pointer on the middle of the button (its overlay, if any),
+                               so its tooltip shows; reports the point and the button's screen rectangle
   event NAME                   raise toolbar event NAME in every host window of every KelHost
   pref textlabels VALUE        write the TextLabels preference (HKCU\Software\KelToolbar\Prefs) and
                                send 3028 (wParam 1) to every toolbar
@@ -166,6 +168,7 @@ Output, one line each, texts in double quotes with \" \\ \n \r \t \xNN escapes:
   tab T closed
   state tab T button ...                      lines of the state command
   ok VERB [details] | error VERB reason       after every command
+                                              (ok hover T ID x=X y=Y rect=L,T,R,B: screen pixels)
   bye                                         before the host ends
 )";
 }

@@ -266,6 +266,31 @@ void HostTab::Close()
     Report(L"closed");
 }
 
+bool HostTab::Hover(const ButtonDefinition& button, std::wstring& where)
+{
+    const auto state = m_toolbar.State(button.id);
+    if (!state || !state->visible)
+    {
+        where = L"button hidden";
+        return false;
+    }
+    RECT rect{};
+    if (const HWND overlay = m_toolbar.OverlayOver(button.id))
+    {
+        ::GetWindowRect(overlay, &rect);
+    }
+    else
+    {
+        ::SendMessageW(m_toolbar.Hwnd(), TB_GETRECT, button.id, reinterpret_cast<LPARAM>(&rect));
+        ::MapWindowPoints(m_toolbar.Hwnd(), nullptr, reinterpret_cast<POINT*>(&rect), 2);
+    }
+    const POINT centre{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+    ::SetCursorPos(centre.x, centre.y);
+    where = win::Format(L"x=%ld y=%ld rect=%ld,%ld,%ld,%ld", centre.x, centre.y, rect.left, rect.top, rect.right,
+        rect.bottom);
+    return true;
+}
+
 bool HostTab::Click(const ButtonDefinition& button, std::wstring& how)
 {
     const auto state = m_toolbar.State(button.id);
