@@ -26,11 +26,12 @@ host_windows() {
 # toolbar_row SCREEN X Y WIDTH: "X Y WIDTH HEIGHT" of the toolbar row at the top of a tab window, from the
 # lowest drawn pixel of its first 29 rows (the next tab starts 30 rows lower) plus a margin.
 toolbar_row() {
-    local screen=$1 x=$2 y=$3 width=$4 box content_height content_top
+    local screen=$1 x=$2 y=$3 width=$4 box content_height content_top height
     box=$("$im_convert" "$screen" -crop "${width}x29+$x+$y" +repage -format '%@' info:)
     content_height=${box#*x}; content_height=${content_height%%+*}
     content_top=${box##*+}
-    printf '%s %s %s %s\n' "$x" "$y" "$width" "$(( content_top + content_height + 5 > 29 ? 29 : content_top + content_height + 5 ))"
+    height=$((content_top + content_height + 5))
+    printf '%s %s %s %s\n' "$x" "$y" "$width" "$((height > 29 ? 29 : height))"
 }
 
 # shot_toolbars OUTPUT.png: the toolbar row of every tab window, the first tab on top, each in a thin frame.

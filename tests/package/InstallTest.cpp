@@ -271,7 +271,8 @@ protected:
         {
             const std::wstring entry = line.substr(0, line.find(L" = "));
             if (!win::EqualsNoCase(entry.substr(0, scratch.size()), scratch) &&
-                std::none_of(keep.begin(), keep.end(), [&](const auto& kept) { return win::EqualsNoCase(kept, entry); }))
+                std::none_of(keep.begin(), keep.end(),
+                    [&](const std::wstring& kept) { return win::EqualsNoCase(kept, entry); }))
             {
                 left.push_back(line);
             }

@@ -68,6 +68,10 @@ void ListKey(HKEY key, const std::wstring& path, std::map<std::wstring, std::wst
             continue;
         }
         const std::wstring child(name.data(), nameLength);
+        if ((path == L"HKCU\\Software" || path == L"HKLM\\Software") && win::EqualsNoCase(child, L"Wine"))
+        {
+            continue;
+        }
         win::RegKey opened;
         if (::RegOpenKeyExW(key, child.c_str(), 0, KEY_READ, opened.Put()) == ERROR_SUCCESS)
         {

@@ -2,7 +2,8 @@
 // SystemSnapshot: what an installer can change on this machine, listed so that two listings can be compared:
 // every key and value under HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE\Software, and every file and folder on
 // drive C:. Folders that are links (a Wine prefix links Desktop, Documents and the like to the Linux home
-// folder) are listed but not entered.
+// folder) are listed but not entered. Wine's own settings ("Software\Wine" in both branches) are left out:
+// Wine changes them as programs run (such as "Temporary System Parameters").
 //
 // Entries, one per key, value, folder or file:
 //   "HKCU\Software\Classes\Kel.Norvix\"            a key                    -> ""
