@@ -1,7 +1,9 @@
 // The installer packages under Wine's own installer (msiexec): a per-user install the host creates the
-// control from and that uninstalls to the last file and key, a newer version over an older one, a package
-// whose module has gone missing, and a per-machine install. The packages were built and signed by
-// check-packages before this suite (the NorvixPackages fixture).
+// control from and that uninstalls to the last file and key, a newer version over an older one and not the
+// other way, an install whose module has gone missing, and a per-machine install. Each test lists the
+// machine's files and keys before, prints what the install added and compares the listing after the
+// uninstall. The packages were built and signed by check-packages before this suite (the NorvixPackages
+// fixture).
 
 #include "NorvixSystem.h"
 #include "SystemSnapshot.h"
