@@ -195,6 +195,11 @@ bool HostApp::ResolveControlClass(CLSID& clsid)
     else
     {
         hr = ::CLSIDFromProgID(m_options.progId.c_str(), &clsid);
+        if (hr == CO_E_CLASSSTRING || hr == REGDB_E_CLASSNOTREG)
+        {
+            const HRESULT userHr = PerUserClasses::ClassOfProgId(m_options.progId, clsid);
+            hr = SUCCEEDED(userHr) ? userHr : hr;
+        }
     }
     if (FAILED(hr))
     {
@@ -312,7 +317,7 @@ bool HostApp::Execute(const std::wstring& line)
         CloseTab(static_cast<int>(number));
         WriteLine(win::Format(L"ok close %lu", number));
     }
-    else if (verb == L"click")
+    else if (verb == L"click" || verb == L"hover")
     {
         const auto [which, buttonText] = SplitWord(command.rest);
         unsigned long number = 0;
@@ -321,19 +326,19 @@ bool HostApp::Execute(const std::wstring& line)
         std::wstring how;
         if (!tab)
         {
-            WriteLine(L"error click no tab " + Quote(which));
+            WriteLine(L"error " + verb + L" no tab " + Quote(which));
         }
         else if (!button)
         {
-            WriteLine(L"error click no button " + Quote(buttonText));
+            WriteLine(L"error " + verb + L" no button " + Quote(buttonText));
         }
-        else if (!tab->Click(*button, how))
+        else if (!(verb == L"click" ? tab->Click(*button, how) : tab->Hover(*button, how)))
         {
-            WriteLine(win::Format(L"error click %ls", how.c_str()));
+            WriteLine(L"error " + verb + L" " + how);
         }
         else
         {
-            WriteLine(win::Format(L"ok click %d %u %ls", tab->Number(), button->id, how.c_str()));
+            WriteLine(win::Format(L"ok %ls %d %u %ls", verb.c_str(), tab->Number(), button->id, how.c_str()));
         }
     }
     else if (verb == L"event")

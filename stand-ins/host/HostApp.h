@@ -11,6 +11,7 @@
 #include "HostSettings.h"
 #include "HostTab.h"
 #include "MacroExpander.h"
+#include "PerUserClasses.h"
 
 #include "win/Handle.h"
 
@@ -52,6 +53,8 @@ public:
     void CloseTab(int number);
     [[nodiscard]] std::shared_ptr<const HostSettings> Settings() const noexcept { return m_settings; }
     [[nodiscard]] std::shared_ptr<const MacroValues> Macros() const noexcept { return m_macros; }
+    // Classes registered for the current user only, where COM does not find them (see PerUserClasses).
+    [[nodiscard]] PerUserClasses& UserClasses() noexcept { return m_userClasses; }
 
     // Marks a call into a control; queued work waits until the outermost call has returned.
     class ControlCall
@@ -78,6 +81,8 @@ private:
 
     HostOptions m_options;
     win::ModuleHandle m_browserFrame;
+    // Before the tabs: the modules it loaded outlive the controls made from them.
+    PerUserClasses m_userClasses;
     std::shared_ptr<HostSettings> m_settings = std::make_shared<HostSettings>();
     std::shared_ptr<MacroValues> m_macros = std::make_shared<MacroValues>();
     std::vector<std::unique_ptr<HostTab>> m_tabs;

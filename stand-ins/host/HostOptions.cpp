@@ -142,6 +142,8 @@ Commands, one a line on stdin (the host quits when stdin ends):
                                pavise, update, options) or command id; an add-on overlay over the
                                button gets a mouse press and release at its centre, a plain button
                                a WM_COMMAND
+  hover TAB BUTTON             put the mouse pointer on the middle of the button (its overlay, if any),
+                               so its tooltip shows; reports the point and the button's screen rectangle
   event NAME                   raise toolbar event NAME in every host window of every KelHost
   pref textlabels VALUE        write the TextLabels preference (HKCU\Software\KelToolbar\Prefs) and
                                send 3028 (wParam 1) to every toolbar
@@ -157,7 +159,11 @@ Output, one line each, texts in double quotes with \" \\ \n \r \t \xNN escapes:
   kelhost pid=P control=PROGID|CLSID|none     at start
   ready tabs=N                                after the start tabs are open
   tab T open window=0xW toolbar=0xW
-  tab T control created | tab T control failed step=S hr=0xH
+  tab T control created module="FILE" [per-user=1]
+  tab T control failed step=S hr=0xH [module="FILE" per-user=1]
+                                              per-user=1: COM did not know the class (Wine reads no
+                                              per-user class registrations), so the host made it from
+                                              HKCU\Software\Classes itself, as Windows' COM would
   tab T unlock hr=0xH
   tab T startup hr=0xH result=0xR
   tab T button ID name=N icon="" title="" tooltip="" visible=0|1 enabled=0|1 width=W overlay=0|1
@@ -174,6 +180,7 @@ Output, one line each, texts in double quotes with \" \\ \n \r \t \xNN escapes:
   tab T closed
   state tab T button ...                      lines of the state command
   ok VERB [details] | error VERB reason       after every command
+                                              (ok hover T ID x=X y=Y rect=L,T,R,B: screen pixels)
   bye                                         before the host ends
 )";
 }

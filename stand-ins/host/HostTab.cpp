@@ -156,16 +156,26 @@ void HostTab::StartControl(const CLSID& clsid)
 {
     win::ComPtr<IUnknown> created;
     HRESULT hr;
+    bool perUser = false;
+    std::wstring module;
     {
         HostApp::ControlCall call(m_app);
         hr = ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, created.PutVoid());
+        if (hr == REGDB_E_CLASSNOTREG)
+        {
+            const HRESULT userHr = m_app.UserClasses().Create(clsid, IID_IUnknown, created.PutVoid(), module);
+            perUser = userHr != REGDB_E_CLASSNOTREG;
+            hr = perUser ? userHr : hr;
+        }
     }
     if (FAILED(hr))
     {
-        Report(win::Format(L"control failed step=create hr=%ls", HexResult(hr).c_str()));
+        Report(win::Format(L"control failed step=create hr=%ls%ls", HexResult(hr).c_str(),
+            perUser ? (L" module=" + Quote(module) + L" per-user=1").c_str() : L""));
         return;
     }
-    Report(L"control created");
+    Report(win::Format(L"control created module=%ls%ls", Quote(ModuleOfObject(created.Get())).c_str(),
+        perUser ? L" per-user=1" : L""));
     win::ComPtr<IToolbarSecurity> security;
     hr = created.As(security);
     if (SUCCEEDED(hr))
@@ -259,6 +269,31 @@ void HostTab::Close()
     ::DestroyWindow(m_frame);
     m_frame = nullptr;
     Report(L"closed");
+}
+
+bool HostTab::Hover(const ButtonDefinition& button, std::wstring& where)
+{
+    const auto state = m_toolbar.State(button.id);
+    if (!state || !state->visible)
+    {
+        where = L"button hidden";
+        return false;
+    }
+    RECT rect{};
+    if (const HWND overlay = m_toolbar.OverlayOver(button.id))
+    {
+        ::GetWindowRect(overlay, &rect);
+    }
+    else
+    {
+        ::SendMessageW(m_toolbar.Hwnd(), TB_GETRECT, button.id, reinterpret_cast<LPARAM>(&rect));
+        ::MapWindowPoints(m_toolbar.Hwnd(), nullptr, reinterpret_cast<POINT*>(&rect), 2);
+    }
+    const POINT centre{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+    ::SetCursorPos(centre.x, centre.y);
+    where = win::Format(L"x=%ld y=%ld rect=%ld,%ld,%ld,%ld", centre.x, centre.y, rect.left, rect.top, rect.right,
+        rect.bottom);
+    return true;
 }
 
 bool HostTab::Click(const ButtonDefinition& button, std::wstring& how)

@@ -38,6 +38,10 @@ public:
 
     // Clicks a button as a user would; false with a reason when the button cannot be clicked.
     [[nodiscard]] bool Click(const ButtonDefinition& button, std::wstring& how);
+    // Puts the mouse pointer on the middle of a button (of the add-on's overlay over it, if any), so its
+    // tooltip shows as it would for a user; `where` tells the point and the button's rectangle on the
+    // screen. False with a reason when the button is hidden.
+    [[nodiscard]] bool Hover(const ButtonDefinition& button, std::wstring& where);
     LRESULT Relayout();
     LRESULT SendPreferencesChanged();
     void PrintState(const wchar_t* prefix) const;

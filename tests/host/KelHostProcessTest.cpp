@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fstream>
 
 namespace
@@ -99,6 +100,7 @@ TEST(KelHostProcessTest, CommandsAnswerOkOrErrorAndKeepTheHostRunning)
         {"click 1 spacer", "error click button disabled"},
         {"click 1 nothing", "error click no button \"nothing\""},
         {"click 7 search", "error click no tab \"7\""},
+        {"hover 7 search", "error hover no tab \"7\""},
         {"close x", "error close no tab \"x\""},
         {"state 2", "error state no tab \"2\""},
         {"wait soon", "error wait expects milliseconds"},
@@ -120,6 +122,31 @@ TEST(KelHostProcessTest, CommandsAnswerOkOrErrorAndKeepTheHostRunning)
     EXPECT_EQ(1u, host.CountLines("tab 2 relayout result=0"));
     EXPECT_EQ(1u, host.CountLines("state tab 2 button 107 name=CID_KEL_OPTIONS"));
     EXPECT_EQ(7u, host.CountLines("state tab 1 button"));
+    host.Send("quit");
+    EXPECT_EQ(0, host.WaitForExit());
+}
+
+// The pointer goes where a user's would to see the button's tooltip, and the report says where that is.
+TEST(KelHostProcessTest, HoverPutsThePointerOnTheMiddleOfTheButton)
+{
+    ChildProcess host;
+    ASSERT_TRUE(host.Start(KelHostCommand(L"--no-control")));
+    ASSERT_TRUE(host.WaitForLine("ready tabs=1", kStartMs));
+    ASSERT_TRUE(::SetCursorPos(0, 0));
+    host.Send("hover 1 options");
+    std::string line;
+    ASSERT_TRUE(host.WaitForLine("ok hover 1 107 ", 10000, &line));
+    long x = 0, y = 0, left = 0, top = 0, right = 0, bottom = 0;
+    ASSERT_EQ(6, std::sscanf(line.c_str(), "ok hover 1 107 x=%ld y=%ld rect=%ld,%ld,%ld,%ld", &x, &y, &left, &top,
+                     &right, &bottom));
+    EXPECT_LT(left, right);
+    EXPECT_LT(top, bottom);
+    EXPECT_EQ((left + right) / 2, x);
+    EXPECT_EQ((top + bottom) / 2, y);
+    POINT pointer{};
+    ASSERT_TRUE(::GetCursorPos(&pointer));
+    EXPECT_EQ(x, pointer.x);
+    EXPECT_EQ(y, pointer.y);
     host.Send("quit");
     EXPECT_EQ(0, host.WaitForExit());
 }

@@ -1,10 +1,13 @@
 // The module's resources, embedded in this executable from the module's own script: the type library that
 // dispatch and registration are built on, the version record and the strings.
 
+#include "NorvixVersion.h"
+
 #include "res/resource.h"
 #include "platform/XVersionInfo.h"
 #include "win/ComPtr.h"
 #include "win/Module.h"
+#include "win/Variant.h"
 
 #include <gtest/gtest.h>
 #include <oleauto.h>
@@ -16,6 +19,9 @@ constexpr GUID kLibraryId = {0x006AD7B2, 0x968A, 0x11DE, {0x88, 0xC9, 0x5B, 0xDE
 constexpr GUID kDispatchId = {0x1370A38E, 0x9688, 0x11DE, {0x89, 0x14, 0x73, 0xD1, 0x55, 0xD8, 0x95, 0x93}};
 constexpr GUID kEventsId = {0x907FB2BE, 0x968A, 0x11DE, {0xA4, 0x0A, 0xA7, 0xE6, 0x55, 0xD8, 0x95, 0x93}};
 constexpr GUID kControlId = {0x595EF3BD, 0xA186, 0x454A, {0x81, 0x0C, 0x02, 0x01, 0x51, 0x39, 0xAC, 0xDC}};
+// Custom data of the library: the product's version as a text.
+constexpr GUID kVersionDataId = {0x028D6B2B, 0x3525, 0x474F, {0x8F, 0x51, 0x99, 0xCA, 0x0A, 0x36, 0x7B, 0xDB}};
+constexpr wchar_t kProductVersion[] = L"" NORVIX_VERSION_TEXT;
 
 // The kind, member count and id of a type.
 void ReadAttributes(ITypeInfo* info, TYPEKIND& kind, WORD& functions, WORD& implemented, GUID& id)
@@ -91,13 +97,29 @@ TEST(ModuleTypeLibraryTest, DescribesTheControlItsDispatchAndItsEvents)
     }
 }
 
+// The library's own version is the hosts' contract and stays 1.0; the product's version rides along as data.
+TEST(ModuleTypeLibraryTest, CarriesTheProductVersionBesideItsFixedVersion)
+{
+    win::ComPtr<ITypeLib> library;
+    ASSERT_EQ(S_OK, ::LoadTypeLibEx(win::ModuleFileName(nullptr).c_str(), REGKIND_NONE, library.Put()));
+    win::ComPtr<ITypeLib2> library2;
+    ASSERT_EQ(S_OK, library.As(library2));
+    win::Variant data;
+    ASSERT_EQ(S_OK, library2->GetCustData(kVersionDataId, data.Put()));
+    ASSERT_EQ(VT_BSTR, data.Get()->vt);
+    EXPECT_STREQ(kProductVersion, data.Get()->bstrVal);
+}
+
 TEST(ModuleResourcesTest, VersionRecordAndStringsAreEmbedded)
 {
     // Reads the module that holds the code: here this executable.
     const XVersionInfo own(TRUE);
     EXPECT_EQ(L"Norvix Addon", own.GetString(L"FileDescription"));
     EXPECT_EQ(L"Norvix.dll", own.GetString(L"OriginalFilename"));
-    EXPECT_EQ(L"1.0.0.1", own.GetFileVersionText(FALSE));
+    EXPECT_EQ(kProductVersion, own.GetFileVersionText(FALSE));
+    EXPECT_EQ(kProductVersion, own.GetProductVersionText(FALSE));
+    EXPECT_EQ(kProductVersion, own.GetString(L"FileVersion"));
+    EXPECT_EQ(kProductVersion, own.GetString(L"ProductVersion"));
     const HMODULE module = win::ThisModule();
     EXPECT_EQ(L"Tahoma", win::LoadStringResource(module, IDS_FONT_FACE_DEFAULT));
     EXPECT_EQ(L"Arial", win::LoadStringResource(module, IDS_FONT_FACE_BUBBLE));

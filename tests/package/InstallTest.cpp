@@ -1,0 +1,490 @@
+// The installer packages under Wine's own installer (msiexec): a per-user install the host creates the
+// control from and that uninstalls to the last file and key, a newer version over an older one and not the
+// other way, an install whose module has gone missing, and a per-machine install. Each test lists the
+// machine's files and keys before, prints what the install added and compares the listing after the
+// uninstall. The packages were built and signed by check-packages before this suite (the NorvixPackages
+// fixture).
+
+#include "NorvixSystem.h"
+#include "SystemSnapshot.h"
+
+#include "platform/BrowserUtilities.h"
+#include "win/File.h"
+#include "win/Module.h"
+#include "win/Strings.h"
+
+#include <gtest/gtest.h>
+#include <msi.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace package_tests
+{
+namespace
+{
+
+using integration::Host;
+using integration::kIconGood;
+using integration::kUpdateButton;
+using integration::OverlayState;
+using integration::WindowsPath;
+
+const std::wstring kPackages = WindowsPath(NORVIX_PACKAGES) + L"\\";
+const std::wstring kCurrent = kPackages + L"Norvix-x64.msi";
+const std::wstring kOlder = kPackages + L"Norvix-x64-older.msi";
+
+// The parts of a classes branch that belong to the control: its class, ProgID, type library and interfaces.
+const wchar_t* const kControlSubtrees[] = {
+    L"\\CLSID\\{595EF3BD-A186-454A-810C-02015139ACDC}\\",
+    L"\\Kel.Norvix\\",
+    L"\\TypeLib\\{006AD7B2-968A-11DE-88C9-5BDE55D89593}\\",
+    L"\\Interface\\{1370A38E-9688-11DE-8914-73D155D89593}\\",
+    L"\\Interface\\{907FB2BE-968A-11DE-A40A-A7E655D89593}\\",
+};
+
+std::wstring KnownFolder(REFKNOWNFOLDERID id)
+{
+    wchar_t* path = nullptr;
+    std::wstring result;
+    if (SUCCEEDED(::SHGetKnownFolderPath(id, 0, nullptr, &path)))
+    {
+        result = path;
+    }
+    ::CoTaskMemFree(path);
+    return result;
+}
+
+// `text` with every occurrence of `what` (compared without regard to case) replaced.
+std::wstring ReplaceNoCase(std::wstring text, const std::wstring& what, const std::wstring& with)
+{
+    if (what.empty())
+    {
+        return text;
+    }
+    const std::wstring lowerWhat = win::ToLower(what);
+    for (size_t at = win::ToLower(text).find(lowerWhat); at != std::wstring::npos;
+         at = win::ToLower(text).find(lowerWhat, at + with.size()))
+    {
+        text.replace(at, what.size(), with);
+    }
+    return text;
+}
+
+// The control's entries among snapshot lines, with the branch written as <classes>, the module's path as
+// <module> and its folder (with or without the closing backslash) as <folder>, so that a registration in
+// one branch from one place compares with one in another branch from another place.
+std::vector<std::wstring> ControlEntries(const std::vector<std::wstring>& lines, const std::wstring& classes,
+    const std::wstring& module)
+{
+    const std::wstring folder = win::FolderOf(module);
+    std::vector<std::wstring> entries;
+    for (const auto& line : lines)
+    {
+        if (line.compare(0, classes.size(), classes) != 0)
+        {
+            continue;
+        }
+        // Key names compare without regard to case: Wine's machine branch spells one "Typelib".
+        std::wstring rest = line.substr(classes.size());
+        const auto subtree = std::find_if(std::begin(kControlSubtrees), std::end(kControlSubtrees),
+            [&](const wchar_t* name) { return ::_wcsnicmp(rest.c_str(), name, wcslen(name)) == 0; });
+        if (subtree == std::end(kControlSubtrees))
+        {
+            continue;
+        }
+        rest.replace(0, wcslen(*subtree), *subtree);
+        std::wstring entry = ReplaceNoCase(L"<classes>" + rest, module, L"<module>");
+        entry = ReplaceNoCase(entry, folder, L"<folder>");
+        entries.push_back(ReplaceNoCase(entry, folder.substr(0, folder.size() - 1), L"<folder>"));
+    }
+    std::sort(entries.begin(), entries.end());
+    return entries;
+}
+
+std::wstring Lines(const std::vector<std::wstring>& lines)
+{
+    std::wstring text;
+    for (const auto& line : lines)
+    {
+        text += L"  " + line + L"\n";
+    }
+    return text;
+}
+
+// What the module writes when it registers itself for the current user: the reference for the package's
+// registry rows. Under Wine the type library goes to the machine's branch (there is no per-user type
+// library registration), so both branches are read.
+std::vector<std::wstring> SelfRegistration()
+{
+    using SetPerUser = HRESULT(STDAPICALLTYPE*)(BOOL);
+    using Register = HRESULT(STDAPICALLTYPE*)();
+    const std::wstring path = WindowsPath(NORVIX_DLL);
+    win::ModuleHandle module(::LoadLibraryW(path.c_str()));
+    EXPECT_TRUE(module);
+    const auto setPerUser = win::GetProc<SetPerUser>(module.Get(), "DllSetPerUserRegistration");
+    const auto registerServer = win::GetProc<Register>(module.Get(), "DllRegisterServer");
+    const auto unregisterServer = win::GetProc<Register>(module.Get(), "DllUnregisterServer");
+    if (!setPerUser || !registerServer || !unregisterServer)
+    {
+        ADD_FAILURE() << "the module lacks its registration exports";
+        return {};
+    }
+    EXPECT_EQ(S_OK, setPerUser(TRUE));
+    const SystemSnapshot before = SystemSnapshot::Take();
+    EXPECT_EQ(S_OK, registerServer());
+    const std::vector<std::wstring> added = before.AddedIn(SystemSnapshot::Take());
+    EXPECT_EQ(S_OK, unregisterServer());
+    EXPECT_EQ(S_OK, setPerUser(FALSE));
+    std::vector<std::wstring> entries = ControlEntries(added, L"HKCU\\Software\\Classes", path);
+    const auto machine = ControlEntries(added, L"HKLM\\Software\\Classes", path);
+    entries.insert(entries.end(), machine.begin(), machine.end());
+    std::sort(entries.begin(), entries.end());
+    return entries;
+}
+
+class PackageTest : public integration::NorvixSystemTest
+{
+public:
+    // Nothing is registered for the suite, unlike the integration suites: the packages do that.
+    static void SetUpTestSuite()
+    {
+        ASSERT_EQ(S_OK, ::OleInitialize(nullptr));
+        RemoveEveryInstall();  // what a run that died midway may have left
+        s_selfRegistration = SelfRegistration();
+        ASSERT_FALSE(s_selfRegistration.empty());
+    }
+    static void TearDownTestSuite() { ::OleUninitialize(); }
+
+protected:
+    void SetUp() override
+    {
+        NorvixSystemTest::SetUp();
+        m_before = SystemSnapshot::Take();
+    }
+
+    void TearDown() override
+    {
+        if (HasFailure())
+        {
+            RemoveEveryInstall();
+        }
+        NorvixSystemTest::TearDown();
+    }
+
+    // Runs Wine's msiexec quietly with `arguments`; its exit code, or -1 when it did not start or end.
+    static int RunMsiexec(const std::wstring& arguments)
+    {
+        testing_support::ChildProcess process;
+        return process.Start(L"msiexec.exe " + arguments + L" /qn") ? process.WaitForExit(120000) : -1;
+    }
+
+    // Both packages, both scopes, whether installed or not; then the install folders if they are empty.
+    static void RemoveEveryInstall()
+    {
+        for (const auto* package : {&kCurrent, &kOlder})
+        {
+            (void)RunMsiexec(L"/x \"" + *package + L"\"");
+            (void)RunMsiexec(L"/x \"" + *package + L"\" ALLUSERS=1");
+        }
+        const std::wstring user = KnownFolder(FOLDERID_LocalAppData) + L"\\Programs";
+        const std::wstring machine = KnownFolder(FOLDERID_ProgramFiles) + L"\\Kel";
+        for (const std::wstring& folder : {user + L"\\Kel\\Norvix\\x64", user + L"\\Kel\\Norvix", user + L"\\Kel", user,
+                 machine + L"\\Norvix", machine})
+        {
+            ::RemoveDirectoryW(folder.c_str());
+        }
+    }
+
+    // RunMsiexec with a log in the test's folder, printed when the exit code is not the expected one.
+    int Msiexec(const std::wstring& arguments, int expected = 0)
+    {
+        const std::wstring log = m_folder.File(win::Format(L"msiexec-%d.log", ++m_runs));
+        const int exitCode = RunMsiexec(arguments + L" /l*v \"" + log + L"\"");
+        if (exitCode != expected)
+        {
+            std::string text;
+            (void)win::File::ReadAll(log, text);
+            std::printf("msiexec %ls gave %d; its log:\n%ls\n", arguments.c_str(), exitCode,
+                win::AnsiToWide(text, CP_UTF8).c_str());
+        }
+        return exitCode;
+    }
+
+    // The versions of the 64-bit package's products that are installed. NOTE: not by upgrade code: after a
+    // major upgrade Wine's installer, removing the older product last, deletes the upgrade code's whole
+    // registration, the newer product's with it, so MsiEnumRelatedProducts finds nothing then.
+    static std::vector<std::wstring> InstalledVersions()
+    {
+        std::vector<std::wstring> versions;
+        wchar_t product[39] = {};
+        for (DWORD i = 0; ::MsiEnumProductsW(i, product) == ERROR_SUCCESS; ++i)
+        {
+            wchar_t name[128] = {}, version[64] = {};
+            DWORD nameSize = 128, versionSize = 64;
+            if (::MsiGetProductInfoW(product, INSTALLPROPERTY_INSTALLEDPRODUCTNAME, name, &nameSize) ==
+                    ERROR_SUCCESS &&
+                std::wstring(name) == L"Norvix Addon (64-bit)" &&
+                ::MsiGetProductInfoW(product, INSTALLPROPERTY_VERSIONSTRING, version, &versionSize) == ERROR_SUCCESS)
+            {
+                versions.emplace_back(version);
+            }
+        }
+        return versions;
+    }
+
+    // Checks what the install added: the module at `module`, and in the `classes` branch exactly what the
+    // module's own registration writes (the type library's FLAGS aside: the package writes "0", Wine's
+    // type library registration the library's flags).
+    void ExpectInstalled(const std::vector<std::wstring>& added, const std::wstring& classes,
+        const std::wstring& module)
+    {
+        std::printf("the install added:\n%ls", Lines(added).c_str());
+        EXPECT_NE(added.end(), std::find_if(added.begin(), added.end(), [&](const std::wstring& line) {
+            return win::EqualsNoCase(line.substr(0, line.find(L" = ")), module);
+        })) << "no " << win::WideToAnsi(module);
+
+        auto written = ControlEntries(added, classes, module);
+        const wchar_t flags[] = L"<classes>\\TypeLib\\{006AD7B2-968A-11DE-88C9-5BDE55D89593}\\1.0\\FLAGS\\\\ = ";
+        EXPECT_NE(written.end(), std::find(written.begin(), written.end(), flags + std::wstring(L"REG_SZ 0")));
+        auto expected = s_selfRegistration;
+        for (auto* list : {&written, &expected})
+        {
+            list->erase(std::remove_if(list->begin(), list->end(),
+                            [&](const std::wstring& line) { return line.rfind(flags, 0) == 0; }),
+                list->end());
+        }
+        EXPECT_EQ(expected, written) << "package:\n" << win::WideToAnsi(Lines(written)) << "module's own:\n"
+                                     << win::WideToAnsi(Lines(expected));
+
+        const std::wstring otherBranch = classes[2] == L'C' ? L"HKLM\\Software\\Classes" : L"HKCU\\Software\\Classes";
+        EXPECT_EQ(std::vector<std::wstring>{}, ControlEntries(added, otherBranch, module));
+    }
+
+    // After an uninstall: everything as before the test, but the user's state files and this test's own
+    // scratch folder (settings, installer logs).
+    void ExpectAsBefore(const std::vector<std::wstring>& keep = {})
+    {
+        const SystemSnapshot after = SystemSnapshot::Take();
+        const std::wstring scratch = m_folder.Path();
+        std::vector<std::wstring> left;
+        for (const auto& line : m_before.AddedIn(after))
+        {
+            const std::wstring entry = line.substr(0, line.find(L" = "));
+            if (!win::EqualsNoCase(entry.substr(0, scratch.size()), scratch) &&
+                std::none_of(keep.begin(), keep.end(),
+                    [&](const std::wstring& kept) { return win::EqualsNoCase(kept, entry); }))
+            {
+                left.push_back(line);
+            }
+        }
+        EXPECT_EQ(std::vector<std::wstring>{}, left) << "left behind:\n" << win::WideToAnsi(Lines(left));
+        // NOTE: Wine's installer also deletes the keys that removing its values left empty, up to the branch
+        // ("HKCU\Software\Classes" when nothing else is in it), even those that were there before; only
+        // empty keys on the way to the control's own may go.
+        std::vector<std::wstring> removed;
+        for (const auto& line : m_before.RemovedIn(after))
+        {
+            if (!IsEmptyKeyAboveTheControl(line))
+            {
+                removed.push_back(line);
+            }
+        }
+        EXPECT_EQ(std::vector<std::wstring>{}, removed) << "removed:\n" << win::WideToAnsi(Lines(removed));
+    }
+
+    // A key of the listing before the test with nothing but keys below it, on the path to the control's keys.
+    bool IsEmptyKeyAboveTheControl(const std::wstring& entry) const
+    {
+        if (entry.empty() || entry.back() != L'\\' || entry.find(L" = ") != entry.npos)
+        {
+            return false;
+        }
+        for (const auto& [name, content] : m_before.Entries())
+        {
+            if (name.size() > entry.size() && ::_wcsnicmp(name.c_str(), entry.c_str(), entry.size()) == 0 &&
+                name.back() != L'\\')
+            {
+                return false;  // a value below it
+            }
+        }
+        for (const wchar_t* branch : {L"HKCU\\Software\\Classes", L"HKLM\\Software\\Classes"})
+        {
+            for (const wchar_t* subtree : kControlSubtrees)
+            {
+                const std::wstring path = branch + std::wstring(subtree);
+                if (::_wcsnicmp(path.c_str(), entry.c_str(), entry.size()) == 0)
+                {
+                    return true;
+                }
+            }
+        }
+        return false;
+    }
+
+    static std::wstring BubbleFilePath()
+    {
+        return GetWriteableFolder(L"KelToolbar", TRUE) + L"Norvix.install-bubble.config";
+    }
+
+    static std::vector<std::wstring> s_selfRegistration;
+    SystemSnapshot m_before;
+    int m_runs = 0;
+};
+
+std::vector<std::wstring> PackageTest::s_selfRegistration;
+
+// The host's report of the first tab's control ("tab 1 control created ..." or "... failed ..."); it comes
+// before "ready", which starting the host waits for.
+std::string ControlLine(const Host& host)
+{
+    for (const auto& line : host.Lines())
+    {
+        if (line.rfind("tab 1 control ", 0) == 0)
+        {
+            return line;
+        }
+    }
+    return "no control line";
+}
+
+// A path as the host quotes it.
+std::string Quoted(const std::wstring& path)
+{
+    std::string quoted = "\"";
+    quoted += win::WideToAnsi(win::ReplaceAll(path, L"\\", L"\\\\"));
+    quoted += '"';
+    return quoted;
+}
+
+std::string ReadBytes(const std::wstring& path)
+{
+    std::string bytes;
+    EXPECT_TRUE(win::File::ReadAll(path, bytes)) << win::WideToAnsi(path);
+    return bytes;
+}
+
+const std::wstring kUserModule = L"\\Programs\\Kel\\Norvix\\x64\\Norvix.dll";
+
+TEST_F(PackageTest, PerUserInstallRunsTheControlAndUninstallLeavesOnlyTheUsersStateFiles)
+{
+    const std::wstring module = KnownFolder(FOLDERID_LocalAppData) + kUserModule;
+    ASSERT_EQ(0, Msiexec(L"/i \"" + kCurrent + L"\""));
+    ExpectInstalled(m_before.AddedIn(SystemSnapshot::Take()), L"HKCU\\Software\\Classes", module);
+
+    // The host makes the control from the installed file (from the user's registration: see KelHost's help),
+    // and it runs against the service: definitions up to date.
+    Host& host = StartHost();
+    EXPECT_EQ("tab 1 control created module=" + Quoted(module) + " per-user=1", ControlLine(host));
+    EXPECT_TRUE(integration::WaitForOverlay(host, 1, kUpdateButton, [](const OverlayState& s) {
+        return s.icon == kIconGood && s.title == "Daily update complete";
+    }));
+    EXPECT_EQ(0, host.Quit());
+    m_hosts.clear();
+    const std::string status = ReadBytes(StatusFilePath());
+    const std::string bubble = ReadBytes(BubbleFilePath());
+
+    ASSERT_EQ(0, Msiexec(L"/x \"" + kCurrent + L"\""));
+    ExpectAsBefore({StatusFilePath()});
+    EXPECT_EQ(status, ReadBytes(StatusFilePath()));
+    EXPECT_EQ(bubble, ReadBytes(BubbleFilePath()));
+}
+
+TEST_F(PackageTest, NewerVersionReplacesTheOlderAndKeepsTheStateFiles)
+{
+    ASSERT_EQ(0, Msiexec(L"/i \"" + kOlder + L"\""));
+    const std::vector<std::wstring> older = InstalledVersions();
+    ASSERT_EQ(1u, older.size());
+    WriteStatusFile(1, 2, 45000.5);
+    const std::string status = ReadBytes(StatusFilePath());
+    const std::string bubble = ReadBytes(BubbleFilePath());
+
+    ASSERT_EQ(0, Msiexec(L"/i \"" + kCurrent + L"\""));
+    const std::vector<std::wstring> current = InstalledVersions();
+    ASSERT_EQ(1u, current.size()) << "the older version is still installed beside the newer";
+    EXPECT_NE(older[0], current[0]);
+    // Wine's installer removes the older product after installing the newer: what they share must stay.
+    ExpectInstalled(m_before.AddedIn(SystemSnapshot::Take()), L"HKCU\\Software\\Classes",
+        KnownFolder(FOLDERID_LocalAppData) + kUserModule);
+    EXPECT_EQ(status, ReadBytes(StatusFilePath()));
+    EXPECT_EQ(bubble, ReadBytes(BubbleFilePath()));
+
+    ASSERT_EQ(0, Msiexec(L"/x \"" + kCurrent + L"\""));
+    EXPECT_EQ(std::vector<std::wstring>{}, InstalledVersions());
+    ExpectAsBefore({StatusFilePath()});
+    EXPECT_EQ(status, ReadBytes(StatusFilePath()));
+}
+
+TEST_F(PackageTest, OlderVersionIsRefusedOverANewerOne)
+{
+    ASSERT_EQ(0, Msiexec(L"/i \"" + kCurrent + L"\""));
+    const std::vector<std::wstring> current = InstalledVersions();
+    ASSERT_EQ(1u, current.size());
+    // ERROR_INSTALL_FAILURE: the package's launch condition refuses to go below an installed newer version.
+    EXPECT_EQ(ERROR_INSTALL_FAILURE, Msiexec(L"/i \"" + kOlder + L"\"", ERROR_INSTALL_FAILURE));
+    EXPECT_EQ(current, InstalledVersions());
+
+    ASSERT_EQ(0, Msiexec(L"/x \"" + kCurrent + L"\""));
+    ExpectAsBefore();
+}
+
+TEST_F(PackageTest, MissingModuleGivesTheHostAClearFailure)
+{
+    struct Case
+    {
+        const wchar_t* scope;
+        std::wstring module;
+        // What the host reports. Per user it loads the module itself (HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND));
+        // per machine COM does, and Wine's COM then answers E_ACCESSDENIED where Windows' gives the loader's
+        // error: either way a failure, reported, and the host carries on.
+        std::string report;
+    };
+    const std::wstring user = KnownFolder(FOLDERID_LocalAppData) + kUserModule;
+    const std::wstring machine = KnownFolder(FOLDERID_ProgramFiles) + L"\\Kel\\Norvix\\Norvix.dll";
+    const Case cases[] = {
+        {L"", user, "tab 1 control failed step=create hr=0x8007007E module=" + Quoted(user) + " per-user=1"},
+        {L" ALLUSERS=1", machine, "tab 1 control failed step=create hr=0x80070005"},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(win::WideToAnsi(c.module));
+        ASSERT_EQ(0, Msiexec(L"/i \"" + kCurrent + L"\"" + c.scope));
+        ASSERT_TRUE(win::File::Remove(c.module));
+
+        Host& host = StartHost();
+        EXPECT_EQ(c.report, ControlLine(host));
+        // The host carries on without the add-on and ends normally.
+        ASSERT_TRUE(host.Send("open"));
+        EXPECT_TRUE(host.WaitFor("tab 2 control failed step=create hr="));
+        EXPECT_EQ(0, host.Quit());
+        m_hosts.clear();
+
+        ASSERT_EQ(0, Msiexec(L"/x \"" + kCurrent + L"\"" + c.scope));
+        ExpectAsBefore();
+    }
+}
+
+TEST_F(PackageTest, PerMachineInstallRegistersInTheMachineBranchForCom)
+{
+    const std::wstring module = KnownFolder(FOLDERID_ProgramFiles) + L"\\Kel\\Norvix\\Norvix.dll";
+    ASSERT_EQ(0, Msiexec(L"/i \"" + kCurrent + L"\" ALLUSERS=1"));
+    ExpectInstalled(m_before.AddedIn(SystemSnapshot::Take()), L"HKLM\\Software\\Classes", module);
+
+    // COM itself finds the class now: no per-user=1.
+    Host& host = StartHost();
+    EXPECT_EQ("tab 1 control created module=" + Quoted(module), ControlLine(host));
+    EXPECT_TRUE(integration::WaitForOverlay(host, 1, kUpdateButton, [](const OverlayState& s) {
+        return s.icon == kIconGood && s.title == "Daily update complete";
+    }));
+    EXPECT_EQ(0, host.Quit());
+    m_hosts.clear();
+
+    // NOTE: Wine's msiexec removes a per-machine product only when told ALLUSERS=1 again; without it, it
+    // finds nothing to remove and still exits 0. Windows knows the product's context by itself.
+    ASSERT_EQ(0, Msiexec(L"/x \"" + kCurrent + L"\" ALLUSERS=1"));
+    ExpectAsBefore({StatusFilePath()});
+}
+
+} // namespace
+} // namespace package_tests
