@@ -9,10 +9,10 @@
 // depth, as its memory grows with the size that the HTTP layer bounds), and the document is told never to
 // resolve external resources nor validate.
 //
-// A parser belongs to one thread at a time. A Load that creates a document initialises COM on its thread; Clear
-// (or the next Load, or the destructor) on that thread releases the document and then undoes the
-// initialisation. So a user should Clear on the loading thread before that thread ends: run elsewhere, Clear
-// can only release the document, and an object of an apartment that has gone.
+// A parser belongs to one thread at a time. A Load that reaches MSXML initialises COM on its thread; Clear (or
+// the next Load, or the destructor) on that thread releases the document and then undoes the initialisation.
+// So a user should Clear on the loading thread before that thread ends: on another thread, Clear can only
+// release the document, whose apartment may be gone by then.
 
 #include "net/XXMLNodeArray.h"
 #include "win/ComPtr.h"
