@@ -547,12 +547,7 @@ void ProductService::Serve(Connection& connection)
             break;
         case FaultMode::Slow:
         {
-            unsigned delay = 0;
-            {
-                std::lock_guard guard(m_lock);
-                delay = m_slowDelayMs;
-            }
-            if (::WaitForSingleObject(m_stopEvent, delay) == WAIT_OBJECT_0)
+            if (::WaitForSingleObject(m_stopEvent, SlowDelayMs()) == WAIT_OBJECT_0)
             {
                 break;
             }
@@ -829,11 +824,7 @@ void ProductService::Send(SOCKET socket, const Answer& answer, const RecordedReq
     }
     if (fault == FaultMode::Drip)
     {
-        unsigned delay = 0;
-        {
-            std::lock_guard guard(m_lock);
-            delay = m_slowDelayMs;
-        }
+        const unsigned delay = SlowDelayMs();
         bool sent = SendAll(socket, head);
         for (size_t i = 0; sent && i < answer.body.size(); ++i)
         {
