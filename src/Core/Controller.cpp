@@ -386,8 +386,9 @@ void Controller::SendTracking(const std::wstring& url)
     {
         return;
     }
-    // The request runs on the UI thread and blocks it until the answer's headers arrive: short time-outs of
-    // its own keep an unreachable tracking host from freezing the browser for the platform's minute.
+    // The click waits on the UI thread until the answer's headers arrive, at most its short time-out: the
+    // request runs on a thread of its own, so even a connect that the platform does not time out (a host that
+    // drops it) cannot freeze the browser for the system's minutes.
     HTTPOptionItemArray options;
     const DWORD timeout = kTrackingTimeoutMs;
     for (const DWORD option :
@@ -396,7 +397,7 @@ void Controller::SendTracking(const std::wstring& url)
         options.Add(std::make_unique<HTTPOptionItem>(option, &timeout, static_cast<DWORD>(sizeof(timeout))));
     }
     std::wstring ignored;
-    (void)XHttpAccess::Get(url, APIDispatcher::kUserAgent, FALSE, &options, FALSE, ignored);
+    (void)XHttpAccess::GetWithin(kTrackingTimeoutMs, url, APIDispatcher::kUserAgent, FALSE, &options, FALSE, ignored);
 }
 
 void Controller::StartProductUpdate()

@@ -1,6 +1,7 @@
 #include "net/APIDispatcher.h"
 
 #include "net/XHttpAccess.h"
+#include "win/Scope.h"
 #include "win/Strings.h"
 
 #include <algorithm>
@@ -164,6 +165,9 @@ void APIDispatcher::PrepareNodes(HostStrings* settings)
 BOOL APIDispatcher::Interpret(HostStrings* settings, const std::wstring& command, const std::wstring& answer, PaviseStatus previousPavise,
                               NorvixStatus previousNorvix)
 {
+    // The document is released here, on the thread that made it (the polling worker), before that thread and its
+    // COM apartment end; nothing reads it after the two codes.
+    const win::ScopeExit release([this]() noexcept { m_parser.Clear(); });
     if (!m_parser.Load(answer) || !win::EqualsNoCase(command, kStatusCommand))
     {
         return FALSE;

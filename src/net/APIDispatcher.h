@@ -93,7 +93,7 @@ private:
     HostStrings* m_owner = nullptr;
     std::atomic<std::int32_t> m_paviseStatus{static_cast<std::int32_t>(PaviseStatus::Default)};
     std::atomic<std::int32_t> m_norvixStatus{static_cast<std::int32_t>(NorvixStatus::Default)};
-    XXMLParser m_parser;
+    XXMLParser m_parser; // holds a document only while an answer is interpreted
     XXMLNodeArray m_nodes;
     std::atomic<std::int32_t> m_changed{1};
     HTTPOptionItemArray m_options;

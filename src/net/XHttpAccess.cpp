@@ -1,15 +1,20 @@
 #include "net/XHttpAccess.h"
 
+#include "win/DetachedThread.h"
 #include "win/Handle.h"
 #include "win/Strings.h"
 
 #include <algorithm>
 #include <array>
+#include <memory>
+#include <vector>
 
 namespace
 {
 
 constexpr DWORD kUrlPartChars = 4096;
+// Longest Location, and longest URL made from it, that a redirection may lead to.
+constexpr DWORD kRedirectUrlChars = 8192;
 
 // Flags of the GET: raw data, reuse of an existing connection, and no cache write when asked.
 constexpr DWORD kGetFlags = INTERNET_FLAG_RAW_DATA | INTERNET_FLAG_EXISTING_CONNECT;
@@ -19,34 +24,163 @@ constexpr DWORD kPostFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_KEEP_CONNECTIO
                              INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS | INTERNET_FLAG_NO_UI;
 static_assert(kPostFlags == 0x8064C200);
 
-void ApplyOptions(HINTERNET handle, const HTTPOptionItemArray* options)
+[[nodiscard]] bool IsTimeout(DWORD option) noexcept
 {
-    if (!options)
+    switch (option)
     {
-        return;
+    case INTERNET_OPTION_CONNECT_TIMEOUT:
+    case INTERNET_OPTION_SEND_TIMEOUT:
+    case INTERNET_OPTION_RECEIVE_TIMEOUT:
+    case INTERNET_OPTION_DATA_SEND_TIMEOUT:
+    case INTERNET_OPTION_DATA_RECEIVE_TIMEOUT: return true;
+    default: return false;
     }
-    for (int i = 0; i < options->GetCount(); ++i)
+}
+
+[[nodiscard]] bool ReadDword(const HTTPOptionItem& item, DWORD& value) noexcept
+{
+    if (item.Length() != sizeof(DWORD))
     {
-        if (const HTTPOptionItem* item = options->GetAt(i))
+        return false;
+    }
+    value = *static_cast<const DWORD*>(item.Value());
+    return true;
+}
+
+// The time by which a whole request must have ended: the sum of its time-outs, the time of one exchange in which
+// connecting, sending, waiting for the answer and reading the body each took their whole time-out. Redirections
+// share it. Without time-out options there is none, as the platform's defaults bound nothing either.
+class Deadline
+{
+public:
+    explicit Deadline(const HTTPOptionItemArray* options) noexcept
+    {
+        ULONGLONG budget = 0;
+        for (int i = 0; options && i < options->GetCount(); ++i)
         {
-            // A handle that does not take an option keeps its default; the others still apply.
+            const HTTPOptionItem* item = options->GetAt(i);
+            DWORD value = 0;
+            if (item && IsTimeout(item->Option()) && ReadDword(*item, value))
+            {
+                budget += value;
+            }
+        }
+        m_end = budget > 0 ? ::GetTickCount64() + budget : 0;
+    }
+
+    [[nodiscard]] bool Passed() const noexcept { return m_end != 0 && ::GetTickCount64() >= m_end; }
+
+    // A time-out cut to the time left, so that no single call outlasts the whole; never 0, which WinINet reads
+    // as "no time-out".
+    [[nodiscard]] DWORD Clamp(DWORD timeoutMs) const noexcept
+    {
+        if (m_end == 0)
+        {
+            return timeoutMs;
+        }
+        const ULONGLONG now = ::GetTickCount64();
+        const ULONGLONG left = m_end > now ? m_end - now : 1;
+        return static_cast<DWORD>(std::min<ULONGLONG>(timeoutMs, left));
+    }
+
+private:
+    ULONGLONG m_end = 0;
+};
+
+void ApplyOptions(HINTERNET handle, const HTTPOptionItemArray* options, const Deadline& deadline)
+{
+    for (int i = 0; options && i < options->GetCount(); ++i)
+    {
+        const HTTPOptionItem* item = options->GetAt(i);
+        if (!item)
+        {
+            continue;
+        }
+        // A handle that does not take an option keeps its default; the others still apply.
+        DWORD value = 0;
+        if (IsTimeout(item->Option()) && ReadDword(*item, value) && value != 0)
+        {
+            value = deadline.Clamp(value);
+            (void)::InternetSetOptionW(handle, item->Option(), &value, sizeof(value));
+        }
+        else
+        {
             (void)::InternetSetOptionW(handle, item->Option(), const_cast<void*>(item->Value()), item->Length());
         }
     }
 }
 
-[[nodiscard]] win::InternetHandle OpenSession(const std::wstring& userAgent, const HTTPOptionItemArray* options)
+// The handles of one request, closed children first. Closing a request whose answer was not read to its end is
+// not quick: WinINet first reads the rest of an answer of known length (to decide whether the connection can
+// serve again; Wine does so even when it cannot), and goes on for as long as more has arrived, which a server
+// that keeps sending makes for ever. Such handles are closed on a thread of their own.
+class Handles
+{
+public:
+    Handles() = default;
+    Handles(const Handles&) = delete;
+    Handles& operator=(const Handles&) = delete;
+    ~Handles()
+    {
+        for (auto it = m_handles.rbegin(); it != m_handles.rend(); ++it)
+        {
+            it->Reset();
+        }
+    }
+
+    // Takes `handle` (none when null) and gives it back for use.
+    HINTERNET Keep(HINTERNET handle)
+    {
+        if (handle)
+        {
+            m_handles.emplace_back(handle);
+        }
+        return handle;
+    }
+
+    // Notes that the answer of `request` was left unread, unless it says it has no body.
+    void LeaveUnread(HINTERNET request) noexcept
+    {
+        DWORD length = 0;
+        DWORD size = sizeof(length);
+        if (!::HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &length, &size, nullptr) ||
+            length != 0)
+        {
+            m_unread = true;
+        }
+    }
+    void LeaveCut() noexcept { m_unread = true; }
+
+    // Closes `handles`: here when every answer was read to its end, else on a thread that nobody waits for.
+    static void Dispose(std::unique_ptr<Handles> handles)
+    {
+        if (!handles || !handles->m_unread)
+        {
+            return;
+        }
+        // The thread holds the only reference; when it cannot start, the handles close here after all.
+        std::shared_ptr<Handles> shared(std::move(handles));
+        (void)win::StartDetachedThread([shared = std::move(shared)]() mutable { shared.reset(); });
+    }
+
+private:
+    std::vector<win::InternetHandle> m_handles;
+    bool m_unread = false;
+};
+
+[[nodiscard]] HINTERNET OpenSession(Handles& handles, const std::wstring& userAgent,
+                                    const HTTPOptionItemArray* options, const Deadline& deadline)
 {
     DWORD state = 0;
     if (!::InternetGetConnectedState(&state, 0))
     {
-        return {};
+        return nullptr;
     }
-    win::InternetHandle session(
-        ::InternetOpenW(userAgent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    const HINTERNET session =
+        handles.Keep(::InternetOpenW(userAgent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (session)
     {
-        ApplyOptions(session.Get(), options);
+        ApplyOptions(session, options, deadline);
     }
     return session;
 }
@@ -66,19 +200,22 @@ ULONGLONG BodyTimeLimitMs(const HTTPOptionItemArray* options)
     for (int i = 0; options && i < options->GetCount(); ++i)
     {
         const HTTPOptionItem* item = options->GetAt(i);
-        if (item && item->Length() == sizeof(DWORD) &&
+        DWORD value = 0;
+        if (item && ReadDword(*item, value) &&
             (item->Option() == INTERNET_OPTION_RECEIVE_TIMEOUT ||
              item->Option() == INTERNET_OPTION_DATA_RECEIVE_TIMEOUT))
         {
-            limit = std::max<ULONGLONG>(limit, *static_cast<const DWORD*>(item->Value()));
+            limit = std::max<ULONGLONG>(limit, value);
         }
     }
     return limit;
 }
 
-// Reads the body and appends it as text. A read failure keeps what arrived; an oversized body, or one that
-// takes longer than the time limit as a whole, leaves `response` as it was.
-void ReadBody(HINTERNET request, const HTTPOptionItemArray* options, std::wstring& response)
+// Reads the body and appends it as text; false when reading stopped before the end. A read failure keeps what
+// arrived; an oversized body, or one that takes longer than the time limit or the deadline, leaves `response`
+// as it was.
+[[nodiscard]] bool ReadBody(HINTERNET request, const HTTPOptionItemArray* options, const Deadline& deadline,
+                            std::wstring& response)
 {
     const ULONGLONG limitMs = BodyTimeLimitMs(options);
     const ULONGLONG start = ::GetTickCount64();
@@ -90,21 +227,251 @@ void ReadBody(HINTERNET request, const HTTPOptionItemArray* options, std::wstrin
         // look at the clock between the pieces of a body that trickles in.
         DWORD available = 0;
         DWORD read = 0;
-        if (!::InternetQueryDataAvailable(request, &available, 0, 0) || available == 0 ||
-            !::InternetReadFile(request, buffer.data(), std::min(available, XHttpAccess::kReadChunkBytes), &read) ||
-            read == 0)
+        if (!::InternetQueryDataAvailable(request, &available, 0, 0) ||
+            (available > 0 &&
+             !::InternetReadFile(request, buffer.data(), std::min(available, XHttpAccess::kReadChunkBytes), &read)))
+        {
+            response += XHttpAccess::DecodeBody(body, CP_THREAD_ACP);
+            return false;
+        }
+        if (read == 0)
         {
             break;
         }
-        const bool tooSlow = limitMs > 0 && ::GetTickCount64() - start > limitMs;
+        const bool tooSlow = (limitMs > 0 && ::GetTickCount64() - start > limitMs) || deadline.Passed();
         if (body.size() + read > XHttpAccess::kMaxBodyBytes || tooSlow)
         {
-            return;
+            return false;
         }
         body.append(buffer.data(), read);
     }
     response += XHttpAccess::DecodeBody(body, CP_THREAD_ACP);
+    return true;
 }
+
+// The status must lie in [lowest, highest]; then the body is read. With `readResponse` 0 neither is looked at.
+[[nodiscard]] BOOL TakeAnswer(Handles& handles, HINTERNET request, DWORD lowest, DWORD highest, BOOL readResponse,
+                              const HTTPOptionItemArray* options, const Deadline& deadline, std::wstring& response)
+{
+    if (readResponse != 1)
+    {
+        handles.LeaveUnread(request);
+        return TRUE;
+    }
+    const DWORD status = QueryStatusCode(request);
+    if (status < lowest || status > highest)
+    {
+        handles.LeaveUnread(request);
+        return FALSE;
+    }
+    if (!ReadBody(request, options, deadline, response))
+    {
+        handles.LeaveCut();
+    }
+    return TRUE;
+}
+
+[[nodiscard]] bool IsHttp(INTERNET_SCHEME scheme) noexcept
+{
+    return scheme == INTERNET_SCHEME_HTTP || scheme == INTERNET_SCHEME_HTTPS;
+}
+
+// Opens `url` (http or https) on the session and sends the GET; the request, or null.
+[[nodiscard]] HINTERNET SendGet(Handles& handles, HINTERNET session, const std::wstring& url, DWORD flags,
+                                const HTTPOptionItemArray* options, const Deadline& deadline)
+{
+    XHttpAccess::UrlParts target;
+    if (deadline.Passed() || !XHttpAccess::SplitUrl(url, 0, true, target) || !IsHttp(target.scheme))
+    {
+        return nullptr;
+    }
+    // Opened in steps rather than with InternetOpenUrl, so that the time-outs can be set on the connection and
+    // request handles before anything is sent.
+    const HINTERNET connection = handles.Keep(::InternetConnectW(session, target.host.c_str(), target.port, nullptr,
+                                                                 nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+    if (!connection)
+    {
+        return nullptr;
+    }
+    ApplyOptions(connection, options, deadline);
+    if (target.scheme == INTERNET_SCHEME_HTTPS)
+    {
+        flags |= INTERNET_FLAG_SECURE;
+    }
+    // The fragment names a place in the page and never travels to the server.
+    const std::wstring object =
+        (target.path.empty() ? L"/" : target.path) + target.extra.substr(0, target.extra.find(L'#'));
+    const HINTERNET request = handles.Keep(
+        ::HttpOpenRequestW(connection, L"GET", object.c_str(), nullptr, nullptr, nullptr, flags, 0));
+    if (!request)
+    {
+        return nullptr;
+    }
+    ApplyOptions(request, options, deadline);
+    return ::HttpSendRequestW(request, nullptr, 0, nullptr, 0) ? request : nullptr;
+}
+
+// Where a redirection answer sends the client, resolved against the URL it answered; false when the answer is
+// none.
+[[nodiscard]] bool RedirectionTarget(HINTERNET request, const std::wstring& answered, std::wstring& target)
+{
+    switch (QueryStatusCode(request))
+    {
+    case HTTP_STATUS_MOVED:
+    case HTTP_STATUS_REDIRECT:
+    case HTTP_STATUS_REDIRECT_METHOD:
+    case HTTP_STATUS_REDIRECT_KEEP_VERB:
+    case HTTP_STATUS_PERMANENT_REDIRECT: break;
+    default: return false;
+    }
+    std::vector<wchar_t> location(kRedirectUrlChars + 1);
+    DWORD size = kRedirectUrlChars * sizeof(wchar_t);
+    if (!::HttpQueryInfoW(request, HTTP_QUERY_LOCATION, location.data(), &size, nullptr) || location[0] == L'\0')
+    {
+        return false;
+    }
+    std::vector<wchar_t> combined(kRedirectUrlChars + 1);
+    DWORD length = kRedirectUrlChars;
+    if (!::InternetCombineUrlW(answered.c_str(), location.data(), combined.data(), &length, 0))
+    {
+        return false;
+    }
+    target.assign(combined.data(), wcsnlen(combined.data(), kRedirectUrlChars));
+    return true;
+}
+
+// Sends the GET of `url` and of every redirection that follows, at most kMaxRedirections of them; the request
+// of the final answer, or null.
+[[nodiscard]] HINTERNET SendFollowingRedirections(Handles& handles, HINTERNET session, const std::wstring& url,
+                                                  DWORD flags, const HTTPOptionItemArray* options,
+                                                  const Deadline& deadline)
+{
+    std::wstring current = url;
+    for (int redirections = 0;; ++redirections)
+    {
+        const HINTERNET request =
+            SendGet(handles, session, current, flags | INTERNET_FLAG_NO_AUTO_REDIRECT, options, deadline);
+        std::wstring next;
+        if (!request || !RedirectionTarget(request, current, next))
+        {
+            return request;
+        }
+        handles.LeaveUnread(request);
+        if (redirections == XHttpAccess::kMaxRedirections)
+        {
+            return nullptr;
+        }
+        current = std::move(next);
+    }
+}
+
+[[nodiscard]] BOOL GetWith(Handles& handles, const std::wstring& url, const std::wstring& userAgent, BOOL dontCache,
+                           const HTTPOptionItemArray* options, BOOL readResponse, std::wstring& response)
+{
+    XHttpAccess::UrlParts checked;
+    if (!XHttpAccess::SplitUrl(url, ICU_DECODE, false, checked))
+    {
+        return FALSE;
+    }
+    const Deadline deadline(options);
+    const HINTERNET session = OpenSession(handles, userAgent, options, deadline);
+    if (!session)
+    {
+        return FALSE;
+    }
+    DWORD flags = kGetFlags;
+    if (dontCache == 1)
+    {
+        flags |= INTERNET_FLAG_NO_CACHE_WRITE;
+    }
+    const HINTERNET request = IsHttp(checked.scheme)
+                                  ? SendFollowingRedirections(handles, session, url, flags, options, deadline)
+                                  : handles.Keep(::InternetOpenUrlW(session, url.c_str(), nullptr, 0, flags, 0));
+    if (!request)
+    {
+        return FALSE;
+    }
+    return TakeAnswer(handles, request, HTTP_STATUS_OK, HTTP_STATUS_OK, readResponse, options, deadline, response);
+}
+
+[[nodiscard]] BOOL PostWith(Handles& handles, const std::wstring& url, const std::wstring& userAgent,
+                            const std::wstring& headers, const std::wstring& data, const HTTPOptionItemArray* options,
+                            BOOL readResponse, std::wstring& response)
+{
+    XHttpAccess::UrlParts target;
+    if (!XHttpAccess::SplitUrl(url, ICU_DECODE, false, target))
+    {
+        return FALSE;
+    }
+    const Deadline deadline(options);
+    const HINTERNET session = OpenSession(handles, userAgent, options, deadline);
+    if (!session)
+    {
+        return FALSE;
+    }
+    const HINTERNET connection = handles.Keep(::InternetConnectW(session, target.host.c_str(), target.port, nullptr,
+                                                                 nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+    if (!connection)
+    {
+        return FALSE;
+    }
+    ApplyOptions(connection, options, deadline);
+    const HINTERNET request = handles.Keep(::HttpOpenRequestW(connection, L"POST", target.path.c_str(), L"HTTP/1.0",
+                                                              nullptr, nullptr, kPostFlags, 0));
+    if (!request)
+    {
+        return FALSE;
+    }
+    ApplyOptions(request, options, deadline);
+    if (!headers.empty())
+    {
+        const std::string header = win::WideToAnsi(headers, CP_THREAD_ACP);
+        if (!::HttpAddRequestHeadersA(request, header.c_str(), static_cast<DWORD>(header.size()),
+                                      HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_COALESCE_WITH_COMMA))
+        {
+            return FALSE;
+        }
+    }
+    std::string body = win::WideToAnsi(data, CP_THREAD_ACP);
+    if (!::HttpSendRequestA(request, nullptr, 0, body.empty() ? nullptr : body.data(),
+                            static_cast<DWORD>(body.size())))
+    {
+        return FALSE;
+    }
+    return TakeAnswer(handles, request, 200, 206, readResponse, options, deadline, response);
+}
+
+// A GET handed to a thread of its own, and what it gave. Shared by the caller and the thread: the caller may
+// stop waiting and go while the thread still runs.
+struct DetachedGet
+{
+    std::wstring url;
+    std::wstring userAgent;
+    BOOL dontCache = FALSE;
+    bool hasOptions = false;
+    HTTPOptionItemArray options;
+    BOOL readResponse = FALSE;
+    win::KernelHandle answered; // set once `result` and `response` are final
+    BOOL result = FALSE;
+    std::wstring response;
+
+    void Run() noexcept
+    {
+        try
+        {
+            auto handles = std::make_unique<Handles>();
+            result = GetWith(*handles, url, userAgent, dontCache, hasOptions ? &options : nullptr, readResponse,
+                             response);
+            ::SetEvent(answered.Get());
+            // The handles close here, after the caller has its answer, however long WinINet takes.
+        }
+        catch (...)
+        {
+            result = FALSE;
+            ::SetEvent(answered.Get());
+        }
+    }
+};
 
 } // namespace
 
@@ -147,74 +514,41 @@ BOOL XHttpAccess::Get(const std::wstring& url, const std::wstring& userAgent, BO
 {
     try
     {
-        UrlParts checked;
-        if (!SplitUrl(url, ICU_DECODE, false, checked))
+        auto handles = std::make_unique<Handles>();
+        const BOOL result = GetWith(*handles, url, userAgent, dontCache, options, readResponse, response);
+        Handles::Dispose(std::move(handles));
+        return result;
+    }
+    catch (...)
+    {
+        return FALSE;
+    }
+}
+
+BOOL XHttpAccess::GetWithin(DWORD deadlineMs, const std::wstring& url, const std::wstring& userAgent,
+                            BOOL dontCache, const HTTPOptionItemArray* options, BOOL readResponse,
+                            std::wstring& response)
+{
+    try
+    {
+        auto call = std::make_shared<DetachedGet>();
+        call->url = url;
+        call->userAgent = userAgent;
+        call->dontCache = dontCache;
+        call->hasOptions = options != nullptr;
+        if (options)
+        {
+            call->options.CopyFrom(*options);
+        }
+        call->readResponse = readResponse;
+        call->answered.Reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        if (!call->answered || !win::StartDetachedThread([call] { call->Run(); }) ||
+            ::WaitForSingleObject(call->answered.Get(), deadlineMs) != WAIT_OBJECT_0)
         {
             return FALSE;
         }
-        win::InternetHandle session = OpenSession(userAgent, options);
-        if (!session)
-        {
-            return FALSE;
-        }
-        DWORD flags = kGetFlags;
-        if (dontCache == 1)
-        {
-            flags |= INTERNET_FLAG_NO_CACHE_WRITE;
-        }
-
-        win::InternetHandle connection;
-        win::InternetHandle request;
-        UrlParts target;
-        if ((checked.scheme == INTERNET_SCHEME_HTTP || checked.scheme == INTERNET_SCHEME_HTTPS) &&
-            SplitUrl(url, 0, true, target))
-        {
-            // Opened in steps rather than with InternetOpenUrl, so that the time-outs can be set on the
-            // connection and request handles before anything is sent.
-            connection.Reset(::InternetConnectW(session.Get(), target.host.c_str(), target.port, nullptr, nullptr,
-                                                INTERNET_SERVICE_HTTP, 0, 0));
-            if (!connection)
-            {
-                return FALSE;
-            }
-            ApplyOptions(connection.Get(), options);
-            if (target.scheme == INTERNET_SCHEME_HTTPS)
-            {
-                flags |= INTERNET_FLAG_SECURE;
-            }
-            // The fragment names a place in the page and never travels to the server.
-            const std::wstring object =
-                (target.path.empty() ? L"/" : target.path) + target.extra.substr(0, target.extra.find(L'#'));
-            request.Reset(::HttpOpenRequestW(connection.Get(), L"GET", object.c_str(), nullptr, nullptr, nullptr,
-                                             flags, 0));
-            if (!request)
-            {
-                return FALSE;
-            }
-            ApplyOptions(request.Get(), options);
-            if (!::HttpSendRequestW(request.Get(), nullptr, 0, nullptr, 0))
-            {
-                return FALSE;
-            }
-        }
-        else
-        {
-            request.Reset(::InternetOpenUrlW(session.Get(), url.c_str(), nullptr, 0, flags, 0));
-            if (!request)
-            {
-                return FALSE;
-            }
-        }
-
-        if (readResponse == 1)
-        {
-            if (QueryStatusCode(request.Get()) != HTTP_STATUS_OK)
-            {
-                return FALSE;
-            }
-            ReadBody(request.Get(), options, response);
-        }
-        return TRUE;
+        response += call->response;
+        return call->result;
     }
     catch (...)
     {
@@ -228,55 +562,10 @@ BOOL XHttpAccess::Post(const std::wstring& url, const std::wstring& userAgent, c
 {
     try
     {
-        UrlParts target;
-        if (!SplitUrl(url, ICU_DECODE, false, target))
-        {
-            return FALSE;
-        }
-        win::InternetHandle session = OpenSession(userAgent, options);
-        if (!session)
-        {
-            return FALSE;
-        }
-        win::InternetHandle connection(::InternetConnectW(session.Get(), target.host.c_str(), target.port, nullptr,
-                                                          nullptr, INTERNET_SERVICE_HTTP, 0, 0));
-        if (!connection)
-        {
-            return FALSE;
-        }
-        ApplyOptions(connection.Get(), options);
-        win::InternetHandle request(::HttpOpenRequestW(connection.Get(), L"POST", target.path.c_str(), L"HTTP/1.0",
-                                                       nullptr, nullptr, kPostFlags, 0));
-        if (!request)
-        {
-            return FALSE;
-        }
-        ApplyOptions(request.Get(), options);
-        if (!headers.empty())
-        {
-            const std::string header = win::WideToAnsi(headers, CP_THREAD_ACP);
-            if (!::HttpAddRequestHeadersA(request.Get(), header.c_str(), static_cast<DWORD>(header.size()),
-                                          HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_COALESCE_WITH_COMMA))
-            {
-                return FALSE;
-            }
-        }
-        std::string body = win::WideToAnsi(data, CP_THREAD_ACP);
-        if (!::HttpSendRequestA(request.Get(), nullptr, 0, body.empty() ? nullptr : body.data(),
-                                static_cast<DWORD>(body.size())))
-        {
-            return FALSE;
-        }
-        if (readResponse == 1)
-        {
-            const DWORD status = QueryStatusCode(request.Get());
-            if (status < 200 || status > 206)
-            {
-                return FALSE;
-            }
-            ReadBody(request.Get(), options, response);
-        }
-        return TRUE;
+        auto handles = std::make_unique<Handles>();
+        const BOOL result = PostWith(*handles, url, userAgent, headers, data, options, readResponse, response);
+        Handles::Dispose(std::move(handles));
+        return result;
     }
     catch (...)
     {

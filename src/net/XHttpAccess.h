@@ -1,17 +1,25 @@
 #pragma once
-// XHttpAccess: single blocking HTTP requests through WinINet. Each call opens its own handles and closes all
-// of them before it returns, so several threads may call at once. Failures are a false result; the caller
+// XHttpAccess: single blocking HTTP requests through WinINet. Each call opens its own handles and is done with
+// all of them when it returns, so several threads may call at once. Failures are a false result; the caller
 // cannot tell a bad URL from an offline machine or a refused connection.
 //
 // Time-outs come in as options (HTTPOptionItemArray). They are set on the session handle and again on the
 // connection and request handles: some WinINet implementations ignore time-outs given only to the session,
-// and a service that accepts and never answers would otherwise hold the caller for ever.
+// and a service that accepts and never answers would otherwise hold the caller for ever. Their sum bounds the
+// whole request, redirections included: each step gets at most the time that is left.
+//
+// A GET follows at most kMaxRedirections redirections itself (WinINet would follow a service that redirects
+// for ever, hundreds of times a second) and fails at the next one.
 //
 // A body is read whole, at most kMaxBodyBytes, and converted to UTF-16 once at the end, so a multi-byte
 // character that straddles two network reads survives. A larger body is not an answer this add-on can use,
 // nor is one that trickles in for longer than the longest receive time-out among the options (each read is
 // bounded by it, the whole body too): reading stops, `response` is left as it was and the call still succeeds
 // (the exchange itself worked), so a caller that needs the text sees an empty answer.
+//
+// NOTE: closing a request whose answer was not read to its end makes WinINet read the rest first, for as long
+// as more keeps arriving (Wine does so even for a connection that cannot be kept). Such a request's handles are
+// therefore closed on a short-lived thread of their own (holding this module), after the call has returned.
 
 #include "net/HTTPOptionItemArray.h"
 
@@ -26,14 +34,27 @@ class XHttpAccess
 {
 public:
     static constexpr std::size_t kMaxBodyBytes = 1u << 20;
+    static constexpr int kMaxRedirections = 5;
     // Bytes asked of each InternetReadFile.
     static constexpr DWORD kReadChunkBytes = 8191;
 
     // GET of `url`. `dontCache` and `readResponse` count only when 1. With `readResponse` 1 the status must be
     // 200 and the body is appended to `response`; with 0 the call succeeds once the answer's headers arrived.
-    // Redirections are followed.
+    // At most kMaxRedirections redirections are followed.
     [[nodiscard]] static BOOL Get(const std::wstring& url, const std::wstring& userAgent, BOOL dontCache,
                                   const HTTPOptionItemArray* options, BOOL readResponse, std::wstring& response);
+
+    // Get that returns within `deadlineMs` whatever the network does: the request runs on a short-lived thread
+    // of its own (holding this module) and the caller waits for its answer at most that long; later it gives
+    // false. For a caller that must not be held, such as a window's thread: WinINet does not reliably honour a
+    // connect time-out (under Wine a connect to a host that drops it waits for the system's two minutes).
+    // NOTE: an abandoned request is left to end by itself, bounded by its own time-outs and the system's connect
+    // attempts; its handles are not closed from here, as closing a handle that another thread is about to use
+    // could close whatever WinINet handed out next under the same value (and under Wine it does not end a
+    // connect in progress anyway).
+    [[nodiscard]] static BOOL GetWithin(DWORD deadlineMs, const std::wstring& url, const std::wstring& userAgent,
+                                        BOOL dontCache, const HTTPOptionItemArray* options, BOOL readResponse,
+                                        std::wstring& response);
 
     // HTTP/1.0 POST of `data` to `url` with the extra header lines `headers` (none when empty). Never follows a
     // redirection, never authenticates, never shows UI. With `readResponse` 1 the status must lie in 200-206

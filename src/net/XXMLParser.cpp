@@ -42,19 +42,80 @@ bool XXMLParser::DeclaresDocumentType(std::wstring_view text) noexcept
            }) != text.end();
 }
 
+bool XXMLParser::NestsDeeperThan(std::wstring_view text, int depth) noexcept
+{
+    size_t i = 0;
+    const auto skipPast = [&](std::wstring_view end) {
+        const size_t at = text.find(end, i);
+        i = at == std::wstring_view::npos ? text.size() : at + end.size();
+    };
+    // Moves `i` onto the '>' that ends the tag, past any quoted attribute value; false when there is none.
+    const auto findTagEnd = [&] {
+        for (wchar_t quote = 0; i < text.size(); ++i)
+        {
+            const wchar_t c = text[i];
+            if (quote != 0)
+            {
+                quote = c == quote ? 0 : quote;
+            }
+            else if (c == L'"' || c == L'\'')
+            {
+                quote = c;
+            }
+            else if (c == L'>')
+            {
+                return true;
+            }
+        }
+        return false;
+    };
+    int open = 0;
+    while ((i = text.find(L'<', i)) != std::wstring_view::npos)
+    {
+        const std::wstring_view rest = text.substr(i);
+        if (rest.starts_with(L"<!--"))
+        {
+            i += 4;
+            skipPast(L"-->");
+        }
+        else if (rest.starts_with(L"<![CDATA["))
+        {
+            i += 9;
+            skipPast(L"]]>");
+        }
+        else if (rest.starts_with(L"<?"))
+        {
+            i += 2;
+            skipPast(L"?>");
+        }
+        else if (rest.starts_with(L"</"))
+        {
+            open = std::max(0, open - 1);
+            (void)findTagEnd();
+        }
+        else if (rest.starts_with(L"<!"))
+        {
+            (void)findTagEnd();
+        }
+        else if (findTagEnd() && text[i - 1] != L'/' && ++open > depth)
+        {
+            return true;
+        }
+    }
+    return false;
+}
+
 BOOL XXMLParser::Load(const std::wstring& text)
 {
-    m_document.Reset();
-    if (text.empty() || DeclaresDocumentType(text))
+    Clear();
+    if (text.empty() || DeclaresDocumentType(text) || NestsDeeperThan(text, kMaxDepth))
     {
         return FALSE;
     }
-    // COM stays initialised from one Load to the next on the same thread, so MSXML is not unloaded and
-    // loaded again for every answer.
-    const DWORD thread = ::GetCurrentThreadId();
-    if (m_comThread != thread)
+    // Undone by Clear on this thread, after the document has gone.
+    if (SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)))
     {
-        m_comThread = SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) ? thread : 0;
+        m_comThread = ::GetCurrentThreadId();
     }
     win::ComPtr<IXMLDOMDocument> document;
     if (FAILED(::CoCreateInstance(kClsidDomDocument, nullptr, CLSCTX_ALL, kIidDomDocument, document.PutVoid())) ||

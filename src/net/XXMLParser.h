@@ -5,11 +5,14 @@
 //
 // The text comes from whatever program listens on the service's port, so it is untrusted: a text with a
 // document type declaration is refused before MSXML sees it (some MSXML versions expand entities and ignore
-// ProhibitDTD), and the document is told never to resolve external resources nor validate.
+// ProhibitDTD), as is one whose elements nest deeper than kMaxDepth (a parser's recursion grows with the
+// depth, as its memory grows with the size that the HTTP layer bounds), and the document is told never to
+// resolve external resources nor validate.
 //
-// A parser belongs to one thread at a time. The first Load on a thread initialises COM there; Clear or the
-// destructor on that thread undoes it after releasing the document. Run elsewhere, they only release the
-// document: another thread's initialisation ends with that thread.
+// A parser belongs to one thread at a time. A Load that reaches MSXML initialises COM on its thread; Clear (or
+// the next Load, or the destructor) on that thread releases the document and then undoes the initialisation.
+// So a user should Clear on the loading thread before that thread ends: on another thread, Clear can only
+// release the document, whose apartment may be gone by then.
 
 #include "net/XXMLNodeArray.h"
 #include "win/ComPtr.h"
@@ -41,6 +44,12 @@ public:
 
     // True when the text holds "<!DOCTYPE" in any letter case.
     [[nodiscard]] static bool DeclaresDocumentType(std::wstring_view text) noexcept;
+
+    static constexpr int kMaxDepth = 64;
+    // True when elements of the text nest deeper than `depth`. Tags are counted as markup reads them: comments,
+    // CDATA sections, processing instructions and declarations open nothing, an empty-element tag closes itself,
+    // and a '>' or "/>" inside a quoted attribute value ends nothing.
+    [[nodiscard]] static bool NestsDeeperThan(std::wstring_view text, int depth) noexcept;
 
 private:
     [[nodiscard]] static bool FindChildText(IXMLDOMNode* element, const std::wstring& name, std::wstring& text);

@@ -16,6 +16,7 @@ constexpr std::size_t kMaxHeaderBytes = 64 * 1024;
 constexpr std::size_t kMaxBodyBytes = 16u << 20;
 constexpr DWORD kIdleReceiveMs = 30000;
 constexpr std::string_view kRedirectPrefix = "/redirected";
+constexpr std::string_view kLoopPrefix = "/again/";
 
 struct ModeName
 {
@@ -27,7 +28,8 @@ constexpr ModeName kModeNames[] = {
     {FaultMode::Slow, "slow"},       {FaultMode::NotFound, "404"},        {FaultMode::ServerError, "500"},
     {FaultMode::Redirect, "302"},    {FaultMode::NotXml, "not-xml"},      {FaultMode::Truncated, "truncated"},
     {FaultMode::Huge, "huge"},       {FaultMode::Dtd, "dtd"},             {FaultMode::Body, "body"},
-    {FaultMode::Drip, "drip"},
+    {FaultMode::Drip, "drip"},       {FaultMode::Loop, "loop"},           {FaultMode::SlowLoop, "slow-loop"},
+    {FaultMode::Endless, "endless"},
 };
 
 const char* ReasonOf(int status)
@@ -523,14 +525,30 @@ void ProductService::Serve(Connection& connection)
             Send(socket, answer, request);
             break;
         }
+        case FaultMode::SlowLoop:
+            if (::WaitForSingleObject(m_stopEvent, SlowDelayMs()) == WAIT_OBJECT_0)
+            {
+                break;
+            }
+            [[fallthrough]];
+        case FaultMode::Loop:
+        {
+            // Relative Locations, which the client must resolve against the path it asked for.
+            Answer answer;
+            answer.status = 302;
+            const bool there = request.target.rfind(kLoopPrefix, 0) == 0;
+            const std::string location =
+                there ? "../" + request.target.substr(kLoopPrefix.size()) : "again" + request.target;
+            answer.extraHeaders = "Location: " + location + "\r\n";
+            Send(socket, answer, request);
+            break;
+        }
+        case FaultMode::Endless:
+            SendEndless(socket);
+            break;
         case FaultMode::Slow:
         {
-            unsigned delay = 0;
-            {
-                std::lock_guard guard(m_lock);
-                delay = m_slowDelayMs;
-            }
-            if (::WaitForSingleObject(m_stopEvent, delay) == WAIT_OBJECT_0)
+            if (::WaitForSingleObject(m_stopEvent, SlowDelayMs()) == WAIT_OBJECT_0)
             {
                 break;
             }
@@ -553,6 +571,51 @@ void ProductService::Serve(Connection& connection)
         }
     }
     ::closesocket(socket);
+}
+
+unsigned ProductService::SlowDelayMs() const
+{
+    std::lock_guard guard(m_lock);
+    return m_slowDelayMs;
+}
+
+void ProductService::SendEndless(SOCKET socket)
+{
+    // Chunked, so that the answer is well-formed HTTP at every moment; only the client closing the connection
+    // (or Stop) ends it. Large pieces keep the client's socket full, and a non-blocking socket lets Stop end a
+    // send that waits for room.
+    const auto chunk = [](std::string_view text) {
+        char size[16];
+        std::snprintf(size, sizeof(size), "%zx\r\n", text.size());
+        return size + std::string(text) + "\r\n";
+    };
+    const std::string start = "HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nTransfer-Encoding: chunked\r\n"
+                              "Connection: close\r\n\r\n" +
+                              chunk("<?xml version=\"1.0\"?>\r\n<response><!--");
+    const std::string padding = chunk(std::string(1024 * 1024, 'x'));
+    const int sendBuffer = 4 << 20;
+    u_long nonBlocking = 1;
+    ::setsockopt(socket, SOL_SOCKET, SO_SNDBUF, reinterpret_cast<const char*>(&sendBuffer), sizeof(sendBuffer));
+    ::ioctlsocket(socket, FIONBIO, &nonBlocking);
+    std::string_view rest = start;
+    while (!m_stopping)
+    {
+        fd_set writable;
+        FD_ZERO(&writable);
+        FD_SET(socket, &writable);
+        timeval wait{0, 100 * 1000};
+        const int ready = ::select(0, nullptr, &writable, nullptr, &wait);
+        const int sent = ready > 0 ? ::send(socket, rest.data(), static_cast<int>(rest.size()), 0) : 0;
+        if (ready < 0 || (sent < 0 && ::WSAGetLastError() != WSAEWOULDBLOCK))
+        {
+            return;
+        }
+        rest.remove_prefix(static_cast<size_t>(std::max(sent, 0)));
+        if (rest.empty())
+        {
+            rest = padding;
+        }
+    }
 }
 
 void ProductService::WaitUntilClosedOrStopped(SOCKET socket)
@@ -762,11 +825,7 @@ void ProductService::Send(SOCKET socket, const Answer& answer, const RecordedReq
     }
     if (fault == FaultMode::Drip)
     {
-        unsigned delay = 0;
-        {
-            std::lock_guard guard(m_lock);
-            delay = m_slowDelayMs;
-        }
+        const unsigned delay = SlowDelayMs();
         bool sent = SendAll(socket, head);
         for (size_t i = 0; sent && i < answer.body.size(); ++i)
         {

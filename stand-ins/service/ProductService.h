@@ -40,11 +40,14 @@ enum class FaultMode
     NotFound,    // 404
     ServerError, // 500
     Redirect,    // 302 to the same path under /redirected/, which is served normally
+    Loop,        // 302 for ever, by relative Locations: /P to again/P (/again/P), and /again/P back to ../P
+    SlowLoop,    // the loop, each redirection sent after the slow delay
     NotXml,      // 200 with a body that is not XML
     Truncated,   // 200 announcing the whole status body, sending half of it, then closing
     Huge,        // 200 with a well-formed status answer padded to the huge size by a comment
     Dtd,         // 200 with a status answer whose codes come from entities of an internal DTD
     Body,        // 200 with the custom body bytes, exactly as given
+    Endless,     // 200 with a status answer whose comment never ends, sent as fast as the client takes it
 };
 
 [[nodiscard]] bool ParseFaultMode(std::string_view text, FaultMode& mode);
@@ -133,7 +136,9 @@ private:
     [[nodiscard]] Answer Control(const RecordedRequest& request);
     [[nodiscard]] Answer Product(const RecordedRequest& request, std::string_view path);
     void Send(SOCKET socket, const Answer& answer, const RecordedRequest& request);
+    void SendEndless(SOCKET socket);
     void WaitUntilClosedOrStopped(SOCKET socket);
+    [[nodiscard]] unsigned SlowDelayMs() const;
     void Log(const std::string& line);
     void ReapFinished();
 

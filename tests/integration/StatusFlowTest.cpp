@@ -163,6 +163,21 @@ TEST_F(StatusFlowTest, AFailingServiceIsAskedAgainOnlyAfterTheRetryInterval)
     EXPECT_LE(Requests("/GetStatus"), 3u);
 }
 
+TEST_F(StatusFlowTest, AServiceThatRedirectsForEverIsUnavailableAndHoldsNoTabOpen)
+{
+    // Every pass of the worker queries, so the tab closes while a query is under way.
+    SetSetting("KelTb.Str.Norvix.Status.Default.Interval", "0");
+    SetSetting("KelTb.Str.Norvix.Status.Retry.Interval", "0");
+    m_service.SetFault(service::FaultMode::Loop);
+    Host& host = StartHost();
+    ASSERT_TRUE(WaitForOverlay(host, 1, kUpdateButton, [](const OverlayState& s) { return s.icon == kIconUnknown &&
+        s.title == "Norvix is unavailable"; })) << "the first query never ended";
+    const size_t queried = Requests("/GetStatus");
+    ASSERT_TRUE(testing_support::WaitFor([&] { return Requests("/GetStatus") > queried; }, 10000));
+    host.Send("close 1");
+    EXPECT_TRUE(host.WaitFor("tab 1 closed", 10000)) << "closing waited for as long as the redirections went on";
+}
+
 TEST_F(StatusFlowTest, TextLabelsPreferenceHidesCaptionsAndTooltips)
 {
     m_service.SetDefinitions("yellow");

@@ -7,6 +7,8 @@
 
 #include <wininet.h>
 
+#include <thread>
+
 namespace
 {
 
@@ -33,6 +35,19 @@ protected:
 std::string Answer(const std::string& vdf, const std::string& pavise)
 {
     return service::ProductService::StatusXml(vdf, pavise);
+}
+
+// `xml` (without its declaration) inside `depth` further elements.
+std::string Nested(int depth, const std::string& xml)
+{
+    std::string open;
+    std::string close;
+    for (int i = 0; i < depth; ++i)
+    {
+        open += "<n>";
+        close += "</n>";
+    }
+    return open + xml.substr(xml.find("<response>")) + close;
 }
 
 } // namespace
@@ -67,6 +82,11 @@ TEST_F(APIDispatcherTest, AnswersBecomeStatuses)
         {"<response><vdf_status/><pavise_status/></response>", FALSE, NorvixStatus::Error, PaviseStatus::Error, TRUE},
         {"", FALSE, NorvixStatus::Error, PaviseStatus::Error, TRUE},
         {"green enabled", FALSE, NorvixStatus::Error, PaviseStatus::Error, TRUE},
+        // "vdf_status" lies two levels deep in the answer, so these reach the deepest nesting taken and one more.
+        {Nested(XXMLParser::kMaxDepth - 2, Answer("green", "enabled")), TRUE, NorvixStatus::Uptodate,
+         PaviseStatus::Activated, TRUE},
+        {Nested(XXMLParser::kMaxDepth - 1, Answer("green", "enabled")), FALSE, NorvixStatus::Error,
+         PaviseStatus::Error, TRUE},
     };
     m_service.SetFault(service::FaultMode::Body);
     for (const Case& c : cases)
@@ -99,7 +119,9 @@ TEST_F(APIDispatcherTest, ServiceFaultsBecomeConnectionFailureOrError)
                          Case{service::FaultMode::Huge, NorvixStatus::Error},
                          Case{service::FaultMode::Dtd, NorvixStatus::Error},
                          Case{service::FaultMode::Drip, NorvixStatus::Error},
-                         Case{service::FaultMode::Redirect, NorvixStatus::Uptodate}})
+                         Case{service::FaultMode::Redirect, NorvixStatus::Uptodate},
+                         Case{service::FaultMode::Loop, NorvixStatus::ConnectionFailure},
+                         Case{service::FaultMode::Endless, NorvixStatus::Error}})
     {
         SCOPED_TRACE(service::FaultModeName(c.fault));
         m_service.SetFault(c.fault);
@@ -109,6 +131,32 @@ TEST_F(APIDispatcherTest, ServiceFaultsBecomeConnectionFailureOrError)
         EXPECT_EQ(result, c.norvix == NorvixStatus::Uptodate);
         EXPECT_EQ(m_api.GetNorvixStatus(), c.norvix);
         EXPECT_TRUE(m_api.HasChanged());
+    }
+}
+
+// The polling worker initialises COM once and undoes it when it ends; a query in between must leave no document
+// and no initialisation of its own behind, or MSXML objects outlive the apartment that made them.
+TEST_F(APIDispatcherTest, QueryLeavesTheThreadsComApartmentAsItFoundIt)
+{
+    for (const auto fault : {service::FaultMode::None, service::FaultMode::NotXml})
+    {
+        SCOPED_TRACE(service::FaultModeName(fault));
+        m_service.SetFault(fault);
+        HRESULT first = E_FAIL;
+        HRESULT again = E_FAIL;
+        std::thread worker([&] {
+            first = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+            (void)m_api.QueryStatus();
+            ::CoUninitialize();
+            // S_OK only when the apartment really ended: S_FALSE would mean an initialisation left over.
+            again = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+            ::CoUninitialize();
+        });
+        worker.join();
+        EXPECT_EQ(first, S_OK);
+        EXPECT_EQ(again, S_OK);
+        EXPECT_EQ(m_api.GetNorvixStatus(),
+                  fault == service::FaultMode::None ? NorvixStatus::Uptodate : NorvixStatus::Error);
     }
 }
 

@@ -1,6 +1,7 @@
 #include "ServiceFixture.h"
 
 #include "net/XHttpAccess.h"
+#include "support/FullBacklogListener.h"
 
 #include <gtest/gtest.h>
 
@@ -93,6 +94,107 @@ TEST_F(XHttpAccessTest, GetFollowsARedirectionAndPostDoesNot)
     EXPECT_EQ(m_service.RequestCount("/DoUpdate"), 2u);
     EXPECT_EQ(m_service.RequestCount("/redirected/DoUpdate"), 0u);
     EXPECT_FALSE(m_service.IsUpdating());
+}
+
+TEST_F(XHttpAccessTest, GetFollowsAFewRedirectionsOfAServiceThatRedirectsForEverAndFails)
+{
+    m_service.SetFault(service::FaultMode::Loop);
+    HTTPOptionItemArray timeouts;
+    SetTimeouts(timeouts, 3000);
+    struct Case
+    {
+        const HTTPOptionItemArray* options;
+        BOOL readResponse;
+    };
+    // The status query, and a tracking request that neither reads nor has time-outs.
+    for (const Case c : {Case{&timeouts, TRUE}, Case{nullptr, FALSE}})
+    {
+        SCOPED_TRACE(c.readResponse);
+        m_service.ClearRequests();
+        BOOL got = TRUE;
+        std::wstring response = L"untouched";
+        ASSERT_TRUE(EndsWithin(10000, [&] {
+            got = XHttpAccess::Get(Url(L"GetStatus?x=1"), kAgent, TRUE, c.options, c.readResponse, response);
+        })) << "WinINet on its own follows for ever";
+        EXPECT_FALSE(got);
+        EXPECT_EQ(response, L"untouched");
+        // The first request and five redirections, each Location resolved against the path that was asked.
+        std::vector<std::string> targets;
+        for (const auto& request : m_service.Requests())
+        {
+            targets.push_back(request.target);
+        }
+        ASSERT_EQ(targets.size(), 1u + XHttpAccess::kMaxRedirections);
+        for (size_t i = 0; i < targets.size(); ++i)
+        {
+            EXPECT_EQ(targets[i], i % 2 == 0 ? "/GetStatus?x=1" : "/again/GetStatus?x=1") << i;
+        }
+    }
+}
+
+TEST_F(XHttpAccessTest, RedirectionsShareTheTimeOfOneExchange)
+{
+    // Each redirection comes well within the time-outs, but all of them would take longer than their sum.
+    m_service.SetFault(service::FaultMode::SlowLoop);
+    m_service.SetSlowDelayMs(400);
+    HTTPOptionItemArray options;
+    SetTimeouts(options, 500);
+    BOOL got = TRUE;
+    std::wstring response;
+    ASSERT_TRUE(EndsWithin(10000, [&] {
+        got = XHttpAccess::Get(Url(L"GetStatus"), kAgent, TRUE, &options, TRUE, response);
+    }));
+    EXPECT_FALSE(got);
+    EXPECT_LT(m_service.RequestCount("/GetStatus") + m_service.RequestCount("/again/GetStatus"),
+              1u + XHttpAccess::kMaxRedirections);
+}
+
+TEST_F(XHttpAccessTest, AnswerBeyondTheLimitIsDroppedWithoutWaitingForItsEnd)
+{
+    // WinINet reads the rest of an answer before it closes the request, for as long as more keeps coming; the
+    // call must not wait for that. Three rounds each, as a close now and then catches up with the sender.
+    m_service.SetHugeBytes(64u << 20);
+    HTTPOptionItemArray options;
+    SetTimeouts(options, 3000);
+    for (const auto fault : {service::FaultMode::Endless, service::FaultMode::Huge})
+    {
+        m_service.SetFault(fault);
+        for (int round = 0; round < 3; ++round)
+        {
+            SCOPED_TRACE(testing::Message() << service::FaultModeName(fault) << " " << round);
+            BOOL got = FALSE;
+            std::wstring response = L"kept";
+            ASSERT_TRUE(EndsWithin(10000, [&] {
+                got = XHttpAccess::Get(Url(L"GetStatus"), kAgent, TRUE, &options, TRUE, response);
+            })) << "it used to take as long as the service kept sending";
+            EXPECT_TRUE(got);
+            EXPECT_EQ(response, L"kept");
+        }
+    }
+}
+
+TEST_F(XHttpAccessTest, GetWithinAnswersAsGetOrGivesUpAtItsDeadline)
+{
+    std::wstring response;
+    ASSERT_TRUE(XHttpAccess::GetWithin(10000, Url(L"GetStatus"), kAgent, TRUE, nullptr, TRUE, response));
+    const std::string xml = service::ProductService::StatusXml("green", "enabled");
+    EXPECT_EQ(response, std::wstring(xml.begin(), xml.end()));
+    m_service.SetFault(service::FaultMode::NotFound);
+    EXPECT_FALSE(XHttpAccess::GetWithin(10000, Url(L"GetStatus"), kAgent, TRUE, nullptr, TRUE, response));
+
+    // A host whose accept queue is full drops the connect, which WinINet then waits for as long as the system
+    // keeps trying (minutes), whatever its connect time-out says.
+    testing_support::FullBacklogListener stuck;
+    ASSERT_TRUE(stuck.Start());
+    HTTPOptionItemArray options;
+    SetTimeouts(options, 1500);
+    BOOL got = TRUE;
+    response = L"untouched";
+    ASSERT_TRUE(EndsWithin(10000, [&] {
+        got = XHttpAccess::GetWithin(1500, stuck.BaseUrl() + L"track", kAgent, FALSE, &options, FALSE, response);
+    }));
+    EXPECT_FALSE(got);
+    EXPECT_EQ(response, L"untouched");
 }
 
 TEST_F(XHttpAccessTest, PostSendsHeaderAndBodyOnlyWhenGiven)

@@ -29,14 +29,28 @@ protected:
 
 } // namespace
 
+// An element `depth` levels deep, each level a start and an end tag.
+std::wstring Nested(int depth)
+{
+    std::wstring open;
+    std::wstring close;
+    for (int i = 0; i < depth; ++i)
+    {
+        open += L"<n>";
+        close += L"</n>";
+    }
+    return open + close;
+}
+
 TEST_F(XXMLParserTest, UnusableTextsGiveNoDocument)
 {
     struct Case
     {
-        const wchar_t* text;
+        std::wstring text;
         bool document; // whether MSXML was reached
     };
-    for (const Case c : {
+    for (const Case& c : {
+             Case{Nested(XXMLParser::kMaxDepth + 1), false},
              Case{L"", false},
              Case{L"<?xml version=\"1.0\"?><!DOCTYPE response [<!ENTITY g \"green\">]><response/>", false},
              Case{L"<!doctype response><response/>", false},
@@ -46,8 +60,8 @@ TEST_F(XXMLParserTest, UnusableTextsGiveNoDocument)
              Case{L"<response/><response/>", true},
          })
     {
-        SCOPED_TRACE(c.text);
-        ASSERT_TRUE(m_parser.Load(L"<ok/>"));
+        SCOPED_TRACE(testing::Message() << c.text.substr(0, 60));
+        ASSERT_TRUE(m_parser.Load(Nested(XXMLParser::kMaxDepth)));
         EXPECT_FALSE(m_parser.Load(c.text));
         EXPECT_EQ(m_parser.HasDocument(), c.document);
         Request({L"vdf_status"});
@@ -91,6 +105,34 @@ TEST_F(XXMLParserTest, FindNodesReadsChildTextsOfTheNamedElements)
         EXPECT_EQ(m_nodes.GetValue(L"pavise_status"), c.pavise);
     }
     EXPECT_EQ(m_nodes.GetValue(L"unknown"), L"");
+}
+
+TEST(XXMLParserDepthTest, OnlyElementsNestAndMarkupInsideOtherMarkupDoesNotCount)
+{
+    struct Case
+    {
+        const wchar_t* text;
+        bool deeperThanTwo;
+    };
+    for (const Case c : {
+             Case{L"<a><b></b><b>text > more</b></a>", false},
+             Case{L"<a><b><c></c></b></a>", true},
+             Case{L"<a><b><c/></b></a>", false},
+             Case{L"<a><b><c /></b><b><c\n/></b></a>", false},
+             Case{L"<a><!-- <b><c> --><b/></a>", false},
+             Case{L"<a><!-- <b> --><b><c></c></b></a>", true},
+             Case{L"<a><b><![CDATA[<c><d>]]></b></a>", false},
+             Case{L"<?xml version=\"1.0\"?><?note <a><b><c>?><a><b/></a>", false},
+             Case{L"<a x=\"/>\"><b y='>'><c/></b></a>", false},
+             Case{L"<a x=\"/>\"><b y='>'><c></c></b></a>", true},
+             Case{L"<a x='\"'><b y=\"'\"><c></c></b></a>", true},
+             Case{L"</a></a></a><a><b/></a>", false},
+             Case{L"<a><b><c", false},
+         })
+    {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(XXMLParser::NestsDeeperThan(c.text, 2), c.deeperThanTwo);
+    }
 }
 
 TEST_F(XXMLParserTest, FindNodesWithoutDocumentFindsNothing)

@@ -1,5 +1,6 @@
 // Figures of the status query: the median time of one QueryStatus against the service over loopback, and
-// how long a service that accepts and never answers holds the query with the built-in time-out.
+// how long services that never answer, redirect for ever or send without end hold the query, and how long a
+// tracking request waits for a host whose connect never completes.
 // Usage: NetBenchmark.exe [queries]
 
 #include "ProductService.h"
@@ -7,6 +8,7 @@
 #include "net/APIDispatcher.h"
 #include "net/XHttpAccess.h"
 #include "support/FakeHostStrings.h"
+#include "support/FullBacklogListener.h"
 
 #include <algorithm>
 #include <atomic>
@@ -73,6 +75,29 @@ int main(int argc, char** argv)
         exchangeTimes.push_back(NowMs() - start);
     }
     std::printf("HTTP exchange alone: median %.2f ms\n", Median(exchangeTimes));
+
+    // Services that would hold a query for ever: redirecting without end, or sending more than a body may hold.
+    productService.SetHugeBytes(64u << 20);
+    for (const auto fault : {service::FaultMode::Loop, service::FaultMode::Huge, service::FaultMode::Endless})
+    {
+        productService.SetFault(fault);
+        const double start = NowMs();
+        (void)api.QueryStatus();
+        std::printf("Service in mode %s: status %d after %.0f ms\n", service::FaultModeName(fault),
+                    static_cast<int>(api.GetNorvixStatus()), NowMs() - start);
+    }
+
+    // A click's tracking request to a host whose connect never completes.
+    testing_support::FullBacklogListener stuck;
+    if (stuck.Start())
+    {
+        std::wstring ignored;
+        const double start = NowMs();
+        const BOOL sent = XHttpAccess::GetWithin(1500, stuck.BaseUrl() + L"track", APIDispatcher::kUserAgent, FALSE,
+                                                 &api.TimeoutOptions(), FALSE, ignored);
+        std::printf("Tracking request, connect never completes: %s after %.0f ms\n", sent ? "sent" : "given up",
+                    NowMs() - start);
+    }
 
     productService.SetFault(service::FaultMode::Hang);
     for (int i = 0; i < 2; ++i)
