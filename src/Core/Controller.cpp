@@ -214,10 +214,13 @@ void Controller::ProcessControllerMessage(LPARAM value)
     }
     else if (value == kSettingsRequestMessage)
     {
-        m_worker.AnswerSettingsRequest([this](SettingsSnapshot& settings) {
+        m_worker.AnswerSettingsRequest([this](SettingsSnapshot& settings, bool withQuery) {
             HostStrings& host = *this;
             settings.Capture(host, ControllerSettings::PassSettings());
-            settings.Capture(host, APIDispatcher::QuerySettings());
+            if (withQuery)
+            {
+                settings.Capture(host, APIDispatcher::QuerySettings());
+            }
         });
     }
 }

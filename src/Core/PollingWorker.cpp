@@ -74,24 +74,30 @@ void PollingWorker::RequestUpdate(SettingsSnapshot settings)
     }
 }
 
-void PollingWorker::AnswerSettingsRequest(const std::function<void(SettingsSnapshot&)>& capture)
+void PollingWorker::AnswerSettingsRequest(const Capture& capture)
 {
+    bool withQuery = false;
     {
         const std::lock_guard lock(m_exchangeLock);
         if (m_exchange != Exchange::Requested || IsStopping())
         {
             return;
         }
+        withQuery = m_requestWithQuery;
     }
     // Captured outside the lock: the host calls may take a while and the worker may give up meanwhile.
     SettingsSnapshot settings;
-    capture(settings);
+    capture(settings, withQuery);
     const std::lock_guard lock(m_exchangeLock);
     if (m_exchange == Exchange::Requested)
     {
         m_answer = std::move(settings);
+        m_answerHasQuery = withQuery;
         m_exchange = Exchange::Answered;
-        ::SetEvent(m_answeredEvent.Get());
+        if (m_workerWaiting)
+        {
+            ::SetEvent(m_answeredEvent.Get());
+        }
     }
 }
 
@@ -100,26 +106,35 @@ DWORD PollingWorker::ConnectionThreadProc()
     // The answer is parsed by a COM component, in this thread's own apartment. An exception (out of memory)
     // ends the worker at win::Thread's boundary; the instance then follows the others through their events.
     const win::ComInit com(COINIT_APARTMENTTHREADED);
+    (void)RequestSettings(false);
     while (!IsStopping())
     {
         // A request waiting since the last pass goes first: a click is answered within a pass.
         ProcessRequest();
+        // The settings this pass works with were asked for at the end of the last one and the UI thread
+        // answered while this thread slept: a setting changed in the host shows at the next pass. The query's
+        // own texts are asked for only when a poll may be due.
         SettingsSnapshot settings;
-        if (!FetchSettings(settings))
+        bool hasQuery = false;
+        if (!TakeSettings(settings, hasQuery))
         {
-            if (!Pause(kPassSleepMs, true))
+            if (!Pause(kPassSleepMs, true) || !RequestSettings(false))
             {
                 break;
             }
             continue;
         }
-        PollUnderLock(settings);
+        if (MayPoll(settings) && !hasQuery && (!RequestSettings(true) || !TakeSettings(settings, hasQuery)))
+        {
+            continue;
+        }
+        PollUnderLock(settings, hasQuery);
         if (IsStopping())
         {
             break;
         }
         ProcessRequest();
-        if (!Pause(kPassSleepMs, true))
+        if (!RequestSettings(MayPoll(settings)) || !Pause(kPassSleepMs, true))
         {
             break;
         }
@@ -127,46 +142,60 @@ DWORD PollingWorker::ConnectionThreadProc()
     return 0;
 }
 
-bool PollingWorker::FetchSettings(SettingsSnapshot& settings)
+bool PollingWorker::RequestSettings(bool withQuery)
 {
     {
         const std::lock_guard lock(m_exchangeLock);
         m_exchange = Exchange::Requested;
+        m_requestWithQuery = withQuery;
     }
-    const win::ScopeExit forget([this] {
-        const std::lock_guard lock(m_exchangeLock);
-        m_exchange = Exchange::Idle;
-    });
-    if (!m_owner.PostSettingsRequest())
-    {
-        return false;
-    }
+    return m_owner.PostSettingsRequest();
+}
+
+bool PollingWorker::TakeSettings(SettingsSnapshot& settings, bool& hasQuery)
+{
     // Waits as long as the UI thread needs: nothing is held meanwhile, an update request is sent meanwhile
     // (it carries its own settings), and stopping ends the wait.
     const HANDLE handles[] = {m_answeredEvent.Get(), m_stopEvent.Get(), m_wakeEvent.Get()};
     for (;;)
     {
-        const DWORD woken = ::WaitForMultipleObjects(3, handles, FALSE, INFINITE);
-        if (woken == WAIT_OBJECT_0)
         {
-            break;
+            const std::lock_guard lock(m_exchangeLock);
+            if (m_exchange == Exchange::Answered)
+            {
+                settings = std::move(m_answer);
+                hasQuery = m_answerHasQuery;
+                m_exchange = Exchange::Idle;
+                m_workerWaiting = false;
+                return true;
+            }
+            if (m_exchange != Exchange::Requested)
+            {
+                return false;
+            }
+            m_workerWaiting = true;
         }
-        if (woken != WAIT_OBJECT_0 + 2 || IsStopping())
+        const DWORD woken = ::WaitForMultipleObjects(3, handles, FALSE, INFINITE);
+        if (woken == WAIT_OBJECT_0 + 2 && !IsStopping())
         {
+            ProcessRequest();
+        }
+        else if (woken != WAIT_OBJECT_0)
+        {
+            const std::lock_guard lock(m_exchangeLock);
+            m_workerWaiting = false;
             return false;
         }
-        ProcessRequest();
     }
-    const std::lock_guard lock(m_exchangeLock);
-    if (m_exchange != Exchange::Answered)
-    {
-        return false;
-    }
-    settings = std::move(m_answer);
-    return true;
 }
 
-void PollingWorker::PollUnderLock(SettingsSnapshot& settings)
+bool PollingWorker::MayPoll(SettingsSnapshot& settings) const
+{
+    const std::optional<StatusRecord> held = m_statusFile.Record();
+    return held && IsPollDue(*held, ControllerSettings(settings));
+}
+
+void PollingWorker::PollUnderLock(SettingsSnapshot& settings, bool hasQuery)
 {
     if (!m_mutex)
     {
@@ -183,12 +212,12 @@ void PollingWorker::PollUnderLock(SettingsSnapshot& settings)
     {
         return;
     }
-    PollIfDue(settings);
+    PollIfDue(settings, hasQuery);
     // Holding the mutex a moment longer keeps the other instances from polling right after this one.
     (void)Pause(kPassSleepMs, false);
 }
 
-void PollingWorker::PollIfDue(SettingsSnapshot& settings)
+void PollingWorker::PollIfDue(SettingsSnapshot& settings, bool hasQuery)
 {
     // This instance's copy of the record can only be older than the file: when it says the poll is not due,
     // nothing is read (at worst a poll comes later, never twice). When it says due, the file on disk decides: an
@@ -196,9 +225,9 @@ void PollingWorker::PollIfDue(SettingsSnapshot& settings)
     // the interval and write its older codes back.
     const ControllerSettings intervals(settings);
     const std::optional<StatusRecord> held = m_statusFile.Record();
-    if (!held || !IsPollDue(*held, intervals))
+    if (!hasQuery || !held || !IsPollDue(*held, intervals))
     {
-        return;
+        return;  // without the query's texts the pass cannot ask; the next one asks for them
     }
     const std::optional<StatusRecord> record = m_statusFile.Reload(SharedStatusFile::Caller::Worker);
     if (!record || IsStopping() || !IsPollDue(*record, intervals))

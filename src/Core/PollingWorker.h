@@ -75,16 +75,25 @@ public:
     // Queues the product's update request, sent with `settings` (the update's texts, looked up at the click),
     // and wakes the worker for it.
     void RequestUpdate(SettingsSnapshot settings);
-    // Answers the worker's pending settings request: `capture` fills a snapshot from the host. Does nothing
-    // when no request waits (the worker gave up, or is stopping).
-    void AnswerSettingsRequest(const std::function<void(SettingsSnapshot&)>& capture);
+    // Fills a snapshot from the host: always the pass's own settings (ControllerSettings::PassSettings), and
+    // with `withQuery` also the status query's (APIDispatcher::QuerySettings).
+    using Capture = std::function<void(SettingsSnapshot& settings, bool withQuery)>;
+    // Answers the worker's pending settings request through `capture`. Does nothing when no request waits (the
+    // worker gave up, or is stopping).
+    void AnswerSettingsRequest(const Capture& capture);
 
 private:
     DWORD ConnectionThreadProc();
-    // The pass's settings from the UI thread; false when it cannot be asked or the worker is stopping first.
-    [[nodiscard]] bool FetchSettings(SettingsSnapshot& settings);
-    void PollUnderLock(SettingsSnapshot& settings);
-    void PollIfDue(SettingsSnapshot& settings);
+    // Asks the UI thread for the next pass's settings (with the query's when `withQuery`); false when it
+    // cannot be asked.
+    bool RequestSettings(bool withQuery);
+    // The answer to the last request, waiting for it if need be; false when none can come or the worker is
+    // stopping first.
+    [[nodiscard]] bool TakeSettings(SettingsSnapshot& settings, bool& hasQuery);
+    // Whether this instance's copy of the record says a poll is due.
+    [[nodiscard]] bool MayPoll(SettingsSnapshot& settings) const;
+    void PollUnderLock(SettingsSnapshot& settings, bool hasQuery);
+    void PollIfDue(SettingsSnapshot& settings, bool hasQuery);
     [[nodiscard]] bool IsPollDue(const StatusRecord& record, const ControllerSettings& settings) const;
     void PublishStatus();
     void ProcessRequest();
@@ -98,7 +107,7 @@ private:
     ConnectionThreadData m_threadData;
     win::KernelHandle m_stopEvent;      // manual reset: set once by Stop
     win::KernelHandle m_wakeEvent;      // auto reset: a request is waiting
-    win::KernelHandle m_answeredEvent;  // auto reset: the settings request was answered
+    win::KernelHandle m_answeredEvent;  // auto reset: the settings request the worker waits for was answered
 
     enum class Exchange
     {
@@ -108,6 +117,9 @@ private:
     };
     std::mutex m_exchangeLock;
     Exchange m_exchange = Exchange::Idle;
+    bool m_requestWithQuery = false;
+    bool m_answerHasQuery = false;
+    bool m_workerWaiting = false;  // the answer is to be signalled: the worker waits for it
     SettingsSnapshot m_answer;
     std::mutex m_requestLock;
     SettingsSnapshot m_requestSettings;

@@ -83,10 +83,13 @@ private:
 
     void Answer()
     {
-        m_worker.AnswerSettingsRequest([this](SettingsSnapshot& settings) {
+        m_worker.AnswerSettingsRequest([this](SettingsSnapshot& settings, bool withQuery) {
             const std::lock_guard lock(m_lock);
             settings.Capture(m_host, ControllerSettings::PassSettings());
-            settings.Capture(m_host, APIDispatcher::QuerySettings());
+            if (withQuery)
+            {
+                settings.Capture(m_host, APIDispatcher::QuerySettings());
+            }
         });
     }
 
