@@ -214,14 +214,7 @@ void Controller::ProcessControllerMessage(LPARAM value)
     }
     else if (value == kSettingsRequestMessage)
     {
-        m_worker.AnswerSettingsRequest([this](SettingsSnapshot& settings, bool withQuery) {
-            HostStrings& host = *this;
-            settings.Capture(host, ControllerSettings::PassSettings());
-            if (withQuery)
-            {
-                settings.Capture(host, APIDispatcher::QuerySettings());
-            }
-        });
+        PollingWorker::AnswerSettingsRequestsOfThisThread();
     }
 }
 
@@ -326,7 +319,15 @@ std::wstring Controller::PollMutexName() const
 
 void Controller::StartPolling()
 {
-    (void)m_worker.Start(PollMutexName());
+    // Each control answers with its own host's values, on this thread.
+    (void)m_worker.Start(PollMutexName(), [this](SettingsSnapshot& settings, bool withQuery) {
+        HostStrings& host = *this;
+        settings.Capture(host, ControllerSettings::PassSettings());
+        if (withQuery)
+        {
+            settings.Capture(host, APIDispatcher::QuerySettings());
+        }
+    });
 }
 
 void Controller::StopPolling() noexcept

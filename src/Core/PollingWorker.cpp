@@ -5,6 +5,9 @@
 #include "win/MessagePump.h"
 #include "win/Scope.h"
 
+#include <algorithm>
+#include <vector>
+
 PollingWorker::PollingWorker(Owner& owner, APIDispatcher& api, SharedStatusFile& statusFile) noexcept
     : m_owner(owner), m_api(api), m_statusFile(statusFile)
 {
@@ -15,12 +18,39 @@ PollingWorker::~PollingWorker()
     Stop();
 }
 
-bool PollingWorker::Start(const std::wstring& mutexName)
+namespace
+{
+// The running workers and the threads that answer them.
+std::mutex s_registryLock;
+std::vector<std::pair<DWORD, PollingWorker*>> s_registry;
+
+void Register(PollingWorker* worker, DWORD thread)
+{
+    const std::lock_guard lock(s_registryLock);
+    s_registry.emplace_back(thread, worker);
+}
+
+void Unregister(PollingWorker* worker) noexcept
+{
+    const std::lock_guard lock(s_registryLock);
+    std::erase_if(s_registry, [worker](const auto& entry) { return entry.second == worker; });
+}
+
+bool IsRegistered(PollingWorker* worker, DWORD thread)
+{
+    const std::lock_guard lock(s_registryLock);
+    return std::find(s_registry.begin(), s_registry.end(), std::pair(thread, worker)) != s_registry.end();
+}
+} // namespace
+
+bool PollingWorker::Start(const std::wstring& mutexName, Capture capture)
 {
     if (m_thread)
     {
         return true;
     }
+    m_capture = std::move(capture);
+    m_answeringThread = ::GetCurrentThreadId();
     m_threadData.m_stop = 0;
     m_stopEvent.Reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     m_wakeEvent.Reset(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
@@ -34,9 +64,11 @@ bool PollingWorker::Start(const std::wstring& mutexName)
     {
         m_mutex = std::move(mutex);
     }
+    Register(this, m_answeringThread);
     auto thread = std::make_unique<win::Thread>([this] { return ConnectionThreadProc(); });
     if (!thread->Create() || !thread->Resume())
     {
+        Unregister(this);
         m_mutex.reset();
         return false;
     }
@@ -46,6 +78,7 @@ bool PollingWorker::Start(const std::wstring& mutexName)
 
 void PollingWorker::Stop() noexcept
 {
+    Unregister(this);
     m_threadData.m_stop = 1;
     if (m_stopEvent)
     {
@@ -74,22 +107,46 @@ void PollingWorker::RequestUpdate(SettingsSnapshot settings)
     }
 }
 
-void PollingWorker::AnswerSettingsRequest(const Capture& capture)
+void PollingWorker::AnswerSettingsRequestsOfThisThread()
+{
+    const DWORD thread = ::GetCurrentThreadId();
+    std::vector<PollingWorker*> workers;
+    {
+        const std::lock_guard lock(s_registryLock);
+        for (const auto& [answering, worker] : s_registry)
+        {
+            if (answering == thread)
+            {
+                workers.push_back(worker);
+            }
+        }
+    }
+    for (PollingWorker* worker : workers)
+    {
+        // A host call may have let this thread stop a worker meanwhile.
+        if (IsRegistered(worker, thread))
+        {
+            worker->AnswerSettingsRequest();
+        }
+    }
+}
+
+void PollingWorker::AnswerSettingsRequest()
 {
     bool withQuery = false;
     {
         const std::lock_guard lock(m_exchangeLock);
-        if (m_exchange != Exchange::Requested || IsStopping())
+        if (m_exchange == Exchange::Answered || IsStopping() || !m_capture)
         {
             return;
         }
-        withQuery = m_requestWithQuery;
+        withQuery = m_exchange == Exchange::Requested && m_requestWithQuery;
     }
     // Captured outside the lock: the host calls may take a while and the worker may give up meanwhile.
     SettingsSnapshot settings;
-    capture(settings, withQuery);
+    m_capture(settings, withQuery);
     const std::lock_guard lock(m_exchangeLock);
-    if (m_exchange == Exchange::Requested)
+    if (m_exchange != Exchange::Answered)
     {
         m_answer = std::move(settings);
         m_answerHasQuery = withQuery;
@@ -146,6 +203,10 @@ bool PollingWorker::RequestSettings(bool withQuery)
 {
     {
         const std::lock_guard lock(m_exchangeLock);
+        if (m_exchange == Exchange::Answered && (m_answerHasQuery || !withQuery))
+        {
+            return true;  // readied while the UI thread answered another worker
+        }
         m_exchange = Exchange::Requested;
         m_requestWithQuery = withQuery;
     }

@@ -63,9 +63,15 @@ public:
     PollingWorker& operator=(const PollingWorker&) = delete;
     ~PollingWorker();
 
+    // Fills a snapshot from the host: always the pass's own settings (ControllerSettings::PassSettings), and
+    // with `withQuery` also the status query's (APIDispatcher::QuerySettings). Runs on the thread that
+    // started the worker.
+    using Capture = std::function<void(SettingsSnapshot& settings, bool withQuery)>;
+
     // Creates the mutex named `mutexName` (without it the worker never polls but still sends update requests)
-    // and starts the thread. False when the thread cannot be made; then nothing polls in this instance.
-    bool Start(const std::wstring& mutexName);
+    // and starts the thread; `capture` answers its settings requests. The calling thread is the one that
+    // answers. False when the thread cannot be made; then nothing polls in this instance.
+    bool Start(const std::wstring& mutexName, Capture capture);
     // Ends the thread and waits for it while pumping the calling thread's messages; closes the mutex.
     void Stop() noexcept;
     [[nodiscard]] bool IsRunning() const noexcept { return m_thread != nullptr; }
@@ -75,12 +81,12 @@ public:
     // Queues the product's update request, sent with `settings` (the update's texts, looked up at the click),
     // and wakes the worker for it.
     void RequestUpdate(SettingsSnapshot settings);
-    // Fills a snapshot from the host: always the pass's own settings (ControllerSettings::PassSettings), and
-    // with `withQuery` also the status query's (APIDispatcher::QuerySettings).
-    using Capture = std::function<void(SettingsSnapshot& settings, bool withQuery)>;
-    // Answers the worker's pending settings request through `capture`. Does nothing when no request waits (the
-    // worker gave up, or is stopping).
-    void AnswerSettingsRequest(const Capture& capture);
+    // Answers this worker's settings request, or has the answer ready for its next one. Does nothing when an
+    // answer waits already or the worker is stopping.
+    void AnswerSettingsRequest();
+    // On a thread that started workers: answers (or readies the answer of) every one of them. One wake of the
+    // thread serves all of its controls, whose workers then need not post a request of their own.
+    static void AnswerSettingsRequestsOfThisThread();
 
 private:
     DWORD ConnectionThreadProc();
@@ -124,6 +130,8 @@ private:
     std::mutex m_requestLock;
     SettingsSnapshot m_requestSettings;
 
+    Capture m_capture;
+    DWORD m_answeringThread = 0;
     std::unique_ptr<win::NamedMutex> m_mutex;
     std::unique_ptr<win::Thread> m_thread;
 };

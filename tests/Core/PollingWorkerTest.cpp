@@ -33,7 +33,17 @@ public:
     }
     ~Instance() { Stop(); }
 
-    void Start(const std::wstring& mutexName) { ASSERT_TRUE(m_worker.Start(mutexName)); }
+    void Start(const std::wstring& mutexName)
+    {
+        ASSERT_TRUE(m_worker.Start(mutexName, [this](SettingsSnapshot& settings, bool withQuery) {
+            const std::lock_guard lock(m_lock);
+            settings.Capture(m_host, ControllerSettings::PassSettings());
+            if (withQuery)
+            {
+                settings.Capture(m_host, APIDispatcher::QuerySettings());
+            }
+        }));
+    }
     void Stop() { m_worker.Stop(); }
 
     // A busy window answers no settings request until it is free again; then it answers the one waiting.
@@ -81,17 +91,7 @@ private:
     }
     void PostStatusPublished() noexcept override {}
 
-    void Answer()
-    {
-        m_worker.AnswerSettingsRequest([this](SettingsSnapshot& settings, bool withQuery) {
-            const std::lock_guard lock(m_lock);
-            settings.Capture(m_host, ControllerSettings::PassSettings());
-            if (withQuery)
-            {
-                settings.Capture(m_host, APIDispatcher::QuerySettings());
-            }
-        });
-    }
+    void Answer() { m_worker.AnswerSettingsRequest(); }
 
     std::mutex m_lock;  // the fake host is shared by the worker thread and the test thread
     testing_support::FakeHostStrings m_host;
