@@ -36,7 +36,7 @@ double Median(std::vector<double> values)
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -52,7 +52,7 @@ int main(int argc, char** argv)
     APIDispatcher api;
     api.Initialize(&host);
 
-    (void)api.QueryStatus(); // first use loads WinINet and MSXML
+    (void)api.QueryStatus();  // first use loads WinINet and MSXML
     std::vector<double> times;
     int interpreted = 0;
     for (int i = 0; i < queries; ++i)
@@ -62,8 +62,8 @@ int main(int argc, char** argv)
         times.push_back(NowMs() - start);
     }
     std::printf("QueryStatus over loopback: %d queries, %d interpreted, median %.2f ms, min %.2f ms, max %.2f ms\n",
-                queries, interpreted, Median(times), *std::min_element(times.begin(), times.end()),
-                *std::max_element(times.begin(), times.end()));
+        queries, interpreted, Median(times), *std::min_element(times.begin(), times.end()),
+        *std::max_element(times.begin(), times.end()));
 
     std::vector<double> exchangeTimes;
     const std::wstring statusUrl = productService.BaseUrl() + L"GetStatus";
@@ -84,7 +84,7 @@ int main(int argc, char** argv)
         const double start = NowMs();
         (void)api.QueryStatus();
         std::printf("Service in mode %s: status %d after %.0f ms\n", service::FaultModeName(fault),
-                    static_cast<int>(api.GetNorvixStatus()), NowMs() - start);
+            static_cast<int>(api.GetNorvixStatus()), NowMs() - start);
     }
 
     // A click's tracking request to a host whose connect never completes.
@@ -93,10 +93,10 @@ int main(int argc, char** argv)
     {
         std::wstring ignored;
         const double start = NowMs();
-        const BOOL sent = XHttpAccess::GetWithin(1500, stuck.BaseUrl() + L"track", APIDispatcher::kUserAgent, FALSE,
-                                                 &api.TimeoutOptions(), FALSE, ignored);
+        const BOOL sent = XHttpAccess::GetWithin(
+            1500, stuck.BaseUrl() + L"track", APIDispatcher::kUserAgent, FALSE, &api.TimeoutOptions(), FALSE, ignored);
         std::printf("Tracking request, connect never completes: %s after %.0f ms\n", sent ? "sent" : "given up",
-                    NowMs() - start);
+            NowMs() - start);
     }
 
     productService.SetFault(service::FaultMode::Hang);
@@ -105,9 +105,9 @@ int main(int argc, char** argv)
         const double start = NowMs();
         const BOOL result = api.QueryStatus();
         std::printf("Hanging service, built-in time-out: %s after %.0f ms\n",
-                    !result && api.GetNorvixStatus() == NorvixStatus::ConnectionFailure ? "ConnectionFailure"
-                                                                                        : "unexpected result",
-                    NowMs() - start);
+            !result && api.GetNorvixStatus() == NorvixStatus::ConnectionFailure ? "ConnectionFailure"
+                                                                                : "unexpected result",
+            NowMs() - start);
     }
     // The update trigger is bounded by the same time-outs.
     {
@@ -124,8 +124,8 @@ int main(int argc, char** argv)
         }
         if (done)
         {
-            std::printf("Hanging service, update trigger: %s after %.0f ms\n", result ? "sent" : "failed",
-                        NowMs() - start);
+            std::printf(
+                "Hanging service, update trigger: %s after %.0f ms\n", result ? "sent" : "failed", NowMs() - start);
         }
         else
         {

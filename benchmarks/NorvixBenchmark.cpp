@@ -263,15 +263,15 @@ void MeasureStartup(Bench& bench, bool browserFrame, int runs)
     }
     if (browserFrame)
     {
-        Result("startup-browser", "start-up, host with ieframe.dll loaded (median of 199 after the first)",
-            "<= 5 ms", times, "ms");
+        Result("startup-browser", "start-up, host with ieframe.dll loaded (median of 199 after the first)", "<= 5 ms",
+            times, "ms");
     }
     else
     {
-        Result("startup-plain", "start-up, host without ieframe.dll (median of 199 after the first)", "<= 15 ms",
-            times, "ms");
-        Result("startup-plain-first", "start-up, first control of a host without ieframe.dll", "(shown)", {first},
+        Result("startup-plain", "start-up, host without ieframe.dll (median of 199 after the first)", "<= 15 ms", times,
             "ms");
+        Result(
+            "startup-plain-first", "start-up, first control of a host without ieframe.dll", "(shown)", {first}, "ms");
     }
 }
 
@@ -302,11 +302,13 @@ void MeasureClick(Bench& bench, int rounds)
     for (int round = 0; round < rounds && update; ++round)
     {
         // The button is enabled again once a poll has answered "yellow".
-        if (!PumpUntil([&] {
-                const auto state = tab.Toolbar().State(update->id);
-                const HWND overlay = tab.Toolbar().OverlayOver(update->id);
-                return state && overlay && ::IsWindowEnabled(overlay);
-            }, 30000))
+        if (!PumpUntil(
+                [&] {
+                    const auto state = tab.Toolbar().State(update->id);
+                    const HWND overlay = tab.Toolbar().OverlayOver(update->id);
+                    return state && overlay && ::IsWindowEnabled(overlay);
+                },
+                30000))
         {
             std::printf("click: the update button was not enabled again\n");
             break;
@@ -360,8 +362,10 @@ class HostProcess
 public:
     bool Start(const std::wstring& settings)
     {
-        const std::wstring line = L"\"" + WindowsPath(KELHOST_EXE) + L"\" --tabs 1 --no-overlay-watch "
-                                  L"--no-button-reports --settings \"" + settings + L"\"";
+        const std::wstring line = L"\"" + WindowsPath(KELHOST_EXE) +
+            L"\" --tabs 1 --no-overlay-watch "
+            L"--no-button-reports --settings \"" +
+            settings + L"\"";
         return m_process.Start(line) && m_process.WaitForLine("ready tabs=1", 60000);
     }
     void Send(const std::string& line) { (void)m_process.Send(line); }
@@ -412,10 +416,9 @@ void MeasureQueries(Bench& bench, int intervals)
             host->Quit();
         }
     }
-    Result("queries", "queries per interval, 1/2/4/8 processes, one window busy", "1.00", perInterval,
-        "per interval");
+    Result("queries", "queries per interval, 1/2/4/8 processes, one window busy", "1.00", perInterval, "per interval");
 }
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {

@@ -30,7 +30,7 @@ void Pass(HANDLE mutex)
         ::Sleep(100);
     }
 }
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {

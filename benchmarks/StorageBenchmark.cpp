@@ -28,7 +28,7 @@ void Print(const char* what, std::vector<double> times)
         times.front(), times[times.size() * 9 / 10], times.back(), times.size());
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {

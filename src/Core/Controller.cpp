@@ -20,7 +20,7 @@ namespace
 // The five buttons, in the order StartupToolbar gives their command ids.
 constexpr const wchar_t* kButtonOrder[] = {
     kButtonKelSearch, kButtonKelLogo, kButtonPaviseStatus, kButtonNorvixUpdate, kButtonKelOptions};
-} // namespace
+}  // namespace
 
 // --- Class factory and registration ------------------------------------------------------------------------
 
@@ -40,9 +40,9 @@ HRESULT Controller::ControllerFactory::UpdateRegistry(bool registering) noexcept
             return win::UnregisterControl(CLSID_Norvix, kNorvixProgId);
         }
         const HMODULE module = win::ThisModule();
-        return win::RegisterControl({CLSID_Norvix, kNorvixProgId, win::LoadStringResource(module, 1000),
-            win::ModuleFileName(module), 1000, kNorvixMiscStatus, LIBID_NorvixLib, kNorvixTypeLibMajor,
-            kNorvixTypeLibMinor});
+        return win::RegisterControl(
+            {CLSID_Norvix, kNorvixProgId, win::LoadStringResource(module, 1000), win::ModuleFileName(module), 1000,
+                kNorvixMiscStatus, LIBID_NorvixLib, kNorvixTypeLibMajor, kNorvixTypeLibMinor});
     });
 }
 
@@ -256,14 +256,14 @@ void Controller::ShowLook(const std::wstring& buttonName, const ButtonLook& look
 {
     if (look.frames.empty())
     {
-        UpdateButton(buttonName, look.iconId, kStatusIconSize, kStatusIconSize, look.title, look.tooltip,
-            look.visible, look.enabled, m_showTextLabels);
+        UpdateButton(buttonName, look.iconId, kStatusIconSize, kStatusIconSize, look.title, look.tooltip, look.visible,
+            look.enabled, m_showTextLabels);
     }
     else
     {
         // Every refresh while animating starts the sequence again from its first frame.
-        UpdateAnimatedButton(buttonName, look.frames, kStatusIconSize, kStatusIconSize, look.frameInterval,
-            look.title, look.tooltip, look.visible, look.enabled, m_showTextLabels);
+        UpdateAnimatedButton(buttonName, look.frames, kStatusIconSize, kStatusIconSize, look.frameInterval, look.title,
+            look.tooltip, look.visible, look.enabled, m_showTextLabels);
     }
 }
 

@@ -24,7 +24,7 @@ constexpr const wchar_t* kUnavailableTooltip =
     L"installed and running";
 constexpr const wchar_t* kReportedError = L"Norvix reported an error";
 
-} // namespace
+}  // namespace
 
 ControllerSettings::ControllerSettings(HostStrings& host, UserValueReader reader)
     : m_host(host), m_reader(std::move(reader))
@@ -308,7 +308,6 @@ std::wstring ControllerSettings::GetNorvixNavigateDefaultUrl() const
 {
     return Text(L"KelTb.Url.Norvix.Navigate.Default", kCommunicationPage);
 }
-
 
 std::wstring ControllerSettings::GetInstallationGuid() const
 {

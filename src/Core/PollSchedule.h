@@ -9,8 +9,8 @@
 enum class PollInterval
 {
     Default,  // between polls
-    Retry,    // while the definitions status is ConnectionFailure
-    Update,   // while the definitions status is Updating
+    Retry,  // while the definitions status is ConnectionFailure
+    Update,  // while the definitions status is Updating
 };
 
 // The interval that applies to a definitions status.
@@ -22,5 +22,5 @@ enum class PollInterval
 // Due when the last check is not a valid date or is 0.0 (never checked), when `intervalSeconds` have passed
 // since, and when the last check lies in the future: a clock set back would otherwise stop polling until it
 // caught up.
-[[nodiscard]] bool IsPollDueAt(double lastCheck, bool lastCheckValid, std::int32_t intervalSeconds,
-    double now) noexcept;
+[[nodiscard]] bool IsPollDueAt(
+    double lastCheck, bool lastCheckValid, std::int32_t intervalSeconds, double now) noexcept;

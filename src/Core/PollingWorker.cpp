@@ -41,7 +41,7 @@ bool IsRegistered(PollingWorker* worker, DWORD thread)
     const std::lock_guard lock(s_registryLock);
     return std::find(s_registry.begin(), s_registry.end(), std::pair(thread, worker)) != s_registry.end();
 }
-} // namespace
+}  // namespace
 
 bool PollingWorker::Start(const std::wstring& mutexName, Capture capture)
 {
@@ -320,8 +320,8 @@ void PollingWorker::PublishStatus()
     {
         return;
     }
-    (void)m_statusFile.Save({true, static_cast<std::int32_t>(m_api.GetPaviseStatus()),
-                                static_cast<std::int32_t>(m_api.GetNorvixStatus())},
+    (void)m_statusFile.Save(
+        {true, static_cast<std::int32_t>(m_api.GetPaviseStatus()), static_cast<std::int32_t>(m_api.GetNorvixStatus())},
         SharedStatusFile::Caller::Worker);
     // The buttons and the host's event belong to the UI thread; the worker only hands them over.
     m_owner.PostStatusPublished();

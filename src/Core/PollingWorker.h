@@ -111,8 +111,8 @@ private:
     APIDispatcher& m_api;
     SharedStatusFile& m_statusFile;
     ConnectionThreadData m_threadData;
-    win::KernelHandle m_stopEvent;      // manual reset: set once by Stop
-    win::KernelHandle m_wakeEvent;      // auto reset: a request is waiting
+    win::KernelHandle m_stopEvent;  // manual reset: set once by Stop
+    win::KernelHandle m_wakeEvent;  // auto reset: a request is waiting
     win::KernelHandle m_answeredEvent;  // auto reset: the settings request the worker waits for was answered
 
     enum class Exchange

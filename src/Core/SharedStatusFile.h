@@ -30,7 +30,7 @@ public:
     enum class Caller
     {
         UiThread,  // waits at most storage::kUiThreadRetryLimitMs for a file another process holds
-        Worker,    // waits as long as the storage layer allows
+        Worker,  // waits as long as the storage layer allows
     };
     // The file's name inside the toolbar's writable folder.
     static constexpr wchar_t kFileName[] = L"Norvix.status.config";

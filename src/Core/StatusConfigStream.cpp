@@ -6,7 +6,7 @@ XStorageObject* CreateStatusConfigStream()
 {
     return new StatusConfigStream();
 }
-} // namespace
+}  // namespace
 
 const storage::RuntimeClass StatusConfigStream::s_class{"StatusConfigStream", 0, &CreateStatusConfigStream};
 

@@ -12,7 +12,7 @@ const std::vector<UINT>& UpdateAnimationFrames()
         IDI_UPDATE_FRAME_09, IDI_UPDATE_FRAME_10, IDI_UPDATE_FRAME_11};
     return frames;
 }
-} // namespace
+}  // namespace
 
 ButtonLook PaviseLook(PaviseStatus status, const ControllerSettings& settings)
 {
@@ -22,8 +22,8 @@ ButtonLook PaviseLook(PaviseStatus status, const ControllerSettings& settings)
         return {IDI_STATUS_UNKNOWN, {}, 0, settings.GetPaviseConnectionFailureText(),
             settings.GetPaviseConnectionFailureTooltip(), FALSE, TRUE};
     case PaviseStatus::Error:
-        return {IDI_STATUS_UNKNOWN, {}, 0, settings.GetPaviseErrorText(), settings.GetPaviseErrorTooltip(), FALSE,
-            TRUE};
+        return {
+            IDI_STATUS_UNKNOWN, {}, 0, settings.GetPaviseErrorText(), settings.GetPaviseErrorTooltip(), FALSE, TRUE};
     case PaviseStatus::Activated:
         return {IDI_STATUS_GOOD, {}, 0, settings.GetPaviseActivatedText(), settings.GetPaviseActivatedTooltip(), TRUE,
             FALSE};
@@ -45,26 +45,25 @@ ButtonLook NorvixLook(NorvixStatus status, const ControllerSettings& settings)
         return {IDI_STATUS_UNKNOWN, {}, 0, settings.GetNorvixConnectionFailureText(),
             settings.GetNorvixConnectionFailureTooltip(), TRUE, TRUE};
     case NorvixStatus::Error:
-        return {IDI_STATUS_UNKNOWN, {}, 0, settings.GetNorvixErrorText(), settings.GetNorvixErrorTooltip(), TRUE,
-            TRUE};
+        return {IDI_STATUS_UNKNOWN, {}, 0, settings.GetNorvixErrorText(), settings.GetNorvixErrorTooltip(), TRUE, TRUE};
     case NorvixStatus::Uptodate:
-        return {IDI_STATUS_GOOD, {}, 0, settings.GetNorvixUptodateText(), settings.GetNorvixUptodateTooltip(), TRUE,
-            FALSE};
+        return {
+            IDI_STATUS_GOOD, {}, 0, settings.GetNorvixUptodateText(), settings.GetNorvixUptodateTooltip(), TRUE, FALSE};
     case NorvixStatus::Update:
-        return {IDI_STATUS_ACTION, {}, 0, settings.GetNorvixUpdateText(), settings.GetNorvixUpdateTooltip(), TRUE,
-            TRUE};
+        return {
+            IDI_STATUS_ACTION, {}, 0, settings.GetNorvixUpdateText(), settings.GetNorvixUpdateTooltip(), TRUE, TRUE};
     case NorvixStatus::Updating:
         return {0, UpdateAnimationFrames(), static_cast<UINT>(settings.GetAnimateWaitBetweenImagesMs()),
             settings.GetNorvixUpdatingText(), ControllerSettings::GetNorvixUpdatingTooltip(), TRUE, FALSE};
     case NorvixStatus::Default:
     default:
-        return {IDI_STATUS_UNKNOWN, {}, 0, settings.GetNorvixDefaultText(), settings.GetNorvixDefaultTooltip(), TRUE,
-            TRUE};
+        return {
+            IDI_STATUS_UNKNOWN, {}, 0, settings.GetNorvixDefaultText(), settings.GetNorvixDefaultTooltip(), TRUE, TRUE};
     }
 }
 
-std::wstring TrackingUrl(TrackedButton button, PaviseStatus pavise, NorvixStatus norvix,
-    const ControllerSettings& settings)
+std::wstring TrackingUrl(
+    TrackedButton button, PaviseStatus pavise, NorvixStatus norvix, const ControllerSettings& settings)
 {
     const std::wstring url =
         button == TrackedButton::Pavise ? settings.GetPaviseTrackingUrl() : settings.GetNorvixUpdateTrackingUrl();

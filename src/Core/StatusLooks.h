@@ -26,9 +26,9 @@
 
 struct ButtonLook
 {
-    UINT iconId = 0;              // 0 while the button animates
-    std::vector<UINT> frames;     // the animation's icons in order; empty for a single icon
-    UINT frameInterval = 0;       // milliseconds per frame
+    UINT iconId = 0;  // 0 while the button animates
+    std::vector<UINT> frames;  // the animation's icons in order; empty for a single icon
+    UINT frameInterval = 0;  // milliseconds per frame
     std::wstring title;
     std::wstring tooltip;
     BOOL visible = TRUE;
@@ -51,8 +51,8 @@ enum class TrackedButton
 
 // The tracking address of a click: the button's address with the host's macros expanded and every
 // occurrence of the code placeholder replaced by the state's tracking code.
-[[nodiscard]] std::wstring TrackingUrl(TrackedButton button, PaviseStatus pavise, NorvixStatus norvix,
-    const ControllerSettings& settings);
+[[nodiscard]] std::wstring TrackingUrl(
+    TrackedButton button, PaviseStatus pavise, NorvixStatus norvix, const ControllerSettings& settings);
 
 // The page a click opens in the current window; "" opens none.
 [[nodiscard]] std::wstring PaviseClickPage(PaviseStatus status, const ControllerSettings& settings);

@@ -58,7 +58,7 @@ RECT ChildRect(HWND child) noexcept
     ::MapWindowPoints(nullptr, ::GetParent(child), reinterpret_cast<POINT*>(&rect), 2);
     return rect;
 }
-} // namespace
+}  // namespace
 
 InstallBubbleDialog::InstallBubbleDialog(XBubbleOwner* owner) noexcept
     : XToolbarBubbleDialog(IDD_INSTALL_BUBBLE, owner, kAnchorButton,
@@ -121,8 +121,8 @@ BOOL InstallBubbleDialog::OnInitDialog()
     return result;
 }
 
-int InstallBubbleDialog::CountTitleLines(HWND control, HFONT font, const std::wstring& text, int width,
-    int& lineHeight) noexcept
+int InstallBubbleDialog::CountTitleLines(
+    HWND control, HFONT font, const std::wstring& text, int width, int& lineHeight) noexcept
 {
     lineHeight = 0;
     const win::WindowDC dc(control);
@@ -160,8 +160,8 @@ void InstallBubbleDialog::LayoutControls()
 void InstallBubbleDialog::Layout()
 {
     const std::wstring title = WindowText(m_title.Hwnd());
-    const HFONT font = m_titleFont ? m_titleFont.Get()
-                                   : reinterpret_cast<HFONT>(::SendMessageW(m_title.Hwnd(), WM_GETFONT, 0, 0));
+    const HFONT font =
+        m_titleFont ? m_titleFont.Get() : reinterpret_cast<HFONT>(::SendMessageW(m_title.Hwnd(), WM_GETFONT, 0, 0));
     RECT titleRect = ChildRect(m_title.Hwnd());
     int lineHeight = 0;
     const int lines = CountTitleLines(m_title.Hwnd(), font, title, titleRect.right - titleRect.left, lineHeight);

@@ -12,7 +12,7 @@
 class InstallBubbleDialog : public XToolbarBubbleDialog
 {
 public:
-    static constexpr LONG kAnchorShift = 60;      // the pointer's tip sits this far right of the bubble's left
+    static constexpr LONG kAnchorShift = 60;  // the pointer's tip sits this far right of the bubble's left
     static constexpr LONG kRightEdgeMargin = 43;  // hidden when the button is this close to the toolbar's end
     static constexpr int kTitleMessageGap = 2;
     static constexpr int kMessageCloseGap = 6;
@@ -28,8 +28,8 @@ public:
 
     // The number of lines `text` takes in `font` at `width` pixels, at least 1 and at most kMaxTitleLines,
     // and the height of one line.
-    [[nodiscard]] static int CountTitleLines(HWND control, HFONT font, const std::wstring& text, int width,
-        int& lineHeight) noexcept;
+    [[nodiscard]] static int CountTitleLines(
+        HWND control, HFONT font, const std::wstring& text, int width, int& lineHeight) noexcept;
 
 protected:
     BOOL OnInitDialog() override;

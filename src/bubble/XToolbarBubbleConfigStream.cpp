@@ -6,7 +6,7 @@ XStorageObject* CreateBubbleConfigStream()
 {
     return new XToolbarBubbleConfigStream();
 }
-} // namespace
+}  // namespace
 
 const storage::RuntimeClass XToolbarBubbleConfigStream::s_class{
     "XToolbarBubbleConfigStream", 0, &CreateBubbleConfigStream};

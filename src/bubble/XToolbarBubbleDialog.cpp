@@ -99,7 +99,7 @@ void AddRect(HRGN region, const RECT& rect) noexcept
         ::CombineRgn(region, region, part.Get(), RGN_OR);
     }
 }
-} // namespace
+}  // namespace
 
 XToolbarBubbleDialog::XToolbarBubbleDialog(UINT templateId, XBubbleOwner* owner, std::wstring anchorButtonName,
     const FrameIds& frameIds, const CloseIds& closeIds) noexcept
@@ -153,8 +153,8 @@ int XToolbarBubbleDialog::VerticalOffset() noexcept
     return VerticalOffsetFor(windows2000OrXP, vistaOrLater, ::IsThemeActive() != FALSE);
 }
 
-XToolbarBubbleDialog::FrameRects XToolbarBubbleDialog::PlaceFrame(const RECT& client, const FrameSizes& s,
-    RECT& inner) noexcept
+XToolbarBubbleDialog::FrameRects XToolbarBubbleDialog::PlaceFrame(
+    const RECT& client, const FrameSizes& s, RECT& inner) noexcept
 {
     FrameRects r{};
     r[0] = RECT{client.left, client.top, client.left + s[0].cx, client.top + s[0].cy};
@@ -169,8 +169,8 @@ XToolbarBubbleDialog::FrameRects XToolbarBubbleDialog::PlaceFrame(const RECT& cl
     return r;
 }
 
-win::RegionHandle XToolbarBubbleDialog::BuildFrameRegion(const RECT& client,
-    const std::array<HBITMAP, kFramePieces>& pieces, COLORREF transparent)
+win::RegionHandle XToolbarBubbleDialog::BuildFrameRegion(
+    const RECT& client, const std::array<HBITMAP, kFramePieces>& pieces, COLORREF transparent)
 {
     win::RegionHandle region(::CreateRectRgn(0, 0, 0, 0));
     if (!region)
@@ -289,8 +289,8 @@ void XToolbarBubbleDialog::Paint(HDC dc)
     if (region)
     {
         win::RegionHandle current(::CreateRectRgn(0, 0, 0, 0));
-        const bool same = current && ::GetWindowRgn(Hwnd(), current.Get()) != ERROR
-            && ::EqualRgn(current.Get(), region.Get());
+        const bool same =
+            current && ::GetWindowRgn(Hwnd(), current.Get()) != ERROR && ::EqualRgn(current.Get(), region.Get());
         if (!same && ::SetWindowRgn(Hwnd(), region.Get(), TRUE))
         {
             (void)region.Release();  // the window owns it now
@@ -302,9 +302,7 @@ bool XToolbarBubbleDialog::DialogProc(UINT message, WPARAM wParam, LPARAM lParam
 {
     switch (message)
     {
-    case WM_CTLCOLORSTATIC:
-        ::SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
-        [[fallthrough]];
+    case WM_CTLCOLORSTATIC: ::SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT); [[fallthrough]];
     case WM_CTLCOLORBTN:
     case WM_CTLCOLORDLG:
         if (m_backgroundBrush)
@@ -320,9 +318,7 @@ bool XToolbarBubbleDialog::DialogProc(UINT message, WPARAM wParam, LPARAM lParam
             ::SendMessageW(child, WM_SYSCOLORCHANGE, wParam, lParam);
         }
         return false;
-    case WM_ERASEBKGND:
-        result = 1;
-        return true;
+    case WM_ERASEBKGND: result = 1; return true;
     case WM_PAINT:
     {
         const win::PaintScope paint(Hwnd());
@@ -342,11 +338,8 @@ bool XToolbarBubbleDialog::DialogProc(UINT message, WPARAM wParam, LPARAM lParam
         LayoutControls();
         ::UpdateWindow(Hwnd());
         return true;
-    case kShownMessage:
-        ::UpdateWindow(Hwnd());
-        return true;
-    default:
-        return XDialog::DialogProc(message, wParam, lParam, result);
+    case kShownMessage: ::UpdateWindow(Hwnd()); return true;
+    default: return XDialog::DialogProc(message, wParam, lParam, result);
     }
 }
 
@@ -442,8 +435,8 @@ void XToolbarBubbleDialog::Reposition() noexcept
 
     // A hidden or missing button has an empty rectangle (the toolbar reports no position for it); the
     // bubble must not appear for it somewhere else.
-    const bool laidOut = button.right > button.left && button.bottom > button.top
-        && !(button.left < 0 && button.top < 0 && button.right < 0 && button.bottom < 0);
+    const bool laidOut = button.right > button.left && button.bottom > button.top &&
+        !(button.left < 0 && button.top < 0 && button.right < 0 && button.bottom < 0);
     bool hiddenNow = false;
     if (!laidOut || GetRightLimit() >= bar.right)
     {

@@ -40,12 +40,12 @@ class XToolbarBubbleDialog : public XDialog
 public:
     static constexpr std::size_t kFramePieces = 8;
     using FrameIds = std::array<UINT, kFramePieces + 1>;  // eight pieces, then the transparent-colour key
-    using CloseIds = std::array<UINT, 4>;                 // normal, hot, pressed, disabled
+    using CloseIds = std::array<UINT, 4>;  // normal, hot, pressed, disabled
     using FrameRects = std::array<RECT, kFramePieces>;
     using FrameSizes = std::array<SIZE, kFramePieces>;
 
-    XToolbarBubbleDialog(UINT templateId, XBubbleOwner* owner, std::wstring anchorButtonName,
-        const FrameIds& frameIds, const CloseIds& closeIds) noexcept;
+    XToolbarBubbleDialog(UINT templateId, XBubbleOwner* owner, std::wstring anchorButtonName, const FrameIds& frameIds,
+        const CloseIds& closeIds) noexcept;
     ~XToolbarBubbleDialog() override;
 
     // Creates the window from the template, owned by `parentWindow`; the tracking thread shows it.
@@ -75,8 +75,8 @@ public:
     [[nodiscard]] static FrameRects PlaceFrame(const RECT& client, const FrameSizes& sizes, RECT& inner) noexcept;
     // The region that the frame covers: the non-transparent pixels of the unscaled pieces (1, 2, 4, 5),
     // the whole rectangles of the stretched ones and the inner rectangle. A null bitmap adds nothing.
-    [[nodiscard]] static win::RegionHandle BuildFrameRegion(const RECT& client,
-        const std::array<HBITMAP, kFramePieces>& pieces, COLORREF transparent);
+    [[nodiscard]] static win::RegionHandle BuildFrameRegion(
+        const RECT& client, const std::array<HBITMAP, kFramePieces>& pieces, COLORREF transparent);
 
 protected:
     bool DialogProc(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;

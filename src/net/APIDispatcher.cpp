@@ -39,7 +39,7 @@ constexpr const wchar_t* kDefaultDeactivatedCode = L"disabled";
 // The only status command whose answers are interpreted.
 constexpr const wchar_t* kStatusCommand = L"GetStatus";
 
-} // namespace
+}  // namespace
 
 APIDispatcher::APIDispatcher()
 {
@@ -97,7 +97,7 @@ void APIDispatcher::ConfigureTimeouts()
     const long long seconds = win::ParseDecimal(Lookup(kKeyTimeout, kDefaultTimeout));
     const DWORD ms = seconds <= 0 ? kDefaultTimeoutMs : static_cast<DWORD>(std::min(seconds * 1000, 0x7FFFFFFFLL));
     for (const DWORD option :
-         {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT})
+        {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT})
     {
         m_options.Add(std::make_unique<HTTPOptionItem>(HTTPOptionItem::FromDword(option, ms)));
     }
@@ -162,8 +162,8 @@ void APIDispatcher::PrepareNodes(HostStrings* settings)
     m_nodes.Add(std::make_unique<XXMLNode>(Lookup(settings, kKeyPaviseNode, kDefaultPaviseNode)));
 }
 
-BOOL APIDispatcher::Interpret(HostStrings* settings, const std::wstring& command, const std::wstring& answer, PaviseStatus previousPavise,
-                              NorvixStatus previousNorvix)
+BOOL APIDispatcher::Interpret(HostStrings* settings, const std::wstring& command, const std::wstring& answer,
+    PaviseStatus previousPavise, NorvixStatus previousNorvix)
 {
     // The document is released here, on the thread that made it (the polling worker), before that thread and its
     // COM apartment end; nothing reads it after the two codes.
@@ -177,8 +177,10 @@ BOOL APIDispatcher::Interpret(HostStrings* settings, const std::wstring& command
     {
         return FALSE;
     }
-    const NorvixStatus norvix = ToNorvixStatus(settings, m_nodes.GetValue(Lookup(settings, kKeyNorvixNode, kDefaultNorvixNode)));
-    const PaviseStatus pavise = ToPaviseStatus(settings, m_nodes.GetValue(Lookup(settings, kKeyPaviseNode, kDefaultPaviseNode)));
+    const NorvixStatus norvix =
+        ToNorvixStatus(settings, m_nodes.GetValue(Lookup(settings, kKeyNorvixNode, kDefaultNorvixNode)));
+    const PaviseStatus pavise =
+        ToPaviseStatus(settings, m_nodes.GetValue(Lookup(settings, kKeyPaviseNode, kDefaultPaviseNode)));
     m_norvixStatus = static_cast<std::int32_t>(norvix);
     m_paviseStatus = static_cast<std::int32_t>(pavise);
     m_changed = (norvix != previousNorvix || pavise != previousPavise) ? 1 : 0;

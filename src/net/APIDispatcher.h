@@ -88,12 +88,12 @@ private:
     void SetBoth(std::int32_t value) noexcept;
     // ParseAnswer measured against the given previous codes.
     BOOL Interpret(HostStrings* settings, const std::wstring& command, const std::wstring& answer,
-                   PaviseStatus previousPavise, NorvixStatus previousNorvix);
+        PaviseStatus previousPavise, NorvixStatus previousNorvix);
 
     HostStrings* m_owner = nullptr;
     std::atomic<std::int32_t> m_paviseStatus{static_cast<std::int32_t>(PaviseStatus::Default)};
     std::atomic<std::int32_t> m_norvixStatus{static_cast<std::int32_t>(NorvixStatus::Default)};
-    XXMLParser m_parser; // holds a document only while an answer is interpreted
+    XXMLParser m_parser;  // holds a document only while an answer is interpreted
     XXMLNodeArray m_nodes;
     std::atomic<std::int32_t> m_changed{1};
     HTTPOptionItemArray m_options;

@@ -20,8 +20,8 @@ constexpr DWORD kRedirectUrlChars = 8192;
 constexpr DWORD kGetFlags = INTERNET_FLAG_RAW_DATA | INTERNET_FLAG_EXISTING_CONNECT;
 // Flags of the POST: always to the server, never redirected, never authenticated, never any UI.
 constexpr DWORD kPostFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_NO_AUTO_REDIRECT |
-                             INTERNET_FLAG_NO_AUTH | INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTP |
-                             INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS | INTERNET_FLAG_NO_UI;
+    INTERNET_FLAG_NO_AUTH | INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTP | INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS |
+    INTERNET_FLAG_NO_UI;
 static_assert(kPostFlags == 0x8064C200);
 
 [[nodiscard]] bool IsTimeout(DWORD option) noexcept
@@ -168,8 +168,8 @@ private:
     bool m_unread = false;
 };
 
-[[nodiscard]] HINTERNET OpenSession(Handles& handles, const std::wstring& userAgent,
-                                    const HTTPOptionItemArray* options, const Deadline& deadline)
+[[nodiscard]] HINTERNET OpenSession(
+    Handles& handles, const std::wstring& userAgent, const HTTPOptionItemArray* options, const Deadline& deadline)
 {
     DWORD state = 0;
     if (!::InternetGetConnectedState(&state, 0))
@@ -187,7 +187,7 @@ private:
 
 [[nodiscard]] DWORD QueryStatusCode(HINTERNET request)
 {
-    DWORD status = 200; // a server that gives no readable status counts as 200
+    DWORD status = 200;  // a server that gives no readable status counts as 200
     DWORD size = sizeof(status);
     (void)::HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr);
     return status;
@@ -203,7 +203,7 @@ ULONGLONG BodyTimeLimitMs(const HTTPOptionItemArray* options)
         DWORD value = 0;
         if (item && ReadDword(*item, value) &&
             (item->Option() == INTERNET_OPTION_RECEIVE_TIMEOUT ||
-             item->Option() == INTERNET_OPTION_DATA_RECEIVE_TIMEOUT))
+                item->Option() == INTERNET_OPTION_DATA_RECEIVE_TIMEOUT))
         {
             limit = std::max<ULONGLONG>(limit, value);
         }
@@ -214,8 +214,8 @@ ULONGLONG BodyTimeLimitMs(const HTTPOptionItemArray* options)
 // Reads the body and appends it as text; false when reading stopped before the end. A read failure keeps what
 // arrived; an oversized body, or one that takes longer than the time limit or the deadline, leaves `response`
 // as it was.
-[[nodiscard]] bool ReadBody(HINTERNET request, const HTTPOptionItemArray* options, const Deadline& deadline,
-                            std::wstring& response)
+[[nodiscard]] bool ReadBody(
+    HINTERNET request, const HTTPOptionItemArray* options, const Deadline& deadline, std::wstring& response)
 {
     const ULONGLONG limitMs = BodyTimeLimitMs(options);
     const ULONGLONG start = ::GetTickCount64();
@@ -229,7 +229,7 @@ ULONGLONG BodyTimeLimitMs(const HTTPOptionItemArray* options)
         DWORD read = 0;
         if (!::InternetQueryDataAvailable(request, &available, 0, 0) ||
             (available > 0 &&
-             !::InternetReadFile(request, buffer.data(), std::min(available, XHttpAccess::kReadChunkBytes), &read)))
+                !::InternetReadFile(request, buffer.data(), std::min(available, XHttpAccess::kReadChunkBytes), &read)))
         {
             response += XHttpAccess::DecodeBody(body, CP_THREAD_ACP);
             return false;
@@ -251,7 +251,7 @@ ULONGLONG BodyTimeLimitMs(const HTTPOptionItemArray* options)
 
 // The status must lie in [lowest, highest]; then the body is read. With `readResponse` 0 neither is looked at.
 [[nodiscard]] BOOL TakeAnswer(Handles& handles, HINTERNET request, DWORD lowest, DWORD highest, BOOL readResponse,
-                              const HTTPOptionItemArray* options, const Deadline& deadline, std::wstring& response)
+    const HTTPOptionItemArray* options, const Deadline& deadline, std::wstring& response)
 {
     if (readResponse != 1)
     {
@@ -278,7 +278,7 @@ ULONGLONG BodyTimeLimitMs(const HTTPOptionItemArray* options)
 
 // Opens `url` (http or https) on the session and sends the GET; the request, or null.
 [[nodiscard]] HINTERNET SendGet(Handles& handles, HINTERNET session, const std::wstring& url, DWORD flags,
-                                const HTTPOptionItemArray* options, const Deadline& deadline)
+    const HTTPOptionItemArray* options, const Deadline& deadline)
 {
     XHttpAccess::UrlParts target;
     if (deadline.Passed() || !XHttpAccess::SplitUrl(url, 0, true, target) || !IsHttp(target.scheme))
@@ -287,8 +287,8 @@ ULONGLONG BodyTimeLimitMs(const HTTPOptionItemArray* options)
     }
     // Opened in steps rather than with InternetOpenUrl, so that the time-outs can be set on the connection and
     // request handles before anything is sent.
-    const HINTERNET connection = handles.Keep(::InternetConnectW(session, target.host.c_str(), target.port, nullptr,
-                                                                 nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+    const HINTERNET connection = handles.Keep(
+        ::InternetConnectW(session, target.host.c_str(), target.port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
     if (!connection)
     {
         return nullptr;
@@ -301,8 +301,8 @@ ULONGLONG BodyTimeLimitMs(const HTTPOptionItemArray* options)
     // The fragment names a place in the page and never travels to the server.
     const std::wstring object =
         (target.path.empty() ? L"/" : target.path) + target.extra.substr(0, target.extra.find(L'#'));
-    const HINTERNET request = handles.Keep(
-        ::HttpOpenRequestW(connection, L"GET", object.c_str(), nullptr, nullptr, nullptr, flags, 0));
+    const HINTERNET request =
+        handles.Keep(::HttpOpenRequestW(connection, L"GET", object.c_str(), nullptr, nullptr, nullptr, flags, 0));
     if (!request)
     {
         return nullptr;
@@ -343,8 +343,7 @@ ULONGLONG BodyTimeLimitMs(const HTTPOptionItemArray* options)
 // Sends the GET of `url` and of every redirection that follows, at most kMaxRedirections of them; the request
 // of the final answer, or null.
 [[nodiscard]] HINTERNET SendFollowingRedirections(Handles& handles, HINTERNET session, const std::wstring& url,
-                                                  DWORD flags, const HTTPOptionItemArray* options,
-                                                  const Deadline& deadline)
+    DWORD flags, const HTTPOptionItemArray* options, const Deadline& deadline)
 {
     std::wstring current = url;
     for (int redirections = 0;; ++redirections)
@@ -366,7 +365,7 @@ ULONGLONG BodyTimeLimitMs(const HTTPOptionItemArray* options)
 }
 
 [[nodiscard]] BOOL GetWith(Handles& handles, const std::wstring& url, const std::wstring& userAgent, BOOL dontCache,
-                           const HTTPOptionItemArray* options, BOOL readResponse, std::wstring& response)
+    const HTTPOptionItemArray* options, BOOL readResponse, std::wstring& response)
 {
     XHttpAccess::UrlParts checked;
     if (!XHttpAccess::SplitUrl(url, ICU_DECODE, false, checked))
@@ -385,8 +384,8 @@ ULONGLONG BodyTimeLimitMs(const HTTPOptionItemArray* options)
         flags |= INTERNET_FLAG_NO_CACHE_WRITE;
     }
     const HINTERNET request = IsHttp(checked.scheme)
-                                  ? SendFollowingRedirections(handles, session, url, flags, options, deadline)
-                                  : handles.Keep(::InternetOpenUrlW(session, url.c_str(), nullptr, 0, flags, 0));
+        ? SendFollowingRedirections(handles, session, url, flags, options, deadline)
+        : handles.Keep(::InternetOpenUrlW(session, url.c_str(), nullptr, 0, flags, 0));
     if (!request)
     {
         return FALSE;
@@ -395,8 +394,8 @@ ULONGLONG BodyTimeLimitMs(const HTTPOptionItemArray* options)
 }
 
 [[nodiscard]] BOOL PostWith(Handles& handles, const std::wstring& url, const std::wstring& userAgent,
-                            const std::wstring& headers, const std::wstring& data, const HTTPOptionItemArray* options,
-                            BOOL readResponse, std::wstring& response)
+    const std::wstring& headers, const std::wstring& data, const HTTPOptionItemArray* options, BOOL readResponse,
+    std::wstring& response)
 {
     XHttpAccess::UrlParts target;
     if (!XHttpAccess::SplitUrl(url, ICU_DECODE, false, target))
@@ -409,15 +408,15 @@ ULONGLONG BodyTimeLimitMs(const HTTPOptionItemArray* options)
     {
         return FALSE;
     }
-    const HINTERNET connection = handles.Keep(::InternetConnectW(session, target.host.c_str(), target.port, nullptr,
-                                                                 nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+    const HINTERNET connection = handles.Keep(
+        ::InternetConnectW(session, target.host.c_str(), target.port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
     if (!connection)
     {
         return FALSE;
     }
     ApplyOptions(connection, options, deadline);
-    const HINTERNET request = handles.Keep(::HttpOpenRequestW(connection, L"POST", target.path.c_str(), L"HTTP/1.0",
-                                                              nullptr, nullptr, kPostFlags, 0));
+    const HINTERNET request = handles.Keep(
+        ::HttpOpenRequestW(connection, L"POST", target.path.c_str(), L"HTTP/1.0", nullptr, nullptr, kPostFlags, 0));
     if (!request)
     {
         return FALSE;
@@ -427,14 +426,13 @@ ULONGLONG BodyTimeLimitMs(const HTTPOptionItemArray* options)
     {
         const std::string header = win::WideToAnsi(headers, CP_THREAD_ACP);
         if (!::HttpAddRequestHeadersA(request, header.c_str(), static_cast<DWORD>(header.size()),
-                                      HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_COALESCE_WITH_COMMA))
+                HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_COALESCE_WITH_COMMA))
         {
             return FALSE;
         }
     }
     std::string body = win::WideToAnsi(data, CP_THREAD_ACP);
-    if (!::HttpSendRequestA(request, nullptr, 0, body.empty() ? nullptr : body.data(),
-                            static_cast<DWORD>(body.size())))
+    if (!::HttpSendRequestA(request, nullptr, 0, body.empty() ? nullptr : body.data(), static_cast<DWORD>(body.size())))
     {
         return FALSE;
     }
@@ -451,7 +449,7 @@ struct DetachedGet
     bool hasOptions = false;
     HTTPOptionItemArray options;
     BOOL readResponse = FALSE;
-    win::KernelHandle answered; // set once `result` and `response` are final
+    win::KernelHandle answered;  // set once `result` and `response` are final
     BOOL result = FALSE;
     std::wstring response;
 
@@ -460,8 +458,8 @@ struct DetachedGet
         try
         {
             auto handles = std::make_unique<Handles>();
-            result = GetWith(*handles, url, userAgent, dontCache, hasOptions ? &options : nullptr, readResponse,
-                             response);
+            result =
+                GetWith(*handles, url, userAgent, dontCache, hasOptions ? &options : nullptr, readResponse, response);
             ::SetEvent(answered.Get());
             // The handles close here, after the caller has its answer, however long WinINet takes.
         }
@@ -473,7 +471,7 @@ struct DetachedGet
     }
 };
 
-} // namespace
+}  // namespace
 
 bool XHttpAccess::SplitUrl(const std::wstring& url, DWORD flags, bool splitExtra, UrlParts& parts)
 {
@@ -510,7 +508,7 @@ std::wstring XHttpAccess::DecodeBody(std::string_view bytes, UINT codePage)
 }
 
 BOOL XHttpAccess::Get(const std::wstring& url, const std::wstring& userAgent, BOOL dontCache,
-                      const HTTPOptionItemArray* options, BOOL readResponse, std::wstring& response)
+    const HTTPOptionItemArray* options, BOOL readResponse, std::wstring& response)
 {
     try
     {
@@ -525,9 +523,8 @@ BOOL XHttpAccess::Get(const std::wstring& url, const std::wstring& userAgent, BO
     }
 }
 
-BOOL XHttpAccess::GetWithin(DWORD deadlineMs, const std::wstring& url, const std::wstring& userAgent,
-                            BOOL dontCache, const HTTPOptionItemArray* options, BOOL readResponse,
-                            std::wstring& response)
+BOOL XHttpAccess::GetWithin(DWORD deadlineMs, const std::wstring& url, const std::wstring& userAgent, BOOL dontCache,
+    const HTTPOptionItemArray* options, BOOL readResponse, std::wstring& response)
 {
     try
     {
@@ -557,8 +554,7 @@ BOOL XHttpAccess::GetWithin(DWORD deadlineMs, const std::wstring& url, const std
 }
 
 BOOL XHttpAccess::Post(const std::wstring& url, const std::wstring& userAgent, const std::wstring& headers,
-                       const std::wstring& data, const HTTPOptionItemArray* options, BOOL readResponse,
-                       std::wstring& response)
+    const std::wstring& data, const HTTPOptionItemArray* options, BOOL readResponse, std::wstring& response)
 {
     try
     {

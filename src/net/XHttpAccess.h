@@ -42,7 +42,7 @@ public:
     // 200 and the body is appended to `response`; with 0 the call succeeds once the answer's headers arrived.
     // At most kMaxRedirections redirections are followed.
     [[nodiscard]] static BOOL Get(const std::wstring& url, const std::wstring& userAgent, BOOL dontCache,
-                                  const HTTPOptionItemArray* options, BOOL readResponse, std::wstring& response);
+        const HTTPOptionItemArray* options, BOOL readResponse, std::wstring& response);
 
     // Get that returns within `deadlineMs` whatever the network does: the request runs on a short-lived thread
     // of its own (holding this module) and the caller waits for its answer at most that long; later it gives
@@ -53,23 +53,21 @@ public:
     // could close whatever WinINet handed out next under the same value (and under Wine it does not end a
     // connect in progress anyway).
     [[nodiscard]] static BOOL GetWithin(DWORD deadlineMs, const std::wstring& url, const std::wstring& userAgent,
-                                        BOOL dontCache, const HTTPOptionItemArray* options, BOOL readResponse,
-                                        std::wstring& response);
+        BOOL dontCache, const HTTPOptionItemArray* options, BOOL readResponse, std::wstring& response);
 
     // HTTP/1.0 POST of `data` to `url` with the extra header lines `headers` (none when empty). Never follows a
     // redirection, never authenticates, never shows UI. With `readResponse` 1 the status must lie in 200-206
     // and the body is appended to `response`.
     [[nodiscard]] static BOOL Post(const std::wstring& url, const std::wstring& userAgent, const std::wstring& headers,
-                                   const std::wstring& data, const HTTPOptionItemArray* options, BOOL readResponse,
-                                   std::wstring& response);
+        const std::wstring& data, const HTTPOptionItemArray* options, BOOL readResponse, std::wstring& response);
 
     struct UrlParts
     {
         INTERNET_SCHEME scheme = INTERNET_SCHEME_UNKNOWN;
         std::wstring host;
-        INTERNET_PORT port = 0; // the scheme's default when the URL names none
-        std::wstring path;      // as the platform splits it
-        std::wstring extra;     // query and fragment, when asked for separately
+        INTERNET_PORT port = 0;  // the scheme's default when the URL names none
+        std::wstring path;  // as the platform splits it
+        std::wstring extra;  // query and fragment, when asked for separately
     };
     // Splits a URL with InternetCrackUrlW (flags such as ICU_DECODE); host and path are limited to 4095
     // characters. `splitExtra` asks for the query separately instead of leaving it in the path.

@@ -16,8 +16,12 @@ std::wstring NewKey()
     return text;
 }
 
-} // namespace
+}  // namespace
 
-XXMLNode::XXMLNode() : m_key(NewKey()) {}
+XXMLNode::XXMLNode() : m_key(NewKey())
+{
+}
 
-XXMLNode::XXMLNode(std::wstring name) : m_name(std::move(name)), m_key(NewKey()) {}
+XXMLNode::XXMLNode(std::wstring name) : m_name(std::move(name)), m_key(NewKey())
+{
+}

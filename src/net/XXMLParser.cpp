@@ -13,7 +13,7 @@ constexpr CLSID kClsidDomDocument = {0x2933BF90, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x
 constexpr IID kIidDomDocument = {0x2933BF81, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
 constexpr IID kIidDomDocument2 = {0x2933BF95, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
 
-} // namespace
+}  // namespace
 
 XXMLParser::~XXMLParser()
 {
@@ -37,9 +37,8 @@ void XXMLParser::Clear() noexcept
 bool XXMLParser::DeclaresDocumentType(std::wstring_view text) noexcept
 {
     constexpr std::wstring_view kDoctype = L"<!doctype";
-    return std::search(text.begin(), text.end(), kDoctype.begin(), kDoctype.end(), [](wchar_t a, wchar_t b) {
-               return std::towlower(a) == b;
-           }) != text.end();
+    return std::search(text.begin(), text.end(), kDoctype.begin(), kDoctype.end(),
+               [](wchar_t a, wchar_t b) { return std::towlower(a) == b; }) != text.end();
 }
 
 bool XXMLParser::NestsDeeperThan(std::wstring_view text, int depth) noexcept

@@ -55,5 +55,5 @@ private:
     [[nodiscard]] static bool FindChildText(IXMLDOMNode* element, const std::wstring& name, std::wstring& text);
 
     win::ComPtr<IXMLDOMDocument> m_document;
-    DWORD m_comThread = 0; // the thread whose COM initialisation Load made and Clear undoes; 0 when none
+    DWORD m_comThread = 0;  // the thread whose COM initialisation Load made and Clear undoes; 0 when none
 };

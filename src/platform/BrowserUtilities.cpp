@@ -45,8 +45,8 @@ bool ReadIECommand(PlatformSystem& system, std::wstring& command, bool& fromDefa
     {
         return false;
     }
-    if (system.ReadRegistryText(HKEY_LOCAL_MACHINE, L"Software\\Classes\\CLSID\\" + clsid + L"\\LocalServer32", view,
-            command) &&
+    if (system.ReadRegistryText(
+            HKEY_LOCAL_MACHINE, L"Software\\Classes\\CLSID\\" + clsid + L"\\LocalServer32", view, command) &&
         !command.empty())
     {
         return true;
@@ -76,7 +76,7 @@ std::wstring QuotesToBlanksTrimmed(const std::wstring& text)
     return win::Trim(win::ReplaceAll(text, L"\"", L" "));
 }
 
-} // namespace
+}  // namespace
 
 std::wstring GetWriteableFolder(const wchar_t* subfolder, BOOL lowIntegrity, PlatformSystem& system)
 {
@@ -113,8 +113,8 @@ std::wstring GetWriteableFolder(const wchar_t* subfolder, BOOL lowIntegrity, Pla
     return path;
 }
 
-BOOL ReadWriteableUserValue(const wchar_t* subkey, const wchar_t* valueName, std::wstring& value,
-    PlatformSystem& system)
+BOOL ReadWriteableUserValue(
+    const wchar_t* subkey, const wchar_t* valueName, std::wstring& value, PlatformSystem& system)
 {
     value.clear();
     std::wstring keyPath = kToolbarUserKey;
@@ -288,8 +288,8 @@ BOOL GetDefaultBrowser(int& kind, std::wstring& path, PlatformSystem& system)
     const std::wstring page = std::wstring(tempName) + L".htm";
     INT_PTR result = 0;
     {
-        win::FileHandle file(::CreateFileW(page.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-            FILE_ATTRIBUTE_TEMPORARY, nullptr));
+        win::FileHandle file(
+            ::CreateFileW(page.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_TEMPORARY, nullptr));
         if (!file)
         {
             ::DeleteFileW(tempName);
@@ -297,8 +297,8 @@ BOOL GetDefaultBrowser(int& kind, std::wstring& path, PlatformSystem& system)
         }
         static constexpr char kPage[] = "<html></html>";
         DWORD written = 0;
-        const bool wrote = ::WriteFile(file.Get(), kPage, sizeof(kPage) - 1, &written, nullptr) &&
-                           written == sizeof(kPage) - 1;
+        const bool wrote =
+            ::WriteFile(file.Get(), kPage, sizeof(kPage) - 1, &written, nullptr) && written == sizeof(kPage) - 1;
         file.Reset();
         if (wrote)
         {

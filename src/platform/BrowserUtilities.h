@@ -29,14 +29,14 @@ inline constexpr wchar_t kTabbedBrowsingKey[] = L"Software\\Microsoft\\Internet 
 // browser's low-integrity folder (when lowIntegrity on Vista or later), the local (low) application-data
 // known folder, the roaming application-data folder; when none exists or the subfolder cannot be created,
 // the folder of this module.
-[[nodiscard]] std::wstring GetWriteableFolder(const wchar_t* subfolder, BOOL lowIntegrity,
-    PlatformSystem& system = SystemPlatform());
+[[nodiscard]] std::wstring GetWriteableFolder(
+    const wchar_t* subfolder, BOOL lowIntegrity, PlatformSystem& system = SystemPlatform());
 
 // A text value of the toolbar's user key ("Software\KelToolbar\" plus `subkey` when given) in the branch
 // the browser lets the add-on write on Vista or later, else the current user's. At most 8191 characters are
 // read; a longer value, a value of another type or a missing one gives FALSE and "".
-BOOL ReadWriteableUserValue(const wchar_t* subkey, const wchar_t* valueName, std::wstring& value,
-    PlatformSystem& system = SystemPlatform());
+BOOL ReadWriteableUserValue(
+    const wchar_t* subkey, const wchar_t* valueName, std::wstring& value, PlatformSystem& system = SystemPlatform());
 
 // The browser's executable path, from its automation server's registration or else from its open commands,
 // without quotes or arguments and with the program-files placeholder expanded.
@@ -55,8 +55,7 @@ BOOL StartIE(const wchar_t* arguments, PlatformSystem& system = SystemPlatform()
 
 // Opens a URL with the shell's handler, or in the browser (useIE; starting it directly when its own launch
 // call is missing or fails). With beepOnFailure a failure sounds the exclamation beep.
-BOOL LaunchURL(const wchar_t* url, int show, BOOL beepOnFailure, BOOL useIE,
-    PlatformSystem& system = SystemPlatform());
+BOOL LaunchURL(const wchar_t* url, int show, BOOL beepOnFailure, BOOL useIE, PlatformSystem& system = SystemPlatform());
 
 // Opens a file with its program (verb "open", hidden).
 BOOL ShellOpen(const wchar_t* file, const wchar_t* parameters, PlatformSystem& system = SystemPlatform());

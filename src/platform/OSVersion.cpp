@@ -64,7 +64,7 @@ std::wstring ServicePack(const OSVERSIONINFOEXW& v)
     return std::wstring(v.szCSDVersion, ::wcsnlen(v.szCSDVersion, std::size(v.szCSDVersion)));
 }
 
-} // namespace
+}  // namespace
 
 bool ReadOSVersion(OSVERSIONINFOEXW& version) noexcept
 {
@@ -180,11 +180,8 @@ std::wstring GetWindowsNameFrom(const OSVERSIONINFOEXW& v, BOOL withDetails)
             name = L"Microsoft Windows Millennium Edition";
         }
         break;
-    case VER_PLATFORM_WIN32s:
-        name = L"Microsoft Win32s";
-        break;
-    default:
-        break;
+    case VER_PLATFORM_WIN32s: name = L"Microsoft Win32s"; break;
+    default: break;
     }
     return name;
 }

@@ -25,7 +25,7 @@ using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, BOOL*);
 
 constexpr DWORD kCreateKnownFolder = 0x8000;  // KF_FLAG_CREATE
 
-} // namespace
+}  // namespace
 
 bool PlatformSystem::IsVistaOrLater()
 {

@@ -6,8 +6,8 @@ void SettingsSnapshot::Capture(HostStrings& host, std::span<const Setting> setti
 {
     for (const Setting& setting : settings)
     {
-        const bool known = std::any_of(m_values.begin(), m_values.end(),
-            [&setting](const auto& value) { return value.first == setting.key; });
+        const bool known = std::any_of(
+            m_values.begin(), m_values.end(), [&setting](const auto& value) { return value.first == setting.key; });
         if (!known)
         {
             m_values.emplace_back(setting.key, host.GetHostString(setting.key, setting.defaultValue));

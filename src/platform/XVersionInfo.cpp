@@ -14,7 +14,7 @@ std::wstring VersionText(DWORD mostSignificant, DWORD leastSignificant, BOOL com
         HIWORD(leastSignificant), LOWORD(leastSignificant));
 }
 
-} // namespace
+}  // namespace
 
 XVersionInfo::XVersionInfo(BOOL loadOwnModule)
 {
@@ -114,8 +114,7 @@ std::wstring XVersionInfo::GetFileVersionText(BOOL commas) const
 std::wstring XVersionInfo::GetProductVersionText(BOOL commas) const
 {
     VS_FIXEDFILEINFO info;
-    return GetFixedInfo(info) ? VersionText(info.dwProductVersionMS, info.dwProductVersionLS, commas)
-                              : std::wstring();
+    return GetFixedInfo(info) ? VersionText(info.dwProductVersionMS, info.dwProductVersionLS, commas) : std::wstring();
 }
 
 BOOL XVersionInfo::GetProductVersionParts(UINT* major, UINT* minor, UINT* build, UINT* revision) const

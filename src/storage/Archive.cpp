@@ -28,8 +28,8 @@ constexpr UINT kIdAccessDeniedSaving = 0xF124;
 
 constexpr const wchar_t kFallbackText[] = L"Reporting file I/O exception on Save/Load with [%s] file.";
 
-std::wstring ErrorText(const std::wstring& path, const ArchiveException* archiveError,
-    const FileException* fileError, bool saving, UINT messageId)
+std::wstring ErrorText(const std::wstring& path, const ArchiveException* archiveError, const FileException* fileError,
+    bool saving, UINT messageId)
 {
     std::wstring text;
     if (archiveError)
@@ -78,8 +78,8 @@ std::wstring ErrorText(const std::wstring& path, const ArchiveException* archive
 
 // Produces the text for a caught failure; a failure while producing it leaves the text empty.
 template <typename Exception>
-void SetErrorText(std::wstring& errorText, const std::wstring& path, const Exception* error, bool saving,
-    UINT messageId) noexcept
+void SetErrorText(
+    std::wstring& errorText, const std::wstring& path, const Exception* error, bool saving, UINT messageId) noexcept
 {
     try
     {
@@ -98,7 +98,7 @@ void SetErrorText(std::wstring& errorText, const std::wstring& path, const Excep
     }
 }
 
-} // namespace
+}  // namespace
 
 FileException FileException::FromOsError(DWORD osError, std::wstring fileName)
 {
@@ -139,9 +139,9 @@ bool FileException::GetErrorMessage(std::wstring& message) const
         return false;
     }
     wchar_t* buffer = nullptr;
-    const DWORD n = ::FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-        m_osError, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    const DWORD n =
+        ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+            nullptr, m_osError, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
     const win::LocalMemory owned(buffer);
     if (n == 0 || buffer == nullptr)
     {
@@ -156,7 +156,9 @@ bool FileException::GetErrorMessage(std::wstring& message) const
     return true;
 }
 
-Archive::Archive(XStreamFileMirror& file, Mode mode) : m_file(file), m_mode(mode), m_buffer(kBufferSize) {}
+Archive::Archive(XStreamFileMirror& file, Mode mode) : m_file(file), m_mode(mode), m_buffer(kBufferSize)
+{
+}
 
 void Archive::Write(const void* data, std::size_t size)
 {
@@ -386,4 +388,4 @@ bool WriteArchive(const std::wstring& path, XStorageObject& record, std::wstring
     return false;
 }
 
-} // namespace storage
+}  // namespace storage

@@ -125,7 +125,7 @@ private:
     Mode m_mode;
     std::vector<std::uint8_t> m_buffer;
     std::size_t m_position = 0;  // next byte in the buffer
-    std::size_t m_limit = 0;     // bytes of the buffer that hold data (loading)
+    std::size_t m_limit = 0;  // bytes of the buffer that hold data (loading)
 };
 
 // Reads the record from the plain archive file at `path` (opened deny-write). False with `errorText` on
@@ -136,4 +136,4 @@ private:
 // whole archive was written). False with `errorText` on any failure; never throws.
 [[nodiscard]] bool WriteArchive(const std::wstring& path, XStorageObject& record, std::wstring& errorText) noexcept;
 
-} // namespace storage
+}  // namespace storage

@@ -21,4 +21,4 @@ DateTime DateTime::Now() noexcept
     return result;
 }
 
-} // namespace storage
+}  // namespace storage

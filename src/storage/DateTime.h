@@ -25,4 +25,4 @@ struct DateTime
     friend bool operator==(const DateTime&, const DateTime&) = default;
 };
 
-} // namespace storage
+}  // namespace storage

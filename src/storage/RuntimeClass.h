@@ -18,4 +18,4 @@ struct RuntimeClass
 
 inline constexpr std::uint32_t kNotSerializable = 0xFFFF;
 
-} // namespace storage
+}  // namespace storage

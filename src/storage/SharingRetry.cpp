@@ -10,7 +10,7 @@ namespace
 std::atomic<std::uint64_t> s_openRetries{0};
 std::atomic<std::uint64_t> s_replaceRetries{0};
 thread_local ULONGLONG t_deadline = 0;
-} // namespace
+}  // namespace
 
 RetryLimit::RetryLimit(DWORD limitMs) noexcept : m_previous(t_deadline)
 {
@@ -41,7 +41,7 @@ bool IsTransientSharingError(DWORD error) noexcept
     // ERROR_UNABLE_TO_REMOVE_REPLACED: the replacement could not take the old file away (it was open); both
     // files keep their names, so trying again is safe.
     return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
-           error == ERROR_UNABLE_TO_REMOVE_REPLACED;
+        error == ERROR_UNABLE_TO_REMOVE_REPLACED;
 }
 
 namespace detail
@@ -50,6 +50,6 @@ void CountRetry(RetryKind kind) noexcept
 {
     (kind == RetryKind::Open ? s_openRetries : s_replaceRetries).fetch_add(1);
 }
-} // namespace detail
+}  // namespace detail
 
-} // namespace storage
+}  // namespace storage

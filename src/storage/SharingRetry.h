@@ -35,7 +35,7 @@ private:
 
 enum class RetryKind
 {
-    Open,     // opening a file another process holds
+    Open,  // opening a file another process holds
     Replace,  // swapping a file another process holds
 };
 
@@ -59,7 +59,7 @@ template <typename Attempt>
 namespace detail
 {
 void CountRetry(RetryKind kind) noexcept;
-} // namespace detail
+}  // namespace detail
 
 template <typename Attempt>
 bool RetryWhileShared(RetryKind kind, Attempt&& attempt)
@@ -89,4 +89,4 @@ bool RetryWhileShared(RetryKind kind, Attempt&& attempt)
     }
 }
 
-} // namespace storage
+}  // namespace storage

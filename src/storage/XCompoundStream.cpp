@@ -4,7 +4,9 @@
 
 const storage::RuntimeClass XCompoundStream::s_class{"XCompoundStream", 0, nullptr};
 
-XCompoundStream::XCompoundStream() noexcept : languageId(::GetSystemDefaultLangID()) {}
+XCompoundStream::XCompoundStream() noexcept : languageId(::GetSystemDefaultLangID())
+{
+}
 
 const storage::RuntimeClass* XCompoundStream::GetRuntimeClass() const noexcept
 {

@@ -9,13 +9,17 @@
 namespace
 {
 constexpr wchar_t kBuiltInKey[] = L"QoxM";
-} // namespace
+}  // namespace
 
 const storage::RuntimeClass XStreamEncryptor::s_class{"XStreamEncryptor", storage::kNotSerializable, nullptr};
 
-XStreamEncryptor::XStreamEncryptor() : m_key(kBuiltInKey) {}
+XStreamEncryptor::XStreamEncryptor() : m_key(kBuiltInKey)
+{
+}
 
-XStreamEncryptor::XStreamEncryptor(std::wstring key) : m_key(std::move(key)) {}
+XStreamEncryptor::XStreamEncryptor(std::wstring key) : m_key(std::move(key))
+{
+}
 
 const storage::RuntimeClass* XStreamEncryptor::GetRuntimeClass() const noexcept
 {
@@ -56,8 +60,8 @@ bool XStreamEncryptor::CopyThrough(const std::wstring& sourcePath, const std::ws
     // now and then, so a source that is busy for a moment is tried again rather than given up.
     win::File source;
     if (!storage::RetryWhileShared(storage::RetryKind::Open, [&] {
-            return source.Open(sourcePath, win::FileAccess::Read, win::FileShare::Exclusive,
-                win::FileCreate::OpenExisting);
+            return source.Open(
+                sourcePath, win::FileAccess::Read, win::FileShare::Exclusive, win::FileCreate::OpenExisting);
         }))
     {
         return false;

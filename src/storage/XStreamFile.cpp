@@ -20,7 +20,9 @@ const storage::RuntimeClass* XStreamFile::GetRuntimeClass() const noexcept
     return &s_class;
 }
 
-void XStreamFile::Serialize(storage::Archive&) {}
+void XStreamFile::Serialize(storage::Archive&)
+{
+}
 
 bool XStreamFile::Load(bool report, bool resetOnFailure)
 {
@@ -170,7 +172,9 @@ std::wstring XStreamFile::DefaultPath()
     return folder + win::ReplaceFirst(format, L"%s", digits);
 }
 
-void XStreamFile::Reserved() {}
+void XStreamFile::Reserved()
+{
+}
 
 void XStreamFile::GetDefaultFolder(std::wstring& folder)
 {
@@ -182,7 +186,9 @@ void XStreamFile::GetFileNameFormat(std::wstring& format)
     format.clear();
 }
 
-void XStreamFile::OnLoaded() {}
+void XStreamFile::OnLoaded()
+{
+}
 
 void XStreamFile::GetLoadFailedText(std::wstring& text)
 {

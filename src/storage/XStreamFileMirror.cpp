@@ -37,15 +37,15 @@ std::uint64_t FreeBytes(const std::wstring& root) noexcept
     DWORD bytesPerSector = 0;
     DWORD freeClusters = 0;
     DWORD totalClusters = 0;
-    if (!::GetDiskFreeSpaceW(root.empty() ? nullptr : root.c_str(), &sectorsPerCluster, &bytesPerSector,
-            &freeClusters, &totalClusters))
+    if (!::GetDiskFreeSpaceW(
+            root.empty() ? nullptr : root.c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters, &totalClusters))
     {
         return 0;
     }
     return std::uint64_t{freeClusters} * sectorsPerCluster * bytesPerSector;
 }
 
-} // namespace
+}  // namespace
 
 XStreamFileMirror::~XStreamFileMirror()
 {
@@ -55,8 +55,8 @@ XStreamFileMirror::~XStreamFileMirror()
     }
 }
 
-bool XStreamFileMirror::Open(std::wstring_view path, win::FileAccess access, win::FileShare share,
-    win::FileCreate create)
+bool XStreamFileMirror::Open(
+    std::wstring_view path, win::FileAccess access, win::FileShare share, win::FileCreate create)
 {
     if (m_file.IsOpen() || !m_mirrorPath.empty())
     {
@@ -89,8 +89,8 @@ bool XStreamFileMirror::Open(std::wstring_view path, win::FileAccess access, win
         win::File::Remove(m_mirrorPath);
         m_mirrorPath.clear();
     }
-    return storage::RetryWhileShared(storage::RetryKind::Open,
-        [&] { return m_file.Open(m_filePath, access, share, create); });
+    return storage::RetryWhileShared(
+        storage::RetryKind::Open, [&] { return m_file.Open(m_filePath, access, share, create); });
 }
 
 void XStreamFileMirror::CopyCreationTime(const FILETIME& creation) noexcept

@@ -23,8 +23,8 @@
 class XStreamFileMirror
 {
 public:
-    using ReplaceFileProc = BOOL(WINAPI*)(LPCWSTR replaced, LPCWSTR replacement, LPCWSTR backup, DWORD flags,
-        LPVOID exclude, LPVOID reserved);
+    using ReplaceFileProc = BOOL(WINAPI*)(
+        LPCWSTR replaced, LPCWSTR replacement, LPCWSTR backup, DWORD flags, LPVOID exclude, LPVOID reserved);
     using ReplaceFileLookup = ReplaceFileProc (*)();
     using RenameProc = BOOL(WINAPI*)(LPCWSTR existing, LPCWSTR newName, DWORD flags);
 
@@ -35,8 +35,8 @@ public:
     virtual ~XStreamFileMirror();
 
     // Opens `path`. With FileCreate::CreateAlways on an existing file the writes go to a mirror.
-    [[nodiscard]] virtual bool Open(std::wstring_view path, win::FileAccess access, win::FileShare share,
-        win::FileCreate create);
+    [[nodiscard]] virtual bool Open(
+        std::wstring_view path, win::FileAccess access, win::FileShare share, win::FileCreate create);
     // Closes; with a mirror, puts it in the target's place. On failure the mirror is kept for Abort.
     [[nodiscard]] virtual bool Close();
     // Closes without looking at errors and removes the mirror; the target is left as it was.

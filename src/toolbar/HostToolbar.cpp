@@ -49,8 +49,8 @@ HRESULT HostToolbar::InvokeText(DISPID id, const std::wstring* arguments, unsign
     win::Variant answer;
     win::ExcepInfo exception;
     UINT badArgument = 0;
-    HRESULT hr = m_dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, answer.Put(),
-        exception.Put(), &badArgument);
+    HRESULT hr = m_dispatch->Invoke(
+        id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, answer.Put(), exception.Put(), &badArgument);
     if (FAILED(hr))
     {
         return hr;

@@ -40,8 +40,8 @@ public:
 
     // The call itself, for callers that want the result code: DISPATCH_METHOD with the given BSTR
     // arguments (in call order) and a result converted to text.
-    [[nodiscard]] HRESULT InvokeText(DISPID id, const std::wstring* arguments, unsigned count,
-        std::wstring& result) const;
+    [[nodiscard]] HRESULT InvokeText(
+        DISPID id, const std::wstring* arguments, unsigned count, std::wstring& result) const;
 
 private:
     IDispatch* m_dispatch = nullptr;

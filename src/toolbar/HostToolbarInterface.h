@@ -10,19 +10,19 @@ namespace host
 {
 
 // DISPATCH_METHOD calls on the host's dispatch object (the toolbar object handed to StartupToolbar).
-constexpr DISPID kDispidGetString = 8;     // (BSTR key, BSTR default) -> BSTR: stored value or the default
-constexpr DISPID kDispidExpandMacros = 14; // (BSTR text) -> BSTR: {cbid} {dtid} {guid} {locale.underscore} {random}
-constexpr DISPID kDispidToolbarWindow = 9; // () -> VT_I4: the host's toolbar window handle
+constexpr DISPID kDispidGetString = 8;  // (BSTR key, BSTR default) -> BSTR: stored value or the default
+constexpr DISPID kDispidExpandMacros = 14;  // (BSTR text) -> BSTR: {cbid} {dtid} {guid} {locale.underscore} {random}
+constexpr DISPID kDispidToolbarWindow = 9;  // () -> VT_I4: the host's toolbar window handle
 
 // Messages of the host's toolbar window.
-constexpr UINT kMsgSetAttribute = 3036;   // 0x0BDC  wParam command id (0: lParam is a script), lParam LPCWSTR
-constexpr UINT kMsgRelayout = 3055;       // 0x0BEF  from the host, wParam 1: the add-on answers with its layout
-constexpr UINT kMsgLayout = 3034;         // 0x0BDA  layout request; passed to the host only as (0, 1)
-constexpr UINT kMsgPreferences = 3028;    // 0x0BD4  wParam 1: the host's preferences changed
+constexpr UINT kMsgSetAttribute = 3036;  // 0x0BDC  wParam command id (0: lParam is a script), lParam LPCWSTR
+constexpr UINT kMsgRelayout = 3055;  // 0x0BEF  from the host, wParam 1: the add-on answers with its layout
+constexpr UINT kMsgLayout = 3034;  // 0x0BDA  layout request; passed to the host only as (0, 1)
+constexpr UINT kMsgPreferences = 3028;  // 0x0BD4  wParam 1: the host's preferences changed
 
 // Command ids fixed by the host's toolbar layout.
-constexpr UINT kSpacerCommandId = 104;    // its width is set by the add-on
-constexpr UINT kHiddenCommandId = 105;    // hidden by the add-on
+constexpr UINT kSpacerCommandId = 104;  // its width is set by the add-on
+constexpr UINT kHiddenCommandId = 105;  // hidden by the add-on
 
 // The add-on's overlay buttons, child windows of the toolbar over the host's items they draw. Each tells what
 // it shows: its window text is the title, its enabled state whether it takes clicks, its tooltip control
@@ -35,7 +35,7 @@ constexpr wchar_t kOverlayIconProperty[] = L"Kel.IconId";
 // The toolbar event that the host delivers to OnEvent of every add-on control after the add-on fired it.
 constexpr wchar_t kUpdateStatusEvent[] = L"UpdateStatus";
 
-} // namespace host
+}  // namespace host
 
 // The host's unlock interface: after creating a control the host calls EnableToolbarScripting, and only
 // then does the control accept dispatch calls.

@@ -9,7 +9,7 @@ namespace
 constexpr UINT kColourDdbWithMask = 0xFF;  // ILC_COLORDDB with a monochrome mask image
 constexpr int kInitialImages = 16;
 constexpr int kGrowBy = 16;
-} // namespace
+}  // namespace
 
 bool XImageList::Create(int cx, int cy) noexcept
 {
@@ -49,8 +49,8 @@ bool XImageList::AddIcon(UINT iconId) noexcept
     {
         return false;
     }
-    win::IconHandle icon(static_cast<HICON>(::LoadImageW(win::ThisModule(), MAKEINTRESOURCEW(iconId), IMAGE_ICON,
-        m_size.cx, m_size.cy, LR_DEFAULTCOLOR)));
+    win::IconHandle icon(static_cast<HICON>(
+        ::LoadImageW(win::ThisModule(), MAKEINTRESOURCEW(iconId), IMAGE_ICON, m_size.cx, m_size.cy, LR_DEFAULTCOLOR)));
     if (!icon)
     {
         return false;
@@ -71,10 +71,10 @@ bool XImageList::AddBitmap(UINT bitmapId, UINT maskId) noexcept
         return false;
     }
     const HMODULE module = win::ThisModule();
-    win::Bitmap bitmap(static_cast<HBITMAP>(
-        ::LoadImageW(module, MAKEINTRESOURCEW(bitmapId), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR)));
-    win::Bitmap mask(static_cast<HBITMAP>(
-        ::LoadImageW(module, MAKEINTRESOURCEW(maskId), IMAGE_BITMAP, 0, 0, LR_MONOCHROME)));
+    win::Bitmap bitmap(
+        static_cast<HBITMAP>(::LoadImageW(module, MAKEINTRESOURCEW(bitmapId), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR)));
+    win::Bitmap mask(
+        static_cast<HBITMAP>(::LoadImageW(module, MAKEINTRESOURCEW(maskId), IMAGE_BITMAP, 0, 0, LR_MONOCHROME)));
     if (!bitmap)
     {
         return false;

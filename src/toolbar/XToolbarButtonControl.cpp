@@ -39,13 +39,13 @@ HICON LoadModuleIcon(UINT id, int cx, int cy, SIZE& size) noexcept
         cy = 0;
         flags |= LR_DEFAULTSIZE;
     }
-    const HICON icon = static_cast<HICON>(::LoadImageW(win::ThisModule(), MAKEINTRESOURCEW(id), IMAGE_ICON, cx, cy,
-        flags));
+    const HICON icon =
+        static_cast<HICON>(::LoadImageW(win::ThisModule(), MAKEINTRESOURCEW(id), IMAGE_ICON, cx, cy, flags));
     size = {cx ? cx : ::GetSystemMetrics(SM_CXICON), cy ? cy : ::GetSystemMetrics(SM_CYICON)};
     return icon;
 }
 
-} // namespace
+}  // namespace
 
 XToolbarButtonControl::XToolbarButtonControl(XToolbarController& controller, std::wstring name) noexcept
     : m_controller(controller), m_name(std::move(name))
@@ -449,8 +449,7 @@ void XToolbarButtonControl::Paint(HDC dc) noexcept
             const COLORREF bottomRight = ::GetSysColor(pressed ? COLOR_BTNHIGHLIGHT : COLOR_BTNSHADOW);
             const LONG w = client.right - client.left;
             const LONG h = client.bottom - client.top;
-            auto line = [dc](COLORREF colour, int x, int y, int cx, int cy)
-            {
+            auto line = [dc](COLORREF colour, int x, int y, int cx, int cy) {
                 ::SetBkColor(dc, colour);
                 const RECT r{x, y, x + cx, y + cy};
                 ::ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &r, nullptr, 0, nullptr);
@@ -580,9 +579,7 @@ LRESULT XToolbarButtonControl::WindowProc(UINT message, WPARAM wParam, LPARAM lP
             }
         }
         return 0;
-    case WM_CAPTURECHANGED:
-        ClearMouseState();
-        return 0;
+    case WM_CAPTURECHANGED: ClearMouseState(); return 0;
     case WM_TIMER:
         if (wParam == kHoverTimerId)
         {
@@ -602,9 +599,7 @@ LRESULT XToolbarButtonControl::WindowProc(UINT message, WPARAM wParam, LPARAM lP
             return 0;
         }
         break;
-    case WM_ERASEBKGND:
-        EraseWithParent(reinterpret_cast<HDC>(wParam));
-        return 1;
+    case WM_ERASEBKGND: EraseWithParent(reinterpret_cast<HDC>(wParam)); return 1;
     case WM_PAINT:
     {
         win::PaintScope paint(Hwnd());
@@ -614,9 +609,7 @@ LRESULT XToolbarButtonControl::WindowProc(UINT message, WPARAM wParam, LPARAM lP
         }
         return 0;
     }
-    case WM_PRINTCLIENT:
-        Paint(reinterpret_cast<HDC>(wParam));
-        return 0;
+    case WM_PRINTCLIENT: Paint(reinterpret_cast<HDC>(wParam)); return 0;
     case WM_SIZE:
     {
         const LRESULT result = Default(message, wParam, lParam);
@@ -646,8 +639,7 @@ LRESULT XToolbarButtonControl::WindowProc(UINT message, WPARAM wParam, LPARAM lP
         m_theme.Reset();
         m_tooltipControl.Reset();
         break;
-    default:
-        break;
+    default: break;
     }
     return Default(message, wParam, lParam);
 }

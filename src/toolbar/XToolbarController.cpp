@@ -29,17 +29,17 @@ bool IsSafeEventName(const std::wstring& name) noexcept
         [](wchar_t c) { return c == L'"' || c == L'\\' || c == L'\'' || c < 0x20 || c == 0x2028 || c == 0x2029; });
 }
 
-} // namespace
+}  // namespace
 
 XToolbarController::XToolbarController(const CLSID& classId, const IID& dispatchIid, const IID& eventsIid)
     : OleControl(classId, dispatchIid, eventsIid)
 {
-    AddInterface({&IID_IObjectSafety,
-        [](win::ComObject* object) noexcept -> IUnknown*
-        { return &static_cast<XToolbarController*>(object)->m_objectSafety; }});
-    AddInterface({&__uuidof(IToolbarSecurity),
-        [](win::ComObject* object) noexcept -> IUnknown*
-        { return &static_cast<XToolbarController*>(object)->m_toolbarSecurity; }});
+    AddInterface({&IID_IObjectSafety, [](win::ComObject* object) noexcept -> IUnknown* {
+                      return &static_cast<XToolbarController*>(object)->m_objectSafety;
+                  }});
+    AddInterface({&__uuidof(IToolbarSecurity), [](win::ComObject* object) noexcept -> IUnknown* {
+                      return &static_cast<XToolbarController*>(object)->m_toolbarSecurity;
+                  }});
     m_browserMajorVersion = GetIEMajorVersion();
 }
 
@@ -325,8 +325,8 @@ BOOL XToolbarController::SetButtonTooltip(const std::wstring& buttonName, const 
     return id == kNoCommand ? FALSE : SendAttribute(id, win::Format(L"tooltip=\"%ls\"", tooltip.c_str()));
 }
 
-void XToolbarController::SetButtonTexts(const std::wstring& buttonName, const std::wstring& icon,
-    const std::wstring& title, const std::wstring& tooltip)
+void XToolbarController::SetButtonTexts(
+    const std::wstring& buttonName, const std::wstring& icon, const std::wstring& title, const std::wstring& tooltip)
 {
     SetButtonIcon(buttonName, icon);
     SetButtonTitle(buttonName, title);
@@ -500,8 +500,7 @@ RECT XToolbarController::GetBrowserWindowRect() const
 {
     SHANDLE_PTR handle = 0;
     RECT rect{};
-    if (!m_browser || FAILED(m_browser->get_HWND(&handle)) ||
-        !::GetWindowRect(reinterpret_cast<HWND>(handle), &rect))
+    if (!m_browser || FAILED(m_browser->get_HWND(&handle)) || !::GetWindowRect(reinterpret_cast<HWND>(handle), &rect))
     {
         return RECT{};
     }
@@ -603,9 +602,9 @@ BOOL XToolbarController::UpdateButton(const std::wstring& buttonName, UINT iconI
     return TRUE;
 }
 
-BOOL XToolbarController::UpdateAnimatedButton(const std::wstring& buttonName, const std::vector<UINT>& iconIds,
-    int cx, int cy, UINT interval, const std::wstring& title, const std::wstring& tooltip, BOOL visible,
-    BOOL enabled, BOOL withTexts)
+BOOL XToolbarController::UpdateAnimatedButton(const std::wstring& buttonName, const std::vector<UINT>& iconIds, int cx,
+    int cy, UINT interval, const std::wstring& title, const std::wstring& tooltip, BOOL visible, BOOL enabled,
+    BOOL withTexts)
 {
     XToolbarButtonControl* button = FindButtonControl(buttonName);
     if (!button || !button->IsWindow())
@@ -624,8 +623,8 @@ BOOL XToolbarController::UpdateAnimatedButton(const std::wstring& buttonName, co
 
 BOOL XToolbarController::RemoveButtonControl(const std::wstring& buttonName)
 {
-    const auto found = std::find_if(m_buttons.begin(), m_buttons.end(),
-        [&buttonName](const auto& button) { return button->Name() == buttonName; });
+    const auto found = std::find_if(
+        m_buttons.begin(), m_buttons.end(), [&buttonName](const auto& button) { return button->Name() == buttonName; });
     if (found == m_buttons.end())
     {
         return FALSE;
@@ -691,8 +690,8 @@ void XToolbarController::LayoutToolbar()
     {
         return;
     }
-    const auto found = std::find_if(m_buttons.begin(), m_buttons.end(),
-        [&anchor](const auto& button) { return button->Name() == anchor; });
+    const auto found = std::find_if(
+        m_buttons.begin(), m_buttons.end(), [&anchor](const auto& button) { return button->Name() == anchor; });
     if (found == m_buttons.end())
     {
         return;
@@ -778,8 +777,8 @@ ULONG XToolbarController::XObjectSafety::Release() noexcept
     return m_owner.InternalRelease();
 }
 
-HRESULT XToolbarController::XObjectSafety::GetInterfaceSafetyOptions(REFIID iid, DWORD* supported,
-    DWORD* enabled) noexcept
+HRESULT XToolbarController::XObjectSafety::GetInterfaceSafetyOptions(
+    REFIID iid, DWORD* supported, DWORD* enabled) noexcept
 {
     if (!supported || !enabled)
     {
@@ -792,8 +791,8 @@ HRESULT XToolbarController::XObjectSafety::GetInterfaceSafetyOptions(REFIID iid,
     return hr;
 }
 
-HRESULT XToolbarController::XObjectSafety::SetInterfaceSafetyOptions(REFIID iid, DWORD optionsToSet,
-    DWORD enabledOptions) noexcept
+HRESULT XToolbarController::XObjectSafety::SetInterfaceSafetyOptions(
+    REFIID iid, DWORD optionsToSet, DWORD enabledOptions) noexcept
 {
     win::ComPtr<IUnknown> part;
     if (FAILED(m_owner.InternalQueryInterface(iid, part.PutVoid())))

@@ -159,10 +159,10 @@ private:
         HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) noexcept override;
         ULONG STDMETHODCALLTYPE AddRef() noexcept override;
         ULONG STDMETHODCALLTYPE Release() noexcept override;
-        HRESULT STDMETHODCALLTYPE GetInterfaceSafetyOptions(REFIID iid, DWORD* supported,
-            DWORD* enabled) noexcept override;
-        HRESULT STDMETHODCALLTYPE SetInterfaceSafetyOptions(REFIID iid, DWORD optionsToSet,
-            DWORD enabledOptions) noexcept override;
+        HRESULT STDMETHODCALLTYPE GetInterfaceSafetyOptions(
+            REFIID iid, DWORD* supported, DWORD* enabled) noexcept override;
+        HRESULT STDMETHODCALLTYPE SetInterfaceSafetyOptions(
+            REFIID iid, DWORD optionsToSet, DWORD enabledOptions) noexcept override;
 
     private:
         XToolbarController& m_owner;
@@ -195,8 +195,8 @@ private:
         {
             return E_NOTIMPL;
         }
-        HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-            UINT*) noexcept override
+        HRESULT STDMETHODCALLTYPE Invoke(
+            DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) noexcept override
         {
             return S_OK;
         }
@@ -232,7 +232,7 @@ private:
     std::atomic<HWND> m_toolbarHwnd{nullptr};
     mutable std::mutex m_buttonMapLock;
     std::map<std::wstring, std::wstring> m_buttonCommandIds;  // name -> decimal command id
-    std::map<std::wstring, std::wstring> m_buttonNames;       // decimal command id -> name
+    std::map<std::wstring, std::wstring> m_buttonNames;  // decimal command id -> name
     static constexpr int kPlacementRounds = 3;
     bool m_placing = false;
     bool m_placeAgain = false;

@@ -28,8 +28,8 @@ bool XToolbarDispatcherWindow::CreateHidden(const std::wstring& className) noexc
     {
         return false;
     }
-    return Create(0, className.c_str(), nullptr, WS_POPUP, RECT{0, 0, 1, 1}, ::GetDesktopWindow(), 0,
-        win::ThisModule());
+    return Create(
+        0, className.c_str(), nullptr, WS_POPUP, RECT{0, 0, 1, 1}, ::GetDesktopWindow(), 0, win::ThisModule());
 }
 
 LRESULT XToolbarDispatcherWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)

@@ -32,7 +32,8 @@ LRESULT XToolbarWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
                 RECT item{};
                 RECT common{};
                 if (index >= 0 && button->IsWindow() &&
-                    ::SendMessageW(Hwnd(), TB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item)) &&
+                    ::SendMessageW(
+                        Hwnd(), TB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item)) &&
                     ::IntersectRect(&common, &item, &update))
                 {
                     toRepaint.push_back(button->Hwnd());
@@ -59,8 +60,7 @@ LRESULT XToolbarWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
             return 1;
         }
         break;
-    default:
-        break;
+    default: break;
     }
 
     const LRESULT result = Default(message, wParam, lParam);
@@ -71,9 +71,7 @@ LRESULT XToolbarWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_WINDOWPOSCHANGED:
     case WM_SIZE:
     case WM_EXITSIZEMOVE:
-    case TB_HIDEBUTTON:
-        controller->PlaceButtonControls();
-        break;
+    case TB_HIDEBUTTON: controller->PlaceButtonControls(); break;
     case WM_PAINT:
         for (const HWND button : toRepaint)
         {

@@ -32,7 +32,7 @@ bool MenuFontDescription(LOGFONTW& font) noexcept
     font = metrics.lfMenuFont;
     return true;
 }
-} // namespace
+}  // namespace
 
 bool FontFaceExists(const std::wstring& face, BYTE charset) noexcept
 {

@@ -5,8 +5,8 @@
 
 #include <windowsx.h>
 
-bool XBitmapButton::Setup(HWND parent, int controlId, COLORREF background, UINT normalId, UINT hotId,
-    UINT pressedId, UINT disabledId, const wchar_t* disabledFallbackName) noexcept
+bool XBitmapButton::Setup(HWND parent, int controlId, COLORREF background, UINT normalId, UINT hotId, UINT pressedId,
+    UINT disabledId, const wchar_t* disabledFallbackName) noexcept
 {
     const HWND control = parent ? ::GetDlgItem(parent, controlId) : nullptr;
     if (!control || (Hwnd() != control && !Subclass(control)))
@@ -58,8 +58,8 @@ void XBitmapButton::Click() noexcept
     if (m_parent && self)
     {
         // Last thing done: the parent may destroy this window while handling the command.
-        ::SendMessageW(m_parent, WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(self), BN_CLICKED),
-            reinterpret_cast<LPARAM>(self));
+        ::SendMessageW(
+            m_parent, WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(self), BN_CLICKED), reinterpret_cast<LPARAM>(self));
     }
 }
 
@@ -134,17 +134,14 @@ LRESULT XBitmapButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) no
     case WM_NCHITTEST:
         // The template's static placeholder would let the mouse through to the dialog.
         return HTCLIENT;
-    case WM_ERASEBKGND:
-        return 1;
+    case WM_ERASEBKGND: return 1;
     case WM_PAINT:
     {
         const win::PaintScope paint(Hwnd());
         Paint(paint.Get());
         return 0;
     }
-    case WM_PRINTCLIENT:
-        Paint(reinterpret_cast<HDC>(wParam));
-        return 0;
+    case WM_PRINTCLIENT: Paint(reinterpret_cast<HDC>(wParam)); return 0;
     case WM_MOUSEMOVE:
         if (HitTest(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}) && !m_timerRunning)
         {
@@ -217,8 +214,7 @@ LRESULT XBitmapButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) no
         }
         m_mouseDown = m_pressed = m_mouseOver = false;
         break;
-    default:
-        break;
+    default: break;
     }
     return Default(message, wParam, lParam);
 }

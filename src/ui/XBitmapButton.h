@@ -28,8 +28,8 @@ public:
     // Binds the template control `controlId` of `parent`, keys the four images to `background`, loads them,
     // and sizes the button to the normal image. `disabledFallbackName` names a bitmap tried when the disabled
     // id does not load. False when the control does not exist; missing images are not failures.
-    [[nodiscard]] bool Setup(HWND parent, int controlId, COLORREF background, UINT normalId, UINT hotId,
-        UINT pressedId, UINT disabledId, const wchar_t* disabledFallbackName = nullptr) noexcept;
+    [[nodiscard]] bool Setup(HWND parent, int controlId, COLORREF background, UINT normalId, UINT hotId, UINT pressedId,
+        UINT disabledId, const wchar_t* disabledFallbackName = nullptr) noexcept;
 
     // What a click does: tells the parent, as a push button would.
     void Click() noexcept;
@@ -51,7 +51,7 @@ private:
     std::array<XTransparentBitmap, 4> m_images;
     HWND m_parent = nullptr;
     bool m_mouseDown = false;  // a press started on this button and the mouse is captured for it
-    bool m_pressed = false;    // the press is over the button
+    bool m_pressed = false;  // the press is over the button
     bool m_mouseOver = false;
     bool m_timerRunning = false;
 };

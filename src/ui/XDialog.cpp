@@ -11,7 +11,7 @@ BOOL CALLBACK SetFontOnChild(HWND child, LPARAM font) noexcept
     ::SendMessageW(child, WM_SETFONT, static_cast<WPARAM>(font), TRUE);
     return TRUE;
 }
-} // namespace
+}  // namespace
 
 XDialog::~XDialog()
 {

@@ -24,7 +24,7 @@ constexpr FontKind kFontKinds[] = {
     {10, true, false},
     {10, false, false},
 };
-} // namespace
+}  // namespace
 
 bool XGlobalGDI::CreateFonts(UINT faceResourceId, HMODULE module) noexcept
 {

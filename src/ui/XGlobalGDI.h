@@ -40,8 +40,8 @@ public:
 
     // COLOR_MENUBAR on 2000/XP with flat menus, otherwise COLOR_MENU (0x00BBGGRR).
     [[nodiscard]] static COLORREF GetMenuColor() noexcept;
-    [[nodiscard]] static COLORREF SelectMenuColor(bool windows2000OrXP, bool flatMenus, COLORREF menu,
-        COLORREF menuBar) noexcept;
+    [[nodiscard]] static COLORREF SelectMenuColor(
+        bool windows2000OrXP, bool flatMenus, COLORREF menu, COLORREF menuBar) noexcept;
 
 private:
     std::array<win::Font, 8> m_fonts;

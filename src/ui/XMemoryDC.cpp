@@ -27,7 +27,7 @@ XMemoryDC::~XMemoryDC()
         return;
     }
     ::SetViewportOrgEx(m_dc.Get(), 0, 0, nullptr);
-    ::BitBlt(m_target, m_rect.left, m_rect.top, m_rect.right - m_rect.left, m_rect.bottom - m_rect.top, m_dc.Get(),
-        0, 0, SRCCOPY);
+    ::BitBlt(m_target, m_rect.left, m_rect.top, m_rect.right - m_rect.left, m_rect.bottom - m_rect.top, m_dc.Get(), 0,
+        0, SRCCOPY);
     ::SelectObject(m_dc.Get(), m_displaced);
 }

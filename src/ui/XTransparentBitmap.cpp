@@ -80,8 +80,8 @@ void XTransparentBitmap::ReplaceMagenta(std::uint8_t* bits, int width, int heigh
 
 bool XTransparentBitmap::LoadFrom(HMODULE module, const wchar_t* resource) noexcept
 {
-    win::Bitmap bitmap(static_cast<HBITMAP>(
-        ::LoadImageW(module, resource, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION | LR_DEFAULTSIZE)));
+    win::Bitmap bitmap(
+        static_cast<HBITMAP>(::LoadImageW(module, resource, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION | LR_DEFAULTSIZE)));
     if (!bitmap)
     {
         return false;
@@ -89,8 +89,8 @@ bool XTransparentBitmap::LoadFrom(HMODULE module, const wchar_t* resource) noexc
     // A bitmap of another depth stays attached, unkeyed, but the load reports false.
     m_bitmap = std::move(bitmap);
     DIBSECTION section{};
-    if (::GetObjectW(m_bitmap.Get(), sizeof(section), &section) != sizeof(section)
-        || section.dsBm.bmBitsPixel != 24 || !section.dsBm.bmBits)
+    if (::GetObjectW(m_bitmap.Get(), sizeof(section), &section) != sizeof(section) || section.dsBm.bmBitsPixel != 24 ||
+        !section.dsBm.bmBits)
     {
         return false;
     }

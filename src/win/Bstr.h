@@ -68,4 +68,4 @@ private:
     BSTR m_value = nullptr;
 };
 
-} // namespace win
+}  // namespace win

@@ -63,4 +63,4 @@ HRESULT GetClassObject(std::span<const ClassEntry> classes, REFCLSID classId, RE
     return CLASS_E_CLASSNOTAVAILABLE;
 }
 
-} // namespace win
+}  // namespace win

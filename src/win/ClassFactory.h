@@ -38,8 +38,8 @@ private:
 };
 
 // DllGetClassObject over `classes`: CLASS_E_CLASSNOTAVAILABLE for a class not in the table.
-[[nodiscard]] HRESULT GetClassObject(std::span<const ClassEntry> classes, REFCLSID classId, REFIID iid,
-    void** out) noexcept;
+[[nodiscard]] HRESULT GetClassObject(
+    std::span<const ClassEntry> classes, REFCLSID classId, REFIID iid, void** out) noexcept;
 
 // Creates an object of a ComObject-derived class T (constructed without arguments) and queries it.
 template <typename T>
@@ -59,4 +59,4 @@ HRESULT CreateComObject(REFIID iid, void** out) noexcept
     });
 }
 
-} // namespace win
+}  // namespace win

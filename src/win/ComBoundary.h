@@ -28,4 +28,4 @@ template <typename Body>
     }
 }
 
-} // namespace win
+}  // namespace win

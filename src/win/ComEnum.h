@@ -43,7 +43,7 @@ inline void ReleaseItem(const CONNECTDATA& item) noexcept
 {
     ReleaseItem(item.pUnk);
 }
-} // namespace detail
+}  // namespace detail
 
 template <typename Enum, typename Item>
 class ComEnum final : public ComObject, public Enum
@@ -158,4 +158,4 @@ private:
 using ConnectionPointsEnum = ComEnum<IEnumConnectionPoints, IConnectionPoint*>;
 using ConnectionsEnum = ComEnum<IEnumConnections, CONNECTDATA>;
 
-} // namespace win
+}  // namespace win

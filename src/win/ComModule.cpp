@@ -7,7 +7,7 @@ namespace win
 namespace
 {
 std::atomic<long> s_lockCount{0};
-} // namespace
+}  // namespace
 
 void ModuleLock() noexcept
 {
@@ -29,4 +29,4 @@ HRESULT ModuleCanUnloadNow() noexcept
     return s_lockCount.load() == 0 ? S_OK : S_FALSE;
 }
 
-} // namespace win
+}  // namespace win

@@ -13,4 +13,4 @@ void ModuleUnlock() noexcept;
 // S_OK when nothing holds the module, S_FALSE otherwise.
 [[nodiscard]] HRESULT ModuleCanUnloadNow() noexcept;
 
-} // namespace win
+}  // namespace win

@@ -53,4 +53,4 @@ HRESULT ComObject::InternalQueryInterface(REFIID iid, void** out) noexcept
     return S_OK;
 }
 
-} // namespace win
+}  // namespace win

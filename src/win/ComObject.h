@@ -60,13 +60,19 @@ private:
     std::atomic<ULONG> m_references{0};
 };
 
-} // namespace win
+}  // namespace win
 
 // Implements the three IUnknown methods of a class derived from win::ComObject (put in its public part).
-#define WIN_COM_IUNKNOWN                                                                     \
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) noexcept override       \
-    {                                                                                        \
-        return InternalQueryInterface(iid, out);                                             \
-    }                                                                                        \
-    ULONG STDMETHODCALLTYPE AddRef() noexcept override { return InternalAddRef(); }          \
-    ULONG STDMETHODCALLTYPE Release() noexcept override { return InternalRelease(); }
+#define WIN_COM_IUNKNOWN                                                                                               \
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) noexcept override                                 \
+    {                                                                                                                  \
+        return InternalQueryInterface(iid, out);                                                                       \
+    }                                                                                                                  \
+    ULONG STDMETHODCALLTYPE AddRef() noexcept override                                                                 \
+    {                                                                                                                  \
+        return InternalAddRef();                                                                                       \
+    }                                                                                                                  \
+    ULONG STDMETHODCALLTYPE Release() noexcept override                                                                \
+    {                                                                                                                  \
+        return InternalRelease();                                                                                      \
+    }

@@ -112,4 +112,4 @@ private:
     T* m_p = nullptr;
 };
 
-} // namespace win
+}  // namespace win

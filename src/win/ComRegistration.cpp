@@ -33,7 +33,7 @@ HRESULT WriteKey(const std::wstring& path, const wchar_t* name, const std::wstri
     return WriteRegString(key.Get(), name, value) ? S_OK : LastRegistryError();
 }
 
-} // namespace
+}  // namespace
 
 void SetPerUserRegistration(bool perUser) noexcept
 {
@@ -218,9 +218,8 @@ HRESULT RegisterTypeLibraryForUser(ITypeLib* library, const std::wstring& module
     }
     const std::wstring typeLib = GuidToString(attr.guid);
     const std::wstring version = VersionText(attr.wMajorVerNum, attr.wMinorVerNum);
-    return ForEachMarshalledInterface(library,
-        [&](const GUID& iid, const std::wstring& interfaceName, const wchar_t* proxy)
-        {
+    return ForEachMarshalledInterface(
+        library, [&](const GUID& iid, const std::wstring& interfaceName, const wchar_t* proxy) {
             const std::wstring key = std::wstring(ClassesPath()) + L"\\Interface\\" + GuidToString(iid);
             const struct
             {
@@ -252,9 +251,8 @@ HRESULT UnregisterTypeLibraryForUser(const std::wstring& modulePath, const GUID&
     ComPtr<ITypeLib> library;
     if (SUCCEEDED(::LoadTypeLibEx(modulePath.c_str(), REGKIND_NONE, library.Put())))
     {
-        const HRESULT hr = ForEachMarshalledInterface(library.Get(),
-            [](const GUID& iid, const std::wstring&, const wchar_t*)
-            {
+        const HRESULT hr =
+            ForEachMarshalledInterface(library.Get(), [](const GUID& iid, const std::wstring&, const wchar_t*) {
                 const std::wstring key = std::wstring(ClassesPath()) + L"\\Interface\\" + GuidToString(iid);
                 return DeleteRegTree(ClassesRoot(), key) ? S_OK : LastRegistryError();
             });
@@ -273,14 +271,15 @@ HRESULT UnregisterTypeLibraryForUser(const std::wstring& modulePath, const GUID&
     if (const RegKey key = OpenRegKey(ClassesRoot(), libraryKey))
     {
         if (::RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, &versions, nullptr, nullptr, nullptr, nullptr,
-                nullptr, nullptr, nullptr) == ERROR_SUCCESS && versions == 0)
+                nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
+            versions == 0)
         {
             (void)DeleteRegTree(ClassesRoot(), libraryKey);
         }
     }
     return S_OK;
 }
-} // namespace
+}  // namespace
 
 HRESULT RegisterTypeLibraryOf(const std::wstring& modulePath) noexcept
 {
@@ -319,4 +318,4 @@ HRESULT UnregisterTypeLibrary(const std::wstring& modulePath, const GUID& typeLi
     });
 }
 
-} // namespace win
+}  // namespace win

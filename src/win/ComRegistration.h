@@ -55,7 +55,7 @@ void SetPerUserRegistration(bool perUser) noexcept;
 // administrator rights.
 [[nodiscard]] HRESULT RegisterTypeLibraryOf(const std::wstring& modulePath) noexcept;
 // Removes that registration from the chosen branch. A library that is not registered there counts as removed.
-[[nodiscard]] HRESULT UnregisterTypeLibrary(const std::wstring& modulePath, const GUID& typeLibId, WORD major,
-    WORD minor) noexcept;
+[[nodiscard]] HRESULT UnregisterTypeLibrary(
+    const std::wstring& modulePath, const GUID& typeLibId, WORD major, WORD minor) noexcept;
 
-} // namespace win
+}  // namespace win

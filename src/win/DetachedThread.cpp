@@ -35,15 +35,15 @@ unsigned __stdcall Run(void* parameter) noexcept
     ::FreeLibraryAndExitThread(module, 0);
 }
 
-} // namespace
+}  // namespace
 
 bool StartDetachedThread(std::function<void()> body) noexcept
 {
     try
     {
         ModuleHandle module;
-        if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&Run),
-                                  module.Put()))
+        if (!::GetModuleHandleExW(
+                GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&Run), module.Put()))
         {
             return false;
         }
@@ -64,4 +64,4 @@ bool StartDetachedThread(std::function<void()> body) noexcept
     }
 }
 
-} // namespace win
+}  // namespace win

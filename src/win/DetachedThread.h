@@ -15,4 +15,4 @@ namespace win
 // Starts `body` on a thread of its own. False (and nothing runs) when the thread cannot be created.
 [[nodiscard]] bool StartDetachedThread(std::function<void()> body) noexcept;
 
-} // namespace win
+}  // namespace win

@@ -32,13 +32,11 @@ bool ReturnsResultDirectly(UINT message) noexcept
     case WM_COMPAREITEM:
     case WM_VKEYTOITEM:
     case WM_CHARTOITEM:
-    case WM_QUERYDRAGICON:
-        return true;
-    default:
-        return false;
+    case WM_QUERYDRAGICON: return true;
+    default: return false;
     }
 }
-} // namespace
+}  // namespace
 
 Dialog::~Dialog()
 {
@@ -54,8 +52,8 @@ bool Dialog::Create(UINT templateId, HWND parent, HINSTANCE instance) noexcept
     }
     Dialog* const outer = t_creating;
     t_creating = this;
-    const HWND window = ::CreateDialogParamW(instance ? instance : ThisModule(), MAKEINTRESOURCEW(templateId),
-        parent, &Dialog::StaticProc, reinterpret_cast<LPARAM>(this));
+    const HWND window = ::CreateDialogParamW(instance ? instance : ThisModule(), MAKEINTRESOURCEW(templateId), parent,
+        &Dialog::StaticProc, reinterpret_cast<LPARAM>(this));
     t_creating = outer;
     if (!window)
     {
@@ -88,14 +86,9 @@ bool Dialog::DialogProc(UINT message, WPARAM, LPARAM, LRESULT& result)
 {
     switch (message)
     {
-    case WM_INITDIALOG:
-        result = OnInitDialog();
-        return true;
-    case WM_DESTROY:
-        OnDestroy();
-        return false;
-    default:
-        return false;
+    case WM_INITDIALOG: result = OnInitDialog(); return true;
+    case WM_DESTROY: OnDestroy(); return false;
+    default: return false;
     }
 }
 
@@ -154,4 +147,4 @@ INT_PTR CALLBACK Dialog::StaticProc(HWND window, UINT message, WPARAM wParam, LP
     return TRUE;
 }
 
-} // namespace win
+}  // namespace win

@@ -56,4 +56,4 @@ private:
     HWND m_hwnd = nullptr;
 };
 
-} // namespace win
+}  // namespace win

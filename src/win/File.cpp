@@ -118,7 +118,7 @@ bool File::WriteAll(std::wstring_view path, std::string_view bytes)
 {
     File file;
     return file.Open(path, FileAccess::Write, FileShare::Exclusive, FileCreate::CreateAlways) &&
-           file.Write(bytes.data(), static_cast<DWORD>(bytes.size()));
+        file.Write(bytes.data(), static_cast<DWORD>(bytes.size()));
 }
 
-} // namespace win
+}  // namespace win

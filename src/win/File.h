@@ -23,14 +23,14 @@ enum class FileShare
 {
     Exclusive,  // no other opener
     DenyWrite,  // others may read
-    DenyNone,   // others may read and write
+    DenyNone,  // others may read and write
 };
 
 enum class FileCreate
 {
-    OpenExisting,   // fails when missing
-    CreateAlways,   // creates, or truncates to zero length
-    OpenAlways,     // opens, or creates when missing
+    OpenExisting,  // fails when missing
+    CreateAlways,  // creates, or truncates to zero length
+    OpenAlways,  // opens, or creates when missing
 };
 
 class File
@@ -69,4 +69,4 @@ private:
     std::wstring m_path;
 };
 
-} // namespace win
+}  // namespace win

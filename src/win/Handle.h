@@ -167,7 +167,7 @@ struct TaskMemory
     static Type Invalid() noexcept { return nullptr; }
     static void Close(Type p) noexcept { ::CoTaskMemFree(p); }
 };
-} // namespace traits
+}  // namespace traits
 
 using KernelHandle = UniqueHandle<traits::Kernel>;
 using FileHandle = UniqueHandle<traits::File>;
@@ -189,4 +189,4 @@ using LocalMemory = UniqueHandle<traits::LocalMemory>;
 template <typename T>
 using TaskMemory = UniqueHandle<traits::TaskMemory<T>>;
 
-} // namespace win
+}  // namespace win

@@ -38,4 +38,4 @@ bool WaitWhilePumping(HANDLE handle, DWORD timeoutMs) noexcept
     }
 }
 
-} // namespace win
+}  // namespace win

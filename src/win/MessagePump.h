@@ -18,4 +18,4 @@ bool PumpPendingMessages() noexcept;
 // `timeoutMs` ran out first (INFINITE waits for ever).
 bool WaitWhilePumping(HANDLE handle, DWORD timeoutMs = INFINITE) noexcept;
 
-} // namespace win
+}  // namespace win

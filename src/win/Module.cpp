@@ -114,4 +114,4 @@ std::wstring LoadStringResource(HMODULE module, UINT id)
     return n > 0 && text ? std::wstring(text, static_cast<size_t>(n)) : std::wstring();
 }
 
-} // namespace win
+}  // namespace win

@@ -47,4 +47,4 @@ struct ModuleScopedName
 // A string from a module's string table; "" when it has none with that id.
 [[nodiscard]] std::wstring LoadStringResource(HMODULE module, UINT id);
 
-} // namespace win
+}  // namespace win

@@ -40,4 +40,4 @@ bool NamedMutex::Release() noexcept
     return m_handle && ::ReleaseMutex(m_handle.Get());
 }
 
-} // namespace win
+}  // namespace win

@@ -34,4 +34,4 @@ private:
     KernelHandle m_handle;
 };
 
-} // namespace win
+}  // namespace win

@@ -34,19 +34,14 @@ VARTYPE VariantTypeOf(const TYPEDESC& description) noexcept
     }
     switch (type->vt)
     {
-    case VT_HRESULT:
-        return VT_I4;
-    case VT_INT:
-        return VT_I4;
-    case VT_UINT:
-        return VT_UI4;
+    case VT_HRESULT: return VT_I4;
+    case VT_INT: return VT_I4;
+    case VT_UINT: return VT_UI4;
     case VT_PTR:
     case VT_USERDEFINED:
     case VT_SAFEARRAY:
-    case VT_CARRAY:
-        return VT_VARIANT;
-    default:
-        return type->vt;
+    case VT_CARRAY: return VT_VARIANT;
+    default: return type->vt;
     }
 }
 
@@ -54,14 +49,10 @@ bool Accepts(INVOKEKIND kind, WORD flags) noexcept
 {
     switch (kind)
     {
-    case INVOKE_FUNC:
-        return (flags & DISPATCH_METHOD) != 0;
-    case INVOKE_PROPERTYGET:
-        return (flags & DISPATCH_PROPERTYGET) != 0;
-    case INVOKE_PROPERTYPUT:
-        return (flags & DISPATCH_PROPERTYPUT) != 0;
-    case INVOKE_PROPERTYPUTREF:
-        return (flags & DISPATCH_PROPERTYPUTREF) != 0;
+    case INVOKE_FUNC: return (flags & DISPATCH_METHOD) != 0;
+    case INVOKE_PROPERTYGET: return (flags & DISPATCH_PROPERTYGET) != 0;
+    case INVOKE_PROPERTYPUT: return (flags & DISPATCH_PROPERTYPUT) != 0;
+    case INVOKE_PROPERTYPUTREF: return (flags & DISPATCH_PROPERTYPUTREF) != 0;
     }
     return false;
 }
@@ -207,7 +198,7 @@ private:
     std::vector<std::pair<DWORD, ComPtr<IUnknown>>> m_sinks;
 };
 
-} // namespace
+}  // namespace
 
 OleControl::OleControl(const CLSID& classId, const IID& dispatchIid, const IID& eventsIid)
     : m_classId(classId), m_dispatchIid(dispatchIid), m_eventsIid(eventsIid)
@@ -353,8 +344,8 @@ HRESULT OleControl::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID,
     return m_typeInfo->GetIDsOfNames(names, count, ids);
 }
 
-HRESULT OleControl::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-    EXCEPINFO*, UINT* badArgument) noexcept
+HRESULT OleControl::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
+    UINT* badArgument) noexcept
 {
     if (result)
     {
@@ -704,4 +695,4 @@ HRESULT OleControl::FindConnectionPoint(REFIID iid, IConnectionPoint** point) no
     return FAILED(hr) ? hr : m_eventsPoint.CopyTo(point);
 }
 
-} // namespace win
+}  // namespace win

@@ -45,10 +45,10 @@ public:
     // IDispatch
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) noexcept override;
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) noexcept override;
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID lcid,
-        DISPID* ids) noexcept override;
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params,
-        VARIANT* result, EXCEPINFO* exception, UINT* badArgument) noexcept override;
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(
+        REFIID iid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) noexcept override;
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
+        EXCEPINFO* exception, UINT* badArgument) noexcept override;
 
     // IOleObject
     HRESULT STDMETHODCALLTYPE SetClientSite(IOleClientSite* site) noexcept override;
@@ -136,4 +136,4 @@ private:
     SIZEL m_extent{2540, 2540};
 };
 
-} // namespace win
+}  // namespace win

@@ -45,7 +45,7 @@ bool ReadRegString(HKEY key, const wchar_t* name, std::wstring& value, size_t ma
     DWORD type = 0;
     DWORD bytes = static_cast<DWORD>(maxChars * sizeof(wchar_t));
     const LSTATUS status =
-        ::RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE *>(buffer.data()), &bytes);
+        ::RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &bytes);
     if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ))
     {
         return false;
@@ -62,7 +62,7 @@ bool ReadRegDword(HKEY key, const wchar_t* name, DWORD& value) noexcept
     DWORD data = 0;
     DWORD bytes = sizeof(data);
     if (!key ||
-        ::RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE *>(&data), &bytes) != ERROR_SUCCESS ||
+        ::RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&data), &bytes) != ERROR_SUCCESS ||
         type != REG_DWORD || bytes != sizeof(data))
     {
         return false;
@@ -81,7 +81,7 @@ bool WriteRegString(HKEY key, const wchar_t* name, std::wstring_view value) noex
 bool WriteRegDword(HKEY key, const wchar_t* name, DWORD value) noexcept
 {
     return ::RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value)) ==
-           ERROR_SUCCESS;
+        ERROR_SUCCESS;
 }
 
 bool DeleteRegTree(HKEY root, std::wstring_view path) noexcept
@@ -100,4 +100,4 @@ bool DeleteRegTree(HKEY root, std::wstring_view path) noexcept
     return !OpenRegKey(root, path) || ::RegDeleteKeyW(root, p.c_str()) == ERROR_SUCCESS;
 }
 
-} // namespace win
+}  // namespace win

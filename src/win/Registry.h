@@ -25,4 +25,4 @@ namespace win
 // Removes a key with all its subkeys; true also when it did not exist.
 [[nodiscard]] bool DeleteRegTree(HKEY root, std::wstring_view path) noexcept;
 
-} // namespace win
+}  // namespace win

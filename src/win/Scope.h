@@ -53,15 +53,17 @@ private:
 class SelectScope
 {
 public:
-  SelectScope(HDC dc, HGDIOBJ object) noexcept : m_dc(dc), m_previous(object ? ::SelectObject(dc, object) : nullptr) {}
-  SelectScope(const SelectScope &) = delete;
-  SelectScope &operator=(const SelectScope &) = delete;
-  ~SelectScope()
-  {
-      if (m_previous && m_previous != HGDI_ERROR)
-      {
-          ::SelectObject(m_dc, m_previous);
-      }
+    SelectScope(HDC dc, HGDIOBJ object) noexcept : m_dc(dc), m_previous(object ? ::SelectObject(dc, object) : nullptr)
+    {
+    }
+    SelectScope(const SelectScope&) = delete;
+    SelectScope& operator=(const SelectScope&) = delete;
+    ~SelectScope()
+    {
+        if (m_previous && m_previous != HGDI_ERROR)
+        {
+            ::SelectObject(m_dc, m_previous);
+        }
     }
 
 private:
@@ -145,4 +147,4 @@ private:
     bool m_active = true;
 };
 
-} // namespace win
+}  // namespace win

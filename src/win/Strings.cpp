@@ -112,7 +112,7 @@ bool EqualsNoCase(std::wstring_view a, std::wstring_view b) noexcept
         return true;
     }
     return ::CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
-           CSTR_EQUAL;
+        CSTR_EQUAL;
 }
 
 std::wstring Format(const wchar_t* format, ...)
@@ -180,4 +180,4 @@ std::wstring Trim(std::wstring_view text)
     return std::wstring(text.substr(first, last - first));
 }
 
-} // namespace win
+}  // namespace win

@@ -42,4 +42,4 @@ namespace win
 // White space removed from both ends.
 [[nodiscard]] std::wstring Trim(std::wstring_view text);
 
-} // namespace win
+}  // namespace win

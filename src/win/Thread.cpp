@@ -65,4 +65,4 @@ unsigned __stdcall Thread::Start(void* self) noexcept
     }
 }
 
-} // namespace win
+}  // namespace win

@@ -41,4 +41,4 @@ private:
     DWORD m_id = 0;
 };
 
-} // namespace win
+}  // namespace win

@@ -95,4 +95,4 @@ private:
     EXCEPINFO m_value{};
 };
 
-} // namespace win
+}  // namespace win

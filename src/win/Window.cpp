@@ -38,7 +38,7 @@ void KeepModuleLoaded() noexcept
 
 // The object whose Create is running on this thread, picked up by the first message of the new window.
 thread_local Window* t_creating = nullptr;
-} // namespace
+}  // namespace
 
 Window::~Window()
 {
@@ -75,9 +75,8 @@ bool Window::Create(DWORD exStyle, const wchar_t* className, const wchar_t* titl
     }
     Window* const outer = t_creating;
     t_creating = this;
-    const HWND window = ::CreateWindowExW(exStyle, className, title, style, rect.left, rect.top,
-        rect.right - rect.left, rect.bottom - rect.top, parent, reinterpret_cast<HMENU>(idOrMenu),
-        instance ? instance : ThisModule(), nullptr);
+    const HWND window = ::CreateWindowExW(exStyle, className, title, style, rect.left, rect.top, rect.right - rect.left,
+        rect.bottom - rect.top, parent, reinterpret_cast<HMENU>(idOrMenu), instance ? instance : ThisModule(), nullptr);
     t_creating = outer;
     if (!window)
     {
@@ -256,4 +255,4 @@ LRESULT Window::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) noexcept
     }
 }
 
-} // namespace win
+}  // namespace win

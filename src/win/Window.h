@@ -72,4 +72,4 @@ private:
     bool m_created = false;
 };
 
-} // namespace win
+}  // namespace win

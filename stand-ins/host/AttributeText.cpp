@@ -55,4 +55,4 @@ bool ParseAttribute(std::wstring_view text, Attribute& attribute)
     return true;
 }
 
-} // namespace kelhost
+}  // namespace kelhost

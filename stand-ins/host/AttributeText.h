@@ -29,4 +29,4 @@ struct Attribute
 // than "true"/"false"; `attribute` is then untouched.
 [[nodiscard]] bool ParseAttribute(std::wstring_view text, Attribute& attribute);
 
-} // namespace kelhost
+}  // namespace kelhost

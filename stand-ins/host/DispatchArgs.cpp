@@ -45,8 +45,7 @@ HRESULT GetTextArgument(const DISPPARAMS& params, UINT position, std::wstring& v
     win::Variant converted;
     const VARTYPE type = argument ? (argument->vt & ~VT_BYREF) : VT_NULL;
     const bool convertible = argument && !(argument->vt & VT_ARRAY) && type != VT_NULL && type != VT_DISPATCH &&
-                             type != VT_UNKNOWN && type != VT_VARIANT &&
-                             !((argument->vt & VT_BYREF) && argument->byref == nullptr);
+        type != VT_UNKNOWN && type != VT_VARIANT && !((argument->vt & VT_BYREF) && argument->byref == nullptr);
     if (!convertible || FAILED(::VariantChangeType(converted.Put(), const_cast<VARIANT*>(argument), 0, VT_BSTR)))
     {
         if (argErr)
@@ -60,4 +59,4 @@ HRESULT GetTextArgument(const DISPPARAMS& params, UINT position, std::wstring& v
     return S_OK;
 }
 
-} // namespace kelhost
+}  // namespace kelhost

@@ -18,4 +18,4 @@ namespace kelhost
 // index in rgvarg when it cannot be turned into text (VT_NULL, an object, an array).
 [[nodiscard]] HRESULT GetTextArgument(const DISPPARAMS& params, UINT position, std::wstring& value, UINT* argErr);
 
-} // namespace kelhost
+}  // namespace kelhost

@@ -42,7 +42,7 @@ BOOL CALLBACK SendToFrame(HWND window, LPARAM context) noexcept
     }
     return TRUE;
 }
-} // namespace
+}  // namespace
 
 std::vector<BYTE> EncodeToolbarEvent(const ToolbarEvent& event)
 {
@@ -68,7 +68,7 @@ bool DecodeToolbarEvent(const COPYDATASTRUCT* data, ToolbarEvent& event)
     }
     std::wstring name(header.nameLength, L'\0');
     std::memcpy(
-        name.data(), static_cast<const BYTE *>(data->lpData) + sizeof(header), header.nameLength * sizeof(wchar_t));
+        name.data(), static_cast<const BYTE*>(data->lpData) + sizeof(header), header.nameLength * sizeof(wchar_t));
     if (!IsValidEventName(name))
     {
         return false;
@@ -87,4 +87,4 @@ int BroadcastToolbarEvent(const ToolbarEvent& event, HWND sender)
     return state.reached;
 }
 
-} // namespace kelhost
+}  // namespace kelhost

@@ -26,4 +26,4 @@ constexpr wchar_t kFrameClassName[] = L"KelHostFrame";
 // not answer within a few seconds is skipped.
 int BroadcastToolbarEvent(const ToolbarEvent& event, HWND sender);
 
-} // namespace kelhost
+}  // namespace kelhost

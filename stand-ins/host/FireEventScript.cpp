@@ -48,7 +48,7 @@ void SkipSpaces(std::wstring_view text, size_t& pos) noexcept
         ++pos;
     }
 }
-} // namespace
+}  // namespace
 
 bool IsValidEventName(std::wstring_view name) noexcept
 {
@@ -121,4 +121,4 @@ bool ParseFireEventScript(std::wstring_view script, ToolbarEvent& event)
     return true;
 }
 
-} // namespace kelhost
+}  // namespace kelhost

@@ -26,4 +26,4 @@ constexpr size_t kMaxEventNameLength = 256;
 // the closing parenthesis, nothing before or after it. False (and `event` untouched) for anything else.
 [[nodiscard]] bool ParseFireEventScript(std::wstring_view script, ToolbarEvent& event);
 
-} // namespace kelhost
+}  // namespace kelhost

@@ -23,7 +23,7 @@ std::wstring ToolbarKeyPath(const HostSettings& settings, const wchar_t* subkeyS
 {
     return L"Software\\KelToolbar\\" + settings.Lookup(subkeySetting, subkeyDefault);
 }
-} // namespace
+}  // namespace
 
 HostApp::ControlCall::~ControlCall()
 {
@@ -33,7 +33,9 @@ HostApp::ControlCall::~ControlCall()
     }
 }
 
-HostApp::HostApp(HostOptions options) : m_options(std::move(options)) {}
+HostApp::HostApp(HostOptions options) : m_options(std::move(options))
+{
+}
 
 HostApp::~HostApp()
 {
@@ -66,11 +68,13 @@ bool HostApp::Start()
             win::Format(L"settings file=%ls values=%zu", Quote(m_options.settingsFile).c_str(), m_settings->Size()));
     }
     // The installation GUID where the add-on reads it; a fixed one when the toolbar has none.
-    const win::RegKey macroKey = win::OpenRegKey(HKEY_CURRENT_USER,
-        ToolbarKeyPath(*m_settings, L"KelTb.Str.Macro.RegistryKey", L"Macro"));
+    const win::RegKey macroKey =
+        win::OpenRegKey(HKEY_CURRENT_USER, ToolbarKeyPath(*m_settings, L"KelTb.Str.Macro.RegistryKey", L"Macro"));
     std::wstring guid;
-    if (macroKey && win::ReadRegString(macroKey.Get(),
-                        m_settings->Lookup(L"KelTb.Str.GUID.RegistryValue", L"guid").c_str(), guid) && !guid.empty())
+    if (macroKey &&
+        win::ReadRegString(
+            macroKey.Get(), m_settings->Lookup(L"KelTb.Str.GUID.RegistryValue", L"guid").c_str(), guid) &&
+        !guid.empty())
     {
         m_macros->guid = guid;
     }
@@ -84,8 +88,8 @@ bool HostApp::Start()
         WriteLine(L"error start cannot register the message window");
         return false;
     }
-    m_window = ::CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-        ::GetModuleHandleW(nullptr), this);
+    m_window = ::CreateWindowExW(
+        0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, ::GetModuleHandleW(nullptr), this);
     if (!m_window)
     {
         WriteLine(L"error start cannot create the message window");
@@ -361,8 +365,8 @@ bool HostApp::Execute(const std::wstring& line)
             WriteLine(L"error pref unknown preference " + Quote(name));
             return true;
         }
-        const win::RegKey key = win::CreateRegKey(HKEY_CURRENT_USER,
-            ToolbarKeyPath(*m_settings, L"KelTb.Str.Prefs.RegistryKey", L"Prefs"));
+        const win::RegKey key =
+            win::CreateRegKey(HKEY_CURRENT_USER, ToolbarKeyPath(*m_settings, L"KelTb.Str.Prefs.RegistryKey", L"Prefs"));
         const std::wstring valueName = m_settings->Lookup(L"KelTb.Str.TextLabels.RegistryValue", L"TextLabels");
         if (!key || !win::WriteRegString(key.Get(), valueName.c_str(), value))
         {
@@ -499,9 +503,7 @@ LRESULT HostApp::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
             Drain();
         }
         return 0;
-    case kMsgDrain:
-        Drain();
-        return 0;
+    case kMsgDrain: Drain(); return 0;
     case WM_TIMER:
         if (wParam == kWaitTimer)
         {
@@ -522,10 +524,9 @@ LRESULT HostApp::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
         m_window = nullptr;
         return ::DefWindowProcW(window, message, wParam, lParam);
     }
-    default:
-        break;
+    default: break;
     }
     return ::DefWindowProcW(m_window, message, wParam, lParam);
 }
 
-} // namespace kelhost
+}  // namespace kelhost

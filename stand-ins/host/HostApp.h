@@ -96,4 +96,4 @@ private:
     bool m_quitting = false;
 };
 
-} // namespace kelhost
+}  // namespace kelhost

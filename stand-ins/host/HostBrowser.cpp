@@ -29,7 +29,7 @@ std::wstring DescribeFlags(const VARIANT* flags)
     }
     return win::Format(L"vt%u", static_cast<unsigned>(value->vt));
 }
-} // namespace
+}  // namespace
 
 HostBrowser* HostBrowser::Create(HWND tabWindow, NavigateHandler onNavigate)
 {
@@ -303,4 +303,4 @@ HRESULT HostBrowser::EventPoint::EnumConnections(IEnumConnections** connections)
     return E_NOTIMPL;
 }
 
-} // namespace kelhost
+}  // namespace kelhost

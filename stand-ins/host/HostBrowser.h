@@ -51,18 +51,21 @@ public:
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) noexcept override;
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) noexcept override;
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) noexcept override;
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-        UINT*) noexcept override;
+    HRESULT STDMETHODCALLTYPE Invoke(
+        DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) noexcept override;
 
     // IWebBrowser
-    HRESULT STDMETHODCALLTYPE Navigate(BSTR url, VARIANT* flags, VARIANT* targetFrameName, VARIANT* postData,
-        VARIANT* headers) noexcept override;
+    HRESULT STDMETHODCALLTYPE Navigate(
+        BSTR url, VARIANT* flags, VARIANT* targetFrameName, VARIANT* postData, VARIANT* headers) noexcept override;
     HRESULT STDMETHODCALLTYPE get_LocationURL(BSTR* url) noexcept override;
     // IWebBrowserApp
     HRESULT STDMETHODCALLTYPE get_HWND(SHANDLE_PTR* window) noexcept override;
 
-#define KELHOST_NOT_IMPLEMENTED(name, ...) \
-    HRESULT STDMETHODCALLTYPE name(__VA_ARGS__) noexcept override { return E_NOTIMPL; }
+#define KELHOST_NOT_IMPLEMENTED(name, ...)                                                                             \
+    HRESULT STDMETHODCALLTYPE name(__VA_ARGS__) noexcept override                                                      \
+    {                                                                                                                  \
+        return E_NOTIMPL;                                                                                              \
+    }
     KELHOST_NOT_IMPLEMENTED(GoBack)
     KELHOST_NOT_IMPLEMENTED(GoForward)
     KELHOST_NOT_IMPLEMENTED(GoHome)
@@ -161,4 +164,4 @@ private:
     std::vector<Navigation> m_navigations;
 };
 
-} // namespace kelhost
+}  // namespace kelhost

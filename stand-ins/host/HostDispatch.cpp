@@ -24,16 +24,16 @@ HRESULT ReturnText(const std::wstring& text, VARIANT* result) noexcept
     result->bstrVal = value;
     return S_OK;
 }
-} // namespace
+}  // namespace
 
-HostDispatch* HostDispatch::Create(std::shared_ptr<const HostSettings> settings,
-    std::shared_ptr<const MacroValues> macros, HWND toolbar)
+HostDispatch* HostDispatch::Create(
+    std::shared_ptr<const HostSettings> settings, std::shared_ptr<const MacroValues> macros, HWND toolbar)
 {
     return new HostDispatch(std::move(settings), std::move(macros), toolbar);
 }
 
-HostDispatch::HostDispatch(std::shared_ptr<const HostSettings> settings, std::shared_ptr<const MacroValues> macros,
-    HWND toolbar) noexcept
+HostDispatch::HostDispatch(
+    std::shared_ptr<const HostSettings> settings, std::shared_ptr<const MacroValues> macros, HWND toolbar) noexcept
     : m_settings(std::move(settings)), m_macros(std::move(macros)), m_toolbar(toolbar)
 {
 }
@@ -101,8 +101,8 @@ HRESULT HostDispatch::GetIDsOfNames(REFIID, LPOLESTR*, UINT count, LCID, DISPID*
     return DISP_E_UNKNOWNNAME;
 }
 
-HRESULT HostDispatch::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-    EXCEPINFO*, UINT* argErr) noexcept
+HRESULT HostDispatch::Invoke(
+    DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*, UINT* argErr) noexcept
 {
     if (iid != IID_NULL)
     {
@@ -161,9 +161,8 @@ HRESULT HostDispatch::InvokeChecked(DISPID id, WORD flags, DISPPARAMS* params, V
         }
         return hr;
     }
-    default:
-        return DISP_E_MEMBERNOTFOUND;
+    default: return DISP_E_MEMBERNOTFOUND;
     }
 }
 
-} // namespace kelhost
+}  // namespace kelhost

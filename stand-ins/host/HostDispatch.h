@@ -21,8 +21,8 @@ class HostDispatch final : public IDispatch
 {
 public:
     // Returns the object with one reference for the caller.
-    [[nodiscard]] static HostDispatch* Create(std::shared_ptr<const HostSettings> settings,
-        std::shared_ptr<const MacroValues> macros, HWND toolbar);
+    [[nodiscard]] static HostDispatch* Create(
+        std::shared_ptr<const HostSettings> settings, std::shared_ptr<const MacroValues> macros, HWND toolbar);
 
     // Cuts the link to the tab's window when the tab closes; call 9 then answers 0.
     void Detach() noexcept { m_toolbar = nullptr; }
@@ -34,14 +34,14 @@ public:
     // IDispatch
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) noexcept override;
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) noexcept override;
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID locale,
-        DISPID* ids) noexcept override;
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(
+        REFIID iid, LPOLESTR* names, UINT count, LCID locale, DISPID* ids) noexcept override;
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID locale, WORD flags, DISPPARAMS* params,
         VARIANT* result, EXCEPINFO* exception, UINT* argErr) noexcept override;
 
 private:
-    HostDispatch(std::shared_ptr<const HostSettings> settings, std::shared_ptr<const MacroValues> macros,
-        HWND toolbar) noexcept;
+    HostDispatch(
+        std::shared_ptr<const HostSettings> settings, std::shared_ptr<const MacroValues> macros, HWND toolbar) noexcept;
     ~HostDispatch() = default;
 
     HRESULT InvokeChecked(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, UINT* argErr);
@@ -52,4 +52,4 @@ private:
     HWND m_toolbar;
 };
 
-} // namespace kelhost
+}  // namespace kelhost

@@ -185,4 +185,4 @@ Output, one line each, texts in double quotes with \" \\ \n \r \t \xNN escapes:
 )";
 }
 
-} // namespace kelhost
+}  // namespace kelhost

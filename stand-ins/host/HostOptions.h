@@ -44,4 +44,4 @@ struct CommandLine
 
 [[nodiscard]] const wchar_t* HelpText() noexcept;
 
-} // namespace kelhost
+}  // namespace kelhost

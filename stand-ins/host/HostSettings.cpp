@@ -9,7 +9,7 @@ namespace
 {
 // Override files are small; anything larger is not a settings file.
 constexpr unsigned long long kMaxFileBytes = 4 * 1024 * 1024;
-} // namespace
+}  // namespace
 
 std::wstring HostSettings::Lookup(std::wstring_view key, std::wstring_view defaultValue) const
 {
@@ -53,8 +53,8 @@ void HostSettings::LoadText(std::wstring_view text, std::vector<std::wstring>& p
 
 bool HostSettings::LoadFile(const std::wstring& path, std::vector<std::wstring>& problems)
 {
-    const win::FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const win::FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
     {
         return false;
@@ -66,8 +66,9 @@ bool HostSettings::LoadFile(const std::wstring& path, std::vector<std::wstring>&
     }
     std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
     DWORD read = 0;
-    if (!bytes.empty() && (!::ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
-                              read != bytes.size()))
+    if (!bytes.empty() &&
+        (!::ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
+            read != bytes.size()))
     {
         return false;
     }
@@ -90,4 +91,4 @@ bool HostSettings::LoadFile(const std::wstring& path, std::vector<std::wstring>&
     return true;
 }
 
-} // namespace kelhost
+}  // namespace kelhost

@@ -31,4 +31,4 @@ private:
     std::map<std::wstring, std::wstring, std::less<>> m_values;
 };
 
-} // namespace kelhost
+}  // namespace kelhost

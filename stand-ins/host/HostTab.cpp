@@ -26,7 +26,7 @@ std::wstring HandleText(HWND window)
     return win::Format(L"0x%llX", static_cast<unsigned long long>(reinterpret_cast<ULONG_PTR>(window)));
 }
 
-} // namespace
+}  // namespace
 
 bool HostTab::RegisterFrameClass()
 {
@@ -49,8 +49,8 @@ namespace
 {
 
 // Calls a method of the control by name with DISPATCH_METHOD; the method's long result goes to `result`.
-HRESULT CallByName(IDispatch* control, const wchar_t* name, DISPID& cachedId, VARIANTARG* args, UINT count,
-    long& result)
+HRESULT CallByName(
+    IDispatch* control, const wchar_t* name, DISPID& cachedId, VARIANTARG* args, UINT count, long& result)
 {
     if (cachedId == DISPID_UNKNOWN)
     {
@@ -66,27 +66,26 @@ HRESULT CallByName(IDispatch* control, const wchar_t* name, DISPID& cachedId, VA
     win::Variant answer;
     EXCEPINFO exception{};
     UINT argErr = 0;
-    const HRESULT hr = control->Invoke(cachedId, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params,
-        answer.Put(), &exception, &argErr);
+    const HRESULT hr = control->Invoke(
+        cachedId, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, answer.Put(), &exception, &argErr);
     win::Variant number;
-    result = SUCCEEDED(hr) && SUCCEEDED(::VariantChangeType(number.Put(), answer.Get(), 0, VT_I4))
-                 ? number.Get()->lVal
-                 : 0;
+    result =
+        SUCCEEDED(hr) && SUCCEEDED(::VariantChangeType(number.Put(), answer.Get(), 0, VT_I4)) ? number.Get()->lVal : 0;
     // The exception's texts belong to the caller.
     win::Bstr::Attach(exception.bstrSource);
     win::Bstr::Attach(exception.bstrDescription);
     win::Bstr::Attach(exception.bstrHelpFile);
     return hr;
 }
-} // namespace
+}  // namespace
 
 HostTab::HostTab(HostApp& app, int number)
     : m_app(app),
       m_number(number),
-      m_toolbar(HostToolbar::Handlers{
-          app.Options().buttonReports ? std::function<void(const ButtonState&)>(
-                                            [this](const ButtonState& state) { Report(FormatButtonState(state)); })
-                                      : nullptr,
+      m_toolbar(HostToolbar::Handlers{app.Options().buttonReports
+              ? std::function<void(const ButtonState&)>(
+                    [this](const ButtonState& state) { Report(FormatButtonState(state)); })
+              : nullptr,
           [this](UINT id, std::wstring_view text, bool taken) {
               Report(win::Format(L"attribute %u %ls taken=%d", id, Quote(text).c_str(), taken ? 1 : 0));
           },
@@ -117,8 +116,8 @@ bool HostTab::Open()
     }
     const std::wstring title = win::Format(L"KelHost tab %d", m_number);
     m_frame = ::CreateWindowExW(0, kFrameClassName, title.c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
-        40 + 20 * (m_number % 10), 40 + 30 * (m_number % 10), 900, 140, nullptr, nullptr,
-        ::GetModuleHandleW(nullptr), this);
+        40 + 20 * (m_number % 10), 40 + 30 * (m_number % 10), 900, 140, nullptr, nullptr, ::GetModuleHandleW(nullptr),
+        this);
     if (!m_frame)
     {
         return false;
@@ -145,10 +144,10 @@ bool HostTab::Open()
             }
         });
     }));
-    m_dispatch = win::ComPtr<HostDispatch>::Attach(
-        HostDispatch::Create(m_app.Settings(), m_app.Macros(), m_toolbar.Hwnd()));
-    Report(win::Format(L"open window=%ls toolbar=%ls", HandleText(m_frame).c_str(),
-        HandleText(m_toolbar.Hwnd()).c_str()));
+    m_dispatch =
+        win::ComPtr<HostDispatch>::Attach(HostDispatch::Create(m_app.Settings(), m_app.Macros(), m_toolbar.Hwnd()));
+    Report(
+        win::Format(L"open window=%ls toolbar=%ls", HandleText(m_frame).c_str(), HandleText(m_toolbar.Hwnd()).c_str()));
     return true;
 }
 
@@ -236,8 +235,8 @@ void HostTab::DeliverEvent(const ToolbarEvent& event)
         HostApp::ControlCall call(m_app);
         hr = CallByName(control.Get(), L"OnEvent", m_onEventId, args, 1, result);
     }
-    Report(win::Format(L"event %ls hr=%ls result=%ls", Quote(event.name).c_str(), HexResult(hr).c_str(),
-        HexResult(result).c_str()));
+    Report(win::Format(
+        L"event %ls hr=%ls result=%ls", Quote(event.name).c_str(), HexResult(hr).c_str(), HexResult(result).c_str()));
 }
 
 void HostTab::Close()
@@ -291,8 +290,8 @@ bool HostTab::Hover(const ButtonDefinition& button, std::wstring& where)
     }
     const POINT centre{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
     ::SetCursorPos(centre.x, centre.y);
-    where = win::Format(L"x=%ld y=%ld rect=%ld,%ld,%ld,%ld", centre.x, centre.y, rect.left, rect.top, rect.right,
-        rect.bottom);
+    where = win::Format(
+        L"x=%ld y=%ld rect=%ld,%ld,%ld,%ld", centre.x, centre.y, rect.left, rect.top, rect.right, rect.bottom);
     return true;
 }
 
@@ -363,8 +362,8 @@ void HostTab::ReportOverlayChanges()
     auto now = m_toolbar.OverlayStates();
     for (const auto& state : now)
     {
-        const auto old = std::find_if(m_overlays.begin(), m_overlays.end(),
-            [&](const OverlayState& o) { return o.id == state.id; });
+        const auto old =
+            std::find_if(m_overlays.begin(), m_overlays.end(), [&](const OverlayState& o) { return o.id == state.id; });
         if (old == m_overlays.end() || !(*old == state))
         {
             Report(FormatOverlayState(state));
@@ -476,10 +475,9 @@ LRESULT HostTab::OnFrameMessage(UINT message, WPARAM wParam, LPARAM lParam)
         m_app.Post([app = &m_app, number] { app->CloseTab(number); });
         return 0;
     }
-    default:
-        break;
+    default: break;
     }
     return ::DefWindowProcW(m_frame, message, wParam, lParam);
 }
 
-} // namespace kelhost
+}  // namespace kelhost

@@ -70,4 +70,4 @@ private:
     std::vector<OverlayState> m_overlays;
 };
 
-} // namespace kelhost
+}  // namespace kelhost

@@ -37,8 +37,9 @@ bool CopyForeignText(const wchar_t* text, size_t maxChars, std::wstring& copy)
             MEMORY_BASIC_INFORMATION info{};
             if (::VirtualQuery(p, &info, sizeof(info)) != sizeof(info) || info.State != MEM_COMMIT ||
                 (info.Protect & (PAGE_GUARD | PAGE_NOACCESS)) != 0 ||
-                (info.Protect & (PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ |
-                                    PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY)) == 0)
+                (info.Protect &
+                    (PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ | PAGE_EXECUTE_READWRITE |
+                        PAGE_EXECUTE_WRITECOPY)) == 0)
             {
                 return false;
             }
@@ -63,13 +64,11 @@ bool ChangesButtons(UINT message) noexcept
     case TB_SETSTATE:
     case TB_SETBUTTONINFOW:
     case TB_SETBUTTONSIZE:
-    case TB_AUTOSIZE:
-        return true;
-    default:
-        return false;
+    case TB_AUTOSIZE: return true;
+    default: return false;
     }
 }
-} // namespace
+}  // namespace
 
 const std::vector<ButtonDefinition>& ToolbarLayout()
 {
@@ -108,8 +107,8 @@ std::wstring FormatButtonState(const ButtonState& state)
 std::wstring FormatOverlayState(const OverlayState& state)
 {
     return win::Format(L"overlay %u name=%ls icon=%u title=%ls tooltip=%ls visible=%d enabled=%d", state.id,
-        state.name.c_str(), state.icon, Quote(state.title).c_str(), Quote(state.tooltip).c_str(),
-        state.visible ? 1 : 0, state.enabled ? 1 : 0);
+        state.name.c_str(), state.icon, Quote(state.title).c_str(), Quote(state.tooltip).c_str(), state.visible ? 1 : 0,
+        state.enabled ? 1 : 0);
 }
 
 namespace
@@ -152,11 +151,11 @@ BOOL CALLBACK FindOverlayTooltip(HWND window, LPARAM data)
 std::wstring OverlayTooltip(HWND overlay)
 {
     TooltipSearch search{overlay, {}};
-    ::EnumThreadWindows(::GetWindowThreadProcessId(overlay, nullptr), &FindOverlayTooltip,
-        reinterpret_cast<LPARAM>(&search));
+    ::EnumThreadWindows(
+        ::GetWindowThreadProcessId(overlay, nullptr), &FindOverlayTooltip, reinterpret_cast<LPARAM>(&search));
     return search.text;
 }
-} // namespace
+}  // namespace
 
 std::vector<OverlayState> HostToolbar::OverlayStates() const
 {
@@ -190,7 +189,9 @@ std::vector<OverlayState> HostToolbar::OverlayStates() const
     return states;
 }
 
-HostToolbar::HostToolbar(Handlers handlers) : m_handlers(std::move(handlers)) {}
+HostToolbar::HostToolbar(Handlers handlers) : m_handlers(std::move(handlers))
+{
+}
 
 HostToolbar::~HostToolbar()
 {
@@ -203,9 +204,10 @@ bool HostToolbar::Create(HWND parent)
     {
         return false;
     }
-    m_toolbar = ::CreateWindowExW(0, TOOLBARCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN |
-        TBSTYLE_FLAT | TBSTYLE_LIST | TBSTYLE_TOOLTIPS | CCS_TOP | CCS_NODIVIDER, 0, 0, 0, 0, parent, nullptr,
-        ::GetModuleHandleW(nullptr), nullptr);
+    m_toolbar = ::CreateWindowExW(0, TOOLBARCLASSNAMEW, L"",
+        WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | TBSTYLE_FLAT | TBSTYLE_LIST | TBSTYLE_TOOLTIPS | CCS_TOP |
+            CCS_NODIVIDER,
+        0, 0, 0, 0, parent, nullptr, ::GetModuleHandleW(nullptr), nullptr);
     if (!m_toolbar)
     {
         return false;
@@ -341,12 +343,8 @@ LRESULT HostToolbar::ApplyAttribute(WPARAM commandId, LPARAM text)
             taken = true;
             switch (attribute.kind)
             {
-            case AttributeKind::Icon:
-                recorded->second.icon = attribute.value;
-                break;
-            case AttributeKind::Tooltip:
-                recorded->second.tooltip = attribute.value;
-                break;
+            case AttributeKind::Icon: recorded->second.icon = attribute.value; break;
+            case AttributeKind::Tooltip: recorded->second.tooltip = attribute.value; break;
             case AttributeKind::Title:
             {
                 recorded->second.title = attribute.value;
@@ -393,8 +391,8 @@ void HostToolbar::ReportChanges(const std::vector<ButtonState>& before)
     }
 }
 
-LRESULT CALLBACK HostToolbar::SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-    DWORD_PTR self) noexcept
+LRESULT CALLBACK HostToolbar::SubclassProc(
+    HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR self) noexcept
 {
     auto* toolbar = reinterpret_cast<HostToolbar*>(self);
     if (!toolbar || toolbar->m_toolbar != window)
@@ -457,4 +455,4 @@ LRESULT HostToolbar::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) noexc
     }
 }
 
-} // namespace kelhost
+}  // namespace kelhost

@@ -32,7 +32,7 @@ constexpr UINT kOptionsCommandId = 107;
 struct ButtonDefinition
 {
     UINT id;
-    const wchar_t* name;   // the add-on's button name, or the host's own name for 104 and 105
+    const wchar_t* name;  // the add-on's button name, or the host's own name for 104 and 105
     const wchar_t* alias;  // a short name for the command channel
     const wchar_t* title;
 };
@@ -122,8 +122,8 @@ private:
         std::wstring tooltip;
     };
 
-    static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
-        DWORD_PTR self) noexcept;
+    static LRESULT CALLBACK SubclassProc(
+        HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR self) noexcept;
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept;
     void ReportChanges(const std::vector<ButtonState>& before);
 
@@ -134,4 +134,4 @@ private:
     std::map<UINT, Recorded> m_recorded;
 };
 
-} // namespace kelhost
+}  // namespace kelhost

@@ -78,4 +78,4 @@ std::wstring RandomDigits()
     return win::Format(L"%u", distribution(generator));
 }
 
-} // namespace kelhost
+}  // namespace kelhost

@@ -26,4 +26,4 @@ struct MacroValues
 // A random decimal number of up to nine digits, from a generator seeded once per process.
 [[nodiscard]] std::wstring RandomDigits();
 
-} // namespace kelhost
+}  // namespace kelhost

@@ -10,7 +10,7 @@ namespace
 {
 std::mutex s_lock;
 std::function<void(const std::wstring&)> s_sink;
-} // namespace
+}  // namespace
 
 void WriteLine(std::wstring_view line)
 {
@@ -53,21 +53,11 @@ std::wstring Quote(std::wstring_view text)
     {
         switch (c)
         {
-        case L'"':
-            result += L"\\\"";
-            break;
-        case L'\\':
-            result += L"\\\\";
-            break;
-        case L'\n':
-            result += L"\\n";
-            break;
-        case L'\r':
-            result += L"\\r";
-            break;
-        case L'\t':
-            result += L"\\t";
-            break;
+        case L'"': result += L"\\\""; break;
+        case L'\\': result += L"\\\\"; break;
+        case L'\n': result += L"\\n"; break;
+        case L'\r': result += L"\\r"; break;
+        case L'\t': result += L"\\t"; break;
         default:
             if (c < 0x20 || c == 0x7F)
             {
@@ -88,4 +78,4 @@ std::wstring HexResult(HRESULT hr)
     return win::Format(L"0x%08lX", static_cast<unsigned long>(hr));
 }
 
-} // namespace kelhost
+}  // namespace kelhost

@@ -24,4 +24,4 @@ void SetLineSink(std::function<void(const std::wstring&)> sink);
 // "0x8000FFFF": an HRESULT as eight hex digits.
 [[nodiscard]] std::wstring HexResult(HRESULT hr);
 
-} // namespace kelhost
+}  // namespace kelhost

@@ -18,7 +18,7 @@ bool ReadUserClassValue(const std::wstring& path, std::wstring& value)
     const win::RegKey key = win::OpenRegKey(HKEY_CURRENT_USER, kUserClasses + path);
     return key && win::ReadRegString(key.Get(), nullptr, value) && !value.empty();
 }
-} // namespace
+}  // namespace
 
 PerUserClasses::~PerUserClasses()
 {
@@ -97,13 +97,13 @@ std::wstring ModuleOfObject(IUnknown* object)
 {
     HMODULE module = nullptr;
     const auto* table = object ? *reinterpret_cast<void* const*>(object) : nullptr;
-    if (!table || !::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                                            GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                      static_cast<const wchar_t*>(table), &module))
+    if (!table ||
+        !::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+            static_cast<const wchar_t*>(table), &module))
     {
         return L"";
     }
     return win::ModuleFileName(module);
 }
 
-} // namespace kelhost
+}  // namespace kelhost

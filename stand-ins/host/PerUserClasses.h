@@ -42,4 +42,4 @@ private:
 // The file of the module whose code implements a COM object (found from its interface table); "" when unknown.
 [[nodiscard]] std::wstring ModuleOfObject(IUnknown* object);
 
-} // namespace kelhost
+}  // namespace kelhost

@@ -28,7 +28,7 @@ DWORD WINAPI ReadInput(void* context) noexcept
         char buffer[4096];
         DWORD read = 0;
         while (input && input != INVALID_HANDLE_VALUE && ::ReadFile(input, buffer, sizeof(buffer), &read, nullptr) &&
-               read > 0)
+            read > 0)
         {
             pending.append(buffer, read);
             size_t end;
@@ -55,7 +55,7 @@ DWORD WINAPI ReadInput(void* context) noexcept
     return 0;
 }
 
-} // namespace
+}  // namespace
 
 int wmain(int argc, wchar_t** argv)
 {

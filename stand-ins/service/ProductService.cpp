@@ -24,11 +24,21 @@ struct ModeName
     const char* name;
 };
 constexpr ModeName kModeNames[] = {
-    {FaultMode::None, "none"},       {FaultMode::Refuse, "refuse"},       {FaultMode::Hang, "hang"},
-    {FaultMode::Slow, "slow"},       {FaultMode::NotFound, "404"},        {FaultMode::ServerError, "500"},
-    {FaultMode::Redirect, "302"},    {FaultMode::NotXml, "not-xml"},      {FaultMode::Truncated, "truncated"},
-    {FaultMode::Huge, "huge"},       {FaultMode::Dtd, "dtd"},             {FaultMode::Body, "body"},
-    {FaultMode::Drip, "drip"},       {FaultMode::Loop, "loop"},           {FaultMode::SlowLoop, "slow-loop"},
+    {FaultMode::None, "none"},
+    {FaultMode::Refuse, "refuse"},
+    {FaultMode::Hang, "hang"},
+    {FaultMode::Slow, "slow"},
+    {FaultMode::NotFound, "404"},
+    {FaultMode::ServerError, "500"},
+    {FaultMode::Redirect, "302"},
+    {FaultMode::NotXml, "not-xml"},
+    {FaultMode::Truncated, "truncated"},
+    {FaultMode::Huge, "huge"},
+    {FaultMode::Dtd, "dtd"},
+    {FaultMode::Body, "body"},
+    {FaultMode::Drip, "drip"},
+    {FaultMode::Loop, "loop"},
+    {FaultMode::SlowLoop, "slow-loop"},
     {FaultMode::Endless, "endless"},
 };
 
@@ -49,7 +59,7 @@ const char* ReasonOf(int status)
 bool EqualsNoCase(std::string_view a, std::string_view b)
 {
     return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return std::tolower(x) == std::tolower(y); });
+        std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return std::tolower(x) == std::tolower(y); });
 }
 
 // %XX and '+' decoded, as in a form-encoded query.
@@ -63,7 +73,7 @@ std::string UrlDecode(std::string_view text)
             result += ' ';
         }
         else if (text[i] == '%' && i + 2 < text.size() && std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
-                 std::isxdigit(static_cast<unsigned char>(text[i + 2])))
+            std::isxdigit(static_cast<unsigned char>(text[i + 2])))
         {
             result += static_cast<char>(std::strtol(std::string(text.substr(i + 1, 2)).c_str(), nullptr, 16));
             i += 2;
@@ -115,7 +125,7 @@ bool SendAll(SOCKET socket, std::string_view data)
     return true;
 }
 
-} // namespace
+}  // namespace
 
 bool ParseFaultMode(std::string_view text, FaultMode& mode)
 {
@@ -492,8 +502,7 @@ void ProductService::Serve(Connection& connection)
         FaultMode fault = control ? FaultMode::None : Fault();
         std::string_view path = request.path;
         const bool redirected = path.size() > kRedirectPrefix.size() &&
-                                path.substr(0, kRedirectPrefix.size()) == kRedirectPrefix &&
-                                path[kRedirectPrefix.size()] == '/';
+            path.substr(0, kRedirectPrefix.size()) == kRedirectPrefix && path[kRedirectPrefix.size()] == '/';
         if (!control && redirected)
         {
             path.remove_prefix(kRedirectPrefix.size());
@@ -514,9 +523,7 @@ void ProductService::Serve(Connection& connection)
             ::setsockopt(socket, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&reset), sizeof(reset));
             break;
         }
-        case FaultMode::Hang:
-            WaitUntilClosedOrStopped(socket);
-            break;
+        case FaultMode::Hang: WaitUntilClosedOrStopped(socket); break;
         case FaultMode::Redirect:
         {
             Answer answer;
@@ -543,9 +550,7 @@ void ProductService::Serve(Connection& connection)
             Send(socket, answer, request);
             break;
         }
-        case FaultMode::Endless:
-            SendEndless(socket);
-            break;
+        case FaultMode::Endless: SendEndless(socket); break;
         case FaultMode::Slow:
         {
             if (::WaitForSingleObject(m_stopEvent, SlowDelayMs()) == WAIT_OBJECT_0)
@@ -565,9 +570,7 @@ void ProductService::Serve(Connection& connection)
             Send(socket, answer, request);
             break;
         }
-        default:
-            Send(socket, control ? Control(request) : Product(request, path), request);
-            break;
+        default: Send(socket, control ? Control(request) : Product(request, path), request); break;
         }
     }
     ::closesocket(socket);
@@ -591,7 +594,7 @@ void ProductService::SendEndless(SOCKET socket)
     };
     const std::string start = "HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nTransfer-Encoding: chunked\r\n"
                               "Connection: close\r\n\r\n" +
-                              chunk("<?xml version=\"1.0\"?>\r\n<response><!--");
+        chunk("<?xml version=\"1.0\"?>\r\n<response><!--");
     const std::string padding = chunk(std::string(1024 * 1024, 'x'));
     const int sendBuffer = 4 << 20;
     u_long nonBlocking = 1;
@@ -634,7 +637,7 @@ void ProductService::WaitUntilClosedOrStopped(SOCKET socket)
         }
         if (ready > 0 && ::recv(socket, buffer, sizeof(buffer), 0) <= 0)
         {
-            return; // the client gave up
+            return;  // the client gave up
         }
     }
 }
@@ -661,21 +664,17 @@ ProductService::Answer ProductService::Product(const RecordedRequest& request, s
             break;
         case FaultMode::Huge:
             answer.body = "<?xml version=\"1.0\"?>\r\n<response><!--" + std::string(m_hugeBytes, 'x') +
-                          "--><vdf_status>" + definitions + "</vdf_status><pavise_status>" + protection +
-                          "</pavise_status></response>\r\n";
+                "--><vdf_status>" + definitions + "</vdf_status><pavise_status>" + protection +
+                "</pavise_status></response>\r\n";
             break;
         case FaultMode::Dtd:
             answer.body = "<?xml version=\"1.0\"?>\r\n<!DOCTYPE response [<!ENTITY d \"" + definitions +
-                          "\"><!ENTITY p \"" + protection +
-                          "\">]>\r\n<response><vdf_status>&d;</vdf_status>"
-                          "<pavise_status>&p;</pavise_status></response>\r\n";
+                "\"><!ENTITY p \"" + protection +
+                "\">]>\r\n<response><vdf_status>&d;</vdf_status>"
+                "<pavise_status>&p;</pavise_status></response>\r\n";
             break;
-        case FaultMode::Body:
-            answer.body = m_customBody;
-            break;
-        default:
-            answer.body = StatusXml(definitions, protection);
-            break;
+        case FaultMode::Body: answer.body = m_customBody; break;
+        default: answer.body = StatusXml(definitions, protection); break;
         }
         return answer;
     }
@@ -780,7 +779,7 @@ ProductService::Answer ProductService::Control(const RecordedRequest& request)
     if (request.path == "/control/stats")
     {
         answer.body = "definitions " + Definitions() + "\r\nprotection " + Protection() + "\r\nupdating " +
-                      (IsUpdating() ? "yes" : "no") + "\r\nmode " + FaultModeName(Fault()) + "\r\n";
+            (IsUpdating() ? "yes" : "no") + "\r\nmode " + FaultModeName(Fault()) + "\r\n";
         std::lock_guard guard(m_lock);
         answer.body += "total " + std::to_string(m_requests.size()) + "\r\n";
         for (const auto& [path, count] : m_counts)
@@ -830,7 +829,7 @@ void ProductService::Send(SOCKET socket, const Answer& answer, const RecordedReq
         for (size_t i = 0; sent && i < answer.body.size(); ++i)
         {
             sent = ::WaitForSingleObject(m_stopEvent, delay) != WAIT_OBJECT_0 &&
-                   SendAll(socket, std::string_view(answer.body).substr(i, 1));
+                SendAll(socket, std::string_view(answer.body).substr(i, 1));
         }
         return;
     }
@@ -859,4 +858,4 @@ void ProductService::Send(SOCKET socket, const Answer& answer, const RecordedReq
     }
 }
 
-} // namespace service
+}  // namespace service

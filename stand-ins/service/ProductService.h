@@ -32,22 +32,22 @@ namespace service
 // How the service misbehaves for requests outside /control/.
 enum class FaultMode
 {
-    None,        // answer normally
-    Refuse,      // reset the connection without answering
-    Hang,        // keep the connection open and never answer
-    Slow,        // answer normally after the slow delay
-    Drip,        // answer normally, one byte of the body per slow delay
-    NotFound,    // 404
-    ServerError, // 500
-    Redirect,    // 302 to the same path under /redirected/, which is served normally
-    Loop,        // 302 for ever, by relative Locations: /P to again/P (/again/P), and /again/P back to ../P
-    SlowLoop,    // the loop, each redirection sent after the slow delay
-    NotXml,      // 200 with a body that is not XML
-    Truncated,   // 200 announcing the whole status body, sending half of it, then closing
-    Huge,        // 200 with a well-formed status answer padded to the huge size by a comment
-    Dtd,         // 200 with a status answer whose codes come from entities of an internal DTD
-    Body,        // 200 with the custom body bytes, exactly as given
-    Endless,     // 200 with a status answer whose comment never ends, sent as fast as the client takes it
+    None,  // answer normally
+    Refuse,  // reset the connection without answering
+    Hang,  // keep the connection open and never answer
+    Slow,  // answer normally after the slow delay
+    Drip,  // answer normally, one byte of the body per slow delay
+    NotFound,  // 404
+    ServerError,  // 500
+    Redirect,  // 302 to the same path under /redirected/, which is served normally
+    Loop,  // 302 for ever, by relative Locations: /P to again/P (/again/P), and /again/P back to ../P
+    SlowLoop,  // the loop, each redirection sent after the slow delay
+    NotXml,  // 200 with a body that is not XML
+    Truncated,  // 200 announcing the whole status body, sending half of it, then closing
+    Huge,  // 200 with a well-formed status answer padded to the huge size by a comment
+    Dtd,  // 200 with a status answer whose codes come from entities of an internal DTD
+    Body,  // 200 with the custom body bytes, exactly as given
+    Endless,  // 200 with a status answer whose comment never ends, sent as fast as the client takes it
 };
 
 [[nodiscard]] bool ParseFaultMode(std::string_view text, FaultMode& mode);
@@ -58,9 +58,9 @@ struct RecordedRequest
 {
     std::string method;
     std::string target;  // as sent, query included
-    std::string path;    // target without the query
-    std::string version; // "HTTP/1.0" or "HTTP/1.1"
-    std::string headers; // raw header lines, each ending in CRLF
+    std::string path;  // target without the query
+    std::string version;  // "HTTP/1.0" or "HTTP/1.1"
+    std::string headers;  // raw header lines, each ending in CRLF
     std::string body;
     ULONGLONG receivedAtMs = 0;  // GetTickCount64 when the whole request had arrived
 };
@@ -167,4 +167,4 @@ private:
     std::function<void(const std::string&)> m_log;
 };
 
-} // namespace service
+}  // namespace service

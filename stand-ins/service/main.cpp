@@ -58,7 +58,7 @@ bool ReadNumber(const char* text, unsigned long long limit, unsigned long long& 
     return *text >= '0' && *text <= '9' && end && *end == '\0' && value <= limit;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -127,8 +127,8 @@ int main(int argc, char** argv)
         productService.SetLog([](const std::string& line) {
             SYSTEMTIME now{};
             ::GetLocalTime(&now);
-            std::printf("%02u:%02u:%02u.%03u %s\n", now.wHour, now.wMinute, now.wSecond, now.wMilliseconds,
-                        line.c_str());
+            std::printf(
+                "%02u:%02u:%02u.%03u %s\n", now.wHour, now.wMinute, now.wSecond, now.wMilliseconds, line.c_str());
             std::fflush(stdout);
         });
     }

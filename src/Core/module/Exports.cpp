@@ -23,7 +23,7 @@ bool AsksForCurrentUser(LPCWSTR commandLine)
 {
     return commandLine && win::EqualsNoCase(win::Trim(commandLine), L"user");
 }
-} // namespace
+}  // namespace
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void*) noexcept
 {
@@ -60,8 +60,8 @@ STDAPI DllRegisterServer()
 STDAPI DllUnregisterServer()
 {
     return win::ComBoundary([] {
-        if (FAILED(win::UnregisterTypeLibrary(win::ModuleFileName(win::ThisModule()), LIBID_NorvixLib,
-                kNorvixTypeLibMajor, kNorvixTypeLibMinor)))
+        if (FAILED(win::UnregisterTypeLibrary(
+                win::ModuleFileName(win::ThisModule()), LIBID_NorvixLib, kNorvixTypeLibMajor, kNorvixTypeLibMinor)))
         {
             return SELFREG_E_TYPELIB;
         }
