@@ -204,18 +204,6 @@ Host& NorvixSystemTest::StartHost(int tabs)
     return host;
 }
 
-std::string NorvixSystemTest::ClosedPortUrl()
-{
-    service::ProductService probe;
-    if (!probe.Start(0))
-    {
-        return "http://127.0.0.1:9/";
-    }
-    const std::string url = win::WideToAnsi(probe.BaseUrl(), CP_UTF8);
-    probe.Stop();
-    return url;
-}
-
 std::wstring NorvixSystemTest::StatusFilePath()
 {
     return GetWriteableFolder(L"KelToolbar", TRUE) + L"Norvix.status.config";
@@ -245,6 +233,19 @@ std::vector<std::string> NorvixSystemTest::Targets(const std::string& path) cons
         }
     }
     return targets;
+}
+
+std::vector<ULONGLONG> NorvixSystemTest::QueryTimes() const
+{
+    std::vector<ULONGLONG> times;
+    for (const auto& request : m_service.Requests())
+    {
+        if (request.path == "/GetStatus")
+        {
+            times.push_back(request.receivedAtMs);
+        }
+    }
+    return times;
 }
 
 } // namespace integration

@@ -60,9 +60,6 @@ protected:
     void SetSetting(const std::string& key, const std::string& value) { m_settings[key] = value; }
     // Starts a host with the current settings.
     Host& StartHost(int tabs = 1);
-    // A base URL where nothing listens.
-    [[nodiscard]] static std::string ClosedPortUrl();
-
     // The shared status file and what it holds (after the scrambling is undone).
     [[nodiscard]] static std::wstring StatusFilePath();
     // Writes the status file as a given instance would have published it.
@@ -71,6 +68,8 @@ protected:
     // Requests that reached the service for a path ("/GetStatus", "/DoUpdate", "/track").
     [[nodiscard]] size_t Requests(const std::string& path) const { return m_service.RequestCount(path); }
     [[nodiscard]] std::vector<std::string> Targets(const std::string& path) const;
+    // When each status query reached the service (GetTickCount64 of this process).
+    [[nodiscard]] std::vector<ULONGLONG> QueryTimes() const;
 
     service::ProductService m_service;
     testing_support::TempFolder m_folder;

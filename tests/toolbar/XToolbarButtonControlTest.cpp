@@ -182,22 +182,19 @@ TEST_F(ButtonControlTest, AnItemTheHostHidesIsNotFittedUntilItIsShownAgain)
     EXPECT_EQ(expected, overlay.right);
 }
 
-TEST_F(ButtonControlTest, AClickNeedsAPressAndAReleaseInside)
+TEST_F(ButtonControlTest, AClickNeedsAPressAndAReleaseInsideOfAnEnabledButton)
 {
     struct Step
     {
         UINT message;
-        int x;
-        int y;
+        int x, y;
     };
-    struct Case
+    const struct
     {
         const char* name;
         std::vector<Step> steps;
-        bool loseCapture;
-        bool clicked;
-    };
-    const Case cases[] = {
+        bool loseCapture, clicked;
+    } cases[] = {
         {"press and release inside", {{WM_LBUTTONDOWN, 5, 5}, {WM_LBUTTONUP, 6, 6}}, false, true},
         {"released outside", {{WM_LBUTTONDOWN, 5, 5}, {WM_LBUTTONUP, 500, 6}}, false, false},
         {"moved out and back in", {{WM_LBUTTONDOWN, 5, 5}, {WM_MOUSEMOVE, -5, 5}, {WM_MOUSEMOVE, 5, 5},
@@ -205,7 +202,7 @@ TEST_F(ButtonControlTest, AClickNeedsAPressAndAReleaseInside)
         {"release without a press", {{WM_LBUTTONUP, 5, 5}}, false, false},
         {"capture lost before the release", {{WM_LBUTTONDOWN, 5, 5}}, true, false},
     };
-    for (const Case& c : cases)
+    for (const auto& c : cases)
     {
         SCOPED_TRACE(c.name);
         control->Log().clear();
@@ -224,15 +221,13 @@ TEST_F(ButtonControlTest, AClickNeedsAPressAndAReleaseInside)
         EXPECT_FALSE(pavise->IsPressed());
         EXPECT_NE(pavise->Hwnd(), ::GetCapture());
     }
-}
 
-TEST_F(ButtonControlTest, HotFollowsTheCursorButNotWhileDisabled)
-{
+    // Hot follows the cursor, but a disabled button is neither hot nor clicked.
     Mouse(WM_MOUSEMOVE, 5, 5);
     EXPECT_TRUE(pavise->IsHot());
     Mouse(WM_MOUSEMOVE, -3, 5);
     EXPECT_FALSE(pavise->IsHot());
-
+    control->Log().clear();
     ASSERT_TRUE(control->UpdateButton(L"CID_PAVISE_STATUS", 0, 16, 16, L"", L"", TRUE, FALSE, FALSE));
     Mouse(WM_MOUSEMOVE, 5, 5);
     EXPECT_FALSE(pavise->IsHot());
