@@ -8,12 +8,10 @@
 namespace
 {
 
-using storage_testing::FieldAt;
+using storage_testing::Bytes;
 using storage_testing::RawBytesOf;
 
-class ArchiveTest : public storage_testing::StorageFixture
-{
-};
+using ArchiveTest = storage_testing::StorageFixture;
 
 // More values than one 4096-byte buffer holds, so that both directions cross a buffer edge mid-value.
 TEST_F(ArchiveTest, ValuesCrossingBufferEdgesRoundTripLittleEndianAndEndRaisesEndOfFile)
@@ -37,9 +35,8 @@ TEST_F(ArchiveTest, ValuesCrossingBufferEdgesRoundTripLittleEndianAndEndRaisesEn
     const std::string raw = RawBytesOf(path);
     ASSERT_EQ(2 + 4 * kCount + 4 + 8, raw.size());
     EXPECT_EQ("\xEF\xBE", raw.substr(0, 2));
-    EXPECT_EQ(1023u * 0x01010101u, FieldAt<std::uint32_t>(raw, 2 + 4 * 1023));  // spans offset 4096
-    EXPECT_EQ(-3, FieldAt<std::int32_t>(raw, 2 + 4 * kCount));
-    EXPECT_EQ(45123.5, FieldAt<double>(raw, 2 + 4 * kCount + 4));
+    EXPECT_EQ(Bytes(1023u * 0x01010101u), raw.substr(2 + 4 * 1023, 4));  // spans offset 4096
+    EXPECT_EQ(Bytes(std::int32_t{-3}) + Bytes(45123.5), raw.substr(2 + 4 * kCount));
 
     XStreamFileMirror file;
     ASSERT_TRUE(file.Open(path, win::FileAccess::Read, win::FileShare::DenyWrite, win::FileCreate::OpenExisting));
@@ -58,10 +55,9 @@ TEST_F(ArchiveTest, ValuesCrossingBufferEdgesRoundTripLittleEndianAndEndRaisesEn
     archive >> negative >> date;
     EXPECT_EQ(-3, negative);
     EXPECT_EQ(45123.5, date);
-    std::uint32_t beyond = 0;
     try
     {
-        archive >> beyond;
+        archive >> negative;
         ADD_FAILURE() << "reading past the end succeeded";
     }
     catch (const storage::ArchiveException& e)
