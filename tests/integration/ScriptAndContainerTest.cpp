@@ -33,11 +33,6 @@ std::wstring SystemFile(const wchar_t* name)
     return std::wstring(folder) + L"\\" + name;
 }
 
-bool Exists(const std::wstring& path)
-{
-    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 // The script: every result is echoed; each one that is not what the add-on should give counts as a surprise,
 // and the number of surprises is the exit code. Settings for the host object come as "key=value" arguments.
 const char kClientScript[] = R"vbs(Option Explicit
@@ -131,14 +126,12 @@ private:
 
 } // namespace
 
-class ScriptClientTest : public NorvixSystemTest
-{
-};
+using ScriptClientTest = NorvixSystemTest;
 
 TEST_F(ScriptClientTest, ScriptCreatesTheControlIsRefusedUntilUnlockedThenStartsItAndItPolls)
 {
     const std::wstring cscript = SystemFile(L"cscript.exe");
-    ASSERT_TRUE(Exists(cscript)) << "no script host in the prefix";
+    ASSERT_NE(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(cscript.c_str())) << "no script host in the prefix";
     ScriptSupportRegistration registration;
     ASSERT_TRUE(registration.Ok());
 
@@ -154,14 +147,7 @@ TEST_F(ScriptClientTest, ScriptCreatesTheControlIsRefusedUntilUnlockedThenStarts
 
     testing_support::ChildProcess client;
     ASSERT_TRUE(client.Start(commandLine));
-    const auto dump = [&client] {
-        std::string text;
-        for (const auto& line : client.Lines())
-        {
-            text += line + "\n";
-        }
-        return text;
-    };
+    const auto dump = [&client] { return testing::PrintToString(client.Lines()); };
     ASSERT_TRUE(client.WaitForLine("waiting", 60000)) << dump();
     // Started by the script, the control's worker queries the service on its own (the status file is new).
     EXPECT_TRUE(testing_support::WaitFor([this] { return Requests("/GetStatus") >= 1; }, 30000)) << dump();
@@ -175,9 +161,7 @@ TEST_F(ScriptClientTest, ScriptCreatesTheControlIsRefusedUntilUnlockedThenStarts
     EXPECT_EQ(expected, client.Lines());
 }
 
-class AtlContainerTest : public NorvixSystemTest
-{
-};
+using AtlContainerTest = NorvixSystemTest;
 
 namespace
 {

@@ -113,39 +113,23 @@ void ChildProcess::ReadOutput()
 bool ChildProcess::WaitForLine(const std::string& text, unsigned timeoutMs, std::string* found)
 {
     std::unique_lock lock(m_mutex);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;)
-    {
-        for (; m_next < m_lines.size(); ++m_next)
+    bool matched = false;
+    const auto seen = [&] {
+        for (; !matched && m_next < m_lines.size(); ++m_next)
         {
             if (m_lines[m_next].find(text) != std::string::npos)
             {
+                matched = true;
                 if (found)
                 {
                     *found = m_lines[m_next];
                 }
-                ++m_next;
-                return true;
             }
         }
-        if (m_ended || m_changed.wait_until(lock, deadline) == std::cv_status::timeout)
-        {
-            // One last look at lines that arrived with the end or the deadline.
-            for (; m_next < m_lines.size(); ++m_next)
-            {
-                if (m_lines[m_next].find(text) != std::string::npos)
-                {
-                    if (found)
-                    {
-                        *found = m_lines[m_next];
-                    }
-                    ++m_next;
-                    return true;
-                }
-            }
-            return false;
-        }
-    }
+        return matched || m_ended;
+    };
+    (void)m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), seen);
+    return matched;
 }
 
 std::vector<std::string> ChildProcess::Lines() const
