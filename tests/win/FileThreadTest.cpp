@@ -2,7 +2,6 @@
 #include "win/MessagePump.h"
 #include "win/Module.h"
 #include "win/NamedMutex.h"
-#include "win/Registry.h"
 #include "win/Strings.h"
 #include "win/Thread.h"
 
@@ -35,34 +34,6 @@ TEST(FileTest, SharingModesDecideWhoElseMayOpen)
     EXPECT_TRUE(other.Open(path, win::FileAccess::Read, win::FileShare::DenyWrite, win::FileCreate::OpenExisting));
     win::File writer;
     EXPECT_FALSE(writer.Open(path, win::FileAccess::Write, win::FileShare::DenyNone, win::FileCreate::OpenExisting));
-}
-
-TEST(FileTest, CreateAlwaysTruncatesAndReadStopsAtTheEnd)
-{
-    TempFolder folder;
-    const auto path = folder.File(L"f.bin");
-    ASSERT_TRUE(win::File::WriteAll(path, std::string(5000, 'x')));
-    win::File file;
-    ASSERT_TRUE(file.Open(path, win::FileAccess::ReadWrite, win::FileShare::Exclusive, win::FileCreate::CreateAlways));
-    std::uint64_t length = 99;
-    ASSERT_TRUE(file.GetLength(length));
-    EXPECT_EQ(0u, length);
-    ASSERT_TRUE(file.Write("hello", 5));
-    ASSERT_TRUE(file.Seek(0));
-    char buffer[16];
-    DWORD read = 0;
-    ASSERT_TRUE(file.Read(buffer, sizeof(buffer), read));
-    EXPECT_EQ(5u, read);
-    ASSERT_TRUE(file.Read(buffer, sizeof(buffer), read));
-    EXPECT_EQ(0u, read);
-    file.Close();
-
-    EXPECT_TRUE(win::File::Exists(path));
-    EXPECT_TRUE(win::File::Remove(path));
-    EXPECT_FALSE(win::File::Exists(path));
-    EXPECT_TRUE(win::File::Remove(path));  // already gone counts as removed
-    win::File missing;
-    EXPECT_FALSE(missing.Open(path, win::FileAccess::Read, win::FileShare::DenyNone, win::FileCreate::OpenExisting));
 }
 
 TEST(ThreadTest, StartsOnlyWhenResumedAndReportsItsEnd)
@@ -148,72 +119,6 @@ TEST(NamedMutexTest, OneHolderAtATimeAndAnAbandonedMutexCountsAsTaken)
     EXPECT_EQ(0u, quitter.ExitCode());
     EXPECT_EQ(win::NamedMutex::WaitResult::Abandoned, mine.Wait(10000));
     EXPECT_TRUE(mine.Release());
-}
-
-class RegistryTest : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        m_path = win::Format(L"Software\\NorvixTests\\Registry_%lu_%lu", ::GetCurrentProcessId(), ::GetTickCount());
-        m_key = win::CreateRegKey(HKEY_CURRENT_USER, m_path);
-        ASSERT_TRUE(m_key);
-    }
-    void TearDown() override
-    {
-        m_key.Reset();
-        EXPECT_TRUE(win::DeleteRegTree(HKEY_CURRENT_USER, m_path));
-        EXPECT_FALSE(win::OpenRegKey(HKEY_CURRENT_USER, m_path));
-    }
-    std::wstring m_path;
-    win::RegKey m_key;
-};
-
-TEST_F(RegistryTest, StringReadsAreBoundedTerminatedAndTyped)
-{
-    ASSERT_TRUE(win::WriteRegString(m_key.Get(), L"short", L"TextLabels"));
-    std::wstring value = L"sentinel";
-    EXPECT_TRUE(win::ReadRegString(m_key.Get(), L"short", value));
-    EXPECT_EQ(L"TextLabels", value);
-
-    // Longer than the reader's buffer: refused, never cut without a terminator.
-    ASSERT_TRUE(win::WriteRegString(m_key.Get(), L"long", std::wstring(100, L'x')));
-    value = L"sentinel";
-    EXPECT_FALSE(win::ReadRegString(m_key.Get(), L"long", value, 16));
-    EXPECT_EQ(L"", value);
-
-    // Stored without a terminator: the text still ends where the data ends, however full the buffer is.
-    const wchar_t unterminated[] = {L'a', L'b', L'c'};
-    ASSERT_EQ(ERROR_SUCCESS, ::RegSetValueExW(m_key.Get(), L"raw", 0, REG_SZ,
-                                 reinterpret_cast<const BYTE*>(unterminated), sizeof(unterminated)));
-    for (size_t maxChars : {3u, 4u, 8192u})
-    {
-        SCOPED_TRACE(maxChars);
-        value = L"sentinel";
-        if (win::ReadRegString(m_key.Get(), L"raw", value, maxChars))
-        {
-            EXPECT_EQ(L"abc", value);
-        }
-        else
-        {
-            EXPECT_EQ(L"", value);
-        }
-    }
-    EXPECT_TRUE(win::ReadRegString(m_key.Get(), L"raw", value, 4));
-    EXPECT_EQ(L"abc", value);
-
-    const BYTE binary[] = {1, 2, 3, 4};
-    ASSERT_EQ(ERROR_SUCCESS, ::RegSetValueExW(m_key.Get(), L"bin", 0, REG_BINARY, binary, sizeof(binary)));
-    value = L"sentinel";
-    EXPECT_FALSE(win::ReadRegString(m_key.Get(), L"bin", value));
-    EXPECT_EQ(L"", value);
-    EXPECT_FALSE(win::ReadRegString(m_key.Get(), L"missing", value));
-
-    DWORD number = 0;
-    ASSERT_TRUE(win::WriteRegDword(m_key.Get(), L"n", 17));
-    EXPECT_TRUE(win::ReadRegDword(m_key.Get(), L"n", number));
-    EXPECT_EQ(17u, number);
-    EXPECT_FALSE(win::ReadRegDword(m_key.Get(), L"short", number));
 }
 
 TEST(ModuleTest, SystemLibrariesComeFromTheSystemDirectory)

@@ -1,4 +1,4 @@
-// Finding, identifying and starting the browser, and the shell calls around it.
+// Finding the browser and its version.
 
 #include "platform/BrowserUtilities.h"
 
@@ -119,104 +119,6 @@ TEST(IEVersionTest, ReadsTheVersionOfTheRegisteredExecutable)
     EXPECT_EQ(0u, GetIEMajorVersion(missing));
     EXPECT_FALSE(GetIEVersionString(version, missing));
     EXPECT_EQ(L"", version);
-}
-
-TEST(LaunchTest, StartsTheBrowserOrTheShellAndBeepsOnlyWhenAsked)
-{
-    const wchar_t* url = L"http://127.0.0.1/page";
-    const wchar_t* ie = L"C:\\IE\\iexplore.exe";
-    struct Case
-    {
-        const char* name;
-        BOOL useIE;
-        bool ieLaunch;
-        INT_PTR shellResult;
-        BOOL beep, expected;
-        int ieLaunches;
-        const wchar_t* shellFile;  // null: no shell call
-        const wchar_t* shellParameters;
-        int shellShow, beeps;
-    };
-    const Case cases[] = {
-        {"shell", FALSE, false, 33, TRUE, TRUE, 0, url, L"<null>", SW_SHOWNORMAL, 0},
-        {"shell fails, beep", FALSE, false, 32, TRUE, FALSE, 0, url, L"<null>", SW_SHOWNORMAL, 1},
-        {"shell fails quietly", FALSE, false, 2, FALSE, FALSE, 0, url, L"<null>", SW_SHOWNORMAL, 0},
-        {"browser launch", TRUE, true, 33, TRUE, TRUE, 1, nullptr, nullptr, 0, 0},
-        {"browser launch fails, start it", TRUE, false, 33, TRUE, TRUE, 1, ie, url, SW_SHOWDEFAULT, 0},
-        {"everything fails", TRUE, false, 0, TRUE, FALSE, 1, ie, url, SW_SHOWDEFAULT, 1},
-    };
-    for (const auto& c : cases)
-    {
-        SCOPED_TRACE(c.name);
-        auto system = Registered(L"\"C:\\IE\\iexplore.exe\" -nohome");
-        system.ieLaunchSucceeds = c.ieLaunch;
-        system.shellResult = c.shellResult;
-        EXPECT_EQ(c.expected, LaunchURL(url, SW_SHOWNORMAL, c.beep, c.useIE, system));
-        EXPECT_EQ(c.ieLaunches, system.ieLaunches);
-        EXPECT_EQ(c.beeps, system.beeps);
-        ASSERT_EQ(c.shellFile ? 1u : 0u, system.shellCalls.size());
-        if (c.shellFile)
-        {
-            EXPECT_EQ(L"open", system.shellCalls[0].verb);
-            EXPECT_EQ(c.shellFile, system.shellCalls[0].file);
-            EXPECT_EQ(c.shellParameters, system.shellCalls[0].parameters);
-            EXPECT_EQ(c.shellShow, system.shellCalls[0].show);
-        }
-    }
-
-    // Nothing to start never reaches the shell.
-    auto system = Registered(ie);
-    EXPECT_FALSE(LaunchURL(nullptr, SW_SHOWNORMAL, TRUE, FALSE, system));
-    EXPECT_FALSE(StartIE(L"", system));
-    EXPECT_FALSE(ShellOpen(nullptr, nullptr, system));
-    FakePlatformSystem unregistered;
-    EXPECT_FALSE(StartIE(url, unregistered));
-    EXPECT_TRUE(unregistered.shellCalls.empty());
-    EXPECT_TRUE(system.shellCalls.empty());
-    EXPECT_EQ(1, system.beeps);
-    EXPECT_TRUE(ShellOpen(L"C:\\file.txt", L"/x", system));
-    EXPECT_EQ(SW_HIDE, system.shellCalls.at(0).show);
-}
-
-TEST(DefaultBrowserTest, AsksAboutATemporaryPageAndNamesTheProgramsKind)
-{
-    const std::pair<const wchar_t*, int> cases[] = {
-        {L"C:\\Program Files\\Internet Explorer\\IEXPLORE.EXE", kBrowserIE},
-        {L"C:\\Netscape\\netscp.exe", kBrowserNetscape},
-        {L"C:\\Mozilla\\Mozilla.exe", kBrowserMozilla},
-        {L"C:\\Mozilla Firefox\\firefox.exe", kBrowserFirefox},
-        {L"C:\\Opera\\opera.exe", kBrowserOpera},
-        {L"C:\\Other\\chrome.exe", kBrowserOther},
-        // Only the file name counts, and only as a whole.
-        {L"C:\\firefox\\launcher.exe", kBrowserOther},
-        {L"C:\\Apps\\firefox-beta.exe", kBrowserOther},
-    };
-    for (const auto& [executable, expectedKind] : cases)
-    {
-        SCOPED_TRACE(win::WideToAnsi(executable, CP_UTF8));
-        FakePlatformSystem system;
-        system.foundExecutable = executable;
-        int kind = -1;
-        std::wstring path;
-        EXPECT_TRUE(GetDefaultBrowser(kind, path, system));
-        EXPECT_EQ(expectedKind, kind);
-        EXPECT_EQ(executable, path);
-        EXPECT_EQ("<html></html>", system.findDocumentContent);
-        const std::wstring& page = system.findDocument;
-        ASSERT_GT(page.size(), 4u);
-        EXPECT_EQ(L".htm", page.substr(page.size() - 4));
-        // Neither the page nor the unique name it was made from is left behind.
-        EXPECT_FALSE(win::File::Exists(page));
-        EXPECT_FALSE(win::File::Exists(page.substr(0, page.size() - 4)));
-    }
-
-    FakePlatformSystem none;
-    none.findResult = SE_ERR_NOASSOC;
-    int kind = -1;
-    std::wstring path = L"sentinel";
-    EXPECT_FALSE(GetDefaultBrowser(kind, path, none));
-    EXPECT_EQ(kBrowserOther, kind);
-    EXPECT_EQ(L"", path);
 }
 
 } // namespace
