@@ -250,44 +250,6 @@ TEST_F(InstallBubbleTest, TextsAndFontsComeFromTheHostAndTheTitleWrapsToAtMostTh
     }
 }
 
-TEST_F(InstallBubbleTest, LongTextGrowsTheBubbleAndNeverRunsUnderTheCloseButton)
-{
-    OpenBubble();
-    const int templateHeight = WindowRect(bubble->Hwnd()).bottom - WindowRect(bubble->Hwnd()).top;
-    const int closeToBottom = templateHeight - ChildRect(::GetDlgItem(bubble->Hwnd(), IDOK)).bottom;
-    bubble.reset();
-
-    struct Case
-    {
-        const char* what;
-        const wchar_t* pixels;
-        int words;
-        bool grows;
-    };
-    const Case cases[] = {{"fits", L"13", 10, false}, {"a little more than fits", L"16", 60, true},
-        {"far too much", L"20", 400, true}};
-    for (const Case& c : cases)
-    {
-        SCOPED_TRACE(c.what);
-        std::wstring text;
-        for (int i = 0; i < c.words; ++i)
-        {
-            text += L"word ";
-        }
-        owner.SetString(L"KelTb.Str.Install.Bubble.Message", text);
-        owner.SetString(L"KelTb.Str.Install.Bubble.ContentFontPixel", c.pixels);
-        OpenBubble();
-        const RECT messageRect = ChildRect(::GetDlgItem(bubble->Hwnd(), IDC_BUBBLE_MESSAGE));
-        const RECT closeRect = ChildRect(::GetDlgItem(bubble->Hwnd(), IDOK));
-        const RECT bubbleRect = WindowRect(bubble->Hwnd());
-        const int height = bubbleRect.bottom - bubbleRect.top;
-        EXPECT_EQ(c.grows, height > templateHeight);
-        EXPECT_LE(height, 2 * templateHeight);
-        EXPECT_LE(messageRect.bottom, closeRect.top);
-        EXPECT_EQ(closeToBottom, height - closeRect.bottom) << "the Close button moves down with the bubble's bottom";
-        bubble.reset();
-    }
-}
 
 TEST_F(InstallBubbleTest, OutlineIsCutToTheFrameAndTheCloseCrossWorksWithoutItsDisabledImageId)
 {

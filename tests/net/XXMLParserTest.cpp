@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
-
 namespace
 {
 
@@ -133,77 +131,4 @@ TEST(XXMLParserDepthTest, OnlyElementsNestAndMarkupInsideOtherMarkupDoesNotCount
         SCOPED_TRACE(c.text);
         EXPECT_EQ(XXMLParser::NestsDeeperThan(c.text, 2), c.deeperThanTwo);
     }
-}
-
-TEST_F(XXMLParserTest, FindNodesWithoutDocumentFindsNothing)
-{
-    Request({L"vdf_status"});
-    EXPECT_FALSE(m_parser.FindNodes(L"response", m_nodes));
-    ASSERT_TRUE(m_parser.Load(L"<response><vdf_status>v</vdf_status></response>"));
-    m_parser.Clear();
-    EXPECT_FALSE(m_parser.FindNodes(L"response", m_nodes));
-    EXPECT_EQ(m_nodes.GetValue(L"vdf_status"), L"");
-}
-
-TEST(XXMLNodeArrayTest, NodesKeepDistinctKeysThatCopiesShare)
-{
-    XXMLNodeArray nodes;
-    std::set<std::wstring> keys;
-    for (int i = 0; i < 50; ++i)
-    {
-        nodes.Add(new XXMLNode(L"n"));
-        const std::wstring& key = nodes.GetLast()->Key();
-        ASSERT_EQ(key.size(), 38u);
-        EXPECT_EQ(key.front(), L'{');
-        keys.insert(key);
-    }
-    EXPECT_EQ(keys.size(), 50u);
-
-    XXMLNodeArray copy;
-    copy.Add(new XXMLNode(L"stale"));
-    copy.CopyFrom(nodes);
-    ASSERT_EQ(copy.GetCount(), 50);
-    int index = -2;
-    XXMLNode* found = copy.FindByKey(nodes.GetAt(7)->Key(), &index);
-    EXPECT_EQ(index, 7);
-    ASSERT_NE(found, nullptr);
-    EXPECT_NE(found, nodes.GetAt(7)) << "a copy must own its own nodes";
-    EXPECT_EQ(copy.FindByKey(L"{00000000-0000-0000-0000-000000000000}", &index), nullptr);
-    EXPECT_EQ(index, -1);
-}
-
-TEST(XXMLNodeArrayTest, OwnershipAndBoundsOfTheList)
-{
-    XXMLNodeArray nodes;
-    EXPECT_EQ(nodes.GetLast(), nullptr);
-    EXPECT_EQ(nodes.GetAt(0), nullptr);
-    EXPECT_EQ(nodes.GetAt(-1), nullptr);
-    EXPECT_FALSE(nodes.SetAt(0, new XXMLNode(L"out of range")));
-
-    XXMLNode* first = new XXMLNode(L"a");
-    EXPECT_EQ(nodes.Add(first), 0);
-    EXPECT_EQ(nodes.TrimTo(0), 1) << "a single entry is never trimmed";
-    nodes.Add(new XXMLNode(L"b"));
-    nodes.Add(new XXMLNode(L"a"));
-    nodes.GetAt(0)->SetValue(L"first");
-    nodes.GetAt(2)->SetValue(L"last");
-    EXPECT_EQ(nodes.GetValue(L"a"), L"last");
-
-    XXMLNode equalButOther(*first);
-    EXPECT_EQ(nodes.Find(&equalButOther), -1);
-    EXPECT_EQ(nodes.Find(nullptr), -1);
-    XXMLNode* stranger = &equalButOther;
-    EXPECT_FALSE(nodes.Remove(stranger));
-    EXPECT_EQ(stranger, &equalButOther);
-
-    XXMLNode* victim = nodes.GetAt(1);
-    EXPECT_TRUE(nodes.Remove(victim));
-    EXPECT_EQ(victim, nullptr);
-    EXPECT_EQ(nodes.GetCount(), 2);
-
-    EXPECT_TRUE(nodes.SetAt(1, nullptr));
-    EXPECT_EQ(nodes.GetAt(1), nullptr);
-    EXPECT_EQ(nodes.GetValue(L"a"), L"first");
-    EXPECT_EQ(nodes.TrimTo(1), 1);
-    EXPECT_EQ(nodes.TruncateTo(-5), 0);
 }

@@ -136,11 +136,3 @@ TEST(GlobalGDI, CreateFontsMakesEightFontsOfTheResourceFace)
     }
 }
 
-TEST(GlobalGDI, MissingFaceStringFailsAndKeepsTheFontsItHad)
-{
-    XGlobalGDI gdi;
-    ASSERT_TRUE(gdi.CreateFonts(998));
-    const HFONT before = gdi.GetFont(GlobalFont::Bold10);
-    EXPECT_FALSE(gdi.CreateFonts(4242));
-    EXPECT_EQ(before, gdi.GetFont(GlobalFont::Bold10));
-}
