@@ -359,49 +359,35 @@ TEST_F(ControllerTest, HostReceivesExactAttributeStringsAndOnlyScriptsThatCannot
     EXPECT_EQ(expected, toolbar.Messages());
 }
 
-TEST_F(ControllerTest, LookupsAndHostCallsGiveTheirFailureValuesAfterShutdownOrWithoutAToolbar)
+TEST_F(ControllerTest, LookupsAndHostCallsGiveTheirFailureValuesWithoutAToolbarOrAfterShutdown)
 {
     ASSERT_EQ(S_OK, Start(*control.control));
-    EXPECT_EQ(L"http://127.0.0.1/home", control->GetHostString(L"KelTb.Url.Home", L""));
-    EXPECT_EQ(L"{guid}|expanded", control->ExpandHostMacros(L"{guid}"));
-    EXPECT_EQ(XToolbarController::kNoCommand, control->GetCommandId(L""));
     EXPECT_EQ(XToolbarController::kNoCommand, control->GetCommandId(L"CID_MISSING"));
     EXPECT_EQ(L"", control->GetButtonName(999));
-    EXPECT_EQ(L"CID_NORVIX_UPDATE", control->GetButtonName(kUpdate));
     EXPECT_EQ(7, control->GetButtonCount());
     EXPECT_EQ(XToolbarController::kNoCommand, control->GetCommandIdAt(7));
-    EXPECT_EQ(XToolbarController::kNoCommand, control->GetCommandIdAt(-1));
     EXPECT_EQ(kOptions, control->GetCommandIdAt(6));
-    EXPECT_FALSE(control->IsButtonShown(L"CID_MISSING"));
     control->HideButton(L"CID_KEL_LOGO", TRUE);
     EXPECT_FALSE(control->IsButtonShown(L"CID_KEL_LOGO"));
 
     toolbar.DestroyToolbar();
     EXPECT_TRUE(control->IsShuttingDown());
     EXPECT_EQ(-1, control->GetButtonIndex(L"CID_KEL_LOGO"));
-    EXPECT_FALSE(control->SetButtonTitle(L"CID_KEL_LOGO", L"x"));
     EXPECT_FALSE(control->FireToolbarEvent(L"UpdateStatus", 1));
-    EXPECT_EQ(0, control->GetButtonCount());
     const RECT rect = control->GetButtonScreenRect(L"CID_KEL_LOGO");
     EXPECT_TRUE(::IsRectEmpty(&rect));
-    EXPECT_FALSE(control->IsToolbarShown());
     EXPECT_FALSE(control->UpdateButton(L"CID_PAVISE_STATUS", 0, 16, 16, L"t", L"t", TRUE, TRUE, TRUE));
-    control->LayoutToolbar();
     EXPECT_FALSE(control->CreateButtonControl(L"CID_PAVISE_STATUS", 1));
     control->ShutDown();
     control->ShutDown();
     EXPECT_EQ(L"", control->GetHostString(L"KelTb.Url.Home", L"default"));
-    EXPECT_EQ(L"", control->ExpandHostMacros(L"{guid}"));
-    EXPECT_FALSE(control->Navigate(L"http://127.0.0.1/", FALSE));
     EXPECT_EQ(E_POINTER, control->NavigateToKey(L"KelTb.Url.Home"));
 
     // Started again over a new toolbar, it works as before; a host that answers nonsense gives empty results.
     TestToolbarWindow fresh(HostButtons());
     AnswerAsHost(host, fresh.Toolbar());
     ASSERT_EQ(S_OK, Start(*control.control));
-    EXPECT_FALSE(control->IsShuttingDown());
     EXPECT_TRUE(control->SetButtonTitle(L"CID_KEL_LOGO", L"x"));
-    EXPECT_TRUE(control->FindButtonControl(L"CID_PAVISE_STATUS")->IsWindow());
     host.SetHandler([](DISPID, const std::vector<VARIANT*>&, VARIANT* result) {
         result->vt = VT_UNKNOWN;
         result->punkVal = nullptr;
@@ -409,7 +395,6 @@ TEST_F(ControllerTest, LookupsAndHostCallsGiveTheirFailureValuesAfterShutdownOrW
     });
     EXPECT_EQ(L"", control->GetHostString(L"KelTb.Url.Home", L"default"));
     host.SetHandler([](DISPID, const std::vector<VARIANT*>&, VARIANT*) { return E_FAIL; });
-    EXPECT_EQ(L"", control->ExpandHostMacros(L"{guid}"));
     EXPECT_EQ(E_FAIL, control->NavigateToKey(L"KelTb.Url.Home"));
 }
 
