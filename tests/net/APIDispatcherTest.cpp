@@ -171,14 +171,6 @@ TEST_F(APIDispatcherTest, UpdateTriggerToASilentServiceEndsWithinTheTimeout)
     EXPECT_EQ(m_service.RequestCount("/DoUpdate"), 1u);
 }
 
-TEST_F(APIDispatcherTest, NothingListeningIsAConnectionFailure)
-{
-    m_service.Stop();
-    EXPECT_FALSE(m_api.QueryStatus());
-    ExpectStatuses(NorvixStatus::ConnectionFailure, PaviseStatus::ConnectionFailure);
-    EXPECT_FALSE(m_api.RequestUpdate());
-}
-
 TEST_F(APIDispatcherTest, OnlyTheStatusCommandHasItsAnswersInterpreted)
 {
     m_service.SetFault(service::FaultMode::Body);

@@ -67,44 +67,6 @@ TEST_F(XXMLParserTest, UnusableTextsGiveNoDocument)
     }
 }
 
-TEST_F(XXMLParserTest, FindNodesReadsChildTextsOfTheNamedElements)
-{
-    struct Case
-    {
-        const wchar_t* text;
-        BOOL found;
-        const wchar_t* vdf;
-        const wchar_t* pavise;
-    };
-    for (const Case c : {
-             Case{L"<response><vdf_status>green</vdf_status><pavise_status>enabled</pavise_status></response>", TRUE,
-                  L"green", L"enabled"},
-             Case{L"<a><b><response><pavise_status>off</pavise_status><vdf_status>red</vdf_status></response></b></a>",
-                  TRUE, L"red", L"off"},
-             Case{L"<response><vdf_status></vdf_status><pavise_status>on</pavise_status></response>", TRUE, L"", L"on"},
-             Case{L"<response><vdf_status>x</vdf_status></response>", TRUE, L"x", L""},
-             Case{L"<response><vdf_status/><pavise_status>on</pavise_status></response>", TRUE, L"", L"on"},
-             Case{L"<response><vdf_status/><pavise_status/></response>", FALSE, L"", L""},
-             Case{L"<Response><vdf_status>green</vdf_status></Response>", FALSE, L"", L""},
-             Case{L"<response><VDF_STATUS>green</VDF_STATUS></response>", FALSE, L"", L""},
-             Case{L"<response vdf_status=\"green\"/>", FALSE, L"", L""},
-             Case{L"<response><vdf_status>a&amp;<i>b</i></vdf_status></response>", TRUE, L"a&b", L""},
-             Case{L"<r><response><vdf_status>old</vdf_status><pavise_status>p</pavise_status></response>"
-                  L"<response><vdf_status>new</vdf_status></response></r>",
-                  TRUE, L"new", L"p"},
-             Case{L"<response><x><vdf_status>deep</vdf_status></x></response>", FALSE, L"", L""},
-         })
-    {
-        SCOPED_TRACE(c.text);
-        ASSERT_TRUE(m_parser.Load(c.text));
-        Request({L"vdf_status", L"pavise_status"});
-        EXPECT_EQ(m_parser.FindNodes(L"response", m_nodes), c.found);
-        EXPECT_EQ(m_nodes.GetValue(L"vdf_status"), c.vdf);
-        EXPECT_EQ(m_nodes.GetValue(L"pavise_status"), c.pavise);
-    }
-    EXPECT_EQ(m_nodes.GetValue(L"unknown"), L"");
-}
-
 TEST(XXMLParserDepthTest, OnlyElementsNestAndMarkupInsideOtherMarkupDoesNotCount)
 {
     struct Case

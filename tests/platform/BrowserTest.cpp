@@ -74,38 +74,6 @@ TEST(IEExecutablePathTest, FindsThePathInEachRegistrationWithoutQuotesOrArgument
     }
 }
 
-TEST(IEExecutablePathTest, ExpandsTheProgramFilesPlaceholderOfItsView)
-{
-    struct Case
-    {
-        const char* name;
-        std::wstring command;
-        REGSAM view;
-        bool wow64;
-        const wchar_t* expected;
-    };
-    const Case cases[] = {
-        {"own folder", L"%ProgramFiles%\\IE\\iexplore.exe", 0, false, L"C:\\PF\\IE\\iexplore.exe"},
-        {"x86 folder under WOW64", L"\"%ProgramFiles(x86)%\\IE\\IEXPLORE.EXE\" %1", 0, true,
-            L"C:\\PF86\\IE\\IEXPLORE.EXE"},
-        {"other view under WOW64", L"%ProgramFiles%\\IE\\iexplore.exe", kOther, true, L"C:\\PF\\IE\\iexplore.exe"},
-    };
-    for (const auto& c : cases)
-    {
-        SCOPED_TRACE(c.name);
-        FakePlatformSystem system = Registered(c.command, c.view);
-        system.wow64 = c.wow64;
-        system.environment = {{L"ProgramFiles", L"C:\\PF"}, {L"ProgramFiles(x86)", L"C:\\PF86"}};
-        std::wstring path;
-        EXPECT_TRUE(GetIEExecutablePath(path, system));
-        EXPECT_EQ(c.expected, path);
-    }
-    FakePlatformSystem unset = Registered(L"%ProgramFiles%\\IE\\iexplore.exe");
-    std::wstring path;
-    EXPECT_TRUE(GetIEExecutablePath(path, unset));
-    EXPECT_EQ(L"%ProgramFiles%\\IE\\iexplore.exe", path);
-}
-
 TEST(IEVersionTest, ReadsTheVersionOfTheRegisteredExecutable)
 {
     // Built next to this executable with version 8.0.6001.18702.

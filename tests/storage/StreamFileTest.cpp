@@ -243,28 +243,4 @@ TEST_F(StreamFileTest, FailedSaveLeavesTheOldFileWhole)
     EXPECT_EQ(before, RawBytesOf(Path()));
 }
 
-// A file class that names its file itself, as one without an explicit path would.
-class NamedStatusFile : public StatusConfigFile
-{
-public:
-    explicit NamedStatusFile(std::wstring folder) : m_folderPath(std::move(folder)) {}
-    void GetDefaultFolder(std::wstring& folder) override { folder = m_folderPath; }
-    void GetFileNameFormat(std::wstring& format) override { format = L"Norvix%s.100%.config"; }
-
-private:
-    std::wstring m_folderPath;
-};
-
-TEST_F(StreamFileTest, OpenWithoutPathJoinsDefaultFolderAndFormattedName)
-{
-    std::wstring folder = m_folder.Path();
-    folder.pop_back();  // the separator is added when missing
-    NamedStatusFile file(folder);
-    file.Open(L"");
-    // The test program has no version resource, so the version digits are empty; "%" stays as it is.
-    EXPECT_EQ(m_folder.File(L"Norvix.100%.config"), file.FilePath());
-    ASSERT_TRUE(file.Load(false, true));
-    EXPECT_EQ(38u, PlainBytesOf(file.FilePath()).size());
-}
-
 } // namespace

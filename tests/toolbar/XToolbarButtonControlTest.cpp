@@ -2,7 +2,6 @@
 
 #include "res/TestIcons.h"
 #include "support/Wait.h"
-#include "toolbar/XImageList.h"
 #include "toolbar/XToolbarButtonControl.h"
 #include "win/Handle.h"
 #include "win/Scope.h"
@@ -17,24 +16,6 @@ namespace
 using testing_support::PumpFor;
 using testing_support::TestToolbarWindow;
 using Message = TestToolbarWindow::Message;
-
-constexpr COLORREF kRed = RGB(0xE0, 0x10, 0x10);
-constexpr COLORREF kFrameColours[3] = {RGB(0xE0, 0xE0, 0x10), RGB(0x10, 0xE0, 0xE0), RGB(0xE0, 0x10, 0xE0)};
-
-// The colour the control paints at the middle of its icon, drawn into a 32-bit surface of its size.
-COLORREF IconColour(XToolbarButtonControl& button)
-{
-    RECT client{};
-    ::GetClientRect(button.Hwnd(), &client);
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), client.right, -client.bottom, 1, 32, BI_RGB};
-    void* bits = nullptr;
-    const win::MemoryDC dc(::CreateCompatibleDC(nullptr));
-    const win::Bitmap bitmap(::CreateDIBSection(dc.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    const win::SelectScope select(dc.Get(), bitmap.Get());
-    button.Paint(dc.Get());
-    return ::GetPixel(dc.Get(), button.IconGap() + 8, client.bottom / 2);
-}
 
 class ButtonControlTest : public ToolbarFixture
 {
@@ -220,35 +201,6 @@ TEST_F(ButtonControlTest, AClickNeedsAPressAndAReleaseInsideOfAnEnabledButton)
     EXPECT_TRUE(control->Log().empty());
 }
 
-TEST_F(ButtonControlTest, IconSequenceShowsItsFramesInOrderAndWrapsAround)
-{
-    const std::vector<UINT> frames = {IDI_TEST_FRAME_1, IDI_TEST_FRAME_2, IDI_TEST_FRAME_3};
-    ASSERT_TRUE(control->UpdateAnimatedButton(L"CID_PAVISE_STATUS", frames, 16, 16, 60000, L"", L"", TRUE, TRUE,
-        FALSE));
-    EXPECT_TRUE(pavise->IsAnimating());
-    EXPECT_EQ(pavise->IconGap() + 16 + pavise->IconGap(), toolbar.ButtonWidth(kPavise));
-
-    std::vector<int> shown;
-    for (int tick = 0; tick < 5; ++tick)
-    {
-        const COLORREF pixel = IconColour(*pavise);
-        const auto found = std::find(std::begin(kFrameColours), std::end(kFrameColours), pixel);
-        shown.push_back(found == std::end(kFrameColours) ? -1 : static_cast<int>(found - std::begin(kFrameColours)));
-        EXPECT_EQ(shown.back(), pavise->FrameIndex());
-        ::SendMessageW(pavise->Hwnd(), WM_TIMER, XToolbarButtonControl::kFrameTimerId, 0);
-    }
-    EXPECT_EQ(std::vector<int>({0, 1, 2, 0, 1}), shown);
-
-    // Back to a single icon, even the one shown before the sequence: the sequence stops and the icon shows.
-    ASSERT_TRUE(control->UpdateButton(L"CID_PAVISE_STATUS", IDI_TEST_RED, 16, 16, L"", L"", TRUE, TRUE, FALSE));
-    ASSERT_TRUE(control->UpdateAnimatedButton(L"CID_PAVISE_STATUS", frames, 16, 16, 60000, L"", L"", TRUE, TRUE,
-        FALSE));
-    ASSERT_TRUE(control->UpdateButton(L"CID_PAVISE_STATUS", IDI_TEST_RED, 16, 16, L"", L"", TRUE, TRUE, FALSE));
-    EXPECT_FALSE(pavise->IsAnimating());
-    EXPECT_EQ(-1, pavise->FrameIndex());
-    EXPECT_EQ(kRed, IconColour(*pavise));
-}
-
 TEST_F(ButtonControlTest, RelayoutAndLayoutMessagesReachTheHostOnlyAsTheHostExpects)
 {
     control->SetLayoutAnchor(L"CID_NORVIX_UPDATE");
@@ -333,18 +285,6 @@ TEST_F(ButtonControlTest, SpacerIsSizedAfterTheLowestVisibleOverlayWhenTheAnchor
     ::SetWindowPos(toolbar.Toolbar(), nullptr, 0, 0, 100, 28, SWP_NOZORDER | SWP_NOMOVE);
     ::SendMessageW(toolbar.Toolbar(), 3055, 1, 0);
     EXPECT_EQ(1, toolbar.ButtonWidth(host::kSpacerCommandId));
-}
-
-TEST(ImageListTest, RecordsTheIndexOfEachImageByResourceId)
-{
-    XImageList list;
-    ASSERT_TRUE(list.CreateFromIcon(IDI_TEST_RED, 16, 16));
-    EXPECT_TRUE(list.AddIcon(IDI_TEST_GREEN));
-    EXPECT_FALSE(list.AddIcon(9999));
-    EXPECT_EQ(0u, list.IndexOf(IDI_TEST_RED));
-    EXPECT_EQ(1u, list.IndexOf(IDI_TEST_GREEN));
-    EXPECT_EQ(XImageList::kMissing, list.IndexOf(9999));
-    EXPECT_EQ(2, ::ImageList_GetImageCount(list.Get()));
 }
 
 } // namespace

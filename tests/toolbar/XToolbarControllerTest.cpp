@@ -8,7 +8,6 @@
 #include "win/Window.h"
 
 #include <exdispid.h>
-#include <objsafe.h>
 #include <olectl.h>
 
 #include <thread>
@@ -171,42 +170,6 @@ TEST_F(ControllerTest, StartupAttachesInOrderAndThePostedStartUpRunsAfterItRetur
     PumpFor(50);
     EXPECT_EQ(1, std::count(control->Log().begin(), control->Log().end(), L"OnPostStartUp"));
     EXPECT_FALSE(PostStartUpRan(second.control));
-}
-
-TEST_F(ControllerTest, ObjectSafetyReportsSafeOptionsAndChecksRequests)
-{
-    win::ComPtr<IObjectSafety> safety;
-    ASSERT_EQ(S_OK, control.object->QueryInterface(IID_IObjectSafety, safety.PutVoid()));
-    const struct
-    {
-        const IID* iid;
-        HRESULT expected;
-    } gets[] = {{&IID_IDispatch, S_OK}, {&DIID_DToolbarTest, S_OK}, {&IID_IPersistStreamInit, S_OK},
-        {&IID_IOleInPlaceObject, E_NOINTERFACE}};
-    for (const auto& c : gets)
-    {
-        SCOPED_TRACE(testing::Message() << c.expected);
-        DWORD supported = 0xDEAD;
-        DWORD enabled = 0xBEEF;
-        EXPECT_EQ(c.expected, safety->GetInterfaceSafetyOptions(*c.iid, &supported, &enabled));
-        EXPECT_EQ(3u, supported);
-        EXPECT_EQ(3u, enabled);
-    }
-    const struct
-    {
-        const IID* iid;
-        DWORD optionsToSet;
-        DWORD enabled;
-        HRESULT expected;
-    } sets[] = {{&IID_IDispatch, 1, 1, S_OK}, {&IID_IDispatch, 3, 3, S_OK}, {&IID_IDispatch, 3, 1, E_FAIL},
-        {&IID_IDispatch, 4, 4, E_FAIL}, {&IID_IDispatch, 1, 0, E_FAIL}, {&IID_IDispatch, 0, 0, S_OK},
-        {&IID_IOleInPlaceObject, 1, 1, E_NOINTERFACE}};
-    for (const auto& c : sets)
-    {
-        SCOPED_TRACE(testing::Message() << "set " << c.optionsToSet << " enabled " << c.enabled);
-        EXPECT_EQ(c.expected, safety->SetInterfaceSafetyOptions(*c.iid, c.optionsToSet, c.enabled));
-    }
-    EXPECT_EQ(E_POINTER, safety->GetInterfaceSafetyOptions(IID_IDispatch, nullptr, nullptr));
 }
 
 TEST_F(ControllerTest, ContainerFacingInterfacesAnswerAsForAnInvisibleControl)

@@ -75,19 +75,6 @@ protected:
 };
 } // namespace
 
-TEST_F(BitmapButtonTest, TakesTheSizeOfItsNormalImageAndKeepsItsPlace)
-{
-    RECT before{};
-    ::GetWindowRect(dialog.Item(IDCANCEL), &before);
-    SetUpButton(IDB_BUBBLE_CLOSE_DISABLED, nullptr);
-    RECT after{};
-    ::GetWindowRect(button.Hwnd(), &after);
-    EXPECT_EQ(before.left, after.left);
-    EXPECT_EQ(before.top, after.top);
-    EXPECT_EQ(16, after.right - after.left);
-    EXPECT_EQ(16, after.bottom - after.top);
-}
-
 TEST_F(BitmapButtonTest, PressAndReleaseInsideSendsOneCommandWithTheControlId)
 {
     SetUpButton(IDB_BUBBLE_CLOSE_DISABLED, nullptr);

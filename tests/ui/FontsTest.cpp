@@ -100,39 +100,3 @@ TEST(FontMaker, InstalledFaceIsKeptAndStylesApplied)
     EXPECT_NE(FW_BOLD, description.lfWeight);
 }
 
-TEST(GlobalGDI, CreateFontsMakesEightFontsOfTheResourceFace)
-{
-    // The string table names Tahoma; a system without it gets the menu font's face.
-    const std::wstring face = FontFaceExists(L"Tahoma", CurrentAnsiCharset()) ? L"Tahoma" : MenuFace();
-    XGlobalGDI gdi;
-    ASSERT_TRUE(gdi.CreateFonts(998));
-    struct Expected
-    {
-        GlobalFont font;
-        int points;
-        LONG weight;
-        bool clearType;
-    };
-    const Expected expected[] = {
-        {GlobalFont::Normal8, 8, FW_NORMAL, false},
-        {GlobalFont::Normal8ClearType, 8, FW_NORMAL, true},
-        {GlobalFont::Bold8, 8, FW_BOLD, false},
-        {GlobalFont::Bold8ClearType, 8, FW_BOLD, true},
-        {GlobalFont::Normal7, 7, FW_NORMAL, false},
-        {GlobalFont::Normal7ClearType, 7, FW_NORMAL, true},
-        {GlobalFont::Bold10, 10, FW_BOLD, false},
-        {GlobalFont::Normal10, 10, FW_NORMAL, false},
-    };
-    for (const Expected& e : expected)
-    {
-        SCOPED_TRACE(static_cast<int>(e.font));
-        const HFONT font = gdi.GetFont(e.font);
-        ASSERT_NE(nullptr, font);
-        const LOGFONTW description = Describe(font);
-        EXPECT_EQ(face, description.lfFaceName);
-        EXPECT_EQ(-::MulDiv(e.points, ScreenDpi(), 72), description.lfHeight);
-        EXPECT_EQ(e.weight == FW_BOLD, description.lfWeight == FW_BOLD);
-        EXPECT_EQ(e.clearType, description.lfQuality == CLEARTYPE_QUALITY);
-    }
-}
-
