@@ -75,18 +75,6 @@ protected:
 };
 } // namespace
 
-TEST_F(BitmapButtonTest, PressAndReleaseInsideSendsOneCommandWithTheControlId)
-{
-    SetUpButton(IDB_BUBBLE_CLOSE_DISABLED, nullptr);
-    Press(4, 4);
-    EXPECT_EQ(button.Hwnd(), ::GetCapture());
-    EXPECT_EQ(XBitmapButton::Pressed, button.CurrentImage());
-    Release(4, 4);
-    EXPECT_EQ(std::vector<WORD>{IDCANCEL}, dialog.commands);
-    EXPECT_EQ(nullptr, ::GetCapture());
-    EXPECT_EQ(XBitmapButton::Normal, button.CurrentImage());
-}
-
 TEST_F(BitmapButtonTest, DraggingOutBeforeReleasingCancelsTheClick)
 {
     SetUpButton(IDB_BUBBLE_CLOSE_DISABLED, nullptr);
@@ -102,19 +90,6 @@ TEST_F(BitmapButtonTest, DraggingOutBeforeReleasingCancelsTheClick)
     Release(40, 40);
     EXPECT_TRUE(dialog.commands.empty());
     EXPECT_EQ(nullptr, ::GetCapture());
-}
-
-TEST_F(BitmapButtonTest, HoverShowsTheHotImageUntilTheCursorLeaves)
-{
-    SetUpButton(IDB_BUBBLE_CLOSE_DISABLED, nullptr);
-    ::SendMessageW(button.Hwnd(), WM_MOUSEMOVE, 0, At(3, 3));
-    EXPECT_EQ(XBitmapButton::Hot, button.CurrentImage());
-    // The cursor is not over the button: the hover timer's next tick notices.
-    RECT rect{};
-    ::GetWindowRect(button.Hwnd(), &rect);
-    ::SetCursorPos(rect.right + 50, rect.bottom + 50);
-    EXPECT_TRUE(testing_support::WaitFor([&] { return !button.IsHot(); }));
-    EXPECT_EQ(XBitmapButton::Normal, button.CurrentImage());
 }
 
 TEST_F(BitmapButtonTest, DisabledButtonShowsItsImageAndIgnoresPresses)

@@ -36,25 +36,6 @@ TEST(FileTest, SharingModesDecideWhoElseMayOpen)
     EXPECT_FALSE(writer.Open(path, win::FileAccess::Write, win::FileShare::DenyNone, win::FileCreate::OpenExisting));
 }
 
-TEST(ThreadTest, StartsOnlyWhenResumedAndReportsItsEnd)
-{
-    std::atomic<bool> ran{false};
-    win::Thread thread([&] {
-        ran = true;
-        return DWORD{7};
-    });
-    EXPECT_TRUE(thread.HasEnded());  // not created yet
-    ASSERT_TRUE(thread.Create());
-    EXPECT_FALSE(thread.Wait(50));
-    EXPECT_FALSE(ran);
-    EXPECT_EQ(static_cast<DWORD>(STILL_ACTIVE), thread.ExitCode());
-    ASSERT_TRUE(thread.Resume());
-    EXPECT_TRUE(thread.Wait(10000));
-    EXPECT_TRUE(ran);
-    EXPECT_EQ(7u, thread.ExitCode());
-    EXPECT_FALSE(thread.Create());  // one thread per object
-}
-
 // A worker that sends a message to a window of the waiting thread finishes only while that thread pumps.
 TEST(MessagePumpTest, WaitWhilePumpingLetsAWorkerSendToTheWaitingThread)
 {
