@@ -19,13 +19,6 @@ RECT WindowRect(HWND window)
     return rect;
 }
 
-RECT ChildRect(HWND child)
-{
-    RECT rect = WindowRect(child);
-    ::MapWindowPoints(nullptr, ::GetParent(child), reinterpret_cast<POINT*>(&rect), 2);
-    return rect;
-}
-
 class InstallBubbleTest : public testing::Test
 {
 protected:
@@ -199,54 +192,6 @@ TEST_F(InstallBubbleTest, ClosingStopsTrackingBeforeTheWindowGoes)
                 break;
             }
         }
-    }
-}
-
-TEST_F(InstallBubbleTest, TextsAndFontsComeFromTheHostAndTheTitleWrapsToAtMostThreeLines)
-{
-    struct Case
-    {
-        const char* what;
-        std::wstring title;
-        int lines;
-    };
-    const Case cases[] = {
-        {"short", L"Ready!", 1},
-        {"very long", std::wstring(L"A title that goes on and on ") + L"and on and on and on and on and on and on "
-             L"and on and on and on and on and on and on and on and on and on and on and on and on and on and on "
-             L"and on and on and on and on and on and on and on and on and on.", 3},
-    };
-    owner.SetString(L"KelTb.Str.Install.Bubble.Message", L"Message from the host");
-    owner.SetString(L"KelTb.Str.Install.Bubble.CloseButton", L"Shut");
-    owner.SetString(L"KelTb.Str.Install.Bubble.TitleFontPixel", L"24");
-    for (const Case& c : cases)
-    {
-        SCOPED_TRACE(c.what);
-        owner.SetString(L"KelTb.Str.Install.Bubble.Title", c.title);
-        OpenBubble();
-        const HWND title = ::GetDlgItem(bubble->Hwnd(), IDC_BUBBLE_TITLE);
-        const HWND message = ::GetDlgItem(bubble->Hwnd(), IDC_BUBBLE_MESSAGE);
-        wchar_t text[512]{};
-        ::GetWindowTextW(title, text, 512);
-        EXPECT_EQ(c.title, text);
-        ::GetWindowTextW(message, text, 512);
-        EXPECT_STREQ(L"Message from the host", text);
-        ::GetWindowTextW(::GetDlgItem(bubble->Hwnd(), IDOK), text, 512);
-        EXPECT_STREQ(L"Shut", text);
-
-        const auto font = reinterpret_cast<HFONT>(::SendMessageW(title, WM_GETFONT, 0, 0));
-        LOGFONTW description{};
-        ASSERT_EQ(static_cast<int>(sizeof(description)), ::GetObjectW(font, sizeof(description), &description));
-        EXPECT_EQ(FW_BOLD, description.lfWeight);
-
-        int lineHeight = 0;
-        const RECT titleRect = ChildRect(title);
-        const int lines = InstallBubbleDialog::CountTitleLines(title, font, c.title,
-            titleRect.right - titleRect.left, lineHeight);
-        EXPECT_EQ(c.lines, lines);
-        EXPECT_EQ(c.lines * lineHeight, titleRect.bottom - titleRect.top);
-        EXPECT_EQ(titleRect.bottom + 2, ChildRect(message).top);
-        bubble.reset();
     }
 }
 

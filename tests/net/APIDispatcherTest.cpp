@@ -160,49 +160,6 @@ TEST_F(APIDispatcherTest, QueryLeavesTheThreadsComApartmentAsItFoundIt)
     }
 }
 
-TEST_F(APIDispatcherTest, UpdateTriggerToASilentServiceEndsWithinTheTimeout)
-{
-    m_host.Set(L"KelTb.Str.API.HTTP.Timeout.Secs", L"1");
-    m_api.Initialize(&m_host);
-    m_service.SetFault(service::FaultMode::Hang);
-    BOOL result = TRUE;
-    ASSERT_TRUE(EndsWithin(30000, [&] { result = m_api.RequestUpdate(); }));
-    EXPECT_FALSE(result);
-    EXPECT_EQ(m_service.RequestCount("/DoUpdate"), 1u);
-}
-
-TEST_F(APIDispatcherTest, OnlyTheStatusCommandHasItsAnswersInterpreted)
-{
-    m_service.SetFault(service::FaultMode::Body);
-    m_service.SetCustomBody(Answer("green", "enabled"));
-    struct Case
-    {
-        const wchar_t* command;
-        BOOL interpreted;
-    };
-    for (const Case c : {Case{L"getSTATUS", TRUE}, Case{L"Status", FALSE}, Case{L"GetStatus?x=1", FALSE}})
-    {
-        SCOPED_TRACE(c.command);
-        m_host.Set(L"KelTb.Str.API.Status", c.command);
-        EXPECT_EQ(m_api.QueryStatus(), c.interpreted);
-        EXPECT_EQ(m_api.GetNorvixStatus(), c.interpreted ? NorvixStatus::Uptodate : NorvixStatus::Error);
-    }
-    EXPECT_EQ(m_service.RequestCount("/getSTATUS"), 1u);
-}
-
-TEST_F(APIDispatcherTest, ConfiguredNamesAndCodesReplaceTheBuiltInOnes)
-{
-    m_host.Set(L"KelTb.Str.API.Response.Status.Node", L"state");
-    m_host.Set(L"KelTb.Str.API.Status.Norvix.Node", L"defs");
-    m_host.Set(L"KelTb.Str.API.Status.Pavise.Node", L"shield");
-    m_host.Set(L"KelTb.Str.API.Norvix.ImmediateUpdate.Code", L"urgent");
-    m_host.Set(L"KelTb.Str.API.Pavise.Deactivated.Code", L"off");
-    m_service.SetFault(service::FaultMode::Body);
-    m_service.SetCustomBody("<state><defs>URGENT</defs><shield>off</shield><vdf_status>green</vdf_status></state>");
-    EXPECT_TRUE(m_api.QueryStatus());
-    ExpectStatuses(NorvixStatus::Update, PaviseStatus::Deactivated);
-}
-
 TEST_F(APIDispatcherTest, UpdateIsPostedEmptyAndTurnsTheDefinitionsGreen)
 {
     m_service.SetDefinitions("yellow");
@@ -228,14 +185,6 @@ TEST_F(APIDispatcherTest, UpdateIsPostedEmptyAndTurnsTheDefinitionsGreen)
     const auto last = m_service.Requests().back();
     EXPECT_NE(last.headers.find("X-Update-Kind: full\r\n"), std::string::npos);
     EXPECT_EQ(last.body, "kind=full");
-}
-
-TEST_F(APIDispatcherTest, WithoutAnOwnerNoRequestLeaves)
-{
-    m_api.Reset();
-    EXPECT_FALSE(m_api.QueryStatus());
-    EXPECT_FALSE(m_api.RequestUpdate());
-    EXPECT_EQ(m_service.TotalRequests(), 0u);
 }
 
 TEST(APIDispatcherSettingsTest, TimeoutSettingBecomesThreeOptionsInMilliseconds)

@@ -51,22 +51,4 @@ TEST_F(XStreamEncryptorTest, CopyXorsEveryByteAcrossBlockEdgesAndDecodesBack)
     EXPECT_EQ(Pattern(10000), RawBytesOf(back));
 }
 
-TEST_F(XStreamEncryptorTest, KeyByteComesFromTheLowByteOfEachCodeUnit)
-{
-    const std::pair<const wchar_t*, std::uint8_t> cases[] = {
-        {L"", 0x00},
-        {L"AA", 0x00},                             // low bytes cancel out
-        {L"\x0141\x0241", 0x00},                   // high bytes do not count
-        {L"\x0151\x016F\x0178\x014D", KeyByte()},  // "QoxM" with high bytes set
-        {L"Q", 0x51},
-    };
-    for (const auto& [key, expected] : cases)
-    {
-        SCOPED_TRACE(::testing::Message() << "key of " << std::wstring(key).size() << " units");
-        std::string buffer = Pattern(300);
-        XStreamEncryptor(key).Transform(buffer.data(), buffer.size());
-        EXPECT_EQ(Scramble(Pattern(300), expected), buffer);
-    }
-}
-
 } // namespace

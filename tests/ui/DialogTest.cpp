@@ -3,7 +3,6 @@
 #include "ui/XGlobalGDI.h"
 
 #include "res/resource.h"
-#include "support/Wait.h"
 #include "win/Handle.h"
 #include "win/Scope.h"
 
@@ -42,15 +41,6 @@ LPARAM At(int x, int y)
     return MAKELPARAM(x, y);
 }
 
-// The thread's idea of the left mouse button, as GetKeyState reports it.
-void SetLeftButtonDown(bool down)
-{
-    BYTE keys[256]{};
-    ASSERT_TRUE(::GetKeyboardState(keys));
-    keys[VK_LBUTTON] = down ? 0x80 : 0;
-    ASSERT_TRUE(::SetKeyboardState(keys));
-}
-
 class BitmapButtonTest : public testing::Test
 {
 protected:
@@ -59,8 +49,6 @@ protected:
         ASSERT_TRUE(TheGlobalGDI().CreateFonts(IDS_FONT_FACE_DEFAULT));
         ASSERT_TRUE(dialog.Create(IDD_INSTALL_BUBBLE, nullptr));
     }
-    void TearDown() override { SetLeftButtonDown(false); }
-
     void SetUpButton(UINT disabledId, const wchar_t* fallbackName)
     {
         ASSERT_TRUE(button.Setup(dialog.Hwnd(), IDCANCEL, RGB(255, 255, 255), IDB_BUBBLE_CLOSE_NORMAL,
@@ -74,23 +62,6 @@ protected:
     XBitmapButton button;
 };
 } // namespace
-
-TEST_F(BitmapButtonTest, DraggingOutBeforeReleasingCancelsTheClick)
-{
-    SetUpButton(IDB_BUBBLE_CLOSE_DISABLED, nullptr);
-    Press(4, 4);
-    SetLeftButtonDown(true);
-    ::SendMessageW(button.Hwnd(), WM_MOUSEMOVE, MK_LBUTTON, At(40, 40));
-    EXPECT_FALSE(button.IsPressed());
-    EXPECT_EQ(XBitmapButton::Normal, button.CurrentImage());
-    ::SendMessageW(button.Hwnd(), WM_MOUSEMOVE, MK_LBUTTON, At(5, 5));
-    EXPECT_TRUE(button.IsPressed()) << "coming back while held presses again";
-    ::SendMessageW(button.Hwnd(), WM_MOUSEMOVE, MK_LBUTTON, At(40, 40));
-    SetLeftButtonDown(false);
-    Release(40, 40);
-    EXPECT_TRUE(dialog.commands.empty());
-    EXPECT_EQ(nullptr, ::GetCapture());
-}
 
 TEST_F(BitmapButtonTest, DisabledButtonShowsItsImageAndIgnoresPresses)
 {

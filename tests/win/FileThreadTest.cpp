@@ -1,5 +1,4 @@
 #include "win/File.h"
-#include "win/MessagePump.h"
 #include "win/Module.h"
 #include "win/NamedMutex.h"
 #include "win/Strings.h"
@@ -37,31 +36,6 @@ TEST(FileTest, SharingModesDecideWhoElseMayOpen)
 }
 
 // A worker that sends a message to a window of the waiting thread finishes only while that thread pumps.
-TEST(MessagePumpTest, WaitWhilePumpingLetsAWorkerSendToTheWaitingThread)
-{
-    HWND window = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
-    ASSERT_NE(nullptr, window);
-    win::Thread worker([window] {
-        ::SendMessageW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"from the worker"));
-        return DWORD{0};
-    });
-    ASSERT_TRUE(worker.Create());
-    ASSERT_TRUE(worker.Resume());
-    EXPECT_TRUE(win::WaitWhilePumping(worker.Handle(), 20000));
-    wchar_t text[32] = {};
-    ::GetWindowTextW(window, text, 32);
-    EXPECT_STREQ(L"from the worker", text);
-    ::DestroyWindow(window);
-}
-
-TEST(MessagePumpTest, WaitWhilePumpingGivesUpAfterItsTimeOut)
-{
-    win::KernelHandle never(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    EXPECT_FALSE(win::WaitWhilePumping(never.Get(), 30));
-    ::SetEvent(never.Get());
-    EXPECT_TRUE(win::WaitWhilePumping(never.Get(), 30));
-}
-
 TEST(NamedMutexTest, OneHolderAtATimeAndAnAbandonedMutexCountsAsTaken)
 {
     const std::wstring name = win::Format(L"NorvixTestMutex_%lu_%lu", ::GetCurrentProcessId(), ::GetTickCount());

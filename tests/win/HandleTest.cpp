@@ -1,7 +1,4 @@
-#include "win/ComPtr.h"
 #include "win/Handle.h"
-
-#include "support/FakeDispatch.h"
 
 #include <gtest/gtest.h>
 
@@ -29,32 +26,6 @@ TEST(UniqueHandleTest, ClosesOnceKeepsTheLastErrorAndHandsOwnershipOn)
         ::CreateFileW(L"C:\\no\\such\\folder\\file", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     EXPECT_FALSE(file);
     EXPECT_EQ(INVALID_HANDLE_VALUE, file.Get());
-}
-
-TEST(ComPtrTest, CountsReferencesThroughCopyMoveAttachAndPut)
-{
-    testing_support::FakeDispatch object;
-    {
-        win::ComPtr<IDispatch> a(&object);
-        EXPECT_EQ(2u, object.References());
-        win::ComPtr<IDispatch> b = a;
-        EXPECT_EQ(3u, object.References());
-        win::ComPtr<IDispatch> c(std::move(b));
-        EXPECT_EQ(3u, object.References());
-        EXPECT_FALSE(b);
-        win::ComPtr<IUnknown> unknown;
-        EXPECT_EQ(S_OK, a.As(unknown));
-        EXPECT_EQ(4u, object.References());
-        (void)unknown.Put();
-        EXPECT_EQ(3u, object.References());
-        IDispatch* out = nullptr;
-        EXPECT_EQ(S_OK, c.CopyTo(&out));
-        EXPECT_EQ(4u, object.References());
-        auto attached = win::ComPtr<IDispatch>::Attach(out);
-        EXPECT_EQ(4u, object.References());
-        EXPECT_EQ(E_POINTER, c.CopyTo(nullptr));
-    }
-    EXPECT_EQ(1u, object.References());
 }
 
 } // namespace
