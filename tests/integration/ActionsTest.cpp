@@ -35,33 +35,17 @@ size_t ThreadCount(DWORD processId)
     return count;
 }
 
-struct WindowSearch
-{
-    DWORD processId;
-    const wchar_t* className;
-    size_t count;
-};
-
-BOOL CALLBACK CountWindowOfClass(HWND window, LPARAM data)
-{
-    auto& search = *reinterpret_cast<WindowSearch*>(data);
-    DWORD owner = 0;
-    ::GetWindowThreadProcessId(window, &owner);
-    wchar_t name[128] = {};
-    ::GetClassNameW(window, name, 128);
-    if (owner == search.processId && wcscmp(name, search.className) == 0)
-    {
-        ++search.count;
-    }
-    return TRUE;
-}
-
 // Top-level windows of a process with a class name.
 size_t WindowCount(DWORD processId, const wchar_t* className)
 {
-    WindowSearch search{processId, className, 0};
-    ::EnumWindows(&CountWindowOfClass, reinterpret_cast<LPARAM>(&search));
-    return search.count;
+    size_t count = 0;
+    for (HWND window = nullptr; (window = ::FindWindowExW(nullptr, window, className, nullptr));)
+    {
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(window, &owner);
+        count += owner == processId ? 1 : 0;
+    }
+    return count;
 }
 
 TEST_F(ActionsTest, UpdateClickAnimatesEveryInstanceAndThePollAfterTheUpdateIntervalShowsTheOutcome)

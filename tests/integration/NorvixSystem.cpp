@@ -12,6 +12,7 @@
 #include <olectl.h>
 
 #include <cstdio>
+#include <regex>
 #include <sstream>
 
 namespace integration
@@ -70,41 +71,12 @@ int Host::Quit()
 
 std::map<std::string, std::string> ParseFields(const std::string& line)
 {
+    static const std::regex field(R"re((\w+)=(?:"((?:[^"\\]|\\.)*)"|(\S*)))re");
+    static const std::regex escape(R"re(\\(.))re");
     std::map<std::string, std::string> fields;
-    size_t i = 0;
-    while (i < line.size())
+    for (std::sregex_iterator it(line.begin(), line.end(), field), end; it != end; ++it)
     {
-        const size_t equals = line.find('=', i);
-        if (equals == std::string::npos)
-        {
-            break;
-        }
-        const size_t keyStart = line.rfind(' ', equals);
-        const std::string key = line.substr(keyStart == std::string::npos ? 0 : keyStart + 1,
-            equals - (keyStart == std::string::npos ? 0 : keyStart + 1));
-        std::string value;
-        size_t j = equals + 1;
-        if (j < line.size() && line[j] == '"')
-        {
-            for (++j; j < line.size() && line[j] != '"'; ++j)
-            {
-                if (line[j] == '\\' && j + 1 < line.size())
-                {
-                    ++j;
-                }
-                value += line[j];
-            }
-            ++j;
-        }
-        else
-        {
-            while (j < line.size() && line[j] != ' ')
-            {
-                value += line[j++];
-            }
-        }
-        fields[key] = value;
-        i = j;
+        fields[(*it)[1]] = (*it)[2].matched ? std::regex_replace((*it)[2].str(), escape, "$1") : (*it)[3].str();
     }
     return fields;
 }
@@ -261,15 +233,9 @@ OverlayState LatestOverlay(const Host& host, int tab, int commandId)
     {
         if (it->rfind(prefix, 0) == 0)
         {
-            const auto fields = ParseFields(*it);
-            OverlayState state;
-            state.known = true;
-            state.icon = std::atoi(fields.count("icon") ? fields.at("icon").c_str() : "0");
-            state.title = fields.count("title") ? fields.at("title") : "";
-            state.tooltip = fields.count("tooltip") ? fields.at("tooltip") : "";
-            state.visible = fields.count("visible") && fields.at("visible") == "1";
-            state.enabled = fields.count("enabled") && fields.at("enabled") == "1";
-            return state;
+            auto fields = ParseFields(*it);
+            return {true, std::atoi(fields["icon"].c_str()), fields["title"], fields["tooltip"], fields["visible"] == "1",
+                fields["enabled"] == "1"};
         }
     }
     return {};
