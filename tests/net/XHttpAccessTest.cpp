@@ -26,38 +26,6 @@ void SetTimeouts(HTTPOptionItemArray& options, DWORD ms)
 
 using XHttpAccessTest = ServiceFixture;
 
-TEST_F(XHttpAccessTest, GetAppendsWholeBodiesAroundTheReadChunkSize)
-{
-    m_service.SetFault(service::FaultMode::Body);
-    for (const size_t size : {size_t{1}, size_t{8190}, size_t{8191}, size_t{8192}, size_t{16383}, size_t{100000}})
-    {
-        SCOPED_TRACE(size);
-        std::string body(size, 'b');
-        body.front() = '<';
-        body.back() = '>';
-        m_service.SetCustomBody(body);
-        std::wstring response = L"kept:";
-        ASSERT_TRUE(XHttpAccess::Get(Url(L"GetStatus"), kAgent, TRUE, nullptr, TRUE, response));
-        EXPECT_EQ(response, L"kept:" + std::wstring(body.begin(), body.end()));
-    }
-}
-
-TEST_F(XHttpAccessTest, FailureStatusesFailOnlyWhenTheAnswerIsRead)
-{
-    for (const auto fault : {service::FaultMode::NotFound, service::FaultMode::ServerError})
-    {
-        SCOPED_TRACE(service::FaultModeName(fault));
-        m_service.SetFault(fault);
-        std::wstring response = L"untouched";
-        EXPECT_FALSE(XHttpAccess::Get(Url(L"GetStatus"), kAgent, TRUE, nullptr, TRUE, response));
-        EXPECT_EQ(response, L"untouched");
-        EXPECT_TRUE(XHttpAccess::Get(Url(L"GetStatus"), kAgent, TRUE, nullptr, FALSE, response));
-        EXPECT_FALSE(XHttpAccess::Post(Url(L"DoUpdate"), kAgent, L"", L"", nullptr, TRUE, response));
-        EXPECT_TRUE(XHttpAccess::Post(Url(L"DoUpdate"), kAgent, L"", L"", nullptr, FALSE, response));
-        EXPECT_EQ(response, L"untouched");
-    }
-}
-
 TEST_F(XHttpAccessTest, GetFollowsARedirectionAndPostDoesNot)
 {
     m_service.SetFault(service::FaultMode::Redirect);

@@ -92,26 +92,6 @@ TEST_F(StreamFileTest, RecordsAreWrittenFieldByFieldWithVersionOneAndAMissingFil
     EXPECT_EQ(PlainRecord{}.Head() + Bytes(std::uint32_t{0}), PlainBytesOf(bubblePath));
 }
 
-TEST_F(StreamFileTest, SavedRecordLoadsInAnotherObjectAndVersionsAreNotCompared)
-{
-    StatusConfigFile writer;
-    SaveValues(writer, 2, 1, 45000.5);
-    RecordingStatusFile reader;
-    reader.Open(Path());
-    ASSERT_TRUE(reader.Load(false, true));
-    ExpectValues(reader, 2, 1, 45000.5);
-    EXPECT_EQ(1, reader.loadedCalls);
-
-    PlainRecord other;
-    other.versions[0] = 5;
-    other.versions[1] = 0;
-    other.versions[2] = 0xFFFFFFFF;
-    WriteScrambled(other.Status(1, 2, 44000.25));
-    ASSERT_TRUE(reader.Load(false, true));
-    ExpectValues(reader, 1, 2, 44000.25);
-    EXPECT_EQ(2, reader.loadedCalls);
-}
-
 TEST_F(StreamFileTest, DamagedFileResetsTheRecordAndIsRewrittenWithDefaults)
 {
     PlainRecord foreign;

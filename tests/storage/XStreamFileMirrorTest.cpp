@@ -208,21 +208,4 @@ TEST_F(XStreamFileMirrorTest, ReplacementWaitsForAReaderToLetGoButNotForEver)
     }
 }
 
-TEST(XStreamFileMirrorRootTest, RootEndsAfterDriveOrShare)
-{
-    const std::pair<const wchar_t*, const wchar_t*> cases[] = {
-        {L"C:\\Users\\me\\state.config", L"C:\\"},
-        {L"C:/Users/me/state.config", L"C:/"},
-        {L"\\\\server\\share\\folder\\state.config", L"\\\\server\\share\\"},
-        {L"//server/share/state.config", L"//server/share/"},
-        {L"\\\\server\\share", L"\\\\server\\share\\"},
-        {L"state.config", L""},
-    };
-    for (const auto& [path, root] : cases)
-    {
-        SCOPED_TRACE(win::WideToAnsi(path, CP_UTF8));
-        EXPECT_EQ(root, XStreamFileMirror::RootOf(path));
-    }
-}
-
 } // namespace

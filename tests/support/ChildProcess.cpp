@@ -1,7 +1,5 @@
 #include "support/ChildProcess.h"
 
-#include "win/Module.h"
-
 #include <chrono>
 
 namespace testing_support
@@ -21,7 +19,7 @@ ChildProcess::~ChildProcess()
     }
 }
 
-bool ChildProcess::Start(const std::wstring& commandLine, const std::wstring& workingFolder)
+bool ChildProcess::Start(const std::wstring& commandLine)
 {
     SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
     win::FileHandle childInput;
@@ -50,8 +48,8 @@ bool ChildProcess::Start(const std::wstring& commandLine, const std::wstring& wo
     startup.hStdError = childOutput.Get();
     PROCESS_INFORMATION info{};
     std::wstring command = commandLine;
-    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-            workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &info))
+    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
+            &startup, &info))
     {
         return false;
     }
@@ -163,11 +161,6 @@ int ChildProcess::WaitForExit(unsigned timeoutMs)
     DWORD code = 0;
     ::GetExitCodeProcess(m_process.Get(), &code);
     return static_cast<int>(code);
-}
-
-std::wstring TestExecutableFolder()
-{
-    return win::FolderOf(win::ModuleFileName(nullptr));
 }
 
 } // namespace testing_support

@@ -1,5 +1,4 @@
 #include "ui/Fonts.h"
-#include "ui/XGlobalGDI.h"
 #include "win/Scope.h"
 
 #include <gtest/gtest.h>
@@ -29,27 +28,6 @@ std::wstring MenuFace()
     return metrics.lfMenuFont.lfFaceName;
 }
 
-int CALLBACK KeepOtherFace(const LOGFONTW* font, const TEXTMETRICW*, DWORD, LPARAM found) noexcept
-{
-    auto& face = *reinterpret_cast<std::wstring*>(found);
-    if (font->lfFaceName[0] != L'@' && MenuFace() != font->lfFaceName)
-    {
-        face = font->lfFaceName;
-        return 0;
-    }
-    return 1;
-}
-
-// An installed face other than the menu font's, so keeping it differs from falling back.
-std::wstring InstalledFace()
-{
-    const win::WindowDC screen(nullptr);
-    LOGFONTW query{};
-    query.lfCharSet = CurrentAnsiCharset();
-    std::wstring face;
-    ::EnumFontFamiliesExW(screen.Get(), &query, &KeepOtherFace, reinterpret_cast<LPARAM>(&face), 0);
-    return face;
-}
 } // namespace
 
 TEST(FontMaker, FaceThatIsNotInstalledFallsBackToTheMenuFontWithTheRequestedSizeAndWeight)
@@ -82,21 +60,5 @@ TEST(FontMaker, FaceThatIsNotInstalledFallsBackToTheMenuFontWithTheRequestedSize
         }
         EXPECT_EQ(CLEARTYPE_QUALITY, description.lfQuality);
     }
-}
-
-TEST(FontMaker, InstalledFaceIsKeptAndStylesApplied)
-{
-    const std::wstring face = InstalledFace();
-    ASSERT_FALSE(face.empty()) << "the test system has only the menu font";
-    ASSERT_TRUE(FontFaceExists(face, CurrentAnsiCharset()));
-    win::Font font;
-    ASSERT_TRUE(MakeFont(face, 7, false, true, true, false, font));
-    const LOGFONTW description = Describe(font.Get());
-    EXPECT_EQ(face, description.lfFaceName);
-    EXPECT_EQ(-::MulDiv(7, ScreenDpi(), 72), description.lfHeight);
-    EXPECT_TRUE(description.lfItalic);
-    EXPECT_TRUE(description.lfUnderline);
-    EXPECT_NE(CLEARTYPE_QUALITY, description.lfQuality);
-    EXPECT_NE(FW_BOLD, description.lfWeight);
 }
 
