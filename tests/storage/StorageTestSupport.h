@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <set>
 #include <string>
 
@@ -67,17 +68,17 @@ struct PlainRecord
     }
 };
 
-// Names of the files in `folder` (ending in a backslash) that start with `prefix`.
+// Names of the files in `folder` that start with `prefix`.
 inline std::set<std::wstring> FilesIn(const std::wstring& folder, const std::wstring& prefix)
 {
     std::set<std::wstring> names;
-    WIN32_FIND_DATAW data;
-    const win::FindHandle find(::FindFirstFileW((folder + prefix + L"*").c_str(), &data));
-    for (bool more = static_cast<bool>(find); more; more = ::FindNextFileW(find.Get(), &data))
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error))
     {
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        const std::wstring name = entry.path().filename().wstring();
+        if (entry.is_regular_file() && name.starts_with(prefix))
         {
-            names.insert(data.cFileName);
+            names.insert(name);
         }
     }
     return names;

@@ -2,14 +2,11 @@
 
 #include "Core/StatusConfigFile.h"
 #include "bubble/XToolbarBubbleConfigFile.h"
-#include "storage/SharingRetry.h"
 #include "storage/XStreamFileMirror.h"
-#include "support/Wait.h"
 #include "win/Strings.h"
 
 #include <gtest/gtest.h>
 
-#include <thread>
 #include <vector>
 
 namespace
@@ -155,25 +152,6 @@ TEST_F(StreamFileTest, FailuresAreReportedAndOnlyTheLanguageOrTheDamageResetsThe
     ExpectValues(busy, 1, 2, 45000.0);
     holder.Reset();
     EXPECT_EQ(held, RawBytesOf(Path()));
-}
-
-TEST_F(StreamFileTest, LoadWaitsForABriefHolderToLetGo)
-{
-    StatusConfigFile writer;
-    SaveValues(writer, 2, 1, 45001.0);
-    win::FileHandle holder(::CreateFileW(Path().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-    ASSERT_TRUE(holder);
-    StatusConfigFile reader;
-    reader.Open(Path());
-    const auto retriesBefore = storage::GetRetryCounts().opens;
-    bool loaded = false;
-    std::thread loader([&] { loaded = reader.Load(false, true); });
-    const bool retried = testing_support::WaitFor([&] { return storage::GetRetryCounts().opens > retriesBefore; });
-    holder.Reset();
-    loader.join();
-    EXPECT_TRUE(retried);
-    EXPECT_TRUE(loaded);
-    ExpectValues(reader, 2, 1, 45001.0);
 }
 
 // Checks, at the moment of the swap, that the real file is still the whole old one and the mirror the whole
