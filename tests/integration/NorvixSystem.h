@@ -7,6 +7,7 @@
 #include "ProductService.h"
 #include "support/ChildProcess.h"
 #include "support/TempFolder.h"
+#include "support/Wait.h"
 
 #include <gtest/gtest.h>
 
@@ -103,20 +104,10 @@ template <typename Condition>
 [[nodiscard]] bool WaitForOverlay(const Host& host, int tab, int commandId, Condition condition,
     unsigned timeoutMs = 20000)
 {
-    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
-    for (;;)
-    {
+    return testing_support::WaitFor([&] {
         const OverlayState state = LatestOverlay(host, tab, commandId);
-        if (state.known && condition(state))
-        {
-            return true;
-        }
-        if (::GetTickCount64() >= deadline)
-        {
-            return false;
-        }
-        ::Sleep(20);
-    }
+        return state.known && condition(state);
+    }, timeoutMs);
 }
 
 // The host's command ids of the add-on's buttons.
