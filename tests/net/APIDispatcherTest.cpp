@@ -160,33 +160,6 @@ TEST_F(APIDispatcherTest, QueryLeavesTheThreadsComApartmentAsItFoundIt)
     }
 }
 
-TEST_F(APIDispatcherTest, UpdateIsPostedEmptyAndTurnsTheDefinitionsGreen)
-{
-    m_service.SetDefinitions("yellow");
-    m_service.SetUpdateDelayMs(0);
-    ASSERT_TRUE(m_api.QueryStatus());
-    EXPECT_TRUE(m_api.IsUpdateNeeded());
-    m_api.SetUpdating();
-    ASSERT_TRUE(m_api.RequestUpdate());
-    EXPECT_EQ(m_api.GetNorvixStatus(), NorvixStatus::Updating) << "the trigger leaves the statuses alone";
-
-    const auto requests = m_service.Requests();
-    ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(requests[1].method, "POST");
-    EXPECT_EQ(requests[1].target, "/DoUpdate");
-    EXPECT_EQ(requests[1].body, "");
-
-    ASSERT_TRUE(m_api.QueryStatus());
-    ExpectStatuses(NorvixStatus::Uptodate, PaviseStatus::Activated);
-
-    m_host.Set(L"KelTb.Str.UpdateAPI.PostHeader", L"X-Update-Kind: full");
-    m_host.Set(L"KelTb.Str.UpdateAPI.PostData", L"kind=full");
-    ASSERT_TRUE(m_api.RequestUpdate());
-    const auto last = m_service.Requests().back();
-    EXPECT_NE(last.headers.find("X-Update-Kind: full\r\n"), std::string::npos);
-    EXPECT_EQ(last.body, "kind=full");
-}
-
 TEST(APIDispatcherSettingsTest, TimeoutSettingBecomesThreeOptionsInMilliseconds)
 {
     struct Case

@@ -183,13 +183,6 @@ TEST_F(ControllerTest, ContainerFacingInterfacesAnswerAsForAnInvisibleControl)
     EXPECT_EQ(
         XToolbarController::kWindowlessActivate, control->ControlFlags() & XToolbarController::kWindowlessActivate);
 
-    win::ComPtr<IPersistStreamInit> persist;
-    ASSERT_EQ(S_OK, control.object.As(persist));
-    CLSID classId{};
-    EXPECT_EQ(S_OK, persist->GetClassID(&classId));
-    EXPECT_EQ(CLSID_ToolbarTest, classId);
-    EXPECT_EQ(S_OK, persist->InitNew());
-
     win::ComPtr<IProvideClassInfo2> classInfo;
     ASSERT_EQ(S_OK, control.object.As(classInfo));
     GUID events{};
