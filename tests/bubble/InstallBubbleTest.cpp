@@ -183,34 +183,6 @@ TEST_F(InstallBubbleTest, ClosingStopsTrackingBeforeTheWindowGoes)
 }
 
 
-TEST_F(InstallBubbleTest, OutlineIsCutToTheFrameAndTheCloseCrossWorksWithoutItsDisabledImageId)
-{
-    OpenBubble();
-    ASSERT_TRUE(testing_support::WaitFor([&] { return BubbleVisible(); }));
-    ::UpdateWindow(bubble->Hwnd());
-    win::RegionHandle region(::CreateRectRgn(0, 0, 0, 0));
-    ASSERT_NE(ERROR, ::GetWindowRgn(bubble->Hwnd(), region.Get()));
-    const RECT rect = WindowRect(bubble->Hwnd());
-    const int width = rect.right - rect.left;
-    const int height = rect.bottom - rect.top;
-    EXPECT_FALSE(::PtInRegion(region.Get(), 0, 0)) << "top-left corner, beside the pointer";
-    EXPECT_FALSE(::PtInRegion(region.Get(), width - 1, 2)) << "above the top-right corner";
-    EXPECT_FALSE(::PtInRegion(region.Get(), 0, height - 1)) << "round bottom-left corner";
-    EXPECT_FALSE(::PtInRegion(region.Get(), width - 1, height - 1)) << "round bottom-right corner";
-    EXPECT_TRUE(::PtInRegion(region.Get(), InstallBubbleDialog::kAnchorShift + 14, 1)) << "the pointer";
-    EXPECT_TRUE(::PtInRegion(region.Get(), width / 2, height / 2));
-
-    // The disabled cross is not under the id the bubble asks for; the name stands in for it.
-    EXPECT_TRUE(bubble->CloseButton().IsImageLoaded(XBitmapButton::Disabled));
-    ::EnableWindow(bubble->CloseButton().Hwnd(), FALSE);
-    ::UpdateWindow(bubble->CloseButton().Hwnd());
-    ::EnableWindow(bubble->CloseButton().Hwnd(), TRUE);
-    const HWND window = bubble->Hwnd();
-    ::SendMessageW(bubble->CloseButton().Hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
-    ::SendMessageW(bubble->CloseButton().Hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(3, 3));
-    EXPECT_FALSE(::IsWindow(window));
-}
-
 TEST(BubbleVerticalOffset, StandsBelowTheButtonByTheSystemsRule)
 {
     struct Case

@@ -143,26 +143,6 @@ TEST_F(XHttpAccessTest, GetWithinAnswersAsGetOrGivesUpAtItsDeadline)
     EXPECT_EQ(response, L"untouched");
 }
 
-TEST_F(XHttpAccessTest, UrlWithoutPortMeansPort80)
-{
-    XHttpAccess::UrlParts parts;
-    ASSERT_TRUE(XHttpAccess::SplitUrl(L"http://127.0.0.1/DoUpdate", ICU_DECODE, false, parts));
-    EXPECT_EQ(parts.port, 80);
-    EXPECT_EQ(parts.host, L"127.0.0.1");
-    EXPECT_EQ(parts.path, L"/DoUpdate");
-    EXPECT_FALSE(XHttpAccess::SplitUrl(L"not a url", ICU_DECODE, false, parts));
-
-    // Where port 80 can be taken, a POST without a port must reach it.
-    service::ProductService onPort80;
-    if (!onPort80.Start(80))
-    {
-        GTEST_SKIP() << "port 80 cannot be bound here";
-    }
-    std::wstring response;
-    EXPECT_TRUE(XHttpAccess::Post(L"http://127.0.0.1/DoUpdate", kAgent, L"", L"", nullptr, TRUE, response));
-    EXPECT_EQ(onPort80.RequestCount("/DoUpdate"), 1u);
-}
-
 TEST_F(XHttpAccessTest, TimeoutsEndARequestToAServiceThatNeverAnswers)
 {
     m_service.SetFault(service::FaultMode::Hang);

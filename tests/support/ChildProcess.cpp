@@ -1,5 +1,6 @@
 #include "support/ChildProcess.h"
 
+#include <algorithm>
 #include <chrono>
 
 namespace testing_support
@@ -139,12 +140,8 @@ std::vector<std::string> ChildProcess::Lines() const
 size_t ChildProcess::CountLines(const std::string& text) const
 {
     std::lock_guard lock(m_mutex);
-    size_t count = 0;
-    for (const auto& line : m_lines)
-    {
-        count += line.find(text) != std::string::npos ? 1 : 0;
-    }
-    return count;
+    return static_cast<size_t>(std::count_if(m_lines.begin(), m_lines.end(),
+        [&](const std::string& line) { return line.find(text) != std::string::npos; }));
 }
 
 int ChildProcess::WaitForExit(unsigned timeoutMs)

@@ -3,8 +3,6 @@
 #include "support/Wait.h"
 #include "toolbar/XToolbarButtonControl.h"
 #include "toolbar/XToolbarDispatcherWindow.h"
-#include "win/ClassFactory.h"
-#include "win/ComModule.h"
 #include "win/Window.h"
 
 #include <exdispid.h>
@@ -49,35 +47,6 @@ bool PostStartUpRan(TestToolbarControl* control)
 }
 
 using ControllerTest = ToolbarFixture;
-
-TEST_F(ControllerTest, ClassFactoryRefusesWhatItCannotMakeAndHoldsTheModuleWhileAnythingLives)
-{
-    const win::ClassEntry classes[] = {{&CLSID_ToolbarTest, &CreateTestToolbarControl}};
-    const long before = win::ModuleLockCount();
-    win::ComPtr<IClassFactory> factory;
-    ASSERT_EQ(S_OK, win::GetClassObject(classes, CLSID_ToolbarTest, IID_IClassFactory, factory.PutVoid()));
-    IUnknown* sentinel = reinterpret_cast<IUnknown*>(0x1);
-    EXPECT_EQ(CLASS_E_CLASSNOTAVAILABLE,
-        win::GetClassObject(classes, IID_IDispatch, IID_IClassFactory, reinterpret_cast<void**>(&sentinel)));
-    EXPECT_EQ(nullptr, sentinel);
-    sentinel = reinterpret_cast<IUnknown*>(0x1);
-    EXPECT_EQ(CLASS_E_NOAGGREGATION,
-        factory->CreateInstance(factory.Get(), IID_IUnknown, reinterpret_cast<void**>(&sentinel)));
-    EXPECT_EQ(nullptr, sentinel);
-    EXPECT_EQ(E_NOINTERFACE, factory->CreateInstance(nullptr, IID_IClassFactory, reinterpret_cast<void**>(&sentinel)));
-
-    win::ComPtr<IDispatch> made;
-    ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IDispatch, made.PutVoid()));
-    EXPECT_EQ(before + 2, win::ModuleLockCount());
-    EXPECT_EQ(S_OK, factory->LockServer(TRUE));
-    factory.Reset();
-    made.Reset();
-    EXPECT_EQ(S_FALSE, win::ModuleCanUnloadNow());
-    ASSERT_EQ(S_OK, win::GetClassObject(classes, CLSID_ToolbarTest, IID_IClassFactory, factory.PutVoid()));
-    EXPECT_EQ(S_OK, factory->LockServer(FALSE));
-    factory.Reset();
-    EXPECT_EQ(before, win::ModuleLockCount());
-}
 
 TEST_F(ControllerTest, MalformedDispatchCallsGetDispatchErrorsAndReachNothing)
 {
