@@ -12,6 +12,7 @@
 #include "win/File.h"
 #include "win/Module.h"
 #include "win/Registry.h"
+#include "win/Scope.h"
 #include "win/Strings.h"
 #include "win/Variant.h"
 
@@ -90,40 +91,6 @@ Set support = Nothing
 WScript.Quit surprises
 )vbs";
 
-// Registers the script support server in the machine's class branch while it lives.
-class ScriptSupportRegistration
-{
-public:
-    ScriptSupportRegistration()
-    {
-        const std::wstring classId = win::GuidToString(CLSID_NorvixScriptSupport);
-        auto server = win::CreateRegKey(HKEY_LOCAL_MACHINE, ClassKey() + L"\\InprocServer32");
-        auto progId = win::CreateRegKey(HKEY_LOCAL_MACHINE, ProgIdKey() + L"\\CLSID");
-        m_ok = server && progId &&
-               win::WriteRegString(server.Get(), nullptr, WindowsPath(NORVIX_SCRIPT_SUPPORT_DLL)) &&
-               win::WriteRegString(server.Get(), L"ThreadingModel", L"Apartment") &&
-               win::WriteRegString(progId.Get(), nullptr, classId);
-    }
-    ~ScriptSupportRegistration()
-    {
-        (void)win::DeleteRegTree(HKEY_LOCAL_MACHINE, ClassKey());
-        (void)win::DeleteRegTree(HKEY_LOCAL_MACHINE, ProgIdKey());
-    }
-    ScriptSupportRegistration(const ScriptSupportRegistration&) = delete;
-    ScriptSupportRegistration& operator=(const ScriptSupportRegistration&) = delete;
-
-    [[nodiscard]] bool Ok() const noexcept { return m_ok; }
-
-private:
-    static std::wstring ClassKey()
-    {
-        return L"Software\\Classes\\CLSID\\" + win::GuidToString(CLSID_NorvixScriptSupport);
-    }
-    static std::wstring ProgIdKey() { return std::wstring(L"Software\\Classes\\") + kScriptSupportProgId; }
-
-    bool m_ok = false;
-};
-
 } // namespace
 
 using ScriptClientTest = NorvixSystemTest;
@@ -132,8 +99,21 @@ TEST_F(ScriptClientTest, ScriptCreatesTheControlIsRefusedUntilUnlockedThenStarts
 {
     const std::wstring cscript = SystemFile(L"cscript.exe");
     ASSERT_NE(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(cscript.c_str())) << "no script host in the prefix";
-    ScriptSupportRegistration registration;
-    ASSERT_TRUE(registration.Ok());
+    // The script support server, in the machine's class branch while the test runs.
+    const std::wstring classKey = L"Software\\Classes\\CLSID\\" + win::GuidToString(CLSID_NorvixScriptSupport);
+    const std::wstring progIdKey = std::wstring(L"Software\\Classes\\") + kScriptSupportProgId;
+    const win::ScopeExit unregister([&] {
+        (void)win::DeleteRegTree(HKEY_LOCAL_MACHINE, classKey);
+        (void)win::DeleteRegTree(HKEY_LOCAL_MACHINE, progIdKey);
+    });
+    {
+        const auto server = win::CreateRegKey(HKEY_LOCAL_MACHINE, classKey + L"\\InprocServer32");
+        const auto progId = win::CreateRegKey(HKEY_LOCAL_MACHINE, progIdKey + L"\\CLSID");
+        ASSERT_TRUE(server && progId &&
+                    win::WriteRegString(server.Get(), nullptr, WindowsPath(NORVIX_SCRIPT_SUPPORT_DLL)) &&
+                    win::WriteRegString(server.Get(), L"ThreadingModel", L"Apartment") &&
+                    win::WriteRegString(progId.Get(), nullptr, win::GuidToString(CLSID_NorvixScriptSupport)));
+    }
 
     const std::wstring script = m_folder.File(L"client.vbs");
     ASSERT_TRUE(win::File::WriteAll(script, kClientScript));
