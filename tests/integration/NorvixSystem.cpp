@@ -108,9 +108,7 @@ void NorvixSystemTest::SetUp()
 
     // A GUID of this test's own names the polling mutex, so nothing left from another test competes.
     auto macro = win::CreateRegKey(HKEY_CURRENT_USER, kMacroKey);
-    ASSERT_TRUE(macro);
-    m_hadGuid = win::ReadRegString(macro.Get(), L"guid", m_guidBefore);
-    ASSERT_TRUE(win::WriteRegString(macro.Get(), L"guid", NewGuidText()));
+    ASSERT_TRUE(macro && win::WriteRegString(macro.Get(), L"guid", NewGuidText()));
     (void)win::DeleteRegTree(HKEY_CURRENT_USER, kPrefsKey);
 
     win::File::Remove(StatusFilePath());
@@ -146,18 +144,7 @@ void NorvixSystemTest::TearDown()
     }
     m_hosts.clear();
     m_service.Stop();
-    auto macro = win::OpenRegKey(HKEY_CURRENT_USER, kMacroKey, KEY_WRITE);
-    if (macro)
-    {
-        if (m_hadGuid)
-        {
-            (void)win::WriteRegString(macro.Get(), L"guid", m_guidBefore);
-        }
-        else
-        {
-            ::RegDeleteValueW(macro.Get(), L"guid");
-        }
-    }
+    (void)win::DeleteRegTree(HKEY_CURRENT_USER, kMacroKey);
     (void)win::DeleteRegTree(HKEY_CURRENT_USER, kPrefsKey);
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 // The add-on's world for one integration test: Norvix.dll registered in the test prefix (once for the suite),
 // the product service on a free loopback port (in this process), a scratch installation GUID so the polling
-// mutex is this test's own, fresh state files, a host settings file pointing the add-on at the service, and
-// KelHost.exe processes driven through their command channel.
+// mutex is this test's own (removed afterwards), fresh state files, a host settings file pointing the add-on at
+// the service, and KelHost.exe processes driven through their command channel.
 
 #include "ProductService.h"
 #include "support/ChildProcess.h"
@@ -78,8 +78,6 @@ protected:
 
 private:
     std::map<std::string, std::string> m_settings;
-    std::wstring m_guidBefore;
-    bool m_hadGuid = false;
 };
 
 } // namespace integration
