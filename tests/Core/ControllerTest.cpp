@@ -5,7 +5,7 @@
 #include "Core/Controller.h"
 #include "bubble/ShowInstallBubble.h"
 #include "platform/BrowserUtilities.h"
-#include "support/FakeBrowser.h"
+#include "HostBrowser.h"
 #include "support/FakeDispatch.h"
 #include "support/TestToolbarWindow.h"
 #include "support/Wait.h"
@@ -114,7 +114,7 @@ protected:
 
     HRESULT Start(const long (&ids)[5])
     {
-        return m_controller->StartupToolbar(&m_browser, &m_host, ids[0], ids[1], ids[2], ids[3], ids[4]);
+        return m_controller->StartupToolbar(m_browser.Get(), &m_host, ids[0], ids[1], ids[2], ids[3], ids[4]);
     }
 
     // The status file as another instance publishes it.
@@ -142,7 +142,8 @@ protected:
 
     win::ComInit m_com;
     testing_support::TestToolbarWindow m_toolbar{Buttons(), 900};
-    testing_support::FakeBrowser m_browser;
+    win::ComPtr<kelhost::HostBrowser> m_browser =
+        win::ComPtr<kelhost::HostBrowser>::Attach(kelhost::HostBrowser::Create(nullptr, {}));
     testing_support::FakeDispatch m_host;
     std::map<std::wstring, std::wstring> m_settings;
     win::ComPtr<IUnknown> m_object;

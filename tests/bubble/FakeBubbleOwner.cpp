@@ -96,6 +96,8 @@ void FakeBubbleOwner::SetString(const std::wstring& key, const std::wstring& val
 RECT FakeBubbleOwner::GetButtonScreenRect(const std::wstring& buttonName)
 {
     ++m_rectQueries;
+    const HWND watched = m_watched;
+    m_lateQueries += watched && !::IsWindow(watched) ? 1 : 0;
     RECT rect{};
     const HWND toolbar = GetToolbarHwnd();
     if (buttonName != L"CID_KEL_LOGO" || !::IsWindow(toolbar)

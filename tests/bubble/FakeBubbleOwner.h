@@ -2,7 +2,8 @@
 // A host window with a real toolbar (five buttons, the second one the logo) and a bubble owner over it that
 // answers the button's rectangle the way the toolbar control does: by asking the toolbar, which from the
 // bubble's tracking thread is a message sent across threads. Texts come from a map; keys not in it give
-// their defaults. It counts rectangle queries, so tests can tell whether tracking still runs.
+// their defaults. It counts rectangle queries, so tests can tell whether tracking still runs, and those made after
+// a bubble window had gone.
 
 #include "ui/XBubbleOwner.h"
 #include "win/Window.h"
@@ -51,6 +52,9 @@ public:
     void SetString(const std::wstring& key, const std::wstring& value);
     void SetToolbarOverride(HWND toolbar) { m_toolbarOverride = toolbar; }
     [[nodiscard]] long RectQueries() const { return m_rectQueries; }
+    // Rectangle queries made while the watched bubble window was already gone.
+    void WatchBubble(HWND bubble) { m_watched = bubble; }
+    [[nodiscard]] long QueriesAfterTheWatchedBubbleWent() const { return m_lateQueries; }
 
 private:
     FakeHostWindow& m_host;
@@ -58,4 +62,6 @@ private:
     std::map<std::wstring, std::wstring> m_strings;
     std::atomic<HWND> m_toolbarOverride{nullptr};
     std::atomic<long> m_rectQueries{0};
+    std::atomic<HWND> m_watched{nullptr};
+    std::atomic<long> m_lateQueries{0};
 };

@@ -5,6 +5,7 @@
 #include "support/TempFolder.h"
 #include "support/Wait.h"
 #include "ui/XGlobalGDI.h"
+#include "win/File.h"
 
 #include <gtest/gtest.h>
 
@@ -52,13 +53,12 @@ protected:
 };
 } // namespace
 
-TEST_F(ShowInstallBubbleTest, ShownOnceAcrossStartsAndAgainAfterTheFileIsDeleted)
+TEST_F(ShowInstallBubbleTest, ShownOnceAcrossStartsAndAgainAfterTheFileIsDeletedOrDamaged)
 {
     ASSERT_TRUE(Start()) << "first start, no file";
     ASSERT_TRUE(bubble && bubble->IsWindow());
     EXPECT_EQ(0u, StoredFlag()) << "cleared before the bubble was shown";
     EXPECT_TRUE(testing_support::WaitFor([&] { return ::IsWindowVisible(bubble->Hwnd()) != FALSE; }));
-
     EXPECT_FALSE(Start()) << "second start";
     EXPECT_EQ(nullptr, bubble);
     EXPECT_EQ(0u, StoredFlag());
@@ -66,23 +66,13 @@ TEST_F(ShowInstallBubbleTest, ShownOnceAcrossStartsAndAgainAfterTheFileIsDeleted
     ASSERT_TRUE(::DeleteFileW(path.c_str()));
     EXPECT_TRUE(Start()) << "after the file was deleted";
     EXPECT_EQ(0u, StoredFlag());
-}
-
-TEST_F(ShowInstallBubbleTest, DamagedFileShowsTheBubbleOnceMore)
-{
-    ASSERT_TRUE(Start());
-    const HANDLE damaged = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, damaged);
-    DWORD written = 0;
-    ::WriteFile(damaged, "garbage", 7, &written, nullptr);
-    ::CloseHandle(damaged);
-
-    EXPECT_TRUE(Start());
+    ASSERT_TRUE(win::File::WriteAll(path, "garbage"));
+    EXPECT_TRUE(Start()) << "after the file was damaged";
     EXPECT_EQ(0u, StoredFlag());
     EXPECT_FALSE(Start());
 }
 
-TEST_F(ShowInstallBubbleTest, AnOpenBubbleIsReplacedNotLeftBehind)
+TEST_F(ShowInstallBubbleTest, AnOpenBubbleIsReplacedAndAnUnwritableFileStillShowsIt)
 {
     ASSERT_TRUE(Start());
     const HWND first = bubble->Hwnd();
@@ -90,10 +80,7 @@ TEST_F(ShowInstallBubbleTest, AnOpenBubbleIsReplacedNotLeftBehind)
     ASSERT_TRUE(ShowInstallBubbleOnce(owner, host.Hwnd(), path, file, bubble));
     EXPECT_FALSE(::IsWindow(first));
     EXPECT_TRUE(bubble->IsWindow());
-}
 
-TEST_F(ShowInstallBubbleTest, UnwritableFileStillShowsTheBubble)
-{
     path = folder.File(L"no such folder\\") + kInstallBubbleFileName;
     EXPECT_TRUE(Start());
     EXPECT_TRUE(Start()) << "nothing could be saved, so the next start shows it again";

@@ -12,6 +12,7 @@
 #include <olectl.h>
 
 #include <cstdio>
+#include <regex>
 #include <sstream>
 
 namespace integration
@@ -70,41 +71,12 @@ int Host::Quit()
 
 std::map<std::string, std::string> ParseFields(const std::string& line)
 {
+    static const std::regex field(R"re((\w+)=(?:"((?:[^"\\]|\\.)*)"|(\S*)))re");
+    static const std::regex escape(R"re(\\(.))re");
     std::map<std::string, std::string> fields;
-    size_t i = 0;
-    while (i < line.size())
+    for (std::sregex_iterator it(line.begin(), line.end(), field), end; it != end; ++it)
     {
-        const size_t equals = line.find('=', i);
-        if (equals == std::string::npos)
-        {
-            break;
-        }
-        const size_t keyStart = line.rfind(' ', equals);
-        const std::string key = line.substr(keyStart == std::string::npos ? 0 : keyStart + 1,
-            equals - (keyStart == std::string::npos ? 0 : keyStart + 1));
-        std::string value;
-        size_t j = equals + 1;
-        if (j < line.size() && line[j] == '"')
-        {
-            for (++j; j < line.size() && line[j] != '"'; ++j)
-            {
-                if (line[j] == '\\' && j + 1 < line.size())
-                {
-                    ++j;
-                }
-                value += line[j];
-            }
-            ++j;
-        }
-        else
-        {
-            while (j < line.size() && line[j] != ' ')
-            {
-                value += line[j++];
-            }
-        }
-        fields[key] = value;
-        i = j;
+        fields[(*it)[1]] = (*it)[2].matched ? std::regex_replace((*it)[2].str(), escape, "$1") : (*it)[3].str();
     }
     return fields;
 }
@@ -136,9 +108,7 @@ void NorvixSystemTest::SetUp()
 
     // A GUID of this test's own names the polling mutex, so nothing left from another test competes.
     auto macro = win::CreateRegKey(HKEY_CURRENT_USER, kMacroKey);
-    ASSERT_TRUE(macro);
-    m_hadGuid = win::ReadRegString(macro.Get(), L"guid", m_guidBefore);
-    ASSERT_TRUE(win::WriteRegString(macro.Get(), L"guid", NewGuidText()));
+    ASSERT_TRUE(macro && win::WriteRegString(macro.Get(), L"guid", NewGuidText()));
     (void)win::DeleteRegTree(HKEY_CURRENT_USER, kPrefsKey);
 
     win::File::Remove(StatusFilePath());
@@ -174,18 +144,7 @@ void NorvixSystemTest::TearDown()
     }
     m_hosts.clear();
     m_service.Stop();
-    auto macro = win::OpenRegKey(HKEY_CURRENT_USER, kMacroKey, KEY_WRITE);
-    if (macro)
-    {
-        if (m_hadGuid)
-        {
-            (void)win::WriteRegString(macro.Get(), L"guid", m_guidBefore);
-        }
-        else
-        {
-            ::RegDeleteValueW(macro.Get(), L"guid");
-        }
-    }
+    (void)win::DeleteRegTree(HKEY_CURRENT_USER, kMacroKey);
     (void)win::DeleteRegTree(HKEY_CURRENT_USER, kPrefsKey);
 }
 
@@ -202,18 +161,6 @@ Host& NorvixSystemTest::StartHost(int tabs)
     Host& host = *m_hosts.back();
     EXPECT_TRUE(host.Start(file, tabs)) << "KelHost did not start";
     return host;
-}
-
-std::string NorvixSystemTest::ClosedPortUrl()
-{
-    service::ProductService probe;
-    if (!probe.Start(0))
-    {
-        return "http://127.0.0.1:9/";
-    }
-    const std::string url = win::WideToAnsi(probe.BaseUrl(), CP_UTF8);
-    probe.Stop();
-    return url;
 }
 
 std::wstring NorvixSystemTest::StatusFilePath()
@@ -247,6 +194,19 @@ std::vector<std::string> NorvixSystemTest::Targets(const std::string& path) cons
     return targets;
 }
 
+std::vector<ULONGLONG> NorvixSystemTest::QueryTimes() const
+{
+    std::vector<ULONGLONG> times;
+    for (const auto& request : m_service.Requests())
+    {
+        if (request.path == "/GetStatus")
+        {
+            times.push_back(request.receivedAtMs);
+        }
+    }
+    return times;
+}
+
 } // namespace integration
 
 namespace integration
@@ -260,15 +220,9 @@ OverlayState LatestOverlay(const Host& host, int tab, int commandId)
     {
         if (it->rfind(prefix, 0) == 0)
         {
-            const auto fields = ParseFields(*it);
-            OverlayState state;
-            state.known = true;
-            state.icon = std::atoi(fields.count("icon") ? fields.at("icon").c_str() : "0");
-            state.title = fields.count("title") ? fields.at("title") : "";
-            state.tooltip = fields.count("tooltip") ? fields.at("tooltip") : "";
-            state.visible = fields.count("visible") && fields.at("visible") == "1";
-            state.enabled = fields.count("enabled") && fields.at("enabled") == "1";
-            return state;
+            auto fields = ParseFields(*it);
+            return {true, std::atoi(fields["icon"].c_str()), fields["title"], fields["tooltip"], fields["visible"] == "1",
+                fields["enabled"] == "1"};
         }
     }
     return {};

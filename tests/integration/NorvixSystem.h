@@ -1,12 +1,13 @@
 #pragma once
 // The add-on's world for one integration test: Norvix.dll registered in the test prefix (once for the suite),
 // the product service on a free loopback port (in this process), a scratch installation GUID so the polling
-// mutex is this test's own, fresh state files, a host settings file pointing the add-on at the service, and
-// KelHost.exe processes driven through their command channel.
+// mutex is this test's own (removed afterwards), fresh state files, a host settings file pointing the add-on at
+// the service, and KelHost.exe processes driven through their command channel.
 
 #include "ProductService.h"
 #include "support/ChildProcess.h"
 #include "support/TempFolder.h"
+#include "support/Wait.h"
 
 #include <gtest/gtest.h>
 
@@ -60,9 +61,6 @@ protected:
     void SetSetting(const std::string& key, const std::string& value) { m_settings[key] = value; }
     // Starts a host with the current settings.
     Host& StartHost(int tabs = 1);
-    // A base URL where nothing listens.
-    [[nodiscard]] static std::string ClosedPortUrl();
-
     // The shared status file and what it holds (after the scrambling is undone).
     [[nodiscard]] static std::wstring StatusFilePath();
     // Writes the status file as a given instance would have published it.
@@ -71,6 +69,8 @@ protected:
     // Requests that reached the service for a path ("/GetStatus", "/DoUpdate", "/track").
     [[nodiscard]] size_t Requests(const std::string& path) const { return m_service.RequestCount(path); }
     [[nodiscard]] std::vector<std::string> Targets(const std::string& path) const;
+    // When each status query reached the service (GetTickCount64 of this process).
+    [[nodiscard]] std::vector<ULONGLONG> QueryTimes() const;
 
     service::ProductService m_service;
     testing_support::TempFolder m_folder;
@@ -78,8 +78,6 @@ protected:
 
 private:
     std::map<std::string, std::string> m_settings;
-    std::wstring m_guidBefore;
-    bool m_hadGuid = false;
 };
 
 } // namespace integration
@@ -104,20 +102,10 @@ template <typename Condition>
 [[nodiscard]] bool WaitForOverlay(const Host& host, int tab, int commandId, Condition condition,
     unsigned timeoutMs = 20000)
 {
-    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
-    for (;;)
-    {
+    return testing_support::WaitFor([&] {
         const OverlayState state = LatestOverlay(host, tab, commandId);
-        if (state.known && condition(state))
-        {
-            return true;
-        }
-        if (::GetTickCount64() >= deadline)
-        {
-            return false;
-        }
-        ::Sleep(20);
-    }
+        return state.known && condition(state);
+    }, timeoutMs);
 }
 
 // The host's command ids of the add-on's buttons.

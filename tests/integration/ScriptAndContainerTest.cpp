@@ -12,6 +12,7 @@
 #include "win/File.h"
 #include "win/Module.h"
 #include "win/Registry.h"
+#include "win/Scope.h"
 #include "win/Strings.h"
 #include "win/Variant.h"
 
@@ -31,11 +32,6 @@ std::wstring SystemFile(const wchar_t* name)
     wchar_t folder[MAX_PATH] = {};
     ::GetSystemDirectoryW(folder, MAX_PATH);
     return std::wstring(folder) + L"\\" + name;
-}
-
-bool Exists(const std::wstring& path)
-{
-    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 // The script: every result is echoed; each one that is not what the add-on should give counts as a surprise,
@@ -95,52 +91,29 @@ Set support = Nothing
 WScript.Quit surprises
 )vbs";
 
-// Registers the script support server in the machine's class branch while it lives.
-class ScriptSupportRegistration
-{
-public:
-    ScriptSupportRegistration()
-    {
-        const std::wstring classId = win::GuidToString(CLSID_NorvixScriptSupport);
-        auto server = win::CreateRegKey(HKEY_LOCAL_MACHINE, ClassKey() + L"\\InprocServer32");
-        auto progId = win::CreateRegKey(HKEY_LOCAL_MACHINE, ProgIdKey() + L"\\CLSID");
-        m_ok = server && progId &&
-               win::WriteRegString(server.Get(), nullptr, WindowsPath(NORVIX_SCRIPT_SUPPORT_DLL)) &&
-               win::WriteRegString(server.Get(), L"ThreadingModel", L"Apartment") &&
-               win::WriteRegString(progId.Get(), nullptr, classId);
-    }
-    ~ScriptSupportRegistration()
-    {
-        (void)win::DeleteRegTree(HKEY_LOCAL_MACHINE, ClassKey());
-        (void)win::DeleteRegTree(HKEY_LOCAL_MACHINE, ProgIdKey());
-    }
-    ScriptSupportRegistration(const ScriptSupportRegistration&) = delete;
-    ScriptSupportRegistration& operator=(const ScriptSupportRegistration&) = delete;
-
-    [[nodiscard]] bool Ok() const noexcept { return m_ok; }
-
-private:
-    static std::wstring ClassKey()
-    {
-        return L"Software\\Classes\\CLSID\\" + win::GuidToString(CLSID_NorvixScriptSupport);
-    }
-    static std::wstring ProgIdKey() { return std::wstring(L"Software\\Classes\\") + kScriptSupportProgId; }
-
-    bool m_ok = false;
-};
-
 } // namespace
 
-class ScriptClientTest : public NorvixSystemTest
-{
-};
+using ScriptClientTest = NorvixSystemTest;
 
 TEST_F(ScriptClientTest, ScriptCreatesTheControlIsRefusedUntilUnlockedThenStartsItAndItPolls)
 {
     const std::wstring cscript = SystemFile(L"cscript.exe");
-    ASSERT_TRUE(Exists(cscript)) << "no script host in the prefix";
-    ScriptSupportRegistration registration;
-    ASSERT_TRUE(registration.Ok());
+    ASSERT_NE(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(cscript.c_str())) << "no script host in the prefix";
+    // The script support server, in the machine's class branch while the test runs.
+    const std::wstring classKey = L"Software\\Classes\\CLSID\\" + win::GuidToString(CLSID_NorvixScriptSupport);
+    const std::wstring progIdKey = std::wstring(L"Software\\Classes\\") + kScriptSupportProgId;
+    const win::ScopeExit unregister([&] {
+        (void)win::DeleteRegTree(HKEY_LOCAL_MACHINE, classKey);
+        (void)win::DeleteRegTree(HKEY_LOCAL_MACHINE, progIdKey);
+    });
+    {
+        const auto server = win::CreateRegKey(HKEY_LOCAL_MACHINE, classKey + L"\\InprocServer32");
+        const auto progId = win::CreateRegKey(HKEY_LOCAL_MACHINE, progIdKey + L"\\CLSID");
+        ASSERT_TRUE(server && progId &&
+                    win::WriteRegString(server.Get(), nullptr, WindowsPath(NORVIX_SCRIPT_SUPPORT_DLL)) &&
+                    win::WriteRegString(server.Get(), L"ThreadingModel", L"Apartment") &&
+                    win::WriteRegString(progId.Get(), nullptr, win::GuidToString(CLSID_NorvixScriptSupport)));
+    }
 
     const std::wstring script = m_folder.File(L"client.vbs");
     ASSERT_TRUE(win::File::WriteAll(script, kClientScript));
@@ -154,14 +127,7 @@ TEST_F(ScriptClientTest, ScriptCreatesTheControlIsRefusedUntilUnlockedThenStarts
 
     testing_support::ChildProcess client;
     ASSERT_TRUE(client.Start(commandLine));
-    const auto dump = [&client] {
-        std::string text;
-        for (const auto& line : client.Lines())
-        {
-            text += line + "\n";
-        }
-        return text;
-    };
+    const auto dump = [&client] { return testing::PrintToString(client.Lines()); };
     ASSERT_TRUE(client.WaitForLine("waiting", 60000)) << dump();
     // Started by the script, the control's worker queries the service on its own (the status file is new).
     EXPECT_TRUE(testing_support::WaitFor([this] { return Requests("/GetStatus") >= 1; }, 30000)) << dump();
@@ -175,9 +141,7 @@ TEST_F(ScriptClientTest, ScriptCreatesTheControlIsRefusedUntilUnlockedThenStarts
     EXPECT_EQ(expected, client.Lines());
 }
 
-class AtlContainerTest : public NorvixSystemTest
-{
-};
+using AtlContainerTest = NorvixSystemTest;
 
 namespace
 {

@@ -22,63 +22,9 @@ void SetTimeouts(HTTPOptionItemArray& options, DWORD ms)
     }
 }
 
-bool HasHeader(const std::string& headers, const std::string& name)
-{
-    std::string lower;
-    for (const char c : headers)
-    {
-        lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return lower.find("\r\n" + name + ":") != std::string::npos || lower.rfind(name + ":", 0) == 0;
-}
-
 } // namespace
 
 using XHttpAccessTest = ServiceFixture;
-
-TEST_F(XHttpAccessTest, GetAppendsWholeBodiesAroundTheReadChunkSize)
-{
-    m_service.SetFault(service::FaultMode::Body);
-    for (const size_t size : {size_t{1}, size_t{8190}, size_t{8191}, size_t{8192}, size_t{16383}, size_t{100000}})
-    {
-        SCOPED_TRACE(size);
-        std::string body(size, 'b');
-        body.front() = '<';
-        body.back() = '>';
-        m_service.SetCustomBody(body);
-        std::wstring response = L"kept:";
-        ASSERT_TRUE(XHttpAccess::Get(Url(L"GetStatus"), kAgent, TRUE, nullptr, TRUE, response));
-        EXPECT_EQ(response, L"kept:" + std::wstring(body.begin(), body.end()));
-    }
-}
-
-TEST_F(XHttpAccessTest, GetSendsTheQueryAndTheAgent)
-{
-    std::wstring response;
-    ASSERT_TRUE(XHttpAccess::Get(Url(L"GetStatus?t=q&d=a%26b#top"), kAgent, FALSE, nullptr, FALSE, response));
-    const auto requests = m_service.Requests();
-    ASSERT_EQ(requests.size(), 1u);
-    EXPECT_EQ(requests[0].method, "GET");
-    EXPECT_EQ(requests[0].target, "/GetStatus?t=q&d=a%26b");
-    EXPECT_NE(requests[0].headers.find("User-Agent: Norvix Toolbar for Internet Explorer\r\n"), std::string::npos);
-    EXPECT_EQ(response, L"");
-}
-
-TEST_F(XHttpAccessTest, FailureStatusesFailOnlyWhenTheAnswerIsRead)
-{
-    for (const auto fault : {service::FaultMode::NotFound, service::FaultMode::ServerError})
-    {
-        SCOPED_TRACE(service::FaultModeName(fault));
-        m_service.SetFault(fault);
-        std::wstring response = L"untouched";
-        EXPECT_FALSE(XHttpAccess::Get(Url(L"GetStatus"), kAgent, TRUE, nullptr, TRUE, response));
-        EXPECT_EQ(response, L"untouched");
-        EXPECT_TRUE(XHttpAccess::Get(Url(L"GetStatus"), kAgent, TRUE, nullptr, FALSE, response));
-        EXPECT_FALSE(XHttpAccess::Post(Url(L"DoUpdate"), kAgent, L"", L"", nullptr, TRUE, response));
-        EXPECT_TRUE(XHttpAccess::Post(Url(L"DoUpdate"), kAgent, L"", L"", nullptr, FALSE, response));
-        EXPECT_EQ(response, L"untouched");
-    }
-}
 
 TEST_F(XHttpAccessTest, GetFollowsARedirectionAndPostDoesNot)
 {
@@ -195,44 +141,6 @@ TEST_F(XHttpAccessTest, GetWithinAnswersAsGetOrGivesUpAtItsDeadline)
     }));
     EXPECT_FALSE(got);
     EXPECT_EQ(response, L"untouched");
-}
-
-TEST_F(XHttpAccessTest, PostSendsHeaderAndBodyOnlyWhenGiven)
-{
-    std::wstring response;
-    ASSERT_TRUE(XHttpAccess::Post(Url(L"DoUpdate"), kAgent, L"", L"", nullptr, TRUE, response));
-    ASSERT_TRUE(
-        XHttpAccess::Post(Url(L"DoUpdate"), kAgent, L"X-Norvix-Check: 7\r\n", L"now=1", nullptr, TRUE, response));
-    EXPECT_EQ(response, L"update started\r\nupdate started\r\n");
-
-    const auto requests = m_service.Requests();
-    ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(requests[0].method, "POST");
-    EXPECT_EQ(requests[0].version, "HTTP/1.0");
-    EXPECT_EQ(requests[0].body, "");
-    EXPECT_FALSE(HasHeader(requests[0].headers, "x-norvix-check"));
-    EXPECT_EQ(requests[1].body, "now=1");
-    EXPECT_NE(requests[1].headers.find("X-Norvix-Check: 7\r\n"), std::string::npos);
-}
-
-TEST_F(XHttpAccessTest, UrlWithoutPortMeansPort80)
-{
-    XHttpAccess::UrlParts parts;
-    ASSERT_TRUE(XHttpAccess::SplitUrl(L"http://127.0.0.1/DoUpdate", ICU_DECODE, false, parts));
-    EXPECT_EQ(parts.port, 80);
-    EXPECT_EQ(parts.host, L"127.0.0.1");
-    EXPECT_EQ(parts.path, L"/DoUpdate");
-    EXPECT_FALSE(XHttpAccess::SplitUrl(L"not a url", ICU_DECODE, false, parts));
-
-    // Where port 80 can be taken, a POST without a port must reach it.
-    service::ProductService onPort80;
-    if (!onPort80.Start(80))
-    {
-        GTEST_SKIP() << "port 80 cannot be bound here";
-    }
-    std::wstring response;
-    EXPECT_TRUE(XHttpAccess::Post(L"http://127.0.0.1/DoUpdate", kAgent, L"", L"", nullptr, TRUE, response));
-    EXPECT_EQ(onPort80.RequestCount("/DoUpdate"), 1u);
 }
 
 TEST_F(XHttpAccessTest, TimeoutsEndARequestToAServiceThatNeverAnswers)

@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
-
 namespace
 {
 
@@ -69,44 +67,6 @@ TEST_F(XXMLParserTest, UnusableTextsGiveNoDocument)
     }
 }
 
-TEST_F(XXMLParserTest, FindNodesReadsChildTextsOfTheNamedElements)
-{
-    struct Case
-    {
-        const wchar_t* text;
-        BOOL found;
-        const wchar_t* vdf;
-        const wchar_t* pavise;
-    };
-    for (const Case c : {
-             Case{L"<response><vdf_status>green</vdf_status><pavise_status>enabled</pavise_status></response>", TRUE,
-                  L"green", L"enabled"},
-             Case{L"<a><b><response><pavise_status>off</pavise_status><vdf_status>red</vdf_status></response></b></a>",
-                  TRUE, L"red", L"off"},
-             Case{L"<response><vdf_status></vdf_status><pavise_status>on</pavise_status></response>", TRUE, L"", L"on"},
-             Case{L"<response><vdf_status>x</vdf_status></response>", TRUE, L"x", L""},
-             Case{L"<response><vdf_status/><pavise_status>on</pavise_status></response>", TRUE, L"", L"on"},
-             Case{L"<response><vdf_status/><pavise_status/></response>", FALSE, L"", L""},
-             Case{L"<Response><vdf_status>green</vdf_status></Response>", FALSE, L"", L""},
-             Case{L"<response><VDF_STATUS>green</VDF_STATUS></response>", FALSE, L"", L""},
-             Case{L"<response vdf_status=\"green\"/>", FALSE, L"", L""},
-             Case{L"<response><vdf_status>a&amp;<i>b</i></vdf_status></response>", TRUE, L"a&b", L""},
-             Case{L"<r><response><vdf_status>old</vdf_status><pavise_status>p</pavise_status></response>"
-                  L"<response><vdf_status>new</vdf_status></response></r>",
-                  TRUE, L"new", L"p"},
-             Case{L"<response><x><vdf_status>deep</vdf_status></x></response>", FALSE, L"", L""},
-         })
-    {
-        SCOPED_TRACE(c.text);
-        ASSERT_TRUE(m_parser.Load(c.text));
-        Request({L"vdf_status", L"pavise_status"});
-        EXPECT_EQ(m_parser.FindNodes(L"response", m_nodes), c.found);
-        EXPECT_EQ(m_nodes.GetValue(L"vdf_status"), c.vdf);
-        EXPECT_EQ(m_nodes.GetValue(L"pavise_status"), c.pavise);
-    }
-    EXPECT_EQ(m_nodes.GetValue(L"unknown"), L"");
-}
-
 TEST(XXMLParserDepthTest, OnlyElementsNestAndMarkupInsideOtherMarkupDoesNotCount)
 {
     struct Case
@@ -133,77 +93,4 @@ TEST(XXMLParserDepthTest, OnlyElementsNestAndMarkupInsideOtherMarkupDoesNotCount
         SCOPED_TRACE(c.text);
         EXPECT_EQ(XXMLParser::NestsDeeperThan(c.text, 2), c.deeperThanTwo);
     }
-}
-
-TEST_F(XXMLParserTest, FindNodesWithoutDocumentFindsNothing)
-{
-    Request({L"vdf_status"});
-    EXPECT_FALSE(m_parser.FindNodes(L"response", m_nodes));
-    ASSERT_TRUE(m_parser.Load(L"<response><vdf_status>v</vdf_status></response>"));
-    m_parser.Clear();
-    EXPECT_FALSE(m_parser.FindNodes(L"response", m_nodes));
-    EXPECT_EQ(m_nodes.GetValue(L"vdf_status"), L"");
-}
-
-TEST(XXMLNodeArrayTest, NodesKeepDistinctKeysThatCopiesShare)
-{
-    XXMLNodeArray nodes;
-    std::set<std::wstring> keys;
-    for (int i = 0; i < 50; ++i)
-    {
-        nodes.Add(new XXMLNode(L"n"));
-        const std::wstring& key = nodes.GetLast()->Key();
-        ASSERT_EQ(key.size(), 38u);
-        EXPECT_EQ(key.front(), L'{');
-        keys.insert(key);
-    }
-    EXPECT_EQ(keys.size(), 50u);
-
-    XXMLNodeArray copy;
-    copy.Add(new XXMLNode(L"stale"));
-    copy.CopyFrom(nodes);
-    ASSERT_EQ(copy.GetCount(), 50);
-    int index = -2;
-    XXMLNode* found = copy.FindByKey(nodes.GetAt(7)->Key(), &index);
-    EXPECT_EQ(index, 7);
-    ASSERT_NE(found, nullptr);
-    EXPECT_NE(found, nodes.GetAt(7)) << "a copy must own its own nodes";
-    EXPECT_EQ(copy.FindByKey(L"{00000000-0000-0000-0000-000000000000}", &index), nullptr);
-    EXPECT_EQ(index, -1);
-}
-
-TEST(XXMLNodeArrayTest, OwnershipAndBoundsOfTheList)
-{
-    XXMLNodeArray nodes;
-    EXPECT_EQ(nodes.GetLast(), nullptr);
-    EXPECT_EQ(nodes.GetAt(0), nullptr);
-    EXPECT_EQ(nodes.GetAt(-1), nullptr);
-    EXPECT_FALSE(nodes.SetAt(0, new XXMLNode(L"out of range")));
-
-    XXMLNode* first = new XXMLNode(L"a");
-    EXPECT_EQ(nodes.Add(first), 0);
-    EXPECT_EQ(nodes.TrimTo(0), 1) << "a single entry is never trimmed";
-    nodes.Add(new XXMLNode(L"b"));
-    nodes.Add(new XXMLNode(L"a"));
-    nodes.GetAt(0)->SetValue(L"first");
-    nodes.GetAt(2)->SetValue(L"last");
-    EXPECT_EQ(nodes.GetValue(L"a"), L"last");
-
-    XXMLNode equalButOther(*first);
-    EXPECT_EQ(nodes.Find(&equalButOther), -1);
-    EXPECT_EQ(nodes.Find(nullptr), -1);
-    XXMLNode* stranger = &equalButOther;
-    EXPECT_FALSE(nodes.Remove(stranger));
-    EXPECT_EQ(stranger, &equalButOther);
-
-    XXMLNode* victim = nodes.GetAt(1);
-    EXPECT_TRUE(nodes.Remove(victim));
-    EXPECT_EQ(victim, nullptr);
-    EXPECT_EQ(nodes.GetCount(), 2);
-
-    EXPECT_TRUE(nodes.SetAt(1, nullptr));
-    EXPECT_EQ(nodes.GetAt(1), nullptr);
-    EXPECT_EQ(nodes.GetValue(L"a"), L"first");
-    EXPECT_EQ(nodes.TrimTo(1), 1);
-    EXPECT_EQ(nodes.TruncateTo(-5), 0);
 }

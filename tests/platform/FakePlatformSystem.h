@@ -14,29 +14,17 @@
 namespace platform_tests
 {
 
-struct ShellCall
-{
-    std::wstring verb, file, parameters;  // parameters "<null>" when none were given
-    int show;
-};
-
 struct FakePlatformSystem : PlatformSystem
 {
-    bool vista = true, wow64 = false, createFolders = true, ieLaunchSucceeds = false;
+    bool vista = true, wow64 = false, createFolders = true;
     std::wstring ieFolder, knownFolder, appDataFolder, moduleFolder = L"C:\\Module\\";
     std::wstring ieUserRootPath;  // below HKCU; "" for none
     HKEY userRoot = nullptr;      // not owned
     std::map<std::tuple<HKEY, REGSAM, std::wstring>, std::wstring> registry;  // default values by root, view, path
     std::map<std::wstring, std::wstring> environment;
-    INT_PTR shellResult = 42, findResult = 42;
-    std::wstring foundExecutable;
-
-    int ieFolderAsks = 0, ieLaunches = 0, beeps = 0;
+    int ieFolderAsks = 0;
     std::vector<const KNOWNFOLDERID*> knownFolderAsks;
     std::vector<std::wstring> createdFolders;
-    std::vector<ShellCall> shellCalls;
-    std::wstring findDocument;
-    std::string findDocumentContent;  // what the document held when the shell was asked
 
     bool IsVistaOrLater() override { return vista; }
     bool IsWow64() override { return wow64; }
@@ -68,20 +56,6 @@ struct FakePlatformSystem : PlatformSystem
         const auto found = environment.find(name);
         return found == environment.end() ? std::wstring() : found->second;
     }
-    INT_PTR RunShellExecute(const wchar_t* verb, const wchar_t* file, const wchar_t* parameters, int show) override
-    {
-        shellCalls.push_back({verb, file, parameters ? parameters : L"<null>", show});
-        return shellResult;
-    }
-    INT_PTR FindExecutableFor(const wchar_t* document, std::wstring& executable) override
-    {
-        findDocument = document;
-        (void)win::File::ReadAll(document, findDocumentContent);
-        executable = findResult > 32 ? foundExecutable : std::wstring();
-        return findResult;
-    }
-    bool LaunchURLInIE(const wchar_t*) override { return ++ieLaunches, ieLaunchSucceeds; }
-    void Beep() override { ++beeps; }
 };
 
 } // namespace platform_tests

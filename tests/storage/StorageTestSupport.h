@@ -1,6 +1,6 @@
 #pragma once
 // Helpers of the storage tests that read and make state files without the production code: the key byte is
-// worked out here from the key text, and fields are read by their byte offsets.
+// worked out here from the key text, and records are laid out here field by field.
 
 #include "support/TempFolder.h"
 #include "win/File.h"
@@ -10,7 +10,7 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <cstring>
+#include <filesystem>
 #include <set>
 #include <string>
 
@@ -20,28 +20,16 @@ namespace storage_testing
 // The scrambling byte: the low bytes of "QoxM" XORed together.
 inline std::uint8_t KeyByte()
 {
-    std::uint8_t key = 0;
-    for (const wchar_t c : std::wstring(L"QoxM"))
-    {
-        key ^= static_cast<std::uint8_t>(c & 0xFF);
-    }
-    return key;
+    return 'Q' ^ 'o' ^ 'x' ^ 'M';
 }
 
-inline std::string Scramble(std::string bytes)
+inline std::string Scramble(std::string bytes, std::uint8_t key = KeyByte())
 {
     for (char& c : bytes)
     {
-        c = static_cast<char>(static_cast<std::uint8_t>(c) ^ KeyByte());
+        c = static_cast<char>(static_cast<std::uint8_t>(c) ^ key);
     }
     return bytes;
-}
-
-// The plain archive bytes of a file on disk ("" when it cannot be read).
-inline std::string PlainBytesOf(const std::wstring& path)
-{
-    std::string bytes;
-    return win::File::ReadAll(path, bytes) ? Scramble(bytes) : std::string();
 }
 
 inline std::string RawBytesOf(const std::wstring& path)
@@ -50,79 +38,49 @@ inline std::string RawBytesOf(const std::wstring& path)
     return win::File::ReadAll(path, bytes) ? bytes : std::string("<unreadable>");
 }
 
-template <typename T>
-T FieldAt(const std::string& bytes, std::size_t offset)
+inline std::string PlainBytesOf(const std::wstring& path)
 {
-    T value{};
-    if (offset + sizeof(T) <= bytes.size())
-    {
-        std::memcpy(&value, bytes.data() + offset, sizeof(T));
-    }
-    return value;
+    return Scramble(RawBytesOf(path));
 }
 
 template <typename T>
-void Append(std::string& bytes, T value)
+std::string Bytes(T value)
 {
-    bytes.append(reinterpret_cast<const char*>(&value), sizeof(T));
+    return std::string(reinterpret_cast<const char*>(&value), sizeof(T));
 }
 
-// Plain bytes of a status record, field by field.
-struct PlainStatus
+// Plain bytes of a record: three versions, the tag and the language around the record's own fields, which
+// follow (a status record: pavise, norvix, check status, last check; the bubble record: its flag).
+struct PlainRecord
 {
     std::uint32_t versions[3] = {1, 1, 1};
     std::string tag = "TNYT";
     std::uint16_t languageId = ::GetSystemDefaultLangID();
-    std::int32_t paviseStatus = 0;
-    std::int32_t norvixStatus = 0;
-    std::int32_t checkStatus = 0;
-    double lastCheck = 0.0;
 
-    [[nodiscard]] std::string Bytes() const
+    [[nodiscard]] std::string Head() const
     {
-        std::string bytes;
-        Append(bytes, versions[0]);
-        Append(bytes, versions[1]);
-        bytes += tag;
-        Append(bytes, languageId);
-        Append(bytes, versions[2]);
-        Append(bytes, paviseStatus);
-        Append(bytes, norvixStatus);
-        Append(bytes, checkStatus);
-        Append(bytes, lastCheck);
-        return bytes;
+        return Bytes(versions[0]) + Bytes(versions[1]) + tag + Bytes(languageId) + Bytes(versions[2]);
+    }
+    [[nodiscard]] std::string Status(std::int32_t pavise = 0, std::int32_t norvix = 0, double lastCheck = 0.0,
+        std::int32_t checkStatus = 0) const
+    {
+        return Head() + Bytes(pavise) + Bytes(norvix) + Bytes(checkStatus) + Bytes(lastCheck);
     }
 };
 
-inline void WriteScrambled(const std::wstring& path, const std::string& plain)
-{
-    ASSERT_TRUE(win::File::WriteAll(path, Scramble(plain)));
-}
-
-inline std::wstring SystemTempFolder()
-{
-    wchar_t folder[MAX_PATH + 1];
-    const DWORD n = ::GetTempPathW(MAX_PATH + 1, folder);
-    return std::wstring(folder, n);
-}
-
-// Names of the files in `folder` (ending in a backslash) that start with `prefix`.
+// Names of the files in `folder` that start with `prefix`.
 inline std::set<std::wstring> FilesIn(const std::wstring& folder, const std::wstring& prefix)
 {
     std::set<std::wstring> names;
-    WIN32_FIND_DATAW data;
-    const win::FindHandle find(::FindFirstFileW((folder + prefix + L"*").c_str(), &data));
-    if (!find)
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error))
     {
-        return names;
-    }
-    do
-    {
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        const std::wstring name = entry.path().filename().wstring();
+        if (entry.is_regular_file() && name.starts_with(prefix))
         {
-            names.insert(data.cFileName);
+            names.insert(name);
         }
-    } while (::FindNextFileW(find.Get(), &data));
+    }
     return names;
 }
 
@@ -131,16 +89,21 @@ inline std::set<std::wstring> FilesIn(const std::wstring& folder, const std::wst
 class StorageFixture : public ::testing::Test
 {
 protected:
-    void SetUp() override { m_kelBefore = FilesIn(SystemTempFolder(), L"Kel"); }
+    void SetUp() override { m_kelBefore = FilesIn(TempPath(), L"Kel"); }
     void TearDown() override
     {
         EXPECT_EQ(0u, m_folder.CountFiles(L"LIN")) << "mirror or backup left in the file's folder";
-        std::set<std::wstring> left = FilesIn(SystemTempFolder(), L"Kel");
+        std::set<std::wstring> left = FilesIn(TempPath(), L"Kel");
         for (const auto& name : m_kelBefore)
         {
             left.erase(name);
         }
         EXPECT_TRUE(left.empty()) << left.size() << " temporary Kel file(s) left behind";
+    }
+    static std::wstring TempPath()
+    {
+        wchar_t folder[MAX_PATH + 1];
+        return std::wstring(folder, ::GetTempPathW(MAX_PATH + 1, folder));
     }
 
     testing_support::TempFolder m_folder;

@@ -1,7 +1,6 @@
 #include "support/ChildProcess.h"
 
-#include "win/Module.h"
-
+#include <algorithm>
 #include <chrono>
 
 namespace testing_support
@@ -21,7 +20,7 @@ ChildProcess::~ChildProcess()
     }
 }
 
-bool ChildProcess::Start(const std::wstring& commandLine, const std::wstring& workingFolder)
+bool ChildProcess::Start(const std::wstring& commandLine)
 {
     SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
     win::FileHandle childInput;
@@ -50,8 +49,8 @@ bool ChildProcess::Start(const std::wstring& commandLine, const std::wstring& wo
     startup.hStdError = childOutput.Get();
     PROCESS_INFORMATION info{};
     std::wstring command = commandLine;
-    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-            workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &info))
+    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
+            &startup, &info))
     {
         return false;
     }
@@ -113,39 +112,23 @@ void ChildProcess::ReadOutput()
 bool ChildProcess::WaitForLine(const std::string& text, unsigned timeoutMs, std::string* found)
 {
     std::unique_lock lock(m_mutex);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;)
-    {
-        for (; m_next < m_lines.size(); ++m_next)
+    bool matched = false;
+    const auto seen = [&] {
+        for (; !matched && m_next < m_lines.size(); ++m_next)
         {
             if (m_lines[m_next].find(text) != std::string::npos)
             {
+                matched = true;
                 if (found)
                 {
                     *found = m_lines[m_next];
                 }
-                ++m_next;
-                return true;
             }
         }
-        if (m_ended || m_changed.wait_until(lock, deadline) == std::cv_status::timeout)
-        {
-            // One last look at lines that arrived with the end or the deadline.
-            for (; m_next < m_lines.size(); ++m_next)
-            {
-                if (m_lines[m_next].find(text) != std::string::npos)
-                {
-                    if (found)
-                    {
-                        *found = m_lines[m_next];
-                    }
-                    ++m_next;
-                    return true;
-                }
-            }
-            return false;
-        }
-    }
+        return matched || m_ended;
+    };
+    (void)m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), seen);
+    return matched;
 }
 
 std::vector<std::string> ChildProcess::Lines() const
@@ -157,12 +140,8 @@ std::vector<std::string> ChildProcess::Lines() const
 size_t ChildProcess::CountLines(const std::string& text) const
 {
     std::lock_guard lock(m_mutex);
-    size_t count = 0;
-    for (const auto& line : m_lines)
-    {
-        count += line.find(text) != std::string::npos ? 1 : 0;
-    }
-    return count;
+    return static_cast<size_t>(std::count_if(m_lines.begin(), m_lines.end(),
+        [&](const std::string& line) { return line.find(text) != std::string::npos; }));
 }
 
 int ChildProcess::WaitForExit(unsigned timeoutMs)
@@ -179,11 +158,6 @@ int ChildProcess::WaitForExit(unsigned timeoutMs)
     DWORD code = 0;
     ::GetExitCodeProcess(m_process.Get(), &code);
     return static_cast<int>(code);
-}
-
-std::wstring TestExecutableFolder()
-{
-    return win::FolderOf(win::ModuleFileName(nullptr));
 }
 
 } // namespace testing_support

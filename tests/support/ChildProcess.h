@@ -23,8 +23,8 @@ public:
     ChildProcess& operator=(const ChildProcess&) = delete;
     ~ChildProcess();
 
-    // Starts `commandLine` (the program path quoted as needed) in `workingFolder` ("" for the current one).
-    [[nodiscard]] bool Start(const std::wstring& commandLine, const std::wstring& workingFolder = L"");
+    // Starts `commandLine` (the program path quoted as needed).
+    [[nodiscard]] bool Start(const std::wstring& commandLine);
 
     // Sends one line (a newline is added).
     bool Send(const std::string& line);
@@ -59,8 +59,5 @@ private:
     bool m_ended = false;
     size_t m_next = 0;
 };
-
-// Directory of the running test executable, ending in a backslash.
-[[nodiscard]] std::wstring TestExecutableFolder();
 
 } // namespace testing_support

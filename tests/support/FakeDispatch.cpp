@@ -1,7 +1,5 @@
 #include "support/FakeDispatch.h"
 
-#include "win/Strings.h"
-
 namespace testing_support
 {
 
@@ -11,65 +9,23 @@ HRESULT FakeDispatch::QueryInterface(REFIID iid, void** out)
     {
         return E_POINTER;
     }
-    if (iid == IID_IUnknown || iid == IID_IDispatch)
+    *out = iid == IID_IUnknown || iid == IID_IDispatch ? static_cast<IDispatch*>(this) : nullptr;
+    if (!*out)
     {
-        *out = static_cast<IDispatch*>(this);
-        AddRef();
-        return S_OK;
+        return E_NOINTERFACE;
     }
-    *out = nullptr;
-    return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
 }
 
-HRESULT FakeDispatch::GetTypeInfoCount(UINT* count)
+HRESULT FakeDispatch::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT* result, EXCEPINFO*, UINT*)
 {
-    if (count)
-    {
-        *count = 0;
-    }
-    return E_NOTIMPL;
-}
-
-HRESULT FakeDispatch::GetTypeInfo(UINT, LCID, ITypeInfo** info)
-{
-    if (info)
-    {
-        *info = nullptr;
-    }
-    return E_NOTIMPL;
-}
-
-HRESULT FakeDispatch::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*)
-{
-    return E_NOTIMPL;
-}
-
-HRESULT FakeDispatch::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
-    UINT*)
-{
-    Call call{id, flags, {}};
+    ++m_calls;
     std::vector<VARIANT*> arguments;
-    if (params)
+    for (UINT i = params ? params->cArgs : 0; i-- > 0;)
     {
-        for (UINT i = params->cArgs; i-- > 0;)
-        {
-            VARIANT* v = &params->rgvarg[i];
-            arguments.push_back(v);
-            if (v->vt == VT_BSTR)
-            {
-                call.arguments.emplace_back(v->bstrVal ? v->bstrVal : L"", ::SysStringLen(v->bstrVal));
-            }
-            else if (v->vt == VT_I4)
-            {
-                call.arguments.push_back(std::to_wstring(v->lVal));
-            }
-            else
-            {
-                call.arguments.push_back(win::Format(L"<vt %u>", static_cast<unsigned>(v->vt)));
-            }
-        }
+        arguments.push_back(&params->rgvarg[i]);
     }
-    m_calls.push_back(std::move(call));
     if (result)
     {
         ::VariantInit(result);

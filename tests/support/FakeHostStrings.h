@@ -1,6 +1,6 @@
 #pragma once
 // FakeHostStrings: a host text lookup for tests. It answers each key with the override the test set, else
-// with the caller's default (as the real host does for keys it does not know), and records every key asked.
+// with the caller's default (as the real host does for keys it does not know).
 // Detached, it answers "" for everything, like a control without a host. Macro expansion replaces the
 // test's macro values. Single-threaded use only, or set everything before other threads start.
 
@@ -8,7 +8,6 @@
 
 #include <map>
 #include <string>
-#include <vector>
 
 namespace testing_support
 {
@@ -22,7 +21,6 @@ public:
 
     std::wstring GetHostString(const std::wstring& key, const std::wstring& defaultValue) override
     {
-        m_asked.push_back(key);
         if (!m_attached)
         {
             return {};
@@ -49,14 +47,10 @@ public:
         return result;
     }
 
-    [[nodiscard]] const std::vector<std::wstring>& Asked() const noexcept { return m_asked; }
-    void ClearAsked() { m_asked.clear(); }
-
 private:
     bool m_attached = true;
     std::map<std::wstring, std::wstring> m_overrides;
     std::map<std::wstring, std::wstring> m_macros;
-    std::vector<std::wstring> m_asked;
 };
 
 } // namespace testing_support

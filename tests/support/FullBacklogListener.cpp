@@ -4,42 +4,6 @@
 
 namespace testing_support
 {
-namespace
-{
-
-// A loopback connect that the queue takes completes at once; one whose SYN was dropped is retried by the
-// system only after a second.
-constexpr long kCompletesWithinUs = 500 * 1000;
-constexpr int kMaxConnections = 64;
-
-sockaddr_in Loopback(std::uint16_t port)
-{
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = ::htons(port);
-    address.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
-    return address;
-}
-
-// Starts a connect without waiting for it; true when it completed within the short wait.
-bool ConnectCompletes(SOCKET client, std::uint16_t port)
-{
-    u_long nonBlocking = 1;
-    const sockaddr_in address = Loopback(port);
-    if (::ioctlsocket(client, FIONBIO, &nonBlocking) != 0 ||
-        (::connect(client, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 &&
-         ::WSAGetLastError() != WSAEWOULDBLOCK))
-    {
-        return false;
-    }
-    fd_set writable;
-    FD_ZERO(&writable);
-    FD_SET(client, &writable);
-    timeval wait{0, kCompletesWithinUs};
-    return ::select(0, nullptr, &writable, nullptr, &wait) == 1;
-}
-
-} // namespace
 
 FullBacklogListener::~FullBacklogListener()
 {
@@ -62,7 +26,9 @@ bool FullBacklogListener::Start()
     WSADATA data{};
     m_winsock = ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
     m_listener = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in address = Loopback(0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
     int length = sizeof(address);
     if (!m_winsock || m_listener == INVALID_SOCKET ||
         ::bind(m_listener, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 ||
@@ -72,7 +38,9 @@ bool FullBacklogListener::Start()
         return false;
     }
     m_port = ::ntohs(address.sin_port);
-    while (m_clients.size() < kMaxConnections)
+    // Non-blocking connects until one does not complete at once: a connect that the queue takes completes at
+    // once; one whose SYN was dropped is retried by the system only after a second.
+    for (u_long nonBlocking = 1; m_clients.size() < 64;)
     {
         const SOCKET client = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
         if (client == INVALID_SOCKET)
@@ -80,7 +48,17 @@ bool FullBacklogListener::Start()
             return false;
         }
         m_clients.push_back(client);
-        if (!ConnectCompletes(client, m_port))
+        fd_set writable;
+        FD_ZERO(&writable);
+        FD_SET(client, &writable);
+        timeval wait{0, 500 * 1000};
+        if (::ioctlsocket(client, FIONBIO, &nonBlocking) != 0 ||
+            (::connect(client, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 &&
+                ::WSAGetLastError() != WSAEWOULDBLOCK))
+        {
+            return false;
+        }
+        if (::select(0, nullptr, &writable, nullptr, &wait) != 1)
         {
             return true;
         }

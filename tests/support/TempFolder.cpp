@@ -1,9 +1,9 @@
 #include "support/TempFolder.h"
 
-#include "win/Handle.h"
 #include "win/Strings.h"
 
 #include <atomic>
+#include <filesystem>
 
 namespace testing_support
 {
@@ -12,82 +12,28 @@ TempFolder::TempFolder()
 {
     static std::atomic<unsigned> counter{0};
     wchar_t temp[MAX_PATH + 1];
-    const DWORD n = ::GetTempPathW(MAX_PATH + 1, temp);
-    const std::wstring base(temp, n);
-    for (;;)
+    const std::wstring base(temp, ::GetTempPathW(MAX_PATH + 1, temp));
+    do
     {
         m_path = base + win::Format(L"norvix-test-%lu-%u-%lu\\", ::GetCurrentProcessId(), counter++, ::GetTickCount());
-        if (::CreateDirectoryW(m_path.c_str(), nullptr))
-        {
-            return;
-        }
-        if (::GetLastError() != ERROR_ALREADY_EXISTS)
-        {
-            m_path.clear();
-            return;
-        }
-    }
+    } while (!::CreateDirectoryW(m_path.c_str(), nullptr) && ::GetLastError() == ERROR_ALREADY_EXISTS);
 }
 
 TempFolder::~TempFolder()
 {
-    if (!m_path.empty())
-    {
-        RemoveTree(m_path);
-    }
+    std::error_code ignored;
+    std::filesystem::remove_all(m_path, ignored);
 }
 
-std::wstring_view::size_type TempFolder::CountFiles(std::wstring_view prefix) const
+size_t TempFolder::CountFiles(std::wstring_view prefix) const
 {
-    WIN32_FIND_DATAW data;
-    win::FindHandle find(::FindFirstFileW((m_path + std::wstring(prefix) + L"*").c_str(), &data));
     size_t count = 0;
-    if (!find)
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(m_path, error))
     {
-        return 0;
+        count += entry.is_regular_file() && entry.path().filename().wstring().starts_with(prefix) ? 1 : 0;
     }
-    do
-    {
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        {
-            ++count;
-        }
-    } while (::FindNextFileW(find.Get(), &data));
     return count;
-}
-
-void RemoveTree(const std::wstring& path)
-{
-    std::wstring folder = path;
-    if (!folder.empty() && folder.back() != L'\\')
-    {
-        folder += L'\\';
-    }
-    WIN32_FIND_DATAW data;
-    win::FindHandle find(::FindFirstFileW((folder + L"*").c_str(), &data));
-    if (find)
-    {
-        do
-        {
-            const std::wstring name = data.cFileName;
-            if (name == L"." || name == L"..")
-            {
-                continue;
-            }
-            const std::wstring child = folder + name;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            {
-                RemoveTree(child);
-            }
-            else
-            {
-                ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-                ::DeleteFileW(child.c_str());
-            }
-        } while (::FindNextFileW(find.Get(), &data));
-    }
-    find.Reset();
-    ::RemoveDirectoryW(folder.c_str());
 }
 
 } // namespace testing_support

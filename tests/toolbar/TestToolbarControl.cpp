@@ -2,26 +2,14 @@
 
 #include "toolbar/XToolbarWindow.h"
 #include "win/ClassFactory.h"
-#include "win/Window.h"
 
 #include <new>
-
-namespace
-{
-const wchar_t* const kButtonNames[5] = {
-    L"CID_KEL_SEARCH", L"CID_KEL_LOGO", L"CID_PAVISE_STATUS", L"CID_NORVIX_UPDATE", L"CID_KEL_OPTIONS"};
-} // namespace
-
-TestToolbarControl::TestToolbarControl()
-    : XToolbarController(CLSID_ToolbarTest, DIID_DToolbarTest, DIID_DToolbarTestEvents)
-{
-}
 
 void TestToolbarControl::Note(const std::wstring& what) noexcept
 {
     try
     {
-        m_log->push_back(what);
+        m_log.push_back(what);
     }
     catch (...)
     {
@@ -30,83 +18,33 @@ void TestToolbarControl::Note(const std::wstring& what) noexcept
 
 HRESULT TestToolbarControl::StartupToolbar(IDispatch* browser, IDispatch* toolbar, const long commandIds[5])
 {
-    Note(L"StartupToolbar");
     const HRESULT hr = StartUp(browser, toolbar, kTestDispatcherWindowName);
     if (FAILED(hr))
     {
         return hr;
     }
-    const HWND window = GetToolbarHwnd();
-    if (window && win::Window::FromHandle(window))
-    {
-        Note(L"toolbar subclassed");
-    }
-    if (DispatcherHwnd())
-    {
-        Note(L"dispatcher window");
-    }
+    const wchar_t* const names[5] = {
+        L"CID_KEL_SEARCH", L"CID_KEL_LOGO", L"CID_PAVISE_STATUS", L"CID_NORVIX_UPDATE", L"CID_KEL_OPTIONS"};
     for (int i = 0; i < 5; ++i)
     {
-        Map(kButtonNames[i], static_cast<UINT>(commandIds[i]));
+        MapButton(names[i], static_cast<UINT>(commandIds[i]));
     }
-    Note(L"button maps");
     CreateButtonControl(L"CID_PAVISE_STATUS", 0x100);
     CreateButtonControl(L"CID_NORVIX_UPDATE", 0x101);
-    Note(L"overlay buttons");
-    return S_OK;
-}
-
-HRESULT TestToolbarControl::OnEvent(const std::wstring& eventName)
-{
-    Note(L"OnEvent " + eventName);
     return S_OK;
 }
 
 HRESULT TestToolbarControl::InvokeMember(DISPID id, std::span<VARIANT> arguments, VARIANT* result) noexcept
 {
-    try
+    if (id != 1 || arguments.size() != 7)
     {
-        HRESULT hr = E_FAIL;
-        if (id == 1 && arguments.size() == 7)
-        {
-            long ids[5];
-            for (int i = 0; i < 5; ++i)
-            {
-                ids[i] = arguments[2 + i].lVal;
-            }
-            hr = StartupToolbar(arguments[0].pdispVal, arguments[1].pdispVal, ids);
-        }
-        else if (id == 2 && arguments.size() == 1)
-        {
-            hr = OnEvent(arguments[0].bstrVal ? arguments[0].bstrVal : L"");
-        }
-        else
-        {
-            return DISP_E_MEMBERNOTFOUND;
-        }
-        result->vt = VT_I4;
-        result->lVal = hr;
-        return S_OK;
+        return id == 2 && arguments.size() == 1 ? S_OK : DISP_E_MEMBERNOTFOUND;
     }
-    catch (...)
-    {
-        return E_OUTOFMEMORY;
-    }
-}
-
-void TestToolbarControl::ProcessControllerMessage(LPARAM value) noexcept
-{
-    Note(L"controller message " + std::to_wstring(value));
-}
-
-void TestToolbarControl::OnPostStartUp() noexcept
-{
-    Note(L"OnPostStartUp");
-}
-
-void TestToolbarControl::OnButtonClicked(const std::wstring& buttonName) noexcept
-{
-    Note(L"clicked " + buttonName);
+    const long ids[5] = {arguments[2].lVal, arguments[3].lVal, arguments[4].lVal, arguments[5].lVal,
+        arguments[6].lVal};
+    result->vt = VT_I4;
+    result->lVal = StartupToolbar(arguments[0].pdispVal, arguments[1].pdispVal, ids);
+    return S_OK;
 }
 
 XToolbarWindow* TestToolbarControl::CreateToolbarWindow() noexcept

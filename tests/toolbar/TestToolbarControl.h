@@ -1,8 +1,8 @@
 #pragma once
-// The test suite's toolbar control: a small product control over XToolbarController with the same two
-// scripted methods (StartupToolbar, OnEvent) as a real one, declared in the suite's own type library. It
-// maps the five buttons the host names, lays overlays over the status and update buttons, and records
-// what the framework calls on it, in order, in a shared event log.
+// The suite's toolbar control: a small product control over XToolbarController with the same two scripted
+// methods (StartupToolbar, OnEvent) as a real one, declared in the suite's own type library. It maps the five
+// buttons the host names, lays overlays over the status and update buttons, and logs the framework's calls
+// into it (post-start-up, clicks, controller messages) in order.
 
 #include "toolbar/XToolbarController.h"
 
@@ -17,9 +17,6 @@ inline constexpr IID DIID_DToolbarTest = {0x29C20CB4, 0xEE43, 0x4EE1, {0x9A, 0xC
 // {01FC8C4B-FA5F-45A1-9BC1-3EF1AA36418E}
 inline constexpr IID DIID_DToolbarTestEvents = {
     0x01FC8C4B, 0xFA5F, 0x45A1, {0x9B, 0xC1, 0x3E, 0xF1, 0xAA, 0x36, 0x41, 0x8E}};
-// {47FF487D-CB07-4583-B7F8-353DFD636A6F}
-inline constexpr GUID LIBID_ToolbarTest = {
-    0x47FF487D, 0xCB07, 0x4583, {0xB7, 0xF8, 0x35, 0x3D, 0xFD, 0x63, 0x6A, 0x6F}};
 
 inline constexpr wchar_t kTestDispatcherWindowName[] = L"KelToolbarTestDispatcherWindow";
 inline constexpr DWORD kTestMiscStatus = 0x20591;
@@ -27,24 +24,19 @@ inline constexpr DWORD kTestMiscStatus = 0x20591;
 class TestToolbarControl : public XToolbarController
 {
 public:
-    TestToolbarControl();
+    TestToolbarControl() : XToolbarController(CLSID_ToolbarTest, DIID_DToolbarTest, DIID_DToolbarTestEvents) {}
 
-    // The scripted methods, also callable directly.
     HRESULT StartupToolbar(IDispatch* browser, IDispatch* toolbar, const long commandIds[5]);
-    HRESULT OnEvent(const std::wstring& eventName);
 
-    [[nodiscard]] std::vector<std::wstring>& Log() noexcept { return *m_log; }
-    void ShareLog(std::vector<std::wstring>* log) noexcept { m_log = log ? log : &m_ownLog; }
+    [[nodiscard]] std::vector<std::wstring>& Log() noexcept { return m_log; }
     void SetBrowserMajorVersion(UINT version) noexcept { m_browserMajorVersion = version; }
     void SetLayoutAnchor(const std::wstring& name) { m_layoutAnchorButton = name; }
-    void SetShowTextLabels(BOOL show) noexcept { m_showTextLabels = show; }
-    void Map(const std::wstring& name, UINT id) { MapButton(name, id); }
 
     [[nodiscard]] UINT GetTypeNameResourceId() const noexcept override { return 1000; }
     [[nodiscard]] DWORD GetRegisteredMiscStatus() const noexcept override { return kTestMiscStatus; }
-    void ProcessControllerMessage(LPARAM value) noexcept override;
-    void OnPostStartUp() noexcept override;
-    void OnButtonClicked(const std::wstring& buttonName) noexcept override;
+    void ProcessControllerMessage(LPARAM value) noexcept override { Note(L"message " + std::to_wstring(value)); }
+    void OnPostStartUp() noexcept override { Note(L"OnPostStartUp"); }
+    void OnButtonClicked(const std::wstring& buttonName) noexcept override { Note(L"clicked " + buttonName); }
     [[nodiscard]] XToolbarWindow* CreateToolbarWindow() noexcept override;
     [[nodiscard]] DWORD ControlFlags() const noexcept { return GetControlFlags(); }
 
@@ -54,8 +46,7 @@ protected:
 private:
     void Note(const std::wstring& what) noexcept;
 
-    std::vector<std::wstring> m_ownLog;
-    std::vector<std::wstring>* m_log = &m_ownLog;
+    std::vector<std::wstring> m_log;
 };
 
 // Creates a test control with one reference, as a class factory hands it out.

@@ -60,8 +60,7 @@ HRESULT InvokeMethod(IDispatch* object, DISPID id, std::vector<VARIANT> argument
 
 VARIANT DispatchArgument(IDispatch* object)
 {
-    VARIANT value;
-    ::VariantInit(&value);
+    VARIANT value{};
     value.vt = VT_DISPATCH;
     value.pdispVal = object;
     return value;
@@ -69,8 +68,7 @@ VARIANT DispatchArgument(IDispatch* object)
 
 VARIANT LongArgument(long value)
 {
-    VARIANT argument;
-    ::VariantInit(&argument);
+    VARIANT argument{};
     argument.vt = VT_I4;
     argument.lVal = value;
     return argument;

@@ -1,9 +1,9 @@
 #pragma once
-// A started test control over a test host: a real toolbar with the five add-on buttons, the spacer 104 and
-// the hidden item 105, a fake browser and a fake host dispatch object answering 8, 9 and 14.
+// A test control over a test host: a real toolbar with the five add-on buttons, the spacer 104 and the hidden
+// item 105, the stand-in host's browser and a fake host dispatch object answering 8, 9 and 14.
 
+#include "HostBrowser.h"
 #include "TestToolbarControl.h"
-#include "support/FakeBrowser.h"
 #include "support/FakeDispatch.h"
 #include "support/TestToolbarWindow.h"
 #include "toolbar/HostToolbarInterface.h"
@@ -11,8 +11,6 @@
 #include "win/Scope.h"
 
 #include <gtest/gtest.h>
-
-#include <memory>
 
 namespace toolbar_tests
 {
@@ -32,8 +30,21 @@ inline std::vector<testing_support::TestToolbarWindow::Button> HostButtons()
         {host::kHiddenCommandId, 20}, {kOptions, 36}};
 }
 
-// Answers like the host: stored settings (one), macros expanded with a marker, and the toolbar window.
+// Answers like the host: one stored setting, macros expanded with a marker, and the toolbar window.
 void AnswerAsHost(testing_support::FakeDispatch& host, HWND toolbar);
+
+// A browser of the stand-in host, without a window.
+inline win::ComPtr<kelhost::HostBrowser> NewBrowser()
+{
+    return win::ComPtr<kelhost::HostBrowser>::Attach(kelhost::HostBrowser::Create(nullptr, {}));
+}
+
+// References held on `object`, the test's own included.
+inline ULONG References(IUnknown* object)
+{
+    object->AddRef();
+    return object->Release();
+}
 
 // A control created as its class factory creates it, holding one reference.
 struct ControlHolder
@@ -51,11 +62,11 @@ protected:
     ToolbarFixture();
     ~ToolbarFixture() override;
 
-    HRESULT Start(TestToolbarControl& target) { return target.StartupToolbar(&browser, &host, kCommandIds); }
+    HRESULT Start(TestToolbarControl& target) { return target.StartupToolbar(browser.Get(), &host, kCommandIds); }
 
     win::ComInit com;
     testing_support::TestToolbarWindow toolbar{HostButtons(), kToolbarWidth};
-    testing_support::FakeBrowser browser;
+    win::ComPtr<kelhost::HostBrowser> browser = NewBrowser();
     testing_support::FakeDispatch host;
     ControlHolder control;
 };
@@ -63,8 +74,7 @@ protected:
 // Invokes a method of a dispatch object with arguments given in declaration order.
 HRESULT InvokeMethod(IDispatch* object, DISPID id, std::vector<VARIANT> arguments, VARIANT* result,
     UINT* badArgument = nullptr);
-// A VT_DISPATCH variant without a reference of its own (the caller keeps the object alive).
-VARIANT DispatchArgument(IDispatch* object);
+VARIANT DispatchArgument(IDispatch* object);  // without a reference of its own
 VARIANT LongArgument(long value);
 
 } // namespace toolbar_tests

@@ -3,7 +3,6 @@
 #include "ui/XGlobalGDI.h"
 
 #include "res/resource.h"
-#include "support/Wait.h"
 #include "win/Handle.h"
 #include "win/Scope.h"
 
@@ -42,15 +41,6 @@ LPARAM At(int x, int y)
     return MAKELPARAM(x, y);
 }
 
-// The thread's idea of the left mouse button, as GetKeyState reports it.
-void SetLeftButtonDown(bool down)
-{
-    BYTE keys[256]{};
-    ASSERT_TRUE(::GetKeyboardState(keys));
-    keys[VK_LBUTTON] = down ? 0x80 : 0;
-    ASSERT_TRUE(::SetKeyboardState(keys));
-}
-
 class BitmapButtonTest : public testing::Test
 {
 protected:
@@ -59,8 +49,6 @@ protected:
         ASSERT_TRUE(TheGlobalGDI().CreateFonts(IDS_FONT_FACE_DEFAULT));
         ASSERT_TRUE(dialog.Create(IDD_INSTALL_BUBBLE, nullptr));
     }
-    void TearDown() override { SetLeftButtonDown(false); }
-
     void SetUpButton(UINT disabledId, const wchar_t* fallbackName)
     {
         ASSERT_TRUE(button.Setup(dialog.Hwnd(), IDCANCEL, RGB(255, 255, 255), IDB_BUBBLE_CLOSE_NORMAL,
@@ -74,61 +62,6 @@ protected:
     XBitmapButton button;
 };
 } // namespace
-
-TEST_F(BitmapButtonTest, TakesTheSizeOfItsNormalImageAndKeepsItsPlace)
-{
-    RECT before{};
-    ::GetWindowRect(dialog.Item(IDCANCEL), &before);
-    SetUpButton(IDB_BUBBLE_CLOSE_DISABLED, nullptr);
-    RECT after{};
-    ::GetWindowRect(button.Hwnd(), &after);
-    EXPECT_EQ(before.left, after.left);
-    EXPECT_EQ(before.top, after.top);
-    EXPECT_EQ(16, after.right - after.left);
-    EXPECT_EQ(16, after.bottom - after.top);
-}
-
-TEST_F(BitmapButtonTest, PressAndReleaseInsideSendsOneCommandWithTheControlId)
-{
-    SetUpButton(IDB_BUBBLE_CLOSE_DISABLED, nullptr);
-    Press(4, 4);
-    EXPECT_EQ(button.Hwnd(), ::GetCapture());
-    EXPECT_EQ(XBitmapButton::Pressed, button.CurrentImage());
-    Release(4, 4);
-    EXPECT_EQ(std::vector<WORD>{IDCANCEL}, dialog.commands);
-    EXPECT_EQ(nullptr, ::GetCapture());
-    EXPECT_EQ(XBitmapButton::Normal, button.CurrentImage());
-}
-
-TEST_F(BitmapButtonTest, DraggingOutBeforeReleasingCancelsTheClick)
-{
-    SetUpButton(IDB_BUBBLE_CLOSE_DISABLED, nullptr);
-    Press(4, 4);
-    SetLeftButtonDown(true);
-    ::SendMessageW(button.Hwnd(), WM_MOUSEMOVE, MK_LBUTTON, At(40, 40));
-    EXPECT_FALSE(button.IsPressed());
-    EXPECT_EQ(XBitmapButton::Normal, button.CurrentImage());
-    ::SendMessageW(button.Hwnd(), WM_MOUSEMOVE, MK_LBUTTON, At(5, 5));
-    EXPECT_TRUE(button.IsPressed()) << "coming back while held presses again";
-    ::SendMessageW(button.Hwnd(), WM_MOUSEMOVE, MK_LBUTTON, At(40, 40));
-    SetLeftButtonDown(false);
-    Release(40, 40);
-    EXPECT_TRUE(dialog.commands.empty());
-    EXPECT_EQ(nullptr, ::GetCapture());
-}
-
-TEST_F(BitmapButtonTest, HoverShowsTheHotImageUntilTheCursorLeaves)
-{
-    SetUpButton(IDB_BUBBLE_CLOSE_DISABLED, nullptr);
-    ::SendMessageW(button.Hwnd(), WM_MOUSEMOVE, 0, At(3, 3));
-    EXPECT_EQ(XBitmapButton::Hot, button.CurrentImage());
-    // The cursor is not over the button: the hover timer's next tick notices.
-    RECT rect{};
-    ::GetWindowRect(button.Hwnd(), &rect);
-    ::SetCursorPos(rect.right + 50, rect.bottom + 50);
-    EXPECT_TRUE(testing_support::WaitFor([&] { return !button.IsHot(); }));
-    EXPECT_EQ(XBitmapButton::Normal, button.CurrentImage());
-}
 
 TEST_F(BitmapButtonTest, DisabledButtonShowsItsImageAndIgnoresPresses)
 {

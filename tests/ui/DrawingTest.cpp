@@ -1,6 +1,5 @@
 #include "UiTestResources.h"
 
-#include "ui/XMemoryDC.h"
 #include "ui/XTransparentBitmap.h"
 #include "win/Scope.h"
 
@@ -89,30 +88,3 @@ TEST(TransparentBitmap, NothingToLoadGivesFalseAndNoSize)
     EXPECT_TRUE(named.LoadNamed(L"IDB_BUBBLE_DISABLED_CLOSE_BTN"));
 }
 
-TEST(MemoryDC, DrawingInTargetCoordinatesLandsInThePaintRectangleOnlyAtTheEnd)
-{
-    const win::MemoryDC target(::CreateCompatibleDC(nullptr));
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof(info.bmiHeader), 20, -20, 1, 32, BI_RGB};
-    void* bits = nullptr;
-    const win::Bitmap surface(::CreateDIBSection(target.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    ASSERT_TRUE(surface);
-    const win::SelectScope select(target.Get(), surface.Get());
-    const RECT all{0, 0, 20, 20};
-    const win::Brush white(::CreateSolidBrush(RGB(255, 255, 255)));
-    ::FillRect(target.Get(), &all, white.Get());
-
-    const RECT paint{5, 6, 15, 16};
-    {
-        XMemoryDC memory(target.Get(), paint);
-        ASSERT_TRUE(memory.IsBuffered());
-        const win::Brush red(::CreateSolidBrush(RGB(255, 0, 0)));
-        const RECT spot{5, 6, 7, 8};
-        ::FillRect(memory.Get(), &spot, red.Get());
-        EXPECT_EQ(RGB(255, 255, 255), ::GetPixel(target.Get(), 5, 6)) << "painted before the copy";
-    }
-    EXPECT_EQ(RGB(255, 0, 0), ::GetPixel(target.Get(), 5, 6));
-    EXPECT_EQ(RGB(255, 0, 0), ::GetPixel(target.Get(), 6, 7));
-    EXPECT_NE(RGB(255, 0, 0), ::GetPixel(target.Get(), 7, 8));
-    EXPECT_EQ(RGB(255, 255, 255), ::GetPixel(target.Get(), 4, 6)) << "outside the paint rectangle";
-}

@@ -1,5 +1,4 @@
 #include "ui/Fonts.h"
-#include "ui/XGlobalGDI.h"
 #include "win/Scope.h"
 
 #include <gtest/gtest.h>
@@ -29,27 +28,6 @@ std::wstring MenuFace()
     return metrics.lfMenuFont.lfFaceName;
 }
 
-int CALLBACK KeepOtherFace(const LOGFONTW* font, const TEXTMETRICW*, DWORD, LPARAM found) noexcept
-{
-    auto& face = *reinterpret_cast<std::wstring*>(found);
-    if (font->lfFaceName[0] != L'@' && MenuFace() != font->lfFaceName)
-    {
-        face = font->lfFaceName;
-        return 0;
-    }
-    return 1;
-}
-
-// An installed face other than the menu font's, so keeping it differs from falling back.
-std::wstring InstalledFace()
-{
-    const win::WindowDC screen(nullptr);
-    LOGFONTW query{};
-    query.lfCharSet = CurrentAnsiCharset();
-    std::wstring face;
-    ::EnumFontFamiliesExW(screen.Get(), &query, &KeepOtherFace, reinterpret_cast<LPARAM>(&face), 0);
-    return face;
-}
 } // namespace
 
 TEST(FontMaker, FaceThatIsNotInstalledFallsBackToTheMenuFontWithTheRequestedSizeAndWeight)
@@ -84,63 +62,3 @@ TEST(FontMaker, FaceThatIsNotInstalledFallsBackToTheMenuFontWithTheRequestedSize
     }
 }
 
-TEST(FontMaker, InstalledFaceIsKeptAndStylesApplied)
-{
-    const std::wstring face = InstalledFace();
-    ASSERT_FALSE(face.empty()) << "the test system has only the menu font";
-    ASSERT_TRUE(FontFaceExists(face, CurrentAnsiCharset()));
-    win::Font font;
-    ASSERT_TRUE(MakeFont(face, 7, false, true, true, false, font));
-    const LOGFONTW description = Describe(font.Get());
-    EXPECT_EQ(face, description.lfFaceName);
-    EXPECT_EQ(-::MulDiv(7, ScreenDpi(), 72), description.lfHeight);
-    EXPECT_TRUE(description.lfItalic);
-    EXPECT_TRUE(description.lfUnderline);
-    EXPECT_NE(CLEARTYPE_QUALITY, description.lfQuality);
-    EXPECT_NE(FW_BOLD, description.lfWeight);
-}
-
-TEST(GlobalGDI, CreateFontsMakesEightFontsOfTheResourceFace)
-{
-    // The string table names Tahoma; a system without it gets the menu font's face.
-    const std::wstring face = FontFaceExists(L"Tahoma", CurrentAnsiCharset()) ? L"Tahoma" : MenuFace();
-    XGlobalGDI gdi;
-    ASSERT_TRUE(gdi.CreateFonts(998));
-    struct Expected
-    {
-        GlobalFont font;
-        int points;
-        LONG weight;
-        bool clearType;
-    };
-    const Expected expected[] = {
-        {GlobalFont::Normal8, 8, FW_NORMAL, false},
-        {GlobalFont::Normal8ClearType, 8, FW_NORMAL, true},
-        {GlobalFont::Bold8, 8, FW_BOLD, false},
-        {GlobalFont::Bold8ClearType, 8, FW_BOLD, true},
-        {GlobalFont::Normal7, 7, FW_NORMAL, false},
-        {GlobalFont::Normal7ClearType, 7, FW_NORMAL, true},
-        {GlobalFont::Bold10, 10, FW_BOLD, false},
-        {GlobalFont::Normal10, 10, FW_NORMAL, false},
-    };
-    for (const Expected& e : expected)
-    {
-        SCOPED_TRACE(static_cast<int>(e.font));
-        const HFONT font = gdi.GetFont(e.font);
-        ASSERT_NE(nullptr, font);
-        const LOGFONTW description = Describe(font);
-        EXPECT_EQ(face, description.lfFaceName);
-        EXPECT_EQ(-::MulDiv(e.points, ScreenDpi(), 72), description.lfHeight);
-        EXPECT_EQ(e.weight == FW_BOLD, description.lfWeight == FW_BOLD);
-        EXPECT_EQ(e.clearType, description.lfQuality == CLEARTYPE_QUALITY);
-    }
-}
-
-TEST(GlobalGDI, MissingFaceStringFailsAndKeepsTheFontsItHad)
-{
-    XGlobalGDI gdi;
-    ASSERT_TRUE(gdi.CreateFonts(998));
-    const HFONT before = gdi.GetFont(GlobalFont::Bold10);
-    EXPECT_FALSE(gdi.CreateFonts(4242));
-    EXPECT_EQ(before, gdi.GetFont(GlobalFont::Bold10));
-}

@@ -43,45 +43,6 @@ WNDCLASSEXW ClassOf(const wchar_t* name, WNDPROC proc)
     return wc;
 }
 
-const RECT kRect{0, 0, 10, 10};
-
-TEST(WindowTest, OwnClassDeliversEveryMessageFromCreationToTheEnd)
-{
-    ASSERT_TRUE(win::Window::RegisterClassOnce(ClassOf(L"NorvixTest.Own", win::Window::WindowProcedure())));
-    ASSERT_TRUE(win::Window::RegisterClassOnce(ClassOf(L"NorvixTest.Own", win::Window::WindowProcedure())));
-    RecordingWindow window;
-    ASSERT_TRUE(window.Create(0, L"NorvixTest.Own", L"", WS_POPUP, kRect, nullptr, 0));
-    EXPECT_TRUE(Saw(window, WM_NCCREATE));
-    EXPECT_TRUE(Saw(window, WM_CREATE));
-    EXPECT_EQ(&window, win::Window::FromHandle(window.Hwnd()));
-    EXPECT_EQ(41, ::SendMessageW(window.Hwnd(), WM_USER + 1, 0, 0));
-    EXPECT_FALSE(window.Create(0, L"NorvixTest.Own", L"", WS_POPUP, kRect, nullptr, 0));  // already bound
-
-    const HWND hwnd = window.Hwnd();
-    window.Destroy();
-    EXPECT_FALSE(::IsWindow(hwnd));
-    EXPECT_EQ(nullptr, window.Hwnd());
-    EXPECT_TRUE(Saw(window, WM_NCDESTROY));
-    EXPECT_EQ(1, window.finalMessages);
-}
-
-TEST(WindowTest, ClassWithForeignProcedureIsSubclassedAtCreation)
-{
-    ASSERT_TRUE(win::Window::RegisterClassOnce(ClassOf(L"NorvixTest.Default", &::DefWindowProcW)));
-    HWND hwnd = nullptr;
-    {
-        RecordingWindow window;
-        ASSERT_TRUE(window.Create(0, L"NorvixTest.Default", L"", WS_POPUP, kRect, nullptr, 0));
-        hwnd = window.Hwnd();
-        EXPECT_EQ(41, ::SendMessageW(hwnd, WM_USER + 1, 0, 0));
-        ::SetWindowTextW(hwnd, L"via the previous procedure");
-        wchar_t text[64] = {};
-        ::GetWindowTextW(hwnd, text, 64);
-        EXPECT_STREQ(L"via the previous procedure", text);
-    }
-    EXPECT_FALSE(::IsWindow(hwnd));  // the object destroyed the window it created
-}
-
 // A foreign window whose own procedure must keep running under the subclass and after it.
 LRESULT CALLBACK ForeignProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -172,28 +133,6 @@ TEST(WindowTest, UnsubclassUnderASubclassInstalledLaterKeepsTheChainWhole)
     EXPECT_EQ(7, ::SendMessageW(foreign, WM_USER + 2, 0, 0));
     EXPECT_EQ(0, ::SendMessageW(foreign, WM_USER + 1, 0, 0));
     EXPECT_EQ(2, g_laterSeen);
-}
-
-} // namespace
-
-namespace
-{
-
-// Another module of the process built from the same sources binds its windows under its own property, so it
-// never mistakes our objects for its own: the property name carries the module.
-TEST(WindowTest, BindingPropertyIsThisModulesOwn)
-{
-    const win::ModuleScopedName name(L"Kel.Window.Object");
-    wchar_t expected[80];
-    ::swprintf(expected, 80, L"Kel.Window.Object.%llX",
-        static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(win::ThisModule())));
-    EXPECT_STREQ(expected, name.text);
-
-    RecordingWindow window;
-    ASSERT_TRUE(win::Window::RegisterClassOnce(ClassOf(L"NorvixTest.Own", win::Window::WindowProcedure())));
-    ASSERT_TRUE(window.Create(0, L"NorvixTest.Own", L"", WS_POPUP, kRect, nullptr, 0));
-    EXPECT_EQ(&window, ::GetPropW(window.Hwnd(), name.text));
-    EXPECT_EQ(nullptr, ::GetPropW(window.Hwnd(), L"Kel.Window.Object"));
 }
 
 } // namespace

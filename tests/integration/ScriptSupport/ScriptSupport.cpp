@@ -1,26 +1,24 @@
+// The script support object: what a script needs to host the add-on control as the toolbar host does. The
+// browser and the host object are the stand-in host's own.
+
 #include "ScriptSupport.h"
 
-#include "support/FakeBrowser.h"
+#include "HostBrowser.h"
+#include "HostDispatch.h"
 #include "toolbar/HostToolbarInterface.h"
-#include "win/Bstr.h"
 #include "win/ClassFactory.h"
 #include "win/ComPtr.h"
 #include "win/Strings.h"
 
 #include <oleauto.h>
 
-#include <atomic>
-#include <map>
 #include <memory>
-#include <span>
 #include <string>
 
 namespace
 {
 
-using Settings = std::map<std::wstring, std::wstring>;
-
-// The argument at `index` in call order (DISPPARAMS holds them last first), without references.
+// The argument at `index` in call order (DISPPARAMS holds them last first), converted to `type`.
 HRESULT Argument(const DISPPARAMS* params, UINT index, VARTYPE type, VARIANT& out) noexcept
 {
     ::VariantInit(&out);
@@ -28,201 +26,17 @@ HRESULT Argument(const DISPPARAMS* params, UINT index, VARTYPE type, VARIANT& ou
     {
         return DISP_E_BADPARAMCOUNT;
     }
-    VARIANT direct;
-    ::VariantInit(&direct);
-    HRESULT hr = ::VariantCopyInd(&direct, &params->rgvarg[params->cArgs - 1 - index]);
-    if (SUCCEEDED(hr))
-    {
-        hr = ::VariantChangeType(&out, &direct, 0, type);
-    }
-    ::VariantClear(&direct);
+    const HRESULT hr = ::VariantChangeType(&out, &params->rgvarg[params->cArgs - 1 - index], 0, type);
     return FAILED(hr) ? DISP_E_TYPEMISMATCH : S_OK;
 }
 
-HRESULT TextArgument(const DISPPARAMS* params, UINT index, std::wstring& text) noexcept
+std::wstring Text(const VARIANT& value)
 {
-    VARIANT value;
-    const HRESULT hr = Argument(params, index, VT_BSTR, value);
-    if (SUCCEEDED(hr))
-    {
-        text.assign(value.bstrVal ? value.bstrVal : L"", ::SysStringLen(value.bstrVal));
-        ::VariantClear(&value);
-    }
-    return hr;
+    return std::wstring(value.bstrVal ? value.bstrVal : L"", ::SysStringLen(value.bstrVal));
 }
 
-HRESULT TextResult(VARIANT* result, std::wstring_view text) noexcept
-{
-    if (result)
-    {
-        result->bstrVal = ::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-        if (!result->bstrVal)
-        {
-            return E_OUTOFMEMORY;
-        }
-        result->vt = VT_BSTR;
-    }
-    return S_OK;
-}
-
-void LongResult(VARIANT* result, long value) noexcept
-{
-    if (result)
-    {
-        result->vt = VT_I4;
-        result->lVal = value;
-    }
-}
-
-void DispatchResult(VARIANT* result, IDispatch* dispatch) noexcept
-{
-    if (result)
-    {
-        result->vt = VT_DISPATCH;
-        result->pdispVal = dispatch;
-        dispatch->AddRef();
-    }
-}
-
-// An IDispatch without type information: names come from a table, calls go to Call.
-class DispatchObject : public win::ComObject, public IDispatch
-{
-public:
-    WIN_COM_IUNKNOWN
-
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) noexcept override
-    {
-        if (!count)
-        {
-            return E_POINTER;
-        }
-        *count = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) noexcept override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) noexcept override
-    {
-        if (!names || !ids || count == 0)
-        {
-            return E_POINTER;
-        }
-        HRESULT hr = S_OK;
-        for (UINT i = 0; i < count; ++i)
-        {
-            ids[i] = DISPID_UNKNOWN;
-        }
-        for (const auto& [name, id] : Names())
-        {
-            if (names[0] && ::_wcsicmp(names[0], name) == 0)
-            {
-                ids[0] = id;
-            }
-        }
-        if (ids[0] == DISPID_UNKNOWN || count > 1)
-        {
-            hr = DISP_E_UNKNOWNNAME;
-        }
-        return hr;
-    }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT* result,
-        EXCEPINFO*, UINT*) noexcept override
-    {
-        if (result)
-        {
-            ::VariantInit(result);
-        }
-        try
-        {
-            return Call(id, params, result);
-        }
-        catch (...)
-        {
-            return E_OUTOFMEMORY;
-        }
-    }
-
-protected:
-    using NameTable = std::span<const std::pair<const wchar_t*, DISPID>>;
-    [[nodiscard]] virtual NameTable Names() const noexcept { return {}; }
-    virtual HRESULT Call(DISPID id, DISPPARAMS* params, VARIANT* result) = 0;
-
-    std::span<const win::InterfaceEntry> InterfaceTable() const noexcept override
-    {
-        static const win::InterfaceEntry entries[] = {
-            win::InterfaceOf<IDispatch, DispatchObject>(IID_IUnknown),
-            win::InterfaceOf<IDispatch, DispatchObject>(IID_IDispatch),
-        };
-        return entries;
-    }
-};
-
-// The host's toolbar object as the add-on calls it: by DISPID, from its UI thread or (marshalled) its worker.
-class HostObject final : public DispatchObject
-{
-public:
-    explicit HostObject(std::shared_ptr<Settings> settings) : m_settings(std::move(settings)) {}
-
-protected:
-    HRESULT Call(DISPID id, DISPPARAMS* params, VARIANT* result) override
-    {
-        switch (id)
-        {
-        case host::kDispidGetString:
-        {
-            std::wstring key;
-            std::wstring defaultValue;
-            HRESULT hr = TextArgument(params, 0, key);
-            if (SUCCEEDED(hr))
-            {
-                hr = TextArgument(params, 1, defaultValue);
-            }
-            if (FAILED(hr))
-            {
-                return hr;
-            }
-            const auto found = m_settings->find(key);
-            return TextResult(result, found != m_settings->end() ? found->second : defaultValue);
-        }
-        case host::kDispidExpandMacros:
-        {
-            std::wstring text;
-            const HRESULT hr = TextArgument(params, 0, text);
-            return FAILED(hr) ? hr : TextResult(result, text);
-        }
-        case host::kDispidToolbarWindow:
-            LongResult(result, 0);
-            return S_OK;
-        default:
-            return DISP_E_MEMBERNOTFOUND;
-        }
-    }
-
-private:
-    std::shared_ptr<Settings> m_settings;
-};
-
-// The recording browser, owned by its references.
-class CountedBrowser final : public testing_support::FakeBrowser
-{
-public:
-    CountedBrowser() noexcept { win::ModuleLock(); }
-    ~CountedBrowser() override { win::ModuleUnlock(); }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_count; }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        const ULONG count = --m_count;
-        if (count == 0)
-        {
-            delete this;
-        }
-        return count;
-    }
-
-private:
-    std::atomic<ULONG> m_count{1};
-};
-
-// A line of standard input (a pipe from the test), read as it arrives while the thread's messages flow.
+// A line of standard input (a pipe from the test), read as it arrives while the thread's messages flow, so calls
+// marshalled to this thread are served; "" after the time-out.
 std::wstring ReadInputLine(DWORD timeoutMs)
 {
     const HANDLE input = ::GetStdHandle(STD_INPUT_HANDLE);
@@ -235,31 +49,21 @@ std::wstring ReadInputLine(DWORD timeoutMs)
         {
             return win::AnsiToWide(line, CP_UTF8);  // the writer has gone
         }
-        while (available > 0)
+        for (char c = 0; available > 0; --available)
         {
-            char c = 0;
             DWORD read = 0;
-            if (!::ReadFile(input, &c, 1, &read, nullptr) || read == 0)
+            if (!::ReadFile(input, &c, 1, &read, nullptr) || read == 0 || c == '\n')
             {
                 return win::AnsiToWide(line, CP_UTF8);
             }
-            --available;
-            if (c == '\n')
-            {
-                return win::AnsiToWide(line, CP_UTF8);
-            }
-            if (c != '\r')
-            {
-                line += c;
-            }
+            line += c == '\r' ? std::string() : std::string(1, c);
         }
         if (::GetTickCount64() >= deadline)
         {
             return L"";
         }
         ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-        MSG message;
-        while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+        for (MSG message; ::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);)
         {
             ::TranslateMessage(&message);
             ::DispatchMessageW(&message);
@@ -267,102 +71,130 @@ std::wstring ReadInputLine(DWORD timeoutMs)
     }
 }
 
-class ScriptSupport final : public DispatchObject
+// SetSetting(key, value), Unlock(control), Browser(), Host(), ReadLine(timeoutMs): see ScriptSupport.h. An
+// IDispatch without type information; names come from a table.
+class ScriptSupport final : public win::ComObject, public IDispatch
 {
 public:
-    ScriptSupport() : m_settings(std::make_shared<Settings>()) {}
+    WIN_COM_IUNKNOWN
 
-protected:
-    enum : DISPID
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) noexcept override
     {
-        kSetSetting = 1,
-        kUnlock,
-        kBrowser,
-        kHost,
-        kReadLine,
-    };
-
-    NameTable Names() const noexcept override
+        return count ? (*count = 0, S_OK) : E_POINTER;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) noexcept override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) noexcept override
     {
-        static const std::pair<const wchar_t*, DISPID> names[] = {{L"SetSetting", kSetSetting},
-            {L"Unlock", kUnlock}, {L"Browser", kBrowser}, {L"Host", kHost},
-            {L"ReadLine", kReadLine}};
-        return names;
+        if (!names || !ids || count == 0)
+        {
+            return E_POINTER;
+        }
+        static const wchar_t* const kNames[] = {L"SetSetting", L"Unlock", L"Browser", L"Host", L"ReadLine"};
+        ids[0] = DISPID_UNKNOWN;
+        for (DISPID id = 0; id < 5; ++id)
+        {
+            if (names[0] && ::_wcsicmp(names[0], kNames[id]) == 0)
+            {
+                ids[0] = id + 1;
+            }
+        }
+        return ids[0] == DISPID_UNKNOWN || count > 1 ? DISP_E_UNKNOWNNAME : S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
+        UINT*) noexcept override
+    {
+        VARIANT unwanted;
+        VARIANT* const out = result ? result : &unwanted;
+        ::VariantInit(out);
+        HRESULT hr = E_OUTOFMEMORY;
+        try
+        {
+            hr = Call(id, params, *out);
+        }
+        catch (...)
+        {
+        }
+        if (!result)
+        {
+            ::VariantClear(&unwanted);
+        }
+        return hr;
     }
 
-    HRESULT Call(DISPID id, DISPPARAMS* params, VARIANT* result) override
+protected:
+    std::span<const win::InterfaceEntry> InterfaceTable() const noexcept override
     {
+        static const win::InterfaceEntry entries[] = {
+            win::InterfaceOf<IDispatch, ScriptSupport>(IID_IUnknown),
+            win::InterfaceOf<IDispatch, ScriptSupport>(IID_IDispatch),
+        };
+        return entries;
+    }
+
+private:
+    HRESULT Call(DISPID id, DISPPARAMS* params, VARIANT& result)
+    {
+        VARIANT first;
+        VARIANT second;
         switch (id)
         {
-        case kSetSetting:
+        case 1:  // SetSetting
         {
-            std::wstring key;
-            std::wstring value;
-            HRESULT hr = TextArgument(params, 0, key);
-            if (SUCCEEDED(hr))
+            HRESULT hr = Argument(params, 0, VT_BSTR, first);
+            if (SUCCEEDED(hr) && SUCCEEDED(hr = Argument(params, 1, VT_BSTR, second)))
             {
-                hr = TextArgument(params, 1, value);
+                m_settings->Set(Text(first), Text(second));
             }
-            if (SUCCEEDED(hr))
-            {
-                (*m_settings)[key] = value;
-            }
+            ::VariantClear(&first);
+            ::VariantClear(&second);
             return hr;
         }
-        case kUnlock:
+        case 2:  // Unlock
         {
-            VARIANT control;
-            HRESULT hr = Argument(params, 0, VT_UNKNOWN, control);
-            if (FAILED(hr))
-            {
-                return hr;
-            }
+            HRESULT hr = Argument(params, 0, VT_UNKNOWN, first);
             win::ComPtr<IToolbarSecurity> security;
-            hr = control.punkVal ? control.punkVal->QueryInterface(__uuidof(IToolbarSecurity), security.PutVoid())
-                                 : E_POINTER;
-            ::VariantClear(&control);
             if (SUCCEEDED(hr))
             {
-                hr = security->EnableToolbarScripting();
+                hr = first.punkVal ? first.punkVal->QueryInterface(__uuidof(IToolbarSecurity), security.PutVoid())
+                                   : E_POINTER;
+                ::VariantClear(&first);
+                result.vt = VT_I4;
+                result.lVal = SUCCEEDED(hr) ? security->EnableToolbarScripting() : hr;
             }
-            LongResult(result, hr);
-            return S_OK;
+            return hr == DISP_E_BADPARAMCOUNT || hr == DISP_E_TYPEMISMATCH ? hr : S_OK;
         }
-        case kBrowser:
+        case 3:  // Browser
             if (!m_browser)
             {
-                m_browser = win::ComPtr<CountedBrowser>::Attach(new CountedBrowser());
+                m_browser = win::ComPtr<IDispatch>::Attach(kelhost::HostBrowser::Create(nullptr, {}));
             }
-            DispatchResult(result, m_browser.Get());
-            return S_OK;
-        case kHost:
+            result.vt = VT_DISPATCH;
+            return m_browser.CopyTo(&result.pdispVal);
+        case 4:  // Host
             if (!m_host)
             {
-                auto* object = new HostObject(m_settings);
-                object->InternalAddRef();
-                const HRESULT hr = object->InternalQueryInterface(IID_IDispatch, m_host.PutVoid());
-                object->InternalRelease();
-                if (FAILED(hr))
-                {
-                    return hr;
-                }
+                m_host = win::ComPtr<IDispatch>::Attach(
+                    kelhost::HostDispatch::Create(m_settings, std::make_shared<kelhost::MacroValues>(), nullptr));
             }
-            DispatchResult(result, m_host.Get());
-            return S_OK;
-        case kReadLine:
+            result.vt = VT_DISPATCH;
+            return m_host.CopyTo(&result.pdispVal);
+        case 5:  // ReadLine
         {
-            VARIANT timeout;
-            const HRESULT hr = Argument(params, 0, VT_I4, timeout);
-            return FAILED(hr) ? hr : TextResult(result, ReadInputLine(static_cast<DWORD>(timeout.lVal)));
+            const HRESULT hr = Argument(params, 0, VT_I4, first);
+            if (SUCCEEDED(hr))
+            {
+                result.vt = VT_BSTR;
+                result.bstrVal = ::SysAllocString(ReadInputLine(static_cast<DWORD>(first.lVal)).c_str());
+            }
+            return hr;
         }
         default:
             return DISP_E_MEMBERNOTFOUND;
         }
     }
 
-private:
-    std::shared_ptr<Settings> m_settings;
-    win::ComPtr<CountedBrowser> m_browser;
+    std::shared_ptr<kelhost::HostSettings> m_settings = std::make_shared<kelhost::HostSettings>();
+    win::ComPtr<IDispatch> m_browser;
     win::ComPtr<IDispatch> m_host;
 };
 
@@ -375,7 +207,9 @@ extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID classId, REFIID iid
     return win::GetClassObject(kClasses, classId, iid, out);
 }
 
+// The browser and the host object are not counted among the module's objects and may outlive the support object
+// in the control's hands: the module stays loaded for the script's life.
 extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow()
 {
-    return win::ModuleCanUnloadNow();
+    return S_FALSE;
 }

@@ -5,9 +5,8 @@
 // Its methods, for a script that hosts the add-on control:
 //   SetSetting(key, value)   a value the host object answers for `key`
 //   Unlock(control)          calls IToolbarSecurity::EnableToolbarScripting on the control; its HRESULT
-//   Browser()                a browser object (IWebBrowser2) that records navigations, without a window
-//   Host()                   the host object: GetString (8) from the settings or the default, ExpandMacros
-//                            (14) gives the text back, the toolbar window (9) is 0
+//   Browser()                the stand-in host's browser object, without a window
+//   Host()                   the stand-in host's dispatch object over these settings, without a toolbar window
 //   ReadLine(timeoutMs)      the next line of standard input, "" after the time-out; the calling thread's
 //                            messages keep flowing meanwhile, so calls marshalled to it are served
 
