@@ -16,8 +16,8 @@ struct Socket
     static Type Invalid() noexcept { return INVALID_SOCKET; }
     static void Close(Type s) noexcept { ::closesocket(s); }
 };
-} // namespace traits
+}  // namespace traits
 
 using SocketHandle = UniqueHandle<traits::Socket>;
 
-} // namespace win
+}  // namespace win

@@ -35,7 +35,7 @@ protected:
                                   }};
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(ControllerSettingsTest, EveryKeyHasItsBuiltInDefaultAndTheHostsValueWins)
 {
@@ -59,8 +59,7 @@ TEST_F(ControllerSettingsTest, EveryKeyHasItsBuiltInDefaultAndTheHostsValueWins)
         {&ControllerSettings::GetPaviseDefaultText, L"KelTb.Str.Pavise.Default", L""},
         {&ControllerSettings::GetPaviseActivatedText, L"KelTb.Str.Pavise.Activated", L"Pavise Activated"},
         {&ControllerSettings::GetPaviseDeactivatedText, L"KelTb.Str.Pavise.Deactivated", L"Pavise Deactivated"},
-        {&ControllerSettings::GetPaviseConnectionFailureTooltip, L"KelTb.Str.TT.Pavise.ConnectionFailure",
-            unavailable},
+        {&ControllerSettings::GetPaviseConnectionFailureTooltip, L"KelTb.Str.TT.Pavise.ConnectionFailure", unavailable},
         {&ControllerSettings::GetPaviseErrorTooltip, L"KelTb.Str.TT.Pavise.Error", L"Norvix reported an error"},
         {&ControllerSettings::GetPaviseDefaultTooltip, L"KelTb.Str.TT.Pavise.Default", L""},
         {&ControllerSettings::GetPaviseActivatedTooltip, L"KelTb.Str.TT.Pavise.Activated",
@@ -74,8 +73,7 @@ TEST_F(ControllerSettingsTest, EveryKeyHasItsBuiltInDefaultAndTheHostsValueWins)
         {&ControllerSettings::GetNorvixUptodateText, L"KelTb.Str.Norvix.Uptodate", L"Daily update complete"},
         {&ControllerSettings::GetNorvixUpdateText, L"KelTb.Str.Norvix.Update", L"Update Norvix"},
         {&ControllerSettings::GetNorvixUpdatingText, L"KelTb.Str.Norvix.Updating", L"Updating..."},
-        {&ControllerSettings::GetNorvixConnectionFailureTooltip, L"KelTb.Str.TT.Norvix.ConnectionFailure",
-            unavailable},
+        {&ControllerSettings::GetNorvixConnectionFailureTooltip, L"KelTb.Str.TT.Norvix.ConnectionFailure", unavailable},
         {&ControllerSettings::GetNorvixErrorTooltip, L"KelTb.Str.TT.Norvix.Error", L"Norvix reported an error"},
         {&ControllerSettings::GetNorvixDefaultTooltip, L"KelTb.Str.TT.Norvix.Default", L""},
         {&ControllerSettings::GetNorvixUptodateTooltip, L"KelTb.Str.TT.Norvix.Uptodate",
@@ -168,7 +166,11 @@ TEST_F(ControllerSettingsTest, EveryKeyHasItsBuiltInDefaultAndTheHostsValueWins)
 TEST_F(ControllerSettingsTest, NumbersAreReadLikeDecimalWcstol)
 {
     const std::pair<const wchar_t*, std::int32_t> cases[] = {
-        {L"45ms", 45}, {L" \t45", 45}, {L"abc", 0}, {L"-7", -7}, {L"2147483648", INT_MAX},
+        {L"45ms", 45},
+        {L" \t45", 45},
+        {L"abc", 0},
+        {L"-7", -7},
+        {L"2147483648", INT_MAX},
     };
     for (const auto& [text, expected] : cases)
     {
@@ -218,8 +220,8 @@ TEST_F(ControllerSettingsTest, TextLabelsAreHiddenOnlyByAStoredZero)
         bool shown;
     };
     for (const Case c : {Case{L"0", TRUE, false}, Case{L"00", TRUE, false}, Case{L"x", TRUE, false},
-                         Case{L" 0", TRUE, false}, Case{L"", TRUE, true}, Case{L"1", TRUE, true},
-                         Case{L"2", TRUE, true}, Case{L"-1", TRUE, true}, Case{L"0", FALSE, true}})
+             Case{L" 0", TRUE, false}, Case{L"", TRUE, true}, Case{L"1", TRUE, true}, Case{L"2", TRUE, true},
+             Case{L"-1", TRUE, true}, Case{L"0", FALSE, true}})
     {
         SCOPED_TRACE(testing::Message() << c.stored << (c.readable ? "" : " (unreadable)"));
         m_stored = c.stored;

@@ -66,8 +66,8 @@ void PostToThisThread(std::function<void()> work)
     windowClass.hInstance = ::GetModuleHandleW(nullptr);
     windowClass.lpfnWndProc = &RunPosted;
     ::RegisterClassW(&windowClass);
-    const HWND window = ::CreateWindowExW(0, kClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-        ::GetModuleHandleW(nullptr), nullptr);
+    const HWND window =
+        ::CreateWindowExW(0, kClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, ::GetModuleHandleW(nullptr), nullptr);
     ASSERT_NE(nullptr, window);
     ::PostMessageW(window, WM_APP, 0, reinterpret_cast<LPARAM>(new std::function<void()>(std::move(work))));
 }
@@ -164,8 +164,8 @@ TEST_F(ControllerTest, StartUpGoesToolbarButtonMapsOverlaysFirstStateAndTheStart
         {
             // The maps are whole before the first overlay is made.
             note(m_controller->GetCommandId(L"CID_KEL_OPTIONS") == static_cast<UINT>(kFirstIds[4])
-                     ? L"overlays, maps filled"
-                     : L"overlays, maps not filled");
+                    ? L"overlays, maps filled"
+                    : L"overlays, maps not filled");
         }
         else if (message.message == host::kMsgSetAttribute && message.wParam != 0)
         {
@@ -254,4 +254,4 @@ TEST_F(ControllerTest, AnEventWhileAnotherProcessHoldsTheFileKeepsTheWindowAnswe
     EXPECT_EQ(NorvixStatus::Update, m_controller->GetNorvixStatus());
 }
 
-} // namespace
+}  // namespace

@@ -34,7 +34,12 @@ TEST(PollScheduleTest, DueOnceTheIntervalHasPassedInWholeSeconds)
         bool due;
     };
     const Case cases[] = {
-        {29, 30, false}, {30, 30, true}, {29.4, 30, false}, {29.6, 30, true}, {0, 0, true}, {5, -1, true},
+        {29, 30, false},
+        {30, 30, true},
+        {29.4, 30, false},
+        {29.6, 30, true},
+        {0, 0, true},
+        {5, -1, true},
     };
     for (const auto& c : cases)
     {
@@ -57,4 +62,4 @@ TEST(PollScheduleTest, SecondsBetweenRoundsHalvesAwayFromZeroAndClampsHugeSpans)
     EXPECT_EQ(-1, SecondsBetween(0.5 * kSecond, 0.0));
 }
 
-} // namespace
+}  // namespace

@@ -109,10 +109,7 @@ protected:
     void SetUp() override { ASSERT_TRUE(m_service.Start(0)); }
     void TearDown() override { m_service.Stop(); }
 
-    std::unique_ptr<Instance> MakeInstance()
-    {
-        return std::make_unique<Instance>(m_statusPath, m_service.BaseUrl());
-    }
+    std::unique_ptr<Instance> MakeInstance() { return std::make_unique<Instance>(m_statusPath, m_service.BaseUrl()); }
 
     [[nodiscard]] std::vector<ULONGLONG> QueryTimes() const
     {
@@ -181,7 +178,8 @@ TEST_F(PollingWorkerTest, AWindowThatStopsAnsweringHoldsUpOnlyItsOwnWorker)
     busy->RequestUpdate();
     ASSERT_TRUE(testing_support::WaitFor([&] { return m_service.RequestCount("/DoUpdate") == 1; }));
     const auto requests = m_service.Requests();
-    const auto update = std::find_if(requests.begin(), requests.end(), [](const auto& r) { return r.path == "/DoUpdate"; });
+    const auto update =
+        std::find_if(requests.begin(), requests.end(), [](const auto& r) { return r.path == "/DoUpdate"; });
     ASSERT_NE(requests.end(), update);
     EXPECT_NE(std::string::npos, update->headers.find("X-Sent-By: worker\r\n"));
 
@@ -190,4 +188,4 @@ TEST_F(PollingWorkerTest, AWindowThatStopsAnsweringHoldsUpOnlyItsOwnWorker)
     other->Stop();
 }
 
-} // namespace
+}  // namespace

@@ -28,8 +28,8 @@ protected:
     std::unique_ptr<win::Thread> HoldFor(DWORD ms)
     {
         auto file = std::make_shared<win::File>();
-        EXPECT_TRUE(file->Open(m_path, win::FileAccess::ReadWrite, win::FileShare::Exclusive,
-            win::FileCreate::OpenExisting));
+        EXPECT_TRUE(
+            file->Open(m_path, win::FileAccess::ReadWrite, win::FileShare::Exclusive, win::FileCreate::OpenExisting));
         auto holder = std::make_unique<win::Thread>([file, ms] {
             ::Sleep(ms);
             file->Close();
@@ -96,4 +96,4 @@ TEST_F(SharedStatusFileTest, TheUiThreadGivesUpOnAHeldFileSoonAndTheWorkerWaitsF
     ASSERT_TRUE(holder->Wait(INFINITE));
 }
 
-} // namespace
+}  // namespace

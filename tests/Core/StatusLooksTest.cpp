@@ -145,8 +145,8 @@ TEST_F(StatusLooksTest, EveryClickReportsItsCodeAndOpensItsPage)
         const std::wstring code = std::wstring(L"code-of-") + row.codeKey;
         const auto paviseStatus = pavise ? static_cast<PaviseStatus>(row.status) : PaviseStatus::Default;
         const auto norvixStatus = pavise ? NorvixStatus::Default : static_cast<NorvixStatus>(row.status);
-        EXPECT_EQ(std::wstring(L"expanded:http://t.example/") + (pavise ? L"p" : L"u") + L"?but=" + code +
-                      L"&again=" + code,
+        EXPECT_EQ(
+            std::wstring(L"expanded:http://t.example/") + (pavise ? L"p" : L"u") + L"?but=" + code + L"&again=" + code,
             TrackingUrl(row.button, paviseStatus, norvixStatus, m_settings));
         m_host.Set(row.codeKey, L"");
 
@@ -154,8 +154,8 @@ TEST_F(StatusLooksTest, EveryClickReportsItsCodeAndOpensItsPage)
         {
             m_host.Set(row.pageKey, std::wstring(L"page-of-") + row.pageKey);
         }
-        const std::wstring page = pavise ? PaviseClickPage(paviseStatus, m_settings)
-                                         : NorvixClickPage(norvixStatus, m_settings);
+        const std::wstring page =
+            pavise ? PaviseClickPage(paviseStatus, m_settings) : NorvixClickPage(norvixStatus, m_settings);
         EXPECT_EQ(row.pageKey ? std::wstring(L"page-of-") + row.pageKey : L"", page);
     }
 }
@@ -173,4 +173,4 @@ TEST_F(StatusLooksTest, APlaceholderThatIsNotInTheAddressChangesNothingAndAnEmpt
     }
 }
 
-} // namespace
+}  // namespace

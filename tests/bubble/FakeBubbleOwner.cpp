@@ -17,8 +17,8 @@ bool FakeHostWindow::Open(POINT origin, int width) noexcept
     windowClass.lpszClassName = kHostClass;
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-    if (!RegisterClassOnce(windowClass)
-        || !Create(0, kHostClass, L"Host", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+    if (!RegisterClassOnce(windowClass) ||
+        !Create(0, kHostClass, L"Host", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
             RECT{origin.x, origin.y, origin.x + width, origin.y + 400}, nullptr, 0, windowClass.hInstance))
     {
         return false;
@@ -100,8 +100,8 @@ RECT FakeBubbleOwner::GetButtonScreenRect(const std::wstring& buttonName)
     m_lateQueries += watched && !::IsWindow(watched) ? 1 : 0;
     RECT rect{};
     const HWND toolbar = GetToolbarHwnd();
-    if (buttonName != L"CID_KEL_LOGO" || !::IsWindow(toolbar)
-        || !::SendMessageW(toolbar, TB_GETRECT, FakeHostWindow::kLogoCommand, reinterpret_cast<LPARAM>(&rect)))
+    if (buttonName != L"CID_KEL_LOGO" || !::IsWindow(toolbar) ||
+        !::SendMessageW(toolbar, TB_GETRECT, FakeHostWindow::kLogoCommand, reinterpret_cast<LPARAM>(&rect)))
     {
         return RECT{};
     }

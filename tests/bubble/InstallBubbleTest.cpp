@@ -53,14 +53,14 @@ protected:
         const RECT logo = LogoRect();
         const RECT rect = WindowRect(bubble->Hwnd());
         return rect.left == logo.left - InstallBubbleDialog::kAnchorShift &&
-               rect.top == logo.bottom + XToolbarBubbleDialog::VerticalOffset();
+            rect.top == logo.bottom + XToolbarBubbleDialog::VerticalOffset();
     }
 
     FakeHostWindow host;
     FakeBubbleOwner owner{host};
     std::unique_ptr<InstallBubbleDialog> bubble;
 };
-} // namespace
+}  // namespace
 
 TEST_F(InstallBubbleTest, ShowsBelowTheLogoButtonWithoutTheFocusOnlyWhileTheButtonAndTheToolbarAreThere)
 {
@@ -78,8 +78,8 @@ TEST_F(InstallBubbleTest, ShowsBelowTheLogoButtonWithoutTheFocusOnlyWhileTheButt
 
     // It follows the host window when it moves, and goes while the button or the toolbar does.
     const RECT before = WindowRect(host.Hwnd());
-    ::SetWindowPos(host.Hwnd(), nullptr, before.left + 37, before.top + 23, 0, 0,
-        SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SetWindowPos(
+        host.Hwnd(), nullptr, before.left + 37, before.top + 23, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     EXPECT_TRUE(testing_support::WaitFor([&] { return AtLogo(); }));
     host.SetLogoHidden(true);
     EXPECT_TRUE(testing_support::WaitFor([&] { return !BubbleVisible(); }));
@@ -136,8 +136,8 @@ TEST_F(InstallBubbleTest, ClosingStopsTrackingBeforeTheWindowGoes)
         const char* what;
         int closeBy;
     };
-    const Case cases[] = {{"the close cross", 0}, {"the Close button", 1}, {"closing the host window", 2},
-        {"deleting the bubble", 3}};
+    const Case cases[] = {
+        {"the close cross", 0}, {"the Close button", 1}, {"closing the host window", 2}, {"deleting the bubble", 3}};
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.what);
@@ -156,19 +156,13 @@ TEST_F(InstallBubbleTest, ClosingStopsTrackingBeforeTheWindowGoes)
             owner.WatchBubble(window);
             switch (c.closeBy)
             {
-            case 0:
-                bubble->CloseButton().Click();
-                break;
+            case 0: bubble->CloseButton().Click(); break;
             case 1:
                 ::SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                     reinterpret_cast<LPARAM>(::GetDlgItem(window, IDOK)));
                 break;
-            case 2:
-                host.Destroy();
-                break;
-            default:
-                bubble.reset();
-                break;
+            case 2: host.Destroy(); break;
+            default: bubble.reset(); break;
             }
             EXPECT_FALSE(::IsWindow(window));
             EXPECT_TRUE(!bubble || !bubble->IsTracking());
@@ -182,7 +176,6 @@ TEST_F(InstallBubbleTest, ClosingStopsTrackingBeforeTheWindowGoes)
     EXPECT_EQ(0, owner.QueriesAfterTheWatchedBubbleWent()) << "the anchor was looked up after the window went";
 }
 
-
 TEST(BubbleVerticalOffset, StandsBelowTheButtonByTheSystemsRule)
 {
     struct Case
@@ -193,7 +186,7 @@ TEST(BubbleVerticalOffset, StandsBelowTheButtonByTheSystemsRule)
         int offset;
     };
     for (const Case c : {Case{true, false, false, 1}, Case{true, false, true, 1}, Case{false, true, true, -1},
-                         Case{false, true, false, 1}, Case{false, false, true, 0}, Case{false, false, false, 0}})
+             Case{false, true, false, 1}, Case{false, false, true, 0}, Case{false, false, false, 0}})
     {
         SCOPED_TRACE(testing::Message() << c.windows2000OrXP << c.vistaOrLater << c.themeActive);
         EXPECT_EQ(c.offset, XToolbarBubbleDialog::VerticalOffsetFor(c.windows2000OrXP, c.vistaOrLater, c.themeActive));
@@ -204,11 +197,11 @@ TEST_F(InstallBubbleTest, TheTransparentColourIsTheKeyBitmapsFirstPixel)
 {
     XToolbarBubbleDialog::FrameIds frames = {IDB_BUBBLE_TOP_LEFT, IDB_BUBBLE_TOP_RIGHT, IDB_BUBBLE_TOP,
         IDB_BUBBLE_BOTTOM_LEFT, IDB_BUBBLE_BOTTOM_RIGHT, IDB_BUBBLE_BOTTOM, IDB_BUBBLE_LEFT, IDB_BUBBLE_RIGHT, 3001};
-    const XToolbarBubbleDialog::CloseIds close = {IDB_BUBBLE_CLOSE_NORMAL, IDB_BUBBLE_CLOSE_HOT,
-        IDB_BUBBLE_CLOSE_PRESSED, IDB_BUBBLE_CLOSE_DISABLED};
+    const XToolbarBubbleDialog::CloseIds close = {
+        IDB_BUBBLE_CLOSE_NORMAL, IDB_BUBBLE_CLOSE_HOT, IDB_BUBBLE_CLOSE_PRESSED, IDB_BUBBLE_CLOSE_DISABLED};
     for (const auto& [key, expected] : {std::pair<UINT, COLORREF>{3001, RGB(0, 200, 0)},
-                                        std::pair<UINT, COLORREF>{IDB_BUBBLE_TRANSPARENT_KEY, RGB(255, 0, 255)},
-                                        std::pair<UINT, COLORREF>{9999, RGB(255, 0, 255)}})  // missing: the default
+             std::pair<UINT, COLORREF>{IDB_BUBBLE_TRANSPARENT_KEY, RGB(255, 0, 255)},
+             std::pair<UINT, COLORREF>{9999, RGB(255, 0, 255)}})  // missing: the default
     {
         SCOPED_TRACE(key);
         frames[XToolbarBubbleDialog::kFramePieces] = key;

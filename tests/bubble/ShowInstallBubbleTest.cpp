@@ -51,7 +51,7 @@ protected:
     std::unique_ptr<XToolbarBubbleConfigFile> file;
     std::unique_ptr<InstallBubbleDialog> bubble;
 };
-} // namespace
+}  // namespace
 
 TEST_F(ShowInstallBubbleTest, ShownOnceAcrossStartsAndAgainAfterTheFileIsDeletedOrDamaged)
 {

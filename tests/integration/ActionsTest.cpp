@@ -61,9 +61,8 @@ TEST_F(ActionsTest, UpdateClickAnimatesEveryInstanceAndThePollAfterTheUpdateInte
     Host& other = StartHost();
     for (Host* host : {&clicked, &other})
     {
-        ASSERT_TRUE(WaitForOverlay(*host, 1, kUpdateButton, [](const OverlayState& s) {
-            return s.icon == kIconAction && s.enabled;
-        }));
+        ASSERT_TRUE(WaitForOverlay(
+            *host, 1, kUpdateButton, [](const OverlayState& s) { return s.icon == kIconAction && s.enabled; }));
     }
     m_service.ClearRequests();
 
@@ -75,7 +74,7 @@ TEST_F(ActionsTest, UpdateClickAnimatesEveryInstanceAndThePollAfterTheUpdateInte
         SCOPED_TRACE(host->Name());
         EXPECT_TRUE(WaitForOverlay(*host, 1, kUpdateButton, [](const OverlayState& s) {
             return s.icon >= kFirstFrame && s.icon <= 1033 && s.title == "Updating..." && s.tooltip.empty() &&
-                   !s.enabled;
+                !s.enabled;
         }));
     }
     // The clicked instance's worker sends the request within about a pass of its loop.
@@ -89,17 +88,17 @@ TEST_F(ActionsTest, UpdateClickAnimatesEveryInstanceAndThePollAfterTheUpdateInte
     ASSERT_TRUE(WaitForOverlay(clicked, 1, kUpdateButton, [](const OverlayState& s) { return s.icon == 1023; }));
     clicked.Send("event UpdateStatus");
     EXPECT_TRUE(clicked.WaitFor("tab 1 event \"UpdateStatus\""));
-    EXPECT_TRUE(WaitForOverlay(clicked, 1, kUpdateButton, [](const OverlayState& s) { return s.icon == kFirstFrame; },
-        10000));
+    EXPECT_TRUE(WaitForOverlay(
+        clicked, 1, kUpdateButton, [](const OverlayState& s) { return s.icon == kFirstFrame; }, 10000));
 
     // The next poll, due after the update interval (the default interval is ten minutes), replaces Updating with
     // the product's answer.
     for (Host* host : {&clicked, &other})
     {
         SCOPED_TRACE(host->Name());
-        EXPECT_TRUE(WaitForOverlay(*host, 1, kUpdateButton, [](const OverlayState& s) {
-            return s.icon == kIconGood && s.title == "Daily update complete";
-        }, 30000));
+        EXPECT_TRUE(WaitForOverlay(
+            *host, 1, kUpdateButton,
+            [](const OverlayState& s) { return s.icon == kIconGood && s.title == "Daily update complete"; }, 30000));
     }
     EXPECT_EQ(1u, Requests("/DoUpdate"));
     EXPECT_EQ(1u, Requests("/track"));
@@ -184,13 +183,15 @@ TEST_F(ActionsTest, ClosingATabWhileItsQueryHangsEndsAfterTheTimeOutAndLeavesNot
     EXPECT_LT(ThreadCount(pid), threadsBefore);
     EXPECT_EQ(0u, WindowCount(pid, L"KelToolbarForNorvixDispatcherWindow"));
     win::File file;
-    EXPECT_TRUE(testing_support::WaitFor([&] {
-        return file.Open(StatusFilePath(), win::FileAccess::ReadWrite, win::FileShare::Exclusive,
-            win::FileCreate::OpenExisting);
-    }, 5000));
+    EXPECT_TRUE(testing_support::WaitFor(
+        [&] {
+            return file.Open(
+                StatusFilePath(), win::FileAccess::ReadWrite, win::FileShare::Exclusive, win::FileCreate::OpenExisting);
+        },
+        5000));
     file.Close();
     EXPECT_EQ(0, host.Quit());
 }
 
-} // namespace
-} // namespace integration
+}  // namespace
+}  // namespace integration

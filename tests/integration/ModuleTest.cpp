@@ -52,8 +52,8 @@ void ExpectToolboxBitmapLoads(HKEY root)
     ASSERT_NE(std::wstring::npos, comma) << win::WideToAnsi(value, CP_UTF8);
     const HMODULE module = ::LoadLibraryExW(value.substr(0, comma).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(nullptr, module);
-    const HANDLE bitmap = ::LoadImageW(module, MAKEINTRESOURCEW(win::ParseDecimal(value.substr(comma + 1))),
-        IMAGE_BITMAP, 0, 0, 0);
+    const HANDLE bitmap =
+        ::LoadImageW(module, MAKEINTRESOURCEW(win::ParseDecimal(value.substr(comma + 1))), IMAGE_BITMAP, 0, 0, 0);
     EXPECT_NE(nullptr, bitmap) << "ToolboxBitmap32 = " << win::WideToAnsi(value, CP_UTF8);
     if (bitmap)
     {
@@ -82,9 +82,10 @@ void ExpectTypeLibraryKeys(HKEY root)
 {
     const std::wstring version = std::wstring(kTypeLibKey) + L"\\1.0";
     EXPECT_EQ(L"Norvix Addon", Value(root, version));
-    EXPECT_TRUE(win::EqualsNoCase(WindowsPath(NORVIX_DLL),
-        Value(root, version + (sizeof(void*) == 8 ? L"\\0\\win64" : L"\\0\\win32"))));
-    EXPECT_EQ(L"{00020420-0000-0000-C000-000000000046}", Value(root, std::wstring(kDispatchKey) + L"\\ProxyStubClsid32"));
+    EXPECT_TRUE(win::EqualsNoCase(
+        WindowsPath(NORVIX_DLL), Value(root, version + (sizeof(void*) == 8 ? L"\\0\\win64" : L"\\0\\win32"))));
+    EXPECT_EQ(
+        L"{00020420-0000-0000-C000-000000000046}", Value(root, std::wstring(kDispatchKey) + L"\\ProxyStubClsid32"));
     EXPECT_EQ(L"{006AD7B2-968A-11DE-88C9-5BDE55D89593}", Value(root, std::wstring(kDispatchKey) + L"\\TypeLib"));
     EXPECT_EQ(L"1.0", Value(root, std::wstring(kDispatchKey) + L"\\TypeLib", L"Version"));
 }
@@ -197,8 +198,8 @@ protected:
     void SetUp() override
     {
         ModuleTest::SetUp();
-        ASSERT_EQ(S_OK, ::CoCreateInstance(CLSID_Norvix, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
-                            m_control.PutVoid()));
+        ASSERT_EQ(
+            S_OK, ::CoCreateInstance(CLSID_Norvix, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, m_control.PutVoid()));
     }
     void TearDown() override
     {
@@ -305,5 +306,5 @@ TEST_F(ControlInThisProcess, AnswersEventsByNameAndRefusesBadStarts)
     EXPECT_EQ(0u, host.CallCount());
 }
 
-} // namespace
-} // namespace integration
+}  // namespace
+}  // namespace integration

@@ -39,7 +39,7 @@ std::wstring NewGuidText()
     ::StringFromGUID2(guid, text, 64);
     return win::ToLower(text);  // the add-on upper-cases it for the mutex name
 }
-} // namespace
+}  // namespace
 
 std::wstring WindowsPath(const char* unixPath)
 {
@@ -54,7 +54,7 @@ std::wstring WindowsPath(const char* unixPath)
 bool Host::Start(const std::wstring& settingsFile, int tabs)
 {
     const std::wstring commandLine = L"\"" + WindowsPath(KELHOST_EXE) + L"\" --tabs " + std::to_wstring(tabs) +
-                                     L" --settings \"" + settingsFile + L"\"";
+        L" --settings \"" + settingsFile + L"\"";
     if (!m_process.Start(commandLine))
     {
         return false;
@@ -207,7 +207,7 @@ std::vector<ULONGLONG> NorvixSystemTest::QueryTimes() const
     return times;
 }
 
-} // namespace integration
+}  // namespace integration
 
 namespace integration
 {
@@ -221,11 +221,11 @@ OverlayState LatestOverlay(const Host& host, int tab, int commandId)
         if (it->rfind(prefix, 0) == 0)
         {
             auto fields = ParseFields(*it);
-            return {true, std::atoi(fields["icon"].c_str()), fields["title"], fields["tooltip"], fields["visible"] == "1",
-                fields["enabled"] == "1"};
+            return {true, std::atoi(fields["icon"].c_str()), fields["title"], fields["tooltip"],
+                fields["visible"] == "1", fields["enabled"] == "1"};
         }
     }
     return {};
 }
 
-} // namespace integration
+}  // namespace integration

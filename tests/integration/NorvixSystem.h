@@ -80,7 +80,7 @@ private:
     std::map<std::string, std::string> m_settings;
 };
 
-} // namespace integration
+}  // namespace integration
 
 namespace integration
 {
@@ -99,13 +99,15 @@ struct OverlayState
 
 // Waits until the latest overlay line of the button satisfies `condition`.
 template <typename Condition>
-[[nodiscard]] bool WaitForOverlay(const Host& host, int tab, int commandId, Condition condition,
-    unsigned timeoutMs = 20000)
+[[nodiscard]] bool WaitForOverlay(
+    const Host& host, int tab, int commandId, Condition condition, unsigned timeoutMs = 20000)
 {
-    return testing_support::WaitFor([&] {
-        const OverlayState state = LatestOverlay(host, tab, commandId);
-        return state.known && condition(state);
-    }, timeoutMs);
+    return testing_support::WaitFor(
+        [&] {
+            const OverlayState state = LatestOverlay(host, tab, commandId);
+            return state.known && condition(state);
+        },
+        timeoutMs);
 }
 
 // The host's command ids of the add-on's buttons.
@@ -118,4 +120,4 @@ constexpr int kIconUnknown = 1003;
 constexpr int kIconAction = 1004;
 constexpr int kFirstFrame = 1022;
 
-} // namespace integration
+}  // namespace integration

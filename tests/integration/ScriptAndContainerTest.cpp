@@ -91,7 +91,7 @@ Set support = Nothing
 WScript.Quit surprises
 )vbs";
 
-} // namespace
+}  // namespace
 
 using ScriptClientTest = NorvixSystemTest;
 
@@ -110,9 +110,9 @@ TEST_F(ScriptClientTest, ScriptCreatesTheControlIsRefusedUntilUnlockedThenStarts
         const auto server = win::CreateRegKey(HKEY_LOCAL_MACHINE, classKey + L"\\InprocServer32");
         const auto progId = win::CreateRegKey(HKEY_LOCAL_MACHINE, progIdKey + L"\\CLSID");
         ASSERT_TRUE(server && progId &&
-                    win::WriteRegString(server.Get(), nullptr, WindowsPath(NORVIX_SCRIPT_SUPPORT_DLL)) &&
-                    win::WriteRegString(server.Get(), L"ThreadingModel", L"Apartment") &&
-                    win::WriteRegString(progId.Get(), nullptr, win::GuidToString(CLSID_NorvixScriptSupport)));
+            win::WriteRegString(server.Get(), nullptr, WindowsPath(NORVIX_SCRIPT_SUPPORT_DLL)) &&
+            win::WriteRegString(server.Get(), L"ThreadingModel", L"Apartment") &&
+            win::WriteRegString(progId.Get(), nullptr, win::GuidToString(CLSID_NorvixScriptSupport)));
     }
 
     const std::wstring script = m_folder.File(L"client.vbs");
@@ -154,11 +154,11 @@ void HostInContainerWindow(HMODULE atl)
     ASSERT_TRUE(init && getControl);
     ASSERT_TRUE(init());
 
-    const HWND parent = ::CreateWindowExW(0, L"STATIC", L"container", WS_OVERLAPPEDWINDOW, 0, 0, 400, 100,
-        nullptr, nullptr, nullptr, nullptr);
+    const HWND parent = ::CreateWindowExW(
+        0, L"STATIC", L"container", WS_OVERLAPPEDWINDOW, 0, 0, 400, 100, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(nullptr, parent);
-    const HWND holder = ::CreateWindowExW(0, L"AtlAxWin", kNorvixProgId, WS_CHILD | WS_VISIBLE, 0, 0, 200, 30,
-        parent, nullptr, nullptr, nullptr);
+    const HWND holder = ::CreateWindowExW(
+        0, L"AtlAxWin", kNorvixProgId, WS_CHILD | WS_VISIBLE, 0, 0, 200, 30, parent, nullptr, nullptr, nullptr);
     ASSERT_NE(nullptr, holder);
 
     IUnknown* control = nullptr;
@@ -187,8 +187,8 @@ void HostInContainerWindow(HMODULE atl)
         const auto callOnEvent = [&](VARIANT* result) {
             win::Variant argument(std::wstring_view(L"Other"));
             DISPPARAMS params{argument.Get(), nullptr, 1, 0};
-            return dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, result, nullptr,
-                nullptr);
+            return dispatch->Invoke(
+                id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, result, nullptr, nullptr);
         };
         win::Variant result;
         EXPECT_EQ(E_ACCESSDENIED, callOnEvent(result.Put()));
@@ -211,7 +211,7 @@ void HostInContainerWindow(HMODULE atl)
     ASSERT_NE(nullptr, canUnload);
     EXPECT_TRUE(testing_support::WaitFor([canUnload] { return canUnload() == S_OK; }, 10000));
 }
-} // namespace
+}  // namespace
 
 TEST_F(AtlContainerTest, ContainerWindowCreatesAndSitesTheControlByProgIdAndReleasesIt)
 {
@@ -230,4 +230,4 @@ TEST_F(AtlContainerTest, ContainerWindowCreatesAndSitesTheControlByProgIdAndRele
     container.join();
 }
 
-} // namespace integration
+}  // namespace integration

@@ -28,9 +28,8 @@ TEST_F(StatusFlowTest, TwoProcessesShareOneQueryPerIntervalEvenWhileOneWindowIsB
     for (Host* host : {&first, &second})
     {
         SCOPED_TRACE(host->Name());
-        EXPECT_TRUE(WaitForOverlay(*host, 1, kUpdateButton, [](const OverlayState& s) {
-            return s.icon == kIconAction && s.title == "Update Norvix" && s.enabled;
-        }));
+        EXPECT_TRUE(WaitForOverlay(*host, 1, kUpdateButton,
+            [](const OverlayState& s) { return s.icon == kIconAction && s.title == "Update Norvix" && s.enabled; }));
         EXPECT_TRUE(WaitForOverlay(*host, 1, kPaviseButton, [](const OverlayState& s) {
             return s.icon == kIconAction && s.title == "Pavise Deactivated" && s.visible && s.enabled;
         }));
@@ -64,13 +63,11 @@ TEST_F(StatusFlowTest, TwoProcessesShareOneQueryPerIntervalEvenWhileOneWindowIsB
 
     // The text labels preference takes effect at once, and back.
     second.Send("pref textlabels 0");
-    EXPECT_TRUE(WaitForOverlay(second, 1, kUpdateButton, [](const OverlayState& s) {
-        return s.icon == kIconGood && s.title.empty() && s.tooltip.empty();
-    }));
+    EXPECT_TRUE(WaitForOverlay(second, 1, kUpdateButton,
+        [](const OverlayState& s) { return s.icon == kIconGood && s.title.empty() && s.tooltip.empty(); }));
     second.Send("pref textlabels 1");
-    EXPECT_TRUE(WaitForOverlay(second, 1, kUpdateButton, [](const OverlayState& s) {
-        return s.title == "Daily update complete" && !s.tooltip.empty();
-    }));
+    EXPECT_TRUE(WaitForOverlay(second, 1, kUpdateButton,
+        [](const OverlayState& s) { return s.title == "Daily update complete" && !s.tooltip.empty(); }));
 }
 
 TEST_F(StatusFlowTest, FirstPassPollsAtOnceUnlessTheRecordWasCheckedLately)
@@ -133,13 +130,14 @@ TEST_F(StatusFlowTest, AServiceThatRedirectsForEverIsUnavailableAndHoldsNoTabOpe
     SetSetting("KelTb.Str.Norvix.Status.Retry.Interval", "0");
     m_service.SetFault(service::FaultMode::Loop);
     Host& host = StartHost();
-    ASSERT_TRUE(WaitForOverlay(host, 1, kUpdateButton, [](const OverlayState& s) { return s.icon == kIconUnknown &&
-        s.title == "Norvix is unavailable"; })) << "the first query never ended";
+    ASSERT_TRUE(WaitForOverlay(host, 1, kUpdateButton, [](const OverlayState& s) {
+        return s.icon == kIconUnknown && s.title == "Norvix is unavailable";
+    })) << "the first query never ended";
     const size_t queried = Requests("/GetStatus");
     ASSERT_TRUE(testing_support::WaitFor([&] { return Requests("/GetStatus") > queried; }, 10000));
     host.Send("close 1");
     EXPECT_TRUE(host.WaitFor("tab 1 closed", 10000)) << "closing waited for as long as the redirections went on";
 }
 
-} // namespace
-} // namespace integration
+}  // namespace
+}  // namespace integration

@@ -50,7 +50,7 @@ std::string Nested(int depth, const std::string& xml)
     return open + xml.substr(xml.find("<response>")) + close;
 }
 
-} // namespace
+}  // namespace
 
 TEST_F(APIDispatcherTest, AnswersBecomeStatuses)
 {
@@ -69,24 +69,24 @@ TEST_F(APIDispatcherTest, AnswersBecomeStatuses)
         {Answer("yellow", "unheard-of"), TRUE, NorvixStatus::Update, PaviseStatus::Default, TRUE},
         {Answer("purple", "unheard-of"), TRUE, NorvixStatus::Default, PaviseStatus::Default, FALSE},
         {"<response><pavise_status>disabled</pavise_status></response>", TRUE, NorvixStatus::Default,
-         PaviseStatus::Deactivated, TRUE},
+            PaviseStatus::Deactivated, TRUE},
         {"<response><vdf_status>green</vdf_status></response>", TRUE, NorvixStatus::Uptodate, PaviseStatus::Default,
-         TRUE},
+            TRUE},
         {"<status><response><vdf_status>yellow</vdf_status><pavise_status>enabled</pavise_status></response></status>",
-         TRUE, NorvixStatus::Update, PaviseStatus::Activated, TRUE},
+            TRUE, NorvixStatus::Update, PaviseStatus::Activated, TRUE},
         {"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<response><vdf_status>green</vdf_status>"
          "<pavise_status>enabled</pavise_status></response>",
-         TRUE, NorvixStatus::Uptodate, PaviseStatus::Activated, TRUE},
+            TRUE, NorvixStatus::Uptodate, PaviseStatus::Activated, TRUE},
         {"<RESPONSE><vdf_status>green</vdf_status><pavise_status>enabled</pavise_status></RESPONSE>", FALSE,
-         NorvixStatus::Error, PaviseStatus::Error, TRUE},
+            NorvixStatus::Error, PaviseStatus::Error, TRUE},
         {"<response><vdf_status/><pavise_status/></response>", FALSE, NorvixStatus::Error, PaviseStatus::Error, TRUE},
         {"", FALSE, NorvixStatus::Error, PaviseStatus::Error, TRUE},
         {"green enabled", FALSE, NorvixStatus::Error, PaviseStatus::Error, TRUE},
         // "vdf_status" lies two levels deep in the answer, so these reach the deepest nesting taken and one more.
         {Nested(XXMLParser::kMaxDepth - 2, Answer("green", "enabled")), TRUE, NorvixStatus::Uptodate,
-         PaviseStatus::Activated, TRUE},
-        {Nested(XXMLParser::kMaxDepth - 1, Answer("green", "enabled")), FALSE, NorvixStatus::Error,
-         PaviseStatus::Error, TRUE},
+            PaviseStatus::Activated, TRUE},
+        {Nested(XXMLParser::kMaxDepth - 1, Answer("green", "enabled")), FALSE, NorvixStatus::Error, PaviseStatus::Error,
+            TRUE},
     };
     m_service.SetFault(service::FaultMode::Body);
     for (const Case& c : cases)
@@ -111,17 +111,16 @@ TEST_F(APIDispatcherTest, ServiceFaultsBecomeConnectionFailureOrError)
     m_service.SetHugeBytes(2u << 20);
     m_service.SetSlowDelayMs(200);
     for (const Case c : {Case{service::FaultMode::NotFound, NorvixStatus::ConnectionFailure},
-                         Case{service::FaultMode::ServerError, NorvixStatus::ConnectionFailure},
-                         Case{service::FaultMode::Refuse, NorvixStatus::ConnectionFailure},
-                         Case{service::FaultMode::Hang, NorvixStatus::ConnectionFailure},
-                         Case{service::FaultMode::NotXml, NorvixStatus::Error},
-                         Case{service::FaultMode::Truncated, NorvixStatus::Error},
-                         Case{service::FaultMode::Huge, NorvixStatus::Error},
-                         Case{service::FaultMode::Dtd, NorvixStatus::Error},
-                         Case{service::FaultMode::Drip, NorvixStatus::Error},
-                         Case{service::FaultMode::Redirect, NorvixStatus::Uptodate},
-                         Case{service::FaultMode::Loop, NorvixStatus::ConnectionFailure},
-                         Case{service::FaultMode::Endless, NorvixStatus::Error}})
+             Case{service::FaultMode::ServerError, NorvixStatus::ConnectionFailure},
+             Case{service::FaultMode::Refuse, NorvixStatus::ConnectionFailure},
+             Case{service::FaultMode::Hang, NorvixStatus::ConnectionFailure},
+             Case{service::FaultMode::NotXml, NorvixStatus::Error},
+             Case{service::FaultMode::Truncated, NorvixStatus::Error},
+             Case{service::FaultMode::Huge, NorvixStatus::Error}, Case{service::FaultMode::Dtd, NorvixStatus::Error},
+             Case{service::FaultMode::Drip, NorvixStatus::Error},
+             Case{service::FaultMode::Redirect, NorvixStatus::Uptodate},
+             Case{service::FaultMode::Loop, NorvixStatus::ConnectionFailure},
+             Case{service::FaultMode::Endless, NorvixStatus::Error}})
     {
         SCOPED_TRACE(service::FaultModeName(c.fault));
         m_service.SetFault(c.fault);
@@ -155,8 +154,8 @@ TEST_F(APIDispatcherTest, QueryLeavesTheThreadsComApartmentAsItFoundIt)
         worker.join();
         EXPECT_EQ(first, S_OK);
         EXPECT_EQ(again, S_OK);
-        EXPECT_EQ(m_api.GetNorvixStatus(),
-                  fault == service::FaultMode::None ? NorvixStatus::Uptodate : NorvixStatus::Error);
+        EXPECT_EQ(
+            m_api.GetNorvixStatus(), fault == service::FaultMode::None ? NorvixStatus::Uptodate : NorvixStatus::Error);
     }
 }
 
@@ -169,7 +168,7 @@ TEST(APIDispatcherSettingsTest, TimeoutSettingBecomesThreeOptionsInMilliseconds)
     };
     // Texts without a positive number keep the built-in 3 s: 0 ms would mean no time-out at all.
     for (const Case c : {Case{L"10", 10000}, Case{L" 7 s", 7000}, Case{L"abc", 3000}, Case{L"0", 3000},
-                         Case{L"-4", 3000}, Case{L"", 3000}, Case{L"99999999999", 0x7FFFFFFF}})
+             Case{L"-4", 3000}, Case{L"", 3000}, Case{L"99999999999", 0x7FFFFFFF}})
     {
         SCOPED_TRACE(c.text);
         testing_support::FakeHostStrings host;
@@ -179,8 +178,8 @@ TEST(APIDispatcherSettingsTest, TimeoutSettingBecomesThreeOptionsInMilliseconds)
         api.Initialize(&host);
         const HTTPOptionItemArray& options = api.TimeoutOptions();
         ASSERT_EQ(options.GetCount(), 3);
-        const DWORD expectedOptions[] = {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT,
-                                         INTERNET_OPTION_DATA_RECEIVE_TIMEOUT};
+        const DWORD expectedOptions[] = {
+            INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT};
         for (int i = 0; i < 3; ++i)
         {
             const HTTPOptionItem* item = options.GetAt(i);
@@ -201,8 +200,8 @@ TEST(APIDispatcherSettingsTest, StatusesFromOutsideAreTakenOnlyWhenBothAreValid)
         BOOL accepted;
     };
     APIDispatcher api;
-    for (const Case c : {Case{3, 1, FALSE}, Case{1, 3, TRUE}, Case{-3, 0, FALSE}, Case{2, -2, TRUE},
-                         Case{0, 4, FALSE}, Case{-2, -3, FALSE}})
+    for (const Case c : {Case{3, 1, FALSE}, Case{1, 3, TRUE}, Case{-3, 0, FALSE}, Case{2, -2, TRUE}, Case{0, 4, FALSE},
+             Case{-2, -3, FALSE}})
     {
         SCOPED_TRACE(testing::Message() << c.pavise << "/" << c.norvix);
         ASSERT_TRUE(api.SetStatuses(PaviseStatus::Error, NorvixStatus::Uptodate));

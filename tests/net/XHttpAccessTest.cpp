@@ -16,13 +16,13 @@ void SetTimeouts(HTTPOptionItemArray& options, DWORD ms)
 {
     options.RemoveAll();
     for (const DWORD option :
-         {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT})
+        {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT})
     {
         options.Add(new HTTPOptionItem(HTTPOptionItem::FromDword(option, ms)));
     }
 }
 
-} // namespace
+}  // namespace
 
 using XHttpAccessTest = ServiceFixture;
 
@@ -87,12 +87,11 @@ TEST_F(XHttpAccessTest, RedirectionsShareTheTimeOfOneExchange)
     SetTimeouts(options, 500);
     BOOL got = TRUE;
     std::wstring response;
-    ASSERT_TRUE(EndsWithin(10000, [&] {
-        got = XHttpAccess::Get(Url(L"GetStatus"), kAgent, TRUE, &options, TRUE, response);
-    }));
+    ASSERT_TRUE(
+        EndsWithin(10000, [&] { got = XHttpAccess::Get(Url(L"GetStatus"), kAgent, TRUE, &options, TRUE, response); }));
     EXPECT_FALSE(got);
     EXPECT_LT(m_service.RequestCount("/GetStatus") + m_service.RequestCount("/again/GetStatus"),
-              1u + XHttpAccess::kMaxRedirections);
+        1u + XHttpAccess::kMaxRedirections);
 }
 
 TEST_F(XHttpAccessTest, AnswerBeyondTheLimitIsDroppedWithoutWaitingForItsEnd)
@@ -185,7 +184,7 @@ TEST_F(XHttpAccessTest, BodyBeyondTheLimitLeavesTheResponseAsItWas)
         bool read;
     };
     for (const Case c : {Case{XHttpAccess::kMaxBodyBytes, true}, Case{XHttpAccess::kMaxBodyBytes + 1, false},
-                         Case{8 * XHttpAccess::kMaxBodyBytes, false}})
+             Case{8 * XHttpAccess::kMaxBodyBytes, false}})
     {
         SCOPED_TRACE(c.size);
         m_service.SetCustomBody(std::string(c.size, 'z'));
@@ -215,5 +214,4 @@ TEST_F(XHttpAccessTest, MultiByteCharacterAcrossReadsSurvives)
     ASSERT_EQ(expectedMiddle, L"\u65e5\u672c") << "the thread's code page did not follow its locale";
     ASSERT_EQ(response.size(), 8190u + 2 + 10);
     EXPECT_EQ(response.substr(8188), L"aa\u65e5\u672c" + std::wstring(10, L'c'));
-
 }

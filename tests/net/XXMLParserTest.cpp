@@ -25,7 +25,7 @@ protected:
     }
 };
 
-} // namespace
+}  // namespace
 
 // An element `depth` levels deep, each level a start and an end tag.
 std::wstring Nested(int depth)
@@ -45,7 +45,7 @@ TEST_F(XXMLParserTest, UnusableTextsGiveNoDocument)
     struct Case
     {
         std::wstring text;
-        bool document; // whether MSXML was reached
+        bool document;  // whether MSXML was reached
     };
     for (const Case& c : {
              Case{Nested(XXMLParser::kMaxDepth + 1), false},

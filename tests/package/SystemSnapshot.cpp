@@ -83,8 +83,8 @@ void ListKey(HKEY key, const std::wstring& path, std::map<std::wstring, std::wst
 void ListFolder(const std::wstring& folder, std::map<std::wstring, std::wstring>& entries)
 {
     WIN32_FIND_DATAW found{};
-    win::FindHandle search(::FindFirstFileExW((folder + L"*").c_str(), FindExInfoBasic, &found,
-        FindExSearchNameMatch, nullptr, 0));
+    win::FindHandle search(
+        ::FindFirstFileExW((folder + L"*").c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0));
     if (!search)
     {
         return;
@@ -112,7 +112,7 @@ void ListFolder(const std::wstring& folder, std::map<std::wstring, std::wstring>
     } while (::FindNextFileW(search.Get(), &found));
 }
 
-} // namespace
+}  // namespace
 
 SystemSnapshot SystemSnapshot::Take()
 {
@@ -154,4 +154,4 @@ std::vector<std::wstring> SystemSnapshot::RemovedIn(const SystemSnapshot& later)
     return removed;
 }
 
-} // namespace package_tests
+}  // namespace package_tests

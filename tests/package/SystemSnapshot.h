@@ -34,4 +34,4 @@ private:
     std::map<std::wstring, std::wstring> m_entries;
 };
 
-} // namespace package_tests
+}  // namespace package_tests

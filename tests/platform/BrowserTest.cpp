@@ -89,4 +89,4 @@ TEST(IEVersionTest, ReadsTheVersionOfTheRegisteredExecutable)
     EXPECT_EQ(L"", version);
 }
 
-} // namespace
+}  // namespace

@@ -19,7 +19,7 @@ struct FakePlatformSystem : PlatformSystem
     bool vista = true, wow64 = false, createFolders = true;
     std::wstring ieFolder, knownFolder, appDataFolder, moduleFolder = L"C:\\Module\\";
     std::wstring ieUserRootPath;  // below HKCU; "" for none
-    HKEY userRoot = nullptr;      // not owned
+    HKEY userRoot = nullptr;  // not owned
     std::map<std::tuple<HKEY, REGSAM, std::wstring>, std::wstring> registry;  // default values by root, view, path
     std::map<std::wstring, std::wstring> environment;
     int ieFolderAsks = 0;
@@ -29,7 +29,7 @@ struct FakePlatformSystem : PlatformSystem
     bool IsVistaOrLater() override { return vista; }
     bool IsWow64() override { return wow64; }
     std::wstring IEWriteableFolderPath(const KNOWNFOLDERID&) override { return ++ieFolderAsks, ieFolder; }
-    std::wstring KnownFolderPath(const KNOWNFOLDERID &id) override
+    std::wstring KnownFolderPath(const KNOWNFOLDERID& id) override
     {
         return knownFolderAsks.push_back(&id), knownFolder;
     }
@@ -58,4 +58,4 @@ struct FakePlatformSystem : PlatformSystem
     }
 };
 
-} // namespace platform_tests
+}  // namespace platform_tests

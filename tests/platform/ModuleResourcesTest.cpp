@@ -61,4 +61,4 @@ TEST(ModuleResourcesTest, TypeLibraryStaysAtOneAndEveryRecordCarriesTheProductVe
     EXPECT_EQ(L"Tahoma", win::LoadStringResource(win::ThisModule(), IDS_FONT_FACE_DEFAULT));
 }
 
-} // namespace
+}  // namespace

@@ -13,8 +13,13 @@ TEST(OSVersionTest, DecidesFamiliesByMajorAndMinorVersion)
         BOOL win2000OrXP, vista, vistaOrLater;
     };
     const Case cases[] = {
-        {4, 0, FALSE, FALSE, FALSE}, {5, 0, TRUE, FALSE, FALSE}, {5, 1, TRUE, FALSE, FALSE},
-        {5, 2, FALSE, FALSE, FALSE}, {6, 0, FALSE, TRUE, TRUE}, {6, 3, FALSE, TRUE, TRUE}, {10, 0, FALSE, FALSE, TRUE},
+        {4, 0, FALSE, FALSE, FALSE},
+        {5, 0, TRUE, FALSE, FALSE},
+        {5, 1, TRUE, FALSE, FALSE},
+        {5, 2, FALSE, FALSE, FALSE},
+        {6, 0, FALSE, TRUE, TRUE},
+        {6, 3, FALSE, TRUE, TRUE},
+        {10, 0, FALSE, FALSE, TRUE},
     };
     for (const auto& c : cases)
     {
@@ -29,4 +34,4 @@ TEST(OSVersionTest, DecidesFamiliesByMajorAndMinorVersion)
     }
 }
 
-} // namespace
+}  // namespace

@@ -50,4 +50,4 @@ private:
     win::RegKey m_key;
 };
 
-} // namespace platform_tests
+}  // namespace platform_tests

@@ -127,4 +127,4 @@ TEST(TabShortcutBehaviorTest, MissingOrMistypedValueMeansOne)
     EXPECT_EQ(0, GetTabShortcutBehavior(system));
 }
 
-} // namespace
+}  // namespace

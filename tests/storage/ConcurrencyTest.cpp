@@ -99,4 +99,4 @@ TEST_F(SharedStatusFileTest, ConcurrentWritersNeverExposeUnwrittenRecordsOrLoseS
     EXPECT_NE(lastSaved.end(), std::find(lastSaved.begin(), lastSaved.end(), survivor.GetRecord()->m_lastCheck.value));
 }
 
-} // namespace
+}  // namespace

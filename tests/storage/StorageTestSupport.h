@@ -61,8 +61,8 @@ struct PlainRecord
     {
         return Bytes(versions[0]) + Bytes(versions[1]) + tag + Bytes(languageId) + Bytes(versions[2]);
     }
-    [[nodiscard]] std::string Status(std::int32_t pavise = 0, std::int32_t norvix = 0, double lastCheck = 0.0,
-        std::int32_t checkStatus = 0) const
+    [[nodiscard]] std::string Status(
+        std::int32_t pavise = 0, std::int32_t norvix = 0, double lastCheck = 0.0, std::int32_t checkStatus = 0) const
     {
         return Head() + Bytes(pavise) + Bytes(norvix) + Bytes(checkStatus) + Bytes(lastCheck);
     }
@@ -110,4 +110,4 @@ protected:
     std::set<std::wstring> m_kelBefore;
 };
 
-} // namespace storage_testing
+}  // namespace storage_testing

@@ -201,4 +201,4 @@ TEST_F(StreamFileTest, FailedSaveLeavesTheOldFileWhole)
     EXPECT_EQ(before, RawBytesOf(Path()));
 }
 
-} // namespace
+}  // namespace

@@ -51,4 +51,4 @@ TEST_F(XStreamEncryptorTest, CopyXorsEveryByteAcrossBlockEdgesAndDecodesBack)
     EXPECT_EQ(Pattern(10000), RawBytesOf(back));
 }
 
-} // namespace
+}  // namespace

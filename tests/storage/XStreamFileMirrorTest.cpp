@@ -20,7 +20,8 @@ protected:
     // Writes `contents` to Path() through a mirror-capable open for creation; Close not yet called.
     void OpenAndWrite(XStreamFileMirror& file, const std::string& contents)
     {
-        ASSERT_TRUE(file.Open(Path(), win::FileAccess::Write, win::FileShare::Exclusive, win::FileCreate::CreateAlways));
+        ASSERT_TRUE(
+            file.Open(Path(), win::FileAccess::Write, win::FileShare::Exclusive, win::FileCreate::CreateAlways));
         ASSERT_TRUE(file.Write(contents.data(), static_cast<DWORD>(contents.size())));
     }
     std::wstring Path() const { return m_folder.File(L"state.bin"); }
@@ -86,8 +87,8 @@ bool BackdateCreation(const std::wstring& path, FILETIME& creation)
 {
     const SYSTEMTIME old{2001, 2, 0, 3, 4, 5, 6, 0};
     ::SystemTimeToFileTime(&old, &creation);
-    win::FileHandle file(::CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-        nullptr));
+    win::FileHandle file(
+        ::CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     if (!file || !::SetFileTime(file.Get(), &creation, nullptr, nullptr))
     {
         return false;
@@ -109,8 +110,8 @@ TEST_F(XStreamFileMirrorTest, NewFilesAreWrittenInPlaceExistingOnesReplacedWhole
     }
     {
         XStreamFileMirror file;
-        ASSERT_TRUE(file.Open(Path(), win::FileAccess::ReadWrite, win::FileShare::DenyWrite,
-            win::FileCreate::OpenExisting));
+        ASSERT_TRUE(
+            file.Open(Path(), win::FileAccess::ReadWrite, win::FileShare::DenyWrite, win::FileCreate::OpenExisting));
         EXPECT_TRUE(file.MirrorPath().empty()) << "opened without creating";
         ASSERT_TRUE(file.Close());
     }
@@ -208,4 +209,4 @@ TEST_F(XStreamFileMirrorTest, ReplacementWaitsForAReaderToLetGoButNotForEver)
     }
 }
 
-} // namespace
+}  // namespace

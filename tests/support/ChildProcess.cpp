@@ -49,8 +49,8 @@ bool ChildProcess::Start(const std::wstring& commandLine)
     startup.hStdError = childOutput.Get();
     PROCESS_INFORMATION info{};
     std::wstring command = commandLine;
-    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
-            &startup, &info))
+    if (!::CreateProcessW(
+            nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &startup, &info))
     {
         return false;
     }
@@ -66,7 +66,7 @@ bool ChildProcess::Send(const std::string& line)
     const std::string data = line + "\n";
     DWORD written = 0;
     return m_input && ::WriteFile(m_input.Get(), data.data(), static_cast<DWORD>(data.size()), &written, nullptr) &&
-           written == data.size();
+        written == data.size();
 }
 
 void ChildProcess::CloseInput()
@@ -140,8 +140,8 @@ std::vector<std::string> ChildProcess::Lines() const
 size_t ChildProcess::CountLines(const std::string& text) const
 {
     std::lock_guard lock(m_mutex);
-    return static_cast<size_t>(std::count_if(m_lines.begin(), m_lines.end(),
-        [&](const std::string& line) { return line.find(text) != std::string::npos; }));
+    return static_cast<size_t>(std::count_if(
+        m_lines.begin(), m_lines.end(), [&](const std::string& line) { return line.find(text) != std::string::npos; }));
 }
 
 int ChildProcess::WaitForExit(unsigned timeoutMs)
@@ -160,4 +160,4 @@ int ChildProcess::WaitForExit(unsigned timeoutMs)
     return static_cast<int>(code);
 }
 
-} // namespace testing_support
+}  // namespace testing_support

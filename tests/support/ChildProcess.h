@@ -60,4 +60,4 @@ private:
     size_t m_next = 0;
 };
 
-} // namespace testing_support
+}  // namespace testing_support

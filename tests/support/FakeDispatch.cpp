@@ -44,4 +44,4 @@ HRESULT SetTextResult(VARIANT* result, const std::wstring& text)
     return result->bstrVal ? S_OK : E_OUTOFMEMORY;
 }
 
-} // namespace testing_support
+}  // namespace testing_support

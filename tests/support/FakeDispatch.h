@@ -34,8 +34,8 @@ public:
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params,
-        VARIANT* result, EXCEPINFO* exception, UINT* badArgument) override;
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
+        EXCEPINFO* exception, UINT* badArgument) override;
 
 private:
     ULONG m_references = 1;
@@ -46,4 +46,4 @@ private:
 // A text result for a handler.
 HRESULT SetTextResult(VARIANT* result, const std::wstring& text);
 
-} // namespace testing_support
+}  // namespace testing_support

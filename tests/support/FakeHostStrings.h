@@ -53,4 +53,4 @@ private:
     std::map<std::wstring, std::wstring> m_macros;
 };
 
-} // namespace testing_support
+}  // namespace testing_support

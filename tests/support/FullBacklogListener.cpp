@@ -32,8 +32,7 @@ bool FullBacklogListener::Start()
     int length = sizeof(address);
     if (!m_winsock || m_listener == INVALID_SOCKET ||
         ::bind(m_listener, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 ||
-        ::listen(m_listener, 0) != 0 ||
-        ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        ::listen(m_listener, 0) != 0 || ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
     {
         return false;
     }
@@ -71,4 +70,4 @@ std::wstring FullBacklogListener::BaseUrl() const
     return L"http://127.0.0.1:" + std::to_wstring(m_port) + L"/";
 }
 
-} // namespace testing_support
+}  // namespace testing_support

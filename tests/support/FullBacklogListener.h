@@ -33,4 +33,4 @@ private:
     std::vector<SOCKET> m_clients;
 };
 
-} // namespace testing_support
+}  // namespace testing_support

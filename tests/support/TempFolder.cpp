@@ -36,4 +36,4 @@ size_t TempFolder::CountFiles(std::wstring_view prefix) const
     return count;
 }
 
-} // namespace testing_support
+}  // namespace testing_support

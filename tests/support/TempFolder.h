@@ -29,4 +29,4 @@ private:
     std::wstring m_path;
 };
 
-} // namespace testing_support
+}  // namespace testing_support

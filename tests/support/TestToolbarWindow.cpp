@@ -13,7 +13,7 @@ constexpr UINT kLayout = 3034;
 constexpr UINT kRelayout = 3055;
 constexpr UINT_PTR kRecorderId = 0x7E57;
 constexpr wchar_t kFrameClass[] = L"TestToolbarFrame";
-} // namespace
+}  // namespace
 
 TestToolbarWindow::TestToolbarWindow(const std::vector<Button>& buttons, int width, int height)
 {
@@ -88,8 +88,8 @@ bool TestToolbarWindow::IsHidden(UINT id) const
     return ::SendMessageW(m_toolbar, TB_ISBUTTONHIDDEN, id, 0) != 0;
 }
 
-LRESULT CALLBACK TestToolbarWindow::Record(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-    DWORD_PTR self) noexcept
+LRESULT CALLBACK TestToolbarWindow::Record(
+    HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR self) noexcept
 {
     auto* const owner = reinterpret_cast<TestToolbarWindow*>(self);
     bool logged = true;
@@ -115,11 +115,8 @@ LRESULT CALLBACK TestToolbarWindow::Record(HWND window, UINT message, WPARAM wPa
     case kLayout:
     case kRelayout:
     case TB_HIDEBUTTON:
-    case TB_ENABLEBUTTON:
-        break;
-    default:
-        logged = message >= 0xC000 && message <= 0xFFFF;
-        break;
+    case TB_ENABLEBUTTON: break;
+    default: logged = message >= 0xC000 && message <= 0xFFFF; break;
     }
     if (logged)
     {
@@ -156,4 +153,4 @@ void PrintTo(const TestToolbarWindow::Message& message, std::ostream* out)
     *out << "\"}";
 }
 
-} // namespace testing_support
+}  // namespace testing_support

@@ -50,8 +50,8 @@ public:
     void DestroyToolbar() noexcept;
 
 private:
-    static LRESULT CALLBACK Record(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
-        DWORD_PTR self) noexcept;
+    static LRESULT CALLBACK Record(
+        HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR self) noexcept;
 
     HWND m_frame = nullptr;
     HWND m_toolbar = nullptr;
@@ -62,4 +62,4 @@ private:
 // Readable failure output for message logs.
 void PrintTo(const TestToolbarWindow::Message& message, std::ostream* out);
 
-} // namespace testing_support
+}  // namespace testing_support

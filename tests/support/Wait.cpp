@@ -35,4 +35,4 @@ void PumpFor(unsigned ms)
     }
 }
 
-} // namespace testing_support
+}  // namespace testing_support

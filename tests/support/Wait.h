@@ -14,4 +14,4 @@ bool WaitFor(const std::function<bool()>& condition, unsigned timeoutMs = 10000)
 // another thread).
 void PumpFor(unsigned ms);
 
-} // namespace testing_support
+}  // namespace testing_support

@@ -40,8 +40,7 @@ HRESULT TestToolbarControl::InvokeMember(DISPID id, std::span<VARIANT> arguments
     {
         return id == 2 && arguments.size() == 1 ? S_OK : DISP_E_MEMBERNOTFOUND;
     }
-    const long ids[5] = {arguments[2].lVal, arguments[3].lVal, arguments[4].lVal, arguments[5].lVal,
-        arguments[6].lVal};
+    const long ids[5] = {arguments[2].lVal, arguments[3].lVal, arguments[4].lVal, arguments[5].lVal, arguments[6].lVal};
     result->vt = VT_I4;
     result->lVal = StartupToolbar(arguments[0].pdispVal, arguments[1].pdispVal, ids);
     return S_OK;

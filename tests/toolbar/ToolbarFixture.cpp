@@ -18,17 +18,16 @@ void AnswerAsHost(testing_support::FakeDispatch& host, HWND toolbar)
             {
                 return DISP_E_BADPARAMCOUNT;
             }
-            return testing_support::SetTextResult(result, std::wstring(arguments[0]->bstrVal) == L"KelTb.Url.Home"
-                                                              ? L"http://127.0.0.1/home"
-                                                              : arguments[1]->bstrVal);
+            return testing_support::SetTextResult(result,
+                std::wstring(arguments[0]->bstrVal) == L"KelTb.Url.Home" ? L"http://127.0.0.1/home"
+                                                                         : arguments[1]->bstrVal);
         case host::kDispidExpandMacros:
             return testing_support::SetTextResult(result, std::wstring(arguments.at(0)->bstrVal) + L"|expanded");
         case host::kDispidToolbarWindow:
             result->vt = VT_I4;
             result->lVal = static_cast<LONG>(reinterpret_cast<LONG_PTR>(toolbar));
             return S_OK;
-        default:
-            return DISP_E_MEMBERNOTFOUND;
+        default: return DISP_E_MEMBERNOTFOUND;
         }
     });
 }
@@ -74,4 +73,4 @@ VARIANT LongArgument(long value)
     return argument;
 }
 
-} // namespace toolbar_tests
+}  // namespace toolbar_tests

@@ -72,9 +72,9 @@ protected:
 };
 
 // Invokes a method of a dispatch object with arguments given in declaration order.
-HRESULT InvokeMethod(IDispatch* object, DISPID id, std::vector<VARIANT> arguments, VARIANT* result,
-    UINT* badArgument = nullptr);
+HRESULT InvokeMethod(
+    IDispatch* object, DISPID id, std::vector<VARIANT> arguments, VARIANT* result, UINT* badArgument = nullptr);
 VARIANT DispatchArgument(IDispatch* object);  // without a reference of its own
 VARIANT LongArgument(long value);
 
-} // namespace toolbar_tests
+}  // namespace toolbar_tests

@@ -67,8 +67,8 @@ TEST_F(ButtonControlTest, OverlaysCoverTheirDisabledHostItemsAndFollowWhenAnEarl
     expectCovered(L"CID_NORVIX_UPDATE", kUpdate);
 
     // The status item comes first; its new title widens it and moves every item after it.
-    ASSERT_TRUE(control->UpdateButton(L"CID_PAVISE_STATUS", IDI_TEST_RED, 16, 16, L"A much longer title", L"",
-        TRUE, TRUE, TRUE));
+    ASSERT_TRUE(control->UpdateButton(
+        L"CID_PAVISE_STATUS", IDI_TEST_RED, 16, 16, L"A much longer title", L"", TRUE, TRUE, TRUE));
     expectCovered(L"CID_PAVISE_STATUS", kPavise);
     expectCovered(L"CID_NORVIX_UPDATE", kUpdate);
 }
@@ -92,8 +92,8 @@ TEST_F(ButtonControlTest, ItemWidthFitsIconAndTitleWithAndWithoutTextLabels)
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.name);
-        ASSERT_TRUE(control->UpdateButton(L"CID_PAVISE_STATUS", IDI_TEST_RED, 16, 16, c.title, L"tip", TRUE, TRUE,
-            c.withTexts));
+        ASSERT_TRUE(control->UpdateButton(
+            L"CID_PAVISE_STATUS", IDI_TEST_RED, 16, 16, c.title, L"tip", TRUE, TRUE, c.withTexts));
         EXPECT_EQ(c.expected, toolbar.ButtonWidth(kPavise));
         EXPECT_EQ(c.withTexts ? std::wstring(c.title) : L"", pavise->Title());
         EXPECT_EQ(c.withTexts ? L"tip" : L"", pavise->Tooltip());
@@ -134,8 +134,8 @@ TEST_F(ButtonControlTest, AnItemTheHostHidesIsNotFittedUntilItIsShownAgain)
     ASSERT_TRUE(control->UpdateButton(L"CID_PAVISE_STATUS", IDI_TEST_RED, 16, 16, L"On", L"", TRUE, TRUE, TRUE));
     // The host hides the item under a visible overlay; the overlay's look changes while it is hidden.
     ::SendMessageW(toolbar.Toolbar(), TB_HIDEBUTTON, kPavise, MAKELPARAM(TRUE, 0));
-    ASSERT_TRUE(control->UpdateButton(L"CID_PAVISE_STATUS", IDI_TEST_GREEN, 16, 16, L"A longer title", L"", TRUE,
-        TRUE, TRUE));
+    ASSERT_TRUE(
+        control->UpdateButton(L"CID_PAVISE_STATUS", IDI_TEST_GREEN, 16, 16, L"A longer title", L"", TRUE, TRUE, TRUE));
     PumpFor(20);
     EXPECT_TRUE(toolbar.IsHidden(kPavise));
 
@@ -162,8 +162,8 @@ TEST_F(ButtonControlTest, AClickNeedsAPressAndAReleaseInsideOfAnEnabledButton)
     } cases[] = {
         {"press and release inside", {{WM_LBUTTONDOWN, 5, 5}, {WM_LBUTTONUP, 6, 6}}, false, true},
         {"released outside", {{WM_LBUTTONDOWN, 5, 5}, {WM_LBUTTONUP, 500, 6}}, false, false},
-        {"moved out and back in", {{WM_LBUTTONDOWN, 5, 5}, {WM_MOUSEMOVE, -5, 5}, {WM_MOUSEMOVE, 5, 5},
-             {WM_LBUTTONUP, 5, 5}}, false, true},
+        {"moved out and back in",
+            {{WM_LBUTTONDOWN, 5, 5}, {WM_MOUSEMOVE, -5, 5}, {WM_MOUSEMOVE, 5, 5}, {WM_LBUTTONUP, 5, 5}}, false, true},
         {"release without a press", {{WM_LBUTTONUP, 5, 5}}, false, false},
         {"capture lost before the release", {{WM_LBUTTONDOWN, 5, 5}}, true, false},
     };
@@ -287,5 +287,5 @@ TEST_F(ButtonControlTest, SpacerIsSizedAfterTheLowestVisibleOverlayWhenTheAnchor
     EXPECT_EQ(1, toolbar.ButtonWidth(host::kSpacerCommandId));
 }
 
-} // namespace
-} // namespace toolbar_tests
+}  // namespace
+}  // namespace toolbar_tests

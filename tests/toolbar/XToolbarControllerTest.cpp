@@ -92,7 +92,8 @@ TEST_F(ControllerTest, MalformedDispatchCallsGetDispatchErrorsAndReachNothing)
     VARIANT result;
     EXPECT_EQ(DISP_E_NONAMEDARGS,
         control.object->Invoke(2, IID_NULL, 0, DISPATCH_METHOD, &withNames, &result, nullptr, nullptr));
-    EXPECT_EQ(E_INVALIDARG, control.object->Invoke(2, IID_NULL, 0, DISPATCH_METHOD, nullptr, &result, nullptr, nullptr));
+    EXPECT_EQ(
+        E_INVALIDARG, control.object->Invoke(2, IID_NULL, 0, DISPATCH_METHOD, nullptr, &result, nullptr, nullptr));
     EXPECT_EQ(DISP_E_UNKNOWNINTERFACE,
         control.object->Invoke(2, IID_IDispatch, 0, DISPATCH_METHOD, &none, &result, nullptr, nullptr));
     EXPECT_EQ(nullptr, control->Browser());
@@ -105,8 +106,8 @@ TEST_F(ControllerTest, StartupAttachesInOrderAndThePostedStartUpRunsAfterItRetur
     // window made.
     std::vector<std::wstring> events;
     host.SetHandler([&](DISPID id, const std::vector<VARIANT*>&, VARIANT* result) {
-        events.push_back(L"host call " + std::to_wstring(id) + L", browser connected " +
-                         std::to_wstring(browser->SinkCount()));
+        events.push_back(
+            L"host call " + std::to_wstring(id) + L", browser connected " + std::to_wstring(browser->SinkCount()));
         result->vt = VT_I4;
         result->lVal = static_cast<LONG>(reinterpret_cast<LONG_PTR>(toolbar.Toolbar()));
         return S_OK;
@@ -117,7 +118,7 @@ TEST_F(ControllerTest, StartupAttachesInOrderAndThePostedStartUpRunsAfterItRetur
             const bool subclassed = win::Window::FromHandle(toolbar.Toolbar()) != nullptr;
             const bool dispatcher = ::FindWindowW(kTestDispatcherWindowName, nullptr) != nullptr;
             events.push_back(std::wstring(L"start-up message") + (subclassed ? L", subclassed" : L"") +
-                             (dispatcher ? L", dispatcher window" : L""));
+                (dispatcher ? L", dispatcher window" : L""));
         }
     });
 
@@ -223,8 +224,9 @@ TEST_F(ControllerTest, ASecondStartMovesToTheNewBrowserAndShutdownLetsGoOfEveryt
     EXPECT_EQ(2u, control->ButtonControls().size());
     VARIANT answer;
     DISPPARAMS none{};
-    EXPECT_EQ(S_OK, control->BrowserEventSink()->Invoke(DISPID_NAVIGATECOMPLETE2, IID_NULL, 0, DISPATCH_METHOD,
-        &none, &answer, nullptr, nullptr));
+    EXPECT_EQ(S_OK,
+        control->BrowserEventSink()->Invoke(
+            DISPID_NAVIGATECOMPLETE2, IID_NULL, 0, DISPATCH_METHOD, &none, &answer, nullptr, nullptr));
 
     // Messages from any thread arrive in order on the UI thread.
     PumpFor(20);
@@ -348,5 +350,5 @@ TEST_F(ControllerTest, NavigateOpensNewTabsOrNewWindowsByBrowserVersion)
     EXPECT_EQ(L"http://127.0.0.1/home", browser->Navigations().back().url);
 }
 
-} // namespace
-} // namespace toolbar_tests
+}  // namespace
+}  // namespace toolbar_tests

@@ -61,7 +61,7 @@ protected:
     RecordingDialog dialog;  // declared first: destroyed after the button lets go of its control
     XBitmapButton button;
 };
-} // namespace
+}  // namespace
 
 TEST_F(BitmapButtonTest, DisabledButtonShowsItsImageAndIgnoresPresses)
 {

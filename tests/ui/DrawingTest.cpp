@@ -28,7 +28,7 @@ std::vector<COLORREF> Pixels(HBITMAP bitmap, SIZE size)
     }
     return pixels;
 }
-} // namespace
+}  // namespace
 
 TEST(TransparentBitmap, ExactMagentaTakesTheTransparentColourAndNearMagentaStays)
 {
@@ -58,8 +58,12 @@ TEST(TransparentBitmap, ExactMagentaTakesTheTransparentColourAndNearMagentaStays
         ASSERT_EQ(2, size.cy);
         const std::vector<COLORREF> pixels = Pixels(bitmap.Get(), size);
         const std::vector<COLORREF> expected = {
-            key, RGB(254, 0, 255), RGB(255, 0, 254),
-            RGB(255, 1, 255), key, RGB(10, 20, 30),
+            key,
+            RGB(254, 0, 255),
+            RGB(255, 0, 254),
+            RGB(255, 1, 255),
+            key,
+            RGB(10, 20, 30),
         };
         EXPECT_EQ(expected, pixels);
     }
@@ -87,4 +91,3 @@ TEST(TransparentBitmap, NothingToLoadGivesFalseAndNoSize)
     EXPECT_FALSE(named.LoadNamed(L"NO_SUCH_BITMAP"));
     EXPECT_TRUE(named.LoadNamed(L"IDB_BUBBLE_DISABLED_CLOSE_BTN"));
 }
-

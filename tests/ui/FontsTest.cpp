@@ -28,7 +28,7 @@ std::wstring MenuFace()
     return metrics.lfMenuFont.lfFaceName;
 }
 
-} // namespace
+}  // namespace
 
 TEST(FontMaker, FaceThatIsNotInstalledFallsBackToTheMenuFontWithTheRequestedSizeAndWeight)
 {
@@ -61,4 +61,3 @@ TEST(FontMaker, FaceThatIsNotInstalledFallsBackToTheMenuFontWithTheRequestedSize
         EXPECT_EQ(CLEARTYPE_QUALITY, description.lfQuality);
     }
 }
-

@@ -96,4 +96,4 @@ TEST(ModuleTest, SystemLibrariesComeFromTheSystemDirectory)
     EXPECT_EQ(nullptr, win::GetProc<FARPROC>(nullptr, "anything"));
 }
 
-} // namespace
+}  // namespace

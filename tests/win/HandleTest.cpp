@@ -28,4 +28,4 @@ TEST(UniqueHandleTest, ClosesOnceKeepsTheLastErrorAndHandsOwnershipOn)
     EXPECT_EQ(INVALID_HANDLE_VALUE, file.Get());
 }
 
-} // namespace
+}  // namespace

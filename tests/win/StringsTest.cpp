@@ -10,24 +10,10 @@ namespace
 TEST(ParseDecimalTest, ReadsLikeWcstolBaseTen)
 {
     const std::pair<const wchar_t*, std::int32_t> cases[] = {
-        {L"45", 45},
-        {L"45ms", 45},
-        {L"  \t\n45", 45},
-        {L"+7", 7},
-        {L"-12x", -12},
-        {L"", 0},
-        {L"abc", 0},
-        {L"-", 0},
-        {L" - 5", 0},
-        {L"0x1F", 0},
-        {L"007", 7},
-        {L"2147483647", INT_MAX},
-        {L"2147483648", INT_MAX},
-        {L"99999999999999999999999", INT_MAX},
-        {L"-2147483648", INT_MIN},
-        {L"-2147483649", INT_MIN},
-        {L"-99999999999999999999999", INT_MIN},
-        {L"1\x0661", 1},  // a non-ASCII digit ends the number
+        {L"45", 45}, {L"45ms", 45}, {L"  \t\n45", 45}, {L"+7", 7}, {L"-12x", -12}, {L"", 0}, {L"abc", 0}, {L"-", 0},
+        {L" - 5", 0}, {L"0x1F", 0}, {L"007", 7}, {L"2147483647", INT_MAX}, {L"2147483648", INT_MAX},
+        {L"99999999999999999999999", INT_MAX}, {L"-2147483648", INT_MIN}, {L"-2147483649", INT_MIN},
+        {L"-99999999999999999999999", INT_MIN}, {L"1\x0661", 1},  // a non-ASCII digit ends the number
     };
     for (const auto& [text, expected] : cases)
     {
@@ -48,10 +34,10 @@ TEST(ReplaceAllTest, ScansLeftToRightWithoutRescanningReplacements)
 
 TEST(FormatTest, FormatsWideTextsAndNumbersAndGrowsPastItsFirstBuffer)
 {
-    EXPECT_EQ(L"toolbar.FireEvent(\"UpdateStatus\", 1)",
-        win::Format(L"toolbar.FireEvent(\"%ls\", %d)", L"UpdateStatus", 1));
+    EXPECT_EQ(
+        L"toolbar.FireEvent(\"UpdateStatus\", 1)", win::Format(L"toolbar.FireEvent(\"%ls\", %d)", L"UpdateStatus", 1));
     const std::wstring longText(1000, L'x');
     EXPECT_EQ(L"[" + longText + L"]", win::Format(L"[%ls]", longText.c_str()));
 }
 
-} // namespace
+}  // namespace

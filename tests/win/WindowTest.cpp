@@ -56,8 +56,8 @@ LRESULT CALLBACK ForeignProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
 TEST(WindowTest, SubclassKeepsThePreviousProcedureAndUnsubclassRestoresIt)
 {
     ASSERT_TRUE(win::Window::RegisterClassOnce(ClassOf(L"NorvixTest.Foreign", &ForeignProc)));
-    HWND foreign = ::CreateWindowExW(0, L"NorvixTest.Foreign", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
-        win::ThisModule(), nullptr);
+    HWND foreign = ::CreateWindowExW(
+        0, L"NorvixTest.Foreign", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, win::ThisModule(), nullptr);
     ASSERT_NE(nullptr, foreign);
     {
         RecordingWindow window;
@@ -101,15 +101,15 @@ LRESULT CALLBACK LaterProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
 TEST(WindowTest, UnsubclassUnderASubclassInstalledLaterKeepsTheChainWhole)
 {
     ASSERT_TRUE(win::Window::RegisterClassOnce(ClassOf(L"NorvixTest.Foreign", &ForeignProc)));
-    const HWND foreign = ::CreateWindowExW(0, L"NorvixTest.Foreign", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
-        win::ThisModule(), nullptr);
+    const HWND foreign = ::CreateWindowExW(
+        0, L"NorvixTest.Foreign", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, win::ThisModule(), nullptr);
     ASSERT_NE(nullptr, foreign);
     const win::ScopeExit destroy([foreign] { ::DestroyWindow(foreign); });
     RecordingWindow ours;
     ASSERT_TRUE(ours.Subclass(foreign));
     g_laterSeen = 0;
-    g_laterPrevious = reinterpret_cast<WNDPROC>(
-        ::SetWindowLongPtrW(foreign, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&LaterProc)));
+    g_laterPrevious =
+        reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(foreign, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&LaterProc)));
 
     // Ours goes first: the later procedure stays installed and messages still pass through it to the window's
     // own procedure; ours only forwards.
@@ -135,4 +135,4 @@ TEST(WindowTest, UnsubclassUnderASubclassInstalledLaterKeepsTheChainWhole)
     EXPECT_EQ(2, g_laterSeen);
 }
 
-} // namespace
+}  // namespace

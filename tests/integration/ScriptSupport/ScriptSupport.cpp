@@ -100,8 +100,8 @@ public:
         }
         return ids[0] == DISPID_UNKNOWN || count > 1 ? DISP_E_UNKNOWNNAME : S_OK;
     }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
-        UINT*) noexcept override
+    HRESULT STDMETHODCALLTYPE Invoke(
+        DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT* result, EXCEPINFO*, UINT*) noexcept override
     {
         VARIANT unwanted;
         VARIANT* const out = result ? result : &unwanted;
@@ -188,8 +188,7 @@ private:
             }
             return hr;
         }
-        default:
-            return DISP_E_MEMBERNOTFOUND;
+        default: return DISP_E_MEMBERNOTFOUND;
         }
     }
 
@@ -200,7 +199,7 @@ private:
 
 const win::ClassEntry kClasses[] = {{&CLSID_NorvixScriptSupport, &win::CreateComObject<ScriptSupport>}};
 
-} // namespace
+}  // namespace
 
 extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID classId, REFIID iid, void** out)
 {
