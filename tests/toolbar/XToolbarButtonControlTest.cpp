@@ -134,10 +134,16 @@ TEST_F(ButtonControlTest, AnItemTheHostHidesIsNotFittedUntilItIsShownAgain)
     ASSERT_TRUE(control->UpdateButton(L"CID_PAVISE_STATUS", IDI_TEST_RED, 16, 16, L"On", L"", TRUE, TRUE, TRUE));
     // The host hides the item under a visible overlay; the overlay's look changes while it is hidden.
     ::SendMessageW(toolbar.Toolbar(), TB_HIDEBUTTON, kPavise, MAKELPARAM(TRUE, 0));
+    toolbar.ClearMessages();
     ASSERT_TRUE(
         control->UpdateButton(L"CID_PAVISE_STATUS", IDI_TEST_GREEN, 16, 16, L"A longer title", L"", TRUE, TRUE, TRUE));
     PumpFor(20);
     EXPECT_TRUE(toolbar.IsHidden(kPavise));
+    // Nothing was fitted: the hidden item reads 0 wide, and fitting it would place the overlays, which fit it again.
+    for (const Message& message : toolbar.Messages())
+    {
+        EXPECT_FALSE(message.message == TB_SETBUTTONINFOW && message.wParam == kPavise) << "fitted while hidden";
+    }
 
     ::SendMessageW(toolbar.Toolbar(), TB_HIDEBUTTON, kPavise, MAKELPARAM(FALSE, 0));
     const int expected = pavise->IconGap() + 16 + 2 * pavise->TextGap() + TextWidth(L"A longer title");
