@@ -10,6 +10,7 @@
 
 #include "platform/BrowserUtilities.h"
 #include "win/File.h"
+#include "win/Handle.h"
 #include "win/Module.h"
 #include "win/Strings.h"
 
@@ -193,12 +194,12 @@ public:
     // used once here, before any listing, they are not taken for what the control's first run left.
     static void WarmUpInternetSettings()
     {
-        const HINTERNET session = ::InternetOpenW(L"PackageTests", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
-        ASSERT_NE(nullptr, session);
+        const win::InternetHandle session(
+            ::InternetOpenW(L"PackageTests", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+        ASSERT_TRUE(session);
         wchar_t cookie[256] = {};
         DWORD size = ARRAYSIZE(cookie);
         (void)::InternetGetCookieW(L"http://127.0.0.1/", nullptr, cookie, &size);
-        ::InternetCloseHandle(session);
     }
 
 protected:
