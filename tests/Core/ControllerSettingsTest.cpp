@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <vector>
 
 namespace
@@ -160,23 +159,6 @@ TEST_F(ControllerSettingsTest, EveryKeyHasItsBuiltInDefaultAndTheHostsValueWins)
         EXPECT_EQ(number.defaultValue, (m_settings.*number.getter)());
         m_host.Set(number.key, L"1234");
         EXPECT_EQ(1234, (m_settings.*number.getter)());
-    }
-}
-
-TEST_F(ControllerSettingsTest, NumbersAreReadLikeDecimalWcstol)
-{
-    const std::pair<const wchar_t*, std::int32_t> cases[] = {
-        {L"45ms", 45},
-        {L" \t45", 45},
-        {L"abc", 0},
-        {L"-7", -7},
-        {L"2147483648", INT_MAX},
-    };
-    for (const auto& [text, expected] : cases)
-    {
-        SCOPED_TRACE(text);
-        m_host.Set(L"KelTb.Str.Pulling.Instance.Lock.WaitTime", text);
-        EXPECT_EQ(m_settings.GetPullingInstanceLockWaitTimeMs(), expected);
     }
 }
 
