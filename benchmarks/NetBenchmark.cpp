@@ -6,9 +6,9 @@
 #include "ProductService.h"
 
 #include "net/APIDispatcher.h"
+#include "net/HttpExchange.h"
 #include "net/XHttpAccess.h"
 #include "support/FakeHostStrings.h"
-#include "support/FullBacklogListener.h"
 
 #include <algorithm>
 #include <atomic>
@@ -88,13 +88,19 @@ int main(int argc, char** argv)
     }
 
     // A click's tracking request to a host whose connect never completes.
-    testing_support::FullBacklogListener stuck;
-    if (stuck.Start())
+    service::ProductService stuck;
+    stuck.SetFault(service::FaultMode::Stall);
+    if (stuck.Start(0))
     {
+        while (!stuck.IsStalled())
+        {
+            ::Sleep(10);
+        }
         std::wstring ignored;
         const double start = NowMs();
-        const BOOL sent = XHttpAccess::GetWithin(
-            1500, stuck.BaseUrl() + L"track", APIDispatcher::kUserAgent, FALSE, &api.TimeoutOptions(), FALSE, ignored);
+        HttpExchange tracking(HttpExchange::WhenBusy::Drop);
+        const BOOL sent = tracking.Get(1500, nullptr, stuck.BaseUrl() + L"track", APIDispatcher::kUserAgent, FALSE,
+            &api.TimeoutOptions(), FALSE, ignored);
         std::printf("Tracking request, connect never completes: %s after %.0f ms\n", sent ? "sent" : "given up",
             NowMs() - start);
     }

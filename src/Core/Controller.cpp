@@ -5,21 +5,55 @@
 #include "bubble/InstallBubbleDialog.h"
 #include "bubble/ShowInstallBubble.h"
 #include "bubble/XToolbarBubbleConfigFile.h"
-#include "net/XHttpAccess.h"
+#include "net/HttpExchange.h"
 #include "platform/BrowserUtilities.h"
 #include "toolbar/XToolbarButtonControl.h"
 #include "win/ComBoundary.h"
 #include "win/ComRegistration.h"
 #include "win/Module.h"
+#include "win/Scope.h"
 #include "win/Strings.h"
 
+#include <algorithm>
+#include <mutex>
 #include <new>
+#include <vector>
 
 namespace
 {
 // The five buttons, in the order StartupToolbar gives their command ids.
 constexpr const wchar_t* kButtonOrder[] = {
     kButtonKelSearch, kButtonKelLogo, kButtonPaviseStatus, kButtonNorvixUpdate, kButtonKelOptions};
+
+// The controls whose workers run, with the UI thread of each.
+std::mutex s_pollingLock;
+std::vector<std::pair<DWORD, Controller*>> s_polling;
+
+void AddPolling(Controller* control)
+{
+    const std::lock_guard lock(s_pollingLock);
+    s_polling.emplace_back(::GetCurrentThreadId(), control);
+}
+
+void RemovePolling(Controller* control) noexcept
+{
+    const std::lock_guard lock(s_pollingLock);
+    std::erase_if(s_polling, [control](const auto& entry) { return entry.second == control; });
+}
+
+bool IsStillPolling(Controller* control)
+{
+    const std::lock_guard lock(s_pollingLock);
+    return std::find(s_polling.begin(), s_polling.end(), std::pair(::GetCurrentThreadId(), control)) != s_polling.end();
+}
+
+// The tracking requests of every control of the process: at most one in flight, later clicks' dropped meanwhile,
+// so that a tracking host that never answers costs one thread however often the buttons are clicked.
+HttpExchange& TrackingExchange()
+{
+    static HttpExchange exchange(HttpExchange::WhenBusy::Drop);
+    return exchange;
+}
 }  // namespace
 
 // --- Class factory and registration ------------------------------------------------------------------------
@@ -214,7 +248,34 @@ void Controller::ProcessControllerMessage(LPARAM value)
     }
     else if (value == kSettingsRequestMessage)
     {
-        PollingWorker::AnswerSettingsRequestsOfThisThread();
+        RefreshSettingsOfThisThread();
+    }
+}
+
+void Controller::RefreshSettingsOfThisThread()
+{
+    std::vector<Controller*> controls;
+    {
+        const std::lock_guard lock(s_pollingLock);
+        for (const auto& [thread, control] : s_polling)
+        {
+            if (thread == ::GetCurrentThreadId())
+            {
+                controls.push_back(control);
+            }
+        }
+    }
+    for (Controller* control : controls)
+    {
+        // The host's calls may end any control of this thread, this one included (a tab closed from inside a
+        // settings read): one that went meanwhile is skipped, and each is kept alive while it takes its snapshot.
+        if (!IsStillPolling(control))
+        {
+            continue;
+        }
+        control->InternalAddRef();
+        const win::ScopeExit release([control]() noexcept { control->InternalRelease(); });
+        control->m_worker.RefreshSettings(true);
     }
 }
 
@@ -223,9 +284,9 @@ bool Controller::PostSettingsRequest() noexcept
     return PostControllerMessage(kSettingsRequestMessage) != FALSE;
 }
 
-void Controller::PostStatusPublished() noexcept
+bool Controller::PostStatusPublished() noexcept
 {
-    (void)PostControllerMessage(kStatusPublishedMessage);
+    return PostControllerMessage(kStatusPublishedMessage) != FALSE;
 }
 
 void Controller::ReloadTextLabels()
@@ -320,19 +381,21 @@ std::wstring Controller::PollMutexName() const
 void Controller::StartPolling()
 {
     // Each control answers with its own host's values, on this thread.
-    (void)m_worker.Start(PollMutexName(), [this](SettingsSnapshot& settings, bool withQuery) {
-        HostStrings& host = *this;
-        settings.Capture(host, ControllerSettings::PassSettings());
-        if (withQuery)
-        {
+    if (m_worker.Start(PollMutexName(), [this](SettingsSnapshot& settings) {
+            HostStrings& host = *this;
+            settings.Capture(host, ControllerSettings::PassSettings());
             settings.Capture(host, APIDispatcher::QuerySettings());
-        }
-    });
+        }))
+    {
+        AddPolling(this);
+    }
 }
 
 void Controller::StopPolling() noexcept
 {
+    RemovePolling(this);
     m_worker.Stop();
+    RemovePolling(this);  // started again from the messages the wait pumped, and stopped with it
 }
 
 void Controller::RequestWorkerUpdate()
@@ -353,6 +416,8 @@ void Controller::OnButtonClicked(const std::wstring& buttonName)
     {
         return;
     }
+    // A setting changed in the host shows in the worker's next pass after a click, not a second later.
+    m_worker.RefreshSettings();
     if (buttonName == kButtonPaviseStatus)
     {
         SendTracking(BuildTrackingUrl(TrackedButton::Pavise));
@@ -392,7 +457,8 @@ void Controller::SendTracking(const std::wstring& url)
     }
     // The click waits on the UI thread until the answer's headers arrive, at most its short time-out: the
     // request runs on a thread of its own, so even a connect that the platform does not time out (a host that
-    // drops it) cannot freeze the browser for the system's minutes.
+    // drops it) cannot freeze the browser for the system's minutes, and while one is still under way the
+    // tracking of later clicks is dropped.
     HTTPOptionItemArray options;
     const DWORD timeout = kTrackingTimeoutMs;
     for (const DWORD option :
@@ -401,7 +467,8 @@ void Controller::SendTracking(const std::wstring& url)
         options.Add(std::make_unique<HTTPOptionItem>(option, &timeout, static_cast<DWORD>(sizeof(timeout))));
     }
     std::wstring ignored;
-    (void)XHttpAccess::GetWithin(kTrackingTimeoutMs, url, APIDispatcher::kUserAgent, FALSE, &options, FALSE, ignored);
+    (void)TrackingExchange().Get(
+        kTrackingTimeoutMs, nullptr, url, APIDispatcher::kUserAgent, FALSE, &options, FALSE, ignored);
 }
 
 void Controller::StartProductUpdate()

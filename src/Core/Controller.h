@@ -41,7 +41,7 @@ public:
     // Overlay control ids of the two status buttons.
     static constexpr UINT kPaviseControlId = 0x03090021;
     static constexpr UINT kNorvixControlId = 0x04990093;
-    // Time-outs of the tracking request made on the UI thread when a button is clicked.
+    // Time-outs of the tracking request a click sends, and how long the click waits for it in all.
     static constexpr DWORD kTrackingTimeoutMs = 1500;
 
     Controller();
@@ -83,7 +83,10 @@ private:
 
     // PollingWorker::Owner
     bool PostSettingsRequest() noexcept override;
-    void PostStatusPublished() noexcept override;
+    bool PostStatusPublished() noexcept override;
+    // Gives every started control of the calling thread whose worker asked a new settings snapshot: one wake of
+    // the thread serves all of them.
+    static void RefreshSettingsOfThisThread();
 
     // Status model.
     void RefreshStatusButtons();

@@ -35,7 +35,10 @@ std::int32_t SecondsBetween(double from, double to) noexcept
 
 bool IsPollDueAt(double lastCheck, bool lastCheckValid, std::int32_t intervalSeconds, double now) noexcept
 {
-    if (!lastCheckValid || lastCheck == 0.0)
+    // Automation dates run from 1 January 100 to 31 December 9999.
+    constexpr double kFirstDate = -657434.0;
+    constexpr double kLastDate = 2958466.0;
+    if (!lastCheckValid || lastCheck == 0.0 || !(lastCheck >= kFirstDate && lastCheck < kLastDate))
     {
         return true;
     }

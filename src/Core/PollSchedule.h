@@ -21,6 +21,8 @@ enum class PollInterval
 
 // Due when the last check is not a valid date or is 0.0 (never checked), when `intervalSeconds` have passed
 // since, and when the last check lies in the future: a clock set back would otherwise stop polling until it
-// caught up.
+// caught up. A last check that is no date at all (not a number, an infinity, beyond the years an automation
+// date holds) is due too: the status file lies in a folder that any process of the user may write, and such a
+// time must not stop every instance from polling for good.
 [[nodiscard]] bool IsPollDueAt(
     double lastCheck, bool lastCheckValid, std::int32_t intervalSeconds, double now) noexcept;

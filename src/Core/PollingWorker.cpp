@@ -5,9 +5,6 @@
 #include "win/MessagePump.h"
 #include "win/Scope.h"
 
-#include <algorithm>
-#include <vector>
-
 PollingWorker::PollingWorker(Owner& owner, APIDispatcher& api, SharedStatusFile& statusFile) noexcept
     : m_owner(owner), m_api(api), m_statusFile(statusFile)
 {
@@ -18,57 +15,30 @@ PollingWorker::~PollingWorker()
     Stop();
 }
 
-namespace
-{
-// The running workers and the threads that answer them.
-std::mutex s_registryLock;
-std::vector<std::pair<DWORD, PollingWorker*>> s_registry;
-
-void Register(PollingWorker* worker, DWORD thread)
-{
-    const std::lock_guard lock(s_registryLock);
-    s_registry.emplace_back(thread, worker);
-}
-
-void Unregister(PollingWorker* worker) noexcept
-{
-    const std::lock_guard lock(s_registryLock);
-    std::erase_if(s_registry, [worker](const auto& entry) { return entry.second == worker; });
-}
-
-bool IsRegistered(PollingWorker* worker, DWORD thread)
-{
-    const std::lock_guard lock(s_registryLock);
-    return std::find(s_registry.begin(), s_registry.end(), std::pair(thread, worker)) != s_registry.end();
-}
-}  // namespace
-
 bool PollingWorker::Start(const std::wstring& mutexName, Capture capture)
 {
     if (m_thread)
     {
         return true;
     }
-    m_capture = std::move(capture);
-    m_answeringThread = ::GetCurrentThreadId();
     m_threadData.m_stop = 0;
     m_stopEvent.Reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     m_wakeEvent.Reset(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
-    m_answeredEvent.Reset(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
-    if (!m_stopEvent || !m_wakeEvent || !m_answeredEvent)
+    if (!m_stopEvent || !m_wakeEvent)
     {
         return false;
     }
+    m_capture = std::move(capture);
+    m_publishPending = false;
+    RefreshSettings();
     auto mutex = std::make_unique<win::NamedMutex>();
     if (mutex->Create(mutexName))
     {
         m_mutex = std::move(mutex);
     }
-    Register(this, m_answeringThread);
-    auto thread = std::make_unique<win::Thread>([this] { return ConnectionThreadProc(); });
+    auto thread = std::make_shared<win::Thread>([this] { return ConnectionThreadProc(); });
     if (!thread->Create() || !thread->Resume())
     {
-        Unregister(this);
         m_mutex.reset();
         return false;
     }
@@ -78,19 +48,22 @@ bool PollingWorker::Start(const std::wstring& mutexName, Capture capture)
 
 void PollingWorker::Stop() noexcept
 {
-    Unregister(this);
-    m_threadData.m_stop = 1;
-    if (m_stopEvent)
+    // The messages pumped while waiting may enter Stop again, or start the control anew (a nested Start after a
+    // nested Stop): each call returns only once no thread of this worker runs, the newer one included, since the
+    // caller frees next what the threads use.
+    while (const std::shared_ptr<win::Thread> thread = m_thread)
     {
+        m_threadData.m_stop = 1;
         ::SetEvent(m_stopEvent.Get());
-    }
-    if (m_thread)
-    {
         // The worker may be waiting for this thread (a window message of the query's COM component): keep this
         // thread's messages flowing until it has ended.
-        win::WaitWhilePumping(m_thread->Handle());
-        m_thread.reset();
+        win::WaitWhilePumping(thread->Handle());
+        if (m_thread == thread)
+        {
+            m_thread.reset();
+        }
     }
+    m_threadData.m_stop = 1;
     m_mutex.reset();
 }
 
@@ -107,55 +80,29 @@ void PollingWorker::RequestUpdate(SettingsSnapshot settings)
     }
 }
 
-void PollingWorker::AnswerSettingsRequestsOfThisThread()
+void PollingWorker::RefreshSettings(bool onlyWhenAsked)
 {
-    const DWORD thread = ::GetCurrentThreadId();
-    std::vector<PollingWorker*> workers;
+    if (!m_capture || IsStopping())
     {
-        const std::lock_guard lock(s_registryLock);
-        for (const auto& [answering, worker] : s_registry)
-        {
-            if (answering == thread)
-            {
-                workers.push_back(worker);
-            }
-        }
+        return;
     }
-    for (PollingWorker* worker : workers)
+    if (onlyWhenAsked && !m_settingsAsked.load())
     {
-        // A host call may have let this thread stop a worker meanwhile.
-        if (IsRegistered(worker, thread))
-        {
-            worker->AnswerSettingsRequest();
-        }
-    }
-}
-
-void PollingWorker::AnswerSettingsRequest()
-{
-    bool withQuery = false;
-    {
-        const std::lock_guard lock(m_exchangeLock);
-        if (m_exchange == Exchange::Answered || IsStopping() || !m_capture)
+        const std::lock_guard lock(m_settingsLock);
+        if (::GetTickCount64() - m_settingsTakenAt < kSettingsAgeMs / 2)
         {
             return;
         }
-        withQuery = m_exchange == Exchange::Requested && m_requestWithQuery;
     }
-    // Captured outside the lock: the host calls may take a while and the worker may give up meanwhile.
-    SettingsSnapshot settings;
-    m_capture(settings, withQuery);
-    const std::lock_guard lock(m_exchangeLock);
-    if (m_exchange != Exchange::Answered)
+    // Taken outside the lock: the host calls may take a while, and the worker never waits for them.
+    auto fresh = std::make_unique<SettingsSnapshot>();
+    m_capture(*fresh);
     {
-        m_answer = std::move(settings);
-        m_answerHasQuery = withQuery;
-        m_exchange = Exchange::Answered;
-        if (m_workerWaiting)
-        {
-            ::SetEvent(m_answeredEvent.Get());
-        }
+        const std::lock_guard lock(m_settingsLock);
+        m_freshSettings = std::move(fresh);
+        m_settingsTakenAt = ::GetTickCount64();
     }
+    m_settingsAsked = false;
 }
 
 DWORD PollingWorker::ConnectionThreadProc()
@@ -163,35 +110,22 @@ DWORD PollingWorker::ConnectionThreadProc()
     // The answer is parsed by a COM component, in this thread's own apartment. An exception (out of memory)
     // ends the worker at win::Thread's boundary; the instance then follows the others through their events.
     const win::ComInit com(COINIT_APARTMENTTHREADED);
-    (void)RequestSettings(false);
     while (!IsStopping())
     {
         // A request waiting since the last pass goes first: a click is answered within a pass.
         ProcessRequest();
-        // The settings this pass works with were asked for at the end of the last one and the UI thread
-        // answered while this thread slept: a setting changed in the host shows at the next pass. The query's
-        // own texts are asked for only when a poll may be due.
-        SettingsSnapshot settings;
-        bool hasQuery = false;
-        if (!TakeSettings(settings, hasQuery))
-        {
-            if (!Pause(kPassSleepMs, true) || !RequestSettings(false))
-            {
-                break;
-            }
-            continue;
-        }
-        if (MayPoll(settings) && !hasQuery && (!RequestSettings(true) || !TakeSettings(settings, hasQuery)))
-        {
-            continue;
-        }
-        PollUnderLock(settings, hasQuery);
+        TakeSettings();
+        PollUnderLock();
         if (IsStopping())
         {
             break;
         }
         ProcessRequest();
-        if (!RequestSettings(MayPoll(settings)) || !Pause(kPassSleepMs, true))
+        if (m_publishPending.load() && m_owner.PostStatusPublished())
+        {
+            m_publishPending = false;
+        }
+        if (!Pause(kPassSleepMs, true))
         {
             break;
         }
@@ -199,104 +133,92 @@ DWORD PollingWorker::ConnectionThreadProc()
     return 0;
 }
 
-bool PollingWorker::RequestSettings(bool withQuery)
+void PollingWorker::TakeSettings()
 {
+    std::unique_ptr<SettingsSnapshot> fresh;
+    ULONGLONG takenAt = 0;
     {
-        const std::lock_guard lock(m_exchangeLock);
-        if (m_exchange == Exchange::Answered && (m_answerHasQuery || !withQuery))
-        {
-            return true;  // readied while the UI thread answered another worker
-        }
-        m_exchange = Exchange::Requested;
-        m_requestWithQuery = withQuery;
+        const std::lock_guard lock(m_settingsLock);
+        fresh = std::move(m_freshSettings);
+        takenAt = m_settingsTakenAt;
     }
-    return m_owner.PostSettingsRequest();
-}
-
-bool PollingWorker::TakeSettings(SettingsSnapshot& settings, bool& hasQuery)
-{
-    // Waits as long as the UI thread needs: nothing is held meanwhile, an update request is sent meanwhile
-    // (it carries its own settings), and stopping ends the wait.
-    const HANDLE handles[] = {m_answeredEvent.Get(), m_stopEvent.Get(), m_wakeEvent.Get()};
-    for (;;)
+    if (fresh)
     {
+        m_settings = std::move(*fresh);
+    }
+    // One request at a time: a UI thread that is busy is not asked again until it has answered.
+    if (!m_settingsAsked.load() && ::GetTickCount64() - takenAt >= kSettingsAgeMs)
+    {
+        m_settingsAsked = true;
+        if (!m_owner.PostSettingsRequest())
         {
-            const std::lock_guard lock(m_exchangeLock);
-            if (m_exchange == Exchange::Answered)
-            {
-                settings = std::move(m_answer);
-                hasQuery = m_answerHasQuery;
-                m_exchange = Exchange::Idle;
-                m_workerWaiting = false;
-                return true;
-            }
-            if (m_exchange != Exchange::Requested)
-            {
-                return false;
-            }
-            m_workerWaiting = true;
-        }
-        const DWORD woken = ::WaitForMultipleObjects(3, handles, FALSE, INFINITE);
-        if (woken == WAIT_OBJECT_0 + 2 && !IsStopping())
-        {
-            ProcessRequest();
-        }
-        else if (woken != WAIT_OBJECT_0)
-        {
-            const std::lock_guard lock(m_exchangeLock);
-            m_workerWaiting = false;
-            return false;
+            m_settingsAsked = false;
         }
     }
 }
 
-bool PollingWorker::MayPoll(SettingsSnapshot& settings) const
-{
-    const std::optional<StatusRecord> held = m_statusFile.Record();
-    return held && IsPollDue(*held, ControllerSettings(settings));
-}
-
-void PollingWorker::PollUnderLock(SettingsSnapshot& settings, bool hasQuery)
+void PollingWorker::PollUnderLock()
 {
     if (!m_mutex)
     {
         return;
     }
-    const std::int32_t wait = ControllerSettings(settings).GetPullingInstanceLockWaitTimeMs();
-    const auto result = m_mutex->Wait(wait > 0 ? static_cast<DWORD>(wait) : 0);
-    if (result != win::NamedMutex::WaitResult::Acquired && result != win::NamedMutex::WaitResult::Abandoned)
+    const ControllerSettings settings(m_settings);
+    const std::int32_t wait = settings.GetPullingInstanceLockWaitTimeMs();
+    const auto taken = m_mutex->Wait(wait > 0 ? static_cast<DWORD>(wait) : 0, m_stopEvent.Get());
+    if (taken != win::NamedMutex::WaitResult::Acquired && taken != win::NamedMutex::WaitResult::Abandoned)
     {
-        return;  // another instance holds it
+        return;  // another instance holds it, or this one stops
     }
-    const win::ScopeExit release([this] { m_mutex->Release(); });
+    {
+        const win::ScopeExit release([this] { m_mutex->Release(); });
+        if (IsStopping() || !ClaimPollIfDue(settings))
+        {
+            // Holding the mutex a moment longer keeps the other instances from trying right after this one.
+            (void)Pause(kPassSleepMs, false);
+            return;
+        }
+    }
+    // The claim stands for every instance: the query holds nothing that another instance waits for.
+    APIDispatcher::Answer answer;
+    (void)m_api.QueryStatus(m_settings, m_stopEvent.Get(), answer);
     if (IsStopping())
+    {
+        return;  // the claim stays: the others ask again after the interval
+    }
+    const auto stored = m_mutex->Wait(kStoreWaitMs, m_stopEvent.Get());
+    if (stored == win::NamedMutex::WaitResult::Interrupted)
     {
         return;
     }
-    PollIfDue(settings, hasQuery);
-    // Holding the mutex a moment longer keeps the other instances from polling right after this one.
-    (void)Pause(kPassSleepMs, false);
+    win::ScopeExit release([this] { m_mutex->Release(); });
+    if (stored != win::NamedMutex::WaitResult::Acquired && stored != win::NamedMutex::WaitResult::Abandoned)
+    {
+        release.Dismiss();  // a holder that keeps it this long must not cost the answer
+    }
+    PublishStatus(answer);
 }
 
-void PollingWorker::PollIfDue(SettingsSnapshot& settings, bool hasQuery)
+bool PollingWorker::ClaimPollIfDue(const ControllerSettings& intervals)
 {
     // This instance's copy of the record can only be older than the file: when it says the poll is not due,
     // nothing is read (at worst a poll comes later, never twice). When it says due, the file on disk decides: an
     // instance whose UI thread has not handled the last "UpdateStatus" yet would otherwise poll again within
-    // the interval and write its older codes back.
-    const ControllerSettings intervals(settings);
+    // the interval.
     const std::optional<StatusRecord> held = m_statusFile.Record();
-    if (!hasQuery || !held || !IsPollDue(*held, intervals))
+    if (!held || !IsPollDue(*held, intervals))
     {
-        return;  // without the query's texts the pass cannot ask; the next one asks for them
+        return false;
     }
     const std::optional<StatusRecord> record = m_statusFile.Reload(SharedStatusFile::Caller::Worker);
     if (!record || IsStopping() || !IsPollDue(*record, intervals))
     {
-        return;
+        return false;
     }
-    m_api.QueryStatus(settings);
-    PublishStatus();
+    // Even when the stamp cannot be written this instance polls: its own record holds the stamp, so it asks at
+    // most once per interval, and a file nobody can write must not keep every button in its old state.
+    (void)m_statusFile.Save({true, std::nullopt, std::nullopt}, SharedStatusFile::Caller::Worker);
+    return true;
 }
 
 bool PollingWorker::IsPollDue(const StatusRecord& record, const ControllerSettings& settings) const
@@ -312,19 +234,24 @@ bool PollingWorker::IsPollDue(const StatusRecord& record, const ControllerSettin
         storage::DateTime::Now().value);
 }
 
-void PollingWorker::PublishStatus()
+void PollingWorker::PublishStatus(const APIDispatcher::Answer& answer)
 {
-    // Stamped whatever the answer, so a failing service is asked again only after the retry interval.
-    (void)m_statusFile.Save({true, std::nullopt, std::nullopt}, SharedStatusFile::Caller::Worker);
-    if (!m_api.HasChanged())
+    // Stamped whatever the answer, so a failing service is asked again only after the retry interval. The codes
+    // are the pair this query answered: the client's own may have been replaced meanwhile by the UI thread with
+    // older ones from the file.
+    SharedStatusFile::Change change{true, std::nullopt, std::nullopt};
+    if (answer.changed)
     {
-        return;
+        change.paviseStatus = static_cast<std::int32_t>(answer.pavise);
+        change.norvixStatus = static_cast<std::int32_t>(answer.norvix);
     }
-    (void)m_statusFile.Save(
-        {true, static_cast<std::int32_t>(m_api.GetPaviseStatus()), static_cast<std::int32_t>(m_api.GetNorvixStatus())},
-        SharedStatusFile::Caller::Worker);
-    // The buttons and the host's event belong to the UI thread; the worker only hands them over.
-    m_owner.PostStatusPublished();
+    (void)m_statusFile.Save(change, SharedStatusFile::Caller::Worker);
+    if (answer.changed)
+    {
+        // The buttons and the host's event belong to the UI thread; the worker only hands them over, again at
+        // the next pass when that thread's queue has no room now.
+        m_publishPending = !m_owner.PostStatusPublished();
+    }
 }
 
 void PollingWorker::ProcessRequest()
@@ -338,7 +265,7 @@ void PollingWorker::ProcessRequest()
         const std::lock_guard lock(m_requestLock);
         settings = m_requestSettings;
     }
-    m_api.RequestUpdate(settings);
+    (void)m_api.RequestUpdate(settings, m_stopEvent.Get());
 }
 
 bool PollingWorker::Pause(DWORD ms, bool wakeForRequest) noexcept

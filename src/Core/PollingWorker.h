@@ -1,18 +1,24 @@
 #pragma once
-// PollingWorker: the polling thread of one product control. Every pass it asks its control's UI thread for
-// the pass's settings (one snapshot: the lock wait, the intervals, the query's texts), then tries briefly to
-// take a mutex that all browser instances of the user share; the holder reads the shared status file as it
-// is on disk and, when the interval since the last check has run out, queries the product's service, stamps
-// the file and, when the answer changed something, stores it and tells its control, whose UI thread then
-// refreshes the buttons and fires "UpdateStatus" so every instance reloads the file. The same thread sends
-// the update request of a click.
+// PollingWorker: the polling thread of one product control. Every pass it tries briefly to take a mutex that all
+// browser instances of the user share. The holder reads the shared status file as it is on disk and, when the
+// interval since the last check has run out, claims the poll by stamping the file and lets the mutex go; it then
+// asks the product's service, within the query's deadline, stores exactly what the service answered (taking the
+// mutex again for that moment) and, when the answer changed something, tells its control, whose UI thread then
+// refreshes the buttons and fires "UpdateStatus" so every instance reloads the file. The same thread sends the
+// update request of a click.
 //
-// Nothing that can wait for the UI thread happens while the mutex is held: a busy or hung window then only
-// keeps its own worker waiting, never the other instances. Deciding from the file on disk, under the mutex,
-// keeps to one query per interval whether or not the instances' UI threads have handled the last event.
+// The worker never waits for a window and never holds the mutex across the network: a busy or hung window, or a
+// service that never answers or drips its answer, keeps only this worker from its next pass, never another
+// instance from polling. An instance that ends after its claim costs the others one interval, no more. Deciding
+// from the file on disk, under the mutex, keeps to one query per interval whether or not the instances' UI
+// threads have handled the last event.
 //
-// Threads: Start, Stop, RequestUpdate and AnswerSettingsRequest are for the UI thread; the rest runs on the
-// worker. Stop keeps the UI thread's messages flowing while it waits, since the worker may be waiting for it.
+// The worker works from the latest snapshot of its host's settings, which the UI thread takes when the worker
+// asks for one (once the snapshot is kSettingsAgeMs old) and at once after a click: a setting changed in the
+// host takes effect within about a second.
+//
+// Threads: Start, Stop, RequestUpdate and RefreshSettings are for the UI thread; the rest runs on the worker.
+// Stop keeps the UI thread's messages flowing while it waits, and may be entered again from those messages.
 
 #include "Core/ControllerSettings.h"
 #include "Core/SharedStatusFile.h"
@@ -46,33 +52,38 @@ public:
     class Owner
     {
     public:
-        // Asks the UI thread to call AnswerSettingsRequest; false when it cannot be asked (no window).
+        // Asks the UI thread to call RefreshSettings; false when it cannot be asked now (asked again later).
         virtual bool PostSettingsRequest() noexcept = 0;
-        // A changed status was saved: the UI thread refreshes the buttons and announces it.
-        virtual void PostStatusPublished() noexcept = 0;
+        // A changed status was saved: the UI thread refreshes the buttons and announces it. False when the UI
+        // thread could not be told now (its queue is full); the worker tells it again at its next pass.
+        virtual bool PostStatusPublished() noexcept = 0;
 
     protected:
         ~Owner() = default;
     };
 
-    // Sleep between passes, and how long the mutex stays held after a pass that took it.
+    // Sleep between passes, and how long the mutex stays held after a pass that took it and found no poll due.
     static constexpr DWORD kPassSleepMs = 100;
+    // How old the settings snapshot grows before the worker asks for a new one.
+    static constexpr DWORD kSettingsAgeMs = 1000;
+    // How long the worker waits for the mutex to store an answer; after that it stores it without.
+    static constexpr DWORD kStoreWaitMs = 1000;
 
     PollingWorker(Owner& owner, APIDispatcher& api, SharedStatusFile& statusFile) noexcept;
     PollingWorker(const PollingWorker&) = delete;
     PollingWorker& operator=(const PollingWorker&) = delete;
     ~PollingWorker();
 
-    // Fills a snapshot from the host: always the pass's own settings (ControllerSettings::PassSettings), and
-    // with `withQuery` also the status query's (APIDispatcher::QuerySettings). Runs on the thread that
-    // started the worker.
-    using Capture = std::function<void(SettingsSnapshot& settings, bool withQuery)>;
+    // Fills a snapshot from the host with every setting a pass uses: ControllerSettings::PassSettings and
+    // APIDispatcher::QuerySettings. Runs on the thread that started the worker.
+    using Capture = std::function<void(SettingsSnapshot& settings)>;
 
-    // Creates the mutex named `mutexName` (without it the worker never polls but still sends update requests)
-    // and starts the thread; `capture` answers its settings requests. The calling thread is the one that
-    // answers. False when the thread cannot be made; then nothing polls in this instance.
+    // Takes the first snapshot with `capture`, creates the mutex named `mutexName` (without it the worker never
+    // polls but still sends update requests) and starts the thread. False when the thread cannot be made; then
+    // nothing polls in this instance.
     bool Start(const std::wstring& mutexName, Capture capture);
-    // Ends the thread and waits for it while pumping the calling thread's messages; closes the mutex.
+    // Ends the thread and waits for it while pumping the calling thread's messages; closes the mutex. Returns
+    // once no thread of this worker runs, also when a Start came in from the pumped messages meanwhile.
     void Stop() noexcept;
     [[nodiscard]] bool IsRunning() const noexcept { return m_thread != nullptr; }
     [[nodiscard]] bool IsStopping() const noexcept { return m_threadData.m_stop.load() != 0; }
@@ -81,27 +92,21 @@ public:
     // Queues the product's update request, sent with `settings` (the update's texts, looked up at the click),
     // and wakes the worker for it.
     void RequestUpdate(SettingsSnapshot settings);
-    // Answers this worker's settings request, or has the answer ready for its next one. Does nothing when an
-    // answer waits already or the worker is stopping.
-    void AnswerSettingsRequest();
-    // On a thread that started workers: answers (or readies the answer of) every one of them. One wake of the
-    // thread serves all of its controls, whose workers then need not post a request of their own.
-    static void AnswerSettingsRequestsOfThisThread();
+    // Takes a new snapshot of the host's settings for the worker's next pass; with `onlyWhenAsked`, only when the
+    // worker asked for one or the last is getting old (another control's request woke this thread).
+    void RefreshSettings(bool onlyWhenAsked = false);
 
 private:
     DWORD ConnectionThreadProc();
-    // Asks the UI thread for the next pass's settings (with the query's when `withQuery`); false when it
-    // cannot be asked.
-    bool RequestSettings(bool withQuery);
-    // The answer to the last request, waiting for it if need be; false when none can come or the worker is
-    // stopping first.
-    [[nodiscard]] bool TakeSettings(SettingsSnapshot& settings, bool& hasQuery);
-    // Whether this instance's copy of the record says a poll is due.
-    [[nodiscard]] bool MayPoll(SettingsSnapshot& settings) const;
-    void PollUnderLock(SettingsSnapshot& settings, bool hasQuery);
-    void PollIfDue(SettingsSnapshot& settings, bool hasQuery);
+    // Takes the snapshot the UI thread left, and asks for the next one once this one is old.
+    void TakeSettings();
+    void PollUnderLock();
+    // Under the mutex: whether a poll is due by the file on disk; if so, stamps the file so that no other
+    // instance polls within the interval.
+    [[nodiscard]] bool ClaimPollIfDue(const ControllerSettings& intervals);
     [[nodiscard]] bool IsPollDue(const StatusRecord& record, const ControllerSettings& settings) const;
-    void PublishStatus();
+    // Stores what the service answered and has the UI thread announce a change.
+    void PublishStatus(const APIDispatcher::Answer& answer);
     void ProcessRequest();
     // Waits `ms`, ending early when the worker is told to stop (or, when asked, is woken for a request).
     // False when stopping.
@@ -111,27 +116,20 @@ private:
     APIDispatcher& m_api;
     SharedStatusFile& m_statusFile;
     ConnectionThreadData m_threadData;
-    win::KernelHandle m_stopEvent;  // manual reset: set once by Stop
+    win::KernelHandle m_stopEvent;  // manual reset: set by Stop
     win::KernelHandle m_wakeEvent;  // auto reset: a request is waiting
-    win::KernelHandle m_answeredEvent;  // auto reset: the settings request the worker waits for was answered
 
-    enum class Exchange
-    {
-        Idle,
-        Requested,
-        Answered,
-    };
-    std::mutex m_exchangeLock;
-    Exchange m_exchange = Exchange::Idle;
-    bool m_requestWithQuery = false;
-    bool m_answerHasQuery = false;
-    bool m_workerWaiting = false;  // the answer is to be signalled: the worker waits for it
-    SettingsSnapshot m_answer;
+    Capture m_capture;
+    SettingsSnapshot m_settings;  // the worker's own
+    std::mutex m_settingsLock;  // guards the two below
+    std::unique_ptr<SettingsSnapshot> m_freshSettings;  // taken on the UI thread for the next pass
+    ULONGLONG m_settingsTakenAt = 0;
+    std::atomic<bool> m_settingsAsked{false};
+    std::atomic<bool> m_publishPending{false};  // a change was stored; the UI thread has not been told yet
+
     std::mutex m_requestLock;
     SettingsSnapshot m_requestSettings;
 
-    Capture m_capture;
-    DWORD m_answeringThread = 0;
     std::unique_ptr<win::NamedMutex> m_mutex;
-    std::unique_ptr<win::Thread> m_thread;
+    std::shared_ptr<win::Thread> m_thread;  // shared with a Stop that waits for it
 };

@@ -2,6 +2,8 @@
 
 #include "platform/BrowserUtilities.h"
 
+#include <chrono>
+
 std::wstring SharedStatusFile::DefaultPath()
 {
     return GetWriteableFolder(L"KelToolbar", TRUE) + kFileName;
@@ -10,6 +12,18 @@ std::wstring SharedStatusFile::DefaultPath()
 StatusRecord SharedStatusFile::Copy(const StatusConfigStream& stream) noexcept
 {
     return {stream.m_paviseStatus, stream.m_norvixStatus, stream.m_lastCheck};
+}
+
+std::unique_lock<std::timed_mutex> SharedStatusFile::Lock(Caller caller, std::optional<storage::RetryLimit>& limit)
+{
+    if (caller == Caller::Worker)
+    {
+        return std::unique_lock(m_lock);
+    }
+    limit.emplace(storage::kUiThreadRetryLimitMs);
+    std::unique_lock lock(m_lock, std::defer_lock);
+    (void)lock.try_lock_for(std::chrono::milliseconds(storage::kUiThreadRetryLimitMs));
+    return lock;
 }
 
 void SharedStatusFile::LimitRetries(Caller caller) noexcept
@@ -51,8 +65,9 @@ std::optional<StatusRecord> SharedStatusFile::Record() const
 
 std::optional<StatusRecord> SharedStatusFile::Reload(Caller caller)
 {
-    const std::lock_guard lock(m_lock);
-    if (!m_file)
+    std::optional<storage::RetryLimit> limit;
+    const auto lock = Lock(caller, limit);
+    if (!lock.owns_lock() || !m_file)
     {
         return std::nullopt;
     }
@@ -64,8 +79,9 @@ std::optional<StatusRecord> SharedStatusFile::Reload(Caller caller)
 
 bool SharedStatusFile::Save(const Change& change, Caller caller)
 {
-    const std::lock_guard lock(m_lock);
-    StatusConfigStream* record = m_file ? m_file->GetRecord() : nullptr;
+    std::optional<storage::RetryLimit> limit;
+    const auto lock = Lock(caller, limit);
+    StatusConfigStream* record = lock.owns_lock() && m_file ? m_file->GetRecord() : nullptr;
     if (!record)
     {
         return false;

@@ -4,11 +4,13 @@
 // the lock that keeps the control's UI thread and its polling worker off that object at the same time;
 // every load and save, and every read of the record, holds it.
 //
-// A load or save on the UI thread gives up on a file that another process holds after a short while, so
+// A load or save on the UI thread gives up after a short while in all (storage::kUiThreadRetryLimitMs), whether
+// another process holds the file or this control's worker holds the lock through its own longer retries, so
 // the window keeps answering; the worker waits as long as the storage layer allows. Failures are not
 // reported: the record keeps what it held, or the defaults after a damaged file.
 
 #include "Core/StatusConfigFile.h"
+#include "storage/SharingRetry.h"
 
 #include <cstdint>
 #include <memory>
@@ -47,7 +49,7 @@ public:
     // The record as held in memory; nothing when the file is not open.
     [[nodiscard]] std::optional<StatusRecord> Record() const;
     // Loads the file again and gives the record as it is now on disk (or what the object keeps when the file
-    // cannot be read); nothing when the file is not open.
+    // cannot be read); nothing when the file is not open, or when the UI thread's time ran out first.
     [[nodiscard]] std::optional<StatusRecord> Reload(Caller caller);
 
     // The fields a save changes; the others keep the record's values.
@@ -57,13 +59,18 @@ public:
         std::optional<std::int32_t> paviseStatus;
         std::optional<std::int32_t> norvixStatus;
     };
-    // Applies `change` to the record and saves it. False when the file is not open or the save failed.
+    // Applies `change` to the record and saves it. False when the file is not open, the save failed or the UI
+    // thread's time ran out first (then the record is unchanged).
     bool Save(const Change& change, Caller caller);
 
 private:
+    // The lock for a load or save of `caller`, taken within the caller's time: the UI thread's share of it that
+    // is left goes to the file's own retries (`limit`, in force until the operation ends). Not owned when the
+    // time ran out.
+    [[nodiscard]] std::unique_lock<std::timed_mutex> Lock(Caller caller, std::optional<storage::RetryLimit>& limit);
     [[nodiscard]] static StatusRecord Copy(const StatusConfigStream& stream) noexcept;
     void LimitRetries(Caller caller) noexcept;
 
-    mutable std::mutex m_lock;
+    mutable std::timed_mutex m_lock;
     std::unique_ptr<StatusConfigFile> m_file;
 };

@@ -96,6 +96,7 @@ void APIDispatcher::ConfigureTimeouts()
     // the query would then wait for a silent service for ever.
     const long long seconds = win::ParseDecimal(Lookup(kKeyTimeout, kDefaultTimeout));
     const DWORD ms = seconds <= 0 ? kDefaultTimeoutMs : static_cast<DWORD>(std::min(seconds * 1000, 0x7FFFFFFFLL));
+    m_timeoutMs = std::min<DWORD>(ms, INFINITE - 1 - kDeadlineMarginMs);
     for (const DWORD option :
         {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT})
     {
@@ -111,48 +112,50 @@ void APIDispatcher::SetBoth(std::int32_t value) noexcept
 
 BOOL APIDispatcher::QueryStatus()
 {
-    return QueryStatus(m_owner);
+    Answer answer;
+    return QueryStatus(m_owner, nullptr, answer);
 }
 
-BOOL APIDispatcher::QueryStatus(HostStrings& settings)
+BOOL APIDispatcher::QueryStatus(HostStrings& settings, HANDLE abandon, Answer& answer)
 {
-    return QueryStatus(&settings);
+    return QueryStatus(&settings, abandon, answer);
 }
 
-BOOL APIDispatcher::QueryStatus(HostStrings* settings)
+BOOL APIDispatcher::QueryStatus(HostStrings* settings, HANDLE abandon, Answer& answer)
 {
+    const auto fail = [this, &answer](NorvixStatus status) {
+        SetBoth(static_cast<std::int32_t>(status));
+        m_changed = 1;
+        answer = {static_cast<PaviseStatus>(status), status, true};
+        return FALSE;
+    };
     try
     {
         const std::wstring command = Lookup(settings, kKeyStatusCommand, kDefaultStatusCommand);
         const std::wstring url = Lookup(settings, kKeyBaseUrl, kDefaultBaseUrl) + command;
-        std::wstring answer;
+        std::wstring text;
         m_changed = 1;
-        if (!XHttpAccess::Get(url, kUserAgent, TRUE, &m_options, TRUE, answer))
+        if (!m_exchange.Get(DeadlineMs(), abandon, url, kUserAgent, TRUE, &m_options, TRUE, text))
         {
-            SetBoth(static_cast<std::int32_t>(NorvixStatus::ConnectionFailure));
-            return FALSE;
+            return fail(NorvixStatus::ConnectionFailure);
         }
         // Each query starts from no known state; the codes are written once, at the end, so the UI thread never
         // sees a passing Default while the request runs.
-        if (!Interpret(settings, command, answer, PaviseStatus::Default, NorvixStatus::Default))
+        if (!Interpret(settings, command, text, PaviseStatus::Default, NorvixStatus::Default, &answer))
         {
-            SetBoth(static_cast<std::int32_t>(NorvixStatus::Error));
-            m_changed = 1;
-            return FALSE;
+            return fail(NorvixStatus::Error);
         }
         return TRUE;
     }
     catch (...)
     {
-        SetBoth(static_cast<std::int32_t>(NorvixStatus::Error));
-        m_changed = 1;
-        return FALSE;
+        return fail(NorvixStatus::Error);
     }
 }
 
 BOOL APIDispatcher::ParseAnswer(const std::wstring& command, const std::wstring& answer)
 {
-    return Interpret(m_owner, command, answer, GetPaviseStatus(), GetNorvixStatus());
+    return Interpret(m_owner, command, answer, GetPaviseStatus(), GetNorvixStatus(), nullptr);
 }
 
 void APIDispatcher::PrepareNodes(HostStrings* settings)
@@ -163,7 +166,7 @@ void APIDispatcher::PrepareNodes(HostStrings* settings)
 }
 
 BOOL APIDispatcher::Interpret(HostStrings* settings, const std::wstring& command, const std::wstring& answer,
-    PaviseStatus previousPavise, NorvixStatus previousNorvix)
+    PaviseStatus previousPavise, NorvixStatus previousNorvix, Answer* outcome)
 {
     // The document is released here, on the thread that made it (the polling worker), before that thread and its
     // COM apartment end; nothing reads it after the two codes.
@@ -181,9 +184,14 @@ BOOL APIDispatcher::Interpret(HostStrings* settings, const std::wstring& command
         ToNorvixStatus(settings, m_nodes.GetValue(Lookup(settings, kKeyNorvixNode, kDefaultNorvixNode)));
     const PaviseStatus pavise =
         ToPaviseStatus(settings, m_nodes.GetValue(Lookup(settings, kKeyPaviseNode, kDefaultPaviseNode)));
+    const bool changed = norvix != previousNorvix || pavise != previousPavise;
     m_norvixStatus = static_cast<std::int32_t>(norvix);
     m_paviseStatus = static_cast<std::int32_t>(pavise);
-    m_changed = (norvix != previousNorvix || pavise != previousPavise) ? 1 : 0;
+    m_changed = changed ? 1 : 0;
+    if (outcome)
+    {
+        *outcome = {pavise, norvix, changed};
+    }
     return TRUE;
 }
 
@@ -216,15 +224,15 @@ PaviseStatus APIDispatcher::ToPaviseStatus(HostStrings* settings, const std::wst
 
 BOOL APIDispatcher::RequestUpdate()
 {
-    return RequestUpdate(m_owner);
+    return RequestUpdate(m_owner, nullptr);
 }
 
-BOOL APIDispatcher::RequestUpdate(HostStrings& settings)
+BOOL APIDispatcher::RequestUpdate(HostStrings& settings, HANDLE abandon)
 {
-    return RequestUpdate(&settings);
+    return RequestUpdate(&settings, abandon);
 }
 
-BOOL APIDispatcher::RequestUpdate(HostStrings* settings)
+BOOL APIDispatcher::RequestUpdate(HostStrings* settings, HANDLE abandon)
 {
     try
     {
@@ -232,11 +240,10 @@ BOOL APIDispatcher::RequestUpdate(HostStrings* settings)
             Lookup(settings, kKeyBaseUrl, kDefaultBaseUrl) + Lookup(settings, kKeyUpdateCommand, kDefaultUpdateCommand);
         const std::wstring headers = Lookup(settings, kKeyPostHeader, L"");
         const std::wstring data = Lookup(settings, kKeyPostData, L"");
-        // Bounded by the query's time-outs: without them a service that accepts and never answers would hold
-        // the worker, and with it the browser's shutdown, for as long as the platform's defaults allow
-        // (without end on some).
+        // Bounded like the query: without time-outs a service that accepts and never answers would hold the
+        // worker for as long as the platform's defaults allow (without end on some).
         std::wstring ignored;
-        return XHttpAccess::Post(url, kUserAgent, headers, data, &m_options, FALSE, ignored);
+        return m_exchange.Post(DeadlineMs(), abandon, url, kUserAgent, headers, data, &m_options, FALSE, ignored);
     }
     catch (...)
     {

@@ -6,10 +6,15 @@
 //
 // The product control owns one by value. Requests run on its polling worker; the status getters,
 // SetStatuses and SetUpdating run on the UI thread. The codes and the changed flag are single atomic words,
-// so each side reads whatever the other last wrote whole. Requests need an owner: without one (before
-// Initialize, after Reset) they fail.
+// so each side reads whatever the other last wrote whole; a query also hands back the pair it answered, which
+// the UI thread cannot have replaced meanwhile. Requests need an owner: without one (before Initialize, after
+// Reset) they fail.
+//
+// Each request ends for its caller within the time-out setting plus kDeadlineMarginMs, whatever the service
+// does (HttpExchange): connecting, redirections, headers and body all share that time.
 
 #include "net/HTTPOptionItemArray.h"
+#include "net/HttpExchange.h"
 #include "net/ProductStatus.h"
 #include "net/XXMLNodeArray.h"
 #include "net/XXMLParser.h"
@@ -29,6 +34,16 @@ public:
     static constexpr const wchar_t* kUserAgent = L"Norvix Toolbar for Internet Explorer";
     // The time-out used when the setting holds no positive number of seconds.
     static constexpr DWORD kDefaultTimeoutMs = 3000;
+    // What a request may take beyond the time-out before its caller stops waiting for it.
+    static constexpr DWORD kDeadlineMarginMs = 500;
+
+    // What one status query answered.
+    struct Answer
+    {
+        PaviseStatus pavise = PaviseStatus::Default;
+        NorvixStatus norvix = NorvixStatus::Default;
+        bool changed = true;  // as HasChanged
+    };
 
     APIDispatcher();
     APIDispatcher(const APIDispatcher&) = delete;
@@ -42,14 +57,15 @@ public:
     void Reset() noexcept;
 
     // Asks the service for its status. True when an answer was interpreted; otherwise both statuses are
-    // ConnectionFailure (the request failed) or Error (the answer was unusable). The settings come from the
-    // owner, or from `settings` (a thread that may not call the owner hands in what it looked up before).
+    // ConnectionFailure (the request failed, the deadline passed or `abandon` was set) or Error (the answer was
+    // unusable). The settings come from the owner, or from `settings` (a thread that may not call the owner
+    // hands in what it looked up before); `answer` receives the outcome.
     BOOL QueryStatus();
-    BOOL QueryStatus(HostStrings& settings);
+    BOOL QueryStatus(HostStrings& settings, HANDLE abandon, Answer& answer);
     // Tells the service to update itself, within the same time-outs as the query. True when the request was
     // sent and answered; the statuses do not change.
     BOOL RequestUpdate();
-    BOOL RequestUpdate(HostStrings& settings);
+    BOOL RequestUpdate(HostStrings& settings, HANDLE abandon);
 
     // The settings a status query looks up, and those of the update request, with their defaults.
     [[nodiscard]] static std::span<const Setting> QuerySettings() noexcept;
@@ -75,10 +91,12 @@ public:
 
     // The time-out options of both requests (connect, receive, data receive; milliseconds each).
     [[nodiscard]] const HTTPOptionItemArray& TimeoutOptions() const noexcept { return m_options; }
+    // How long a request may take for its caller in all.
+    [[nodiscard]] DWORD DeadlineMs() const noexcept { return m_timeoutMs + kDeadlineMarginMs; }
 
 private:
-    BOOL QueryStatus(HostStrings* settings);
-    BOOL RequestUpdate(HostStrings* settings);
+    BOOL QueryStatus(HostStrings* settings, HANDLE abandon, Answer& answer);
+    BOOL RequestUpdate(HostStrings* settings, HANDLE abandon);
     void ConfigureTimeouts();
     void PrepareNodes(HostStrings* settings);
     [[nodiscard]] std::wstring Lookup(const wchar_t* key, const wchar_t* defaultValue) const;
@@ -88,7 +106,7 @@ private:
     void SetBoth(std::int32_t value) noexcept;
     // ParseAnswer measured against the given previous codes.
     BOOL Interpret(HostStrings* settings, const std::wstring& command, const std::wstring& answer,
-        PaviseStatus previousPavise, NorvixStatus previousNorvix);
+        PaviseStatus previousPavise, NorvixStatus previousNorvix, Answer* outcome);
 
     HostStrings* m_owner = nullptr;
     std::atomic<std::int32_t> m_paviseStatus{static_cast<std::int32_t>(PaviseStatus::Default)};
@@ -97,4 +115,6 @@ private:
     XXMLNodeArray m_nodes;
     std::atomic<std::int32_t> m_changed{1};
     HTTPOptionItemArray m_options;
+    DWORD m_timeoutMs = kDefaultTimeoutMs;
+    HttpExchange m_exchange;  // both requests: at most one of them in flight
 };

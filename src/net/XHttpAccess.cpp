@@ -1,12 +1,10 @@
 #include "net/XHttpAccess.h"
 
-#include "win/DetachedThread.h"
 #include "win/Handle.h"
 #include "win/Strings.h"
 
 #include <algorithm>
 #include <array>
-#include <memory>
 #include <vector>
 
 namespace
@@ -47,8 +45,8 @@ static_assert(kPostFlags == 0x8064C200);
     return true;
 }
 
-// The time by which a whole request must have ended: the sum of its time-outs, the time of one exchange in which
-// connecting, sending, waiting for the answer and reading the body each took their whole time-out. Redirections
+// The time by which a whole request must have ended: its longest time-out, the time the caller allows one
+// exchange, whatever it is spent on (connecting, sending, waiting for the answer, reading the body). Redirections
 // share it. Without time-out options there is none, as the platform's defaults bound nothing either.
 class Deadline
 {
@@ -62,7 +60,7 @@ public:
             DWORD value = 0;
             if (item && IsTimeout(item->Option()) && ReadDword(*item, value))
             {
-                budget += value;
+                budget = std::max<ULONGLONG>(budget, value);
             }
         }
         m_end = budget > 0 ? ::GetTickCount64() + budget : 0;
@@ -111,9 +109,8 @@ void ApplyOptions(HINTERNET handle, const HTTPOptionItemArray* options, const De
 }
 
 // The handles of one request, closed children first. Closing a request whose answer was not read to its end is
-// not quick: WinINet first reads the rest of an answer of known length (to decide whether the connection can
-// serve again; Wine does so even when it cannot), and goes on for as long as more has arrived, which a server
-// that keeps sending makes for ever. Such handles are closed on a thread of their own.
+// not quick: WinINet first reads the rest of the answer (to decide whether the connection can serve again; Wine
+// does so even when it cannot), for as long as more has arrived, which a server that keeps sending makes for ever.
 class Handles
 {
 public:
@@ -138,34 +135,8 @@ public:
         return handle;
     }
 
-    // Notes that the answer of `request` was left unread, unless it says it has no body.
-    void LeaveUnread(HINTERNET request) noexcept
-    {
-        DWORD length = 0;
-        DWORD size = sizeof(length);
-        if (!::HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &length, &size, nullptr) ||
-            length != 0)
-        {
-            m_unread = true;
-        }
-    }
-    void LeaveCut() noexcept { m_unread = true; }
-
-    // Closes `handles`: here when every answer was read to its end, else on a thread that nobody waits for.
-    static void Dispose(std::unique_ptr<Handles> handles)
-    {
-        if (!handles || !handles->m_unread)
-        {
-            return;
-        }
-        // The thread holds the only reference; when it cannot start, the handles close here after all.
-        std::shared_ptr<Handles> shared(std::move(handles));
-        (void)win::StartDetachedThread([shared = std::move(shared)]() mutable { shared.reset(); });
-    }
-
 private:
     std::vector<win::InternetHandle> m_handles;
-    bool m_unread = false;
 };
 
 [[nodiscard]] HINTERNET OpenSession(
@@ -193,32 +164,10 @@ private:
     return status;
 }
 
-// The longest receive time-out among the options; 0 when none is given.
-ULONGLONG BodyTimeLimitMs(const HTTPOptionItemArray* options)
+// Reads the body and appends it as text. A read failure keeps what arrived; an oversized body, or one still
+// arriving at the deadline, leaves `response` as it was.
+void ReadBody(HINTERNET request, const Deadline& deadline, std::wstring& response)
 {
-    ULONGLONG limit = 0;
-    for (int i = 0; options && i < options->GetCount(); ++i)
-    {
-        const HTTPOptionItem* item = options->GetAt(i);
-        DWORD value = 0;
-        if (item && ReadDword(*item, value) &&
-            (item->Option() == INTERNET_OPTION_RECEIVE_TIMEOUT ||
-                item->Option() == INTERNET_OPTION_DATA_RECEIVE_TIMEOUT))
-        {
-            limit = std::max<ULONGLONG>(limit, value);
-        }
-    }
-    return limit;
-}
-
-// Reads the body and appends it as text; false when reading stopped before the end. A read failure keeps what
-// arrived; an oversized body, or one that takes longer than the time limit or the deadline, leaves `response`
-// as it was.
-[[nodiscard]] bool ReadBody(
-    HINTERNET request, const HTTPOptionItemArray* options, const Deadline& deadline, std::wstring& response)
-{
-    const ULONGLONG limitMs = BodyTimeLimitMs(options);
-    const ULONGLONG start = ::GetTickCount64();
     std::string body;
     std::array<char, XHttpAccess::kReadChunkBytes + 1> buffer{};
     for (;;)
@@ -231,43 +180,35 @@ ULONGLONG BodyTimeLimitMs(const HTTPOptionItemArray* options)
             (available > 0 &&
                 !::InternetReadFile(request, buffer.data(), std::min(available, XHttpAccess::kReadChunkBytes), &read)))
         {
-            response += XHttpAccess::DecodeBody(body, CP_THREAD_ACP);
-            return false;
+            break;
         }
         if (read == 0)
         {
             break;
         }
-        const bool tooSlow = (limitMs > 0 && ::GetTickCount64() - start > limitMs) || deadline.Passed();
-        if (body.size() + read > XHttpAccess::kMaxBodyBytes || tooSlow)
+        if (body.size() + read > XHttpAccess::kMaxBodyBytes || deadline.Passed())
         {
-            return false;
+            return;
         }
         body.append(buffer.data(), read);
     }
     response += XHttpAccess::DecodeBody(body, CP_THREAD_ACP);
-    return true;
 }
 
 // The status must lie in [lowest, highest]; then the body is read. With `readResponse` 0 neither is looked at.
-[[nodiscard]] BOOL TakeAnswer(Handles& handles, HINTERNET request, DWORD lowest, DWORD highest, BOOL readResponse,
-    const HTTPOptionItemArray* options, const Deadline& deadline, std::wstring& response)
+[[nodiscard]] BOOL TakeAnswer(
+    HINTERNET request, DWORD lowest, DWORD highest, BOOL readResponse, const Deadline& deadline, std::wstring& response)
 {
     if (readResponse != 1)
     {
-        handles.LeaveUnread(request);
         return TRUE;
     }
     const DWORD status = QueryStatusCode(request);
     if (status < lowest || status > highest)
     {
-        handles.LeaveUnread(request);
         return FALSE;
     }
-    if (!ReadBody(request, options, deadline, response))
-    {
-        handles.LeaveCut();
-    }
+    ReadBody(request, deadline, response);
     return TRUE;
 }
 
@@ -355,7 +296,6 @@ ULONGLONG BodyTimeLimitMs(const HTTPOptionItemArray* options)
         {
             return request;
         }
-        handles.LeaveUnread(request);
         if (redirections == XHttpAccess::kMaxRedirections)
         {
             return nullptr;
@@ -390,7 +330,7 @@ ULONGLONG BodyTimeLimitMs(const HTTPOptionItemArray* options)
     {
         return FALSE;
     }
-    return TakeAnswer(handles, request, HTTP_STATUS_OK, HTTP_STATUS_OK, readResponse, options, deadline, response);
+    return TakeAnswer(request, HTTP_STATUS_OK, HTTP_STATUS_OK, readResponse, deadline, response);
 }
 
 [[nodiscard]] BOOL PostWith(Handles& handles, const std::wstring& url, const std::wstring& userAgent,
@@ -436,40 +376,8 @@ ULONGLONG BodyTimeLimitMs(const HTTPOptionItemArray* options)
     {
         return FALSE;
     }
-    return TakeAnswer(handles, request, 200, 206, readResponse, options, deadline, response);
+    return TakeAnswer(request, 200, 206, readResponse, deadline, response);
 }
-
-// A GET handed to a thread of its own, and what it gave. Shared by the caller and the thread: the caller may
-// stop waiting and go while the thread still runs.
-struct DetachedGet
-{
-    std::wstring url;
-    std::wstring userAgent;
-    BOOL dontCache = FALSE;
-    bool hasOptions = false;
-    HTTPOptionItemArray options;
-    BOOL readResponse = FALSE;
-    win::KernelHandle answered;  // set once `result` and `response` are final
-    BOOL result = FALSE;
-    std::wstring response;
-
-    void Run() noexcept
-    {
-        try
-        {
-            auto handles = std::make_unique<Handles>();
-            result =
-                GetWith(*handles, url, userAgent, dontCache, hasOptions ? &options : nullptr, readResponse, response);
-            ::SetEvent(answered.Get());
-            // The handles close here, after the caller has its answer, however long WinINet takes.
-        }
-        catch (...)
-        {
-            result = FALSE;
-            ::SetEvent(answered.Get());
-        }
-    }
-};
 
 }  // namespace
 
@@ -510,61 +418,52 @@ std::wstring XHttpAccess::DecodeBody(std::string_view bytes, UINT codePage)
 BOOL XHttpAccess::Get(const std::wstring& url, const std::wstring& userAgent, BOOL dontCache,
     const HTTPOptionItemArray* options, BOOL readResponse, std::wstring& response)
 {
-    try
-    {
-        auto handles = std::make_unique<Handles>();
-        const BOOL result = GetWith(*handles, url, userAgent, dontCache, options, readResponse, response);
-        Handles::Dispose(std::move(handles));
-        return result;
-    }
-    catch (...)
-    {
-        return FALSE;
-    }
+    return Get(url, userAgent, dontCache, options, readResponse, response, Answered());
 }
 
-BOOL XHttpAccess::GetWithin(DWORD deadlineMs, const std::wstring& url, const std::wstring& userAgent, BOOL dontCache,
-    const HTTPOptionItemArray* options, BOOL readResponse, std::wstring& response)
+BOOL XHttpAccess::Get(const std::wstring& url, const std::wstring& userAgent, BOOL dontCache,
+    const HTTPOptionItemArray* options, BOOL readResponse, std::wstring& response, const Answered& answered)
 {
+    BOOL result = FALSE;
     try
     {
-        auto call = std::make_shared<DetachedGet>();
-        call->url = url;
-        call->userAgent = userAgent;
-        call->dontCache = dontCache;
-        call->hasOptions = options != nullptr;
-        if (options)
+        Handles handles;
+        result = GetWith(handles, url, userAgent, dontCache, options, readResponse, response);
+        if (answered)
         {
-            call->options.CopyFrom(*options);
+            answered(result);
         }
-        call->readResponse = readResponse;
-        call->answered.Reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-        if (!call->answered || !win::StartDetachedThread([call] { call->Run(); }) ||
-            ::WaitForSingleObject(call->answered.Get(), deadlineMs) != WAIT_OBJECT_0)
-        {
-            return FALSE;
-        }
-        response += call->response;
-        return call->result;
     }
     catch (...)
     {
-        return FALSE;
+        result = FALSE;
     }
+    return result;
 }
 
 BOOL XHttpAccess::Post(const std::wstring& url, const std::wstring& userAgent, const std::wstring& headers,
     const std::wstring& data, const HTTPOptionItemArray* options, BOOL readResponse, std::wstring& response)
 {
+    return Post(url, userAgent, headers, data, options, readResponse, response, Answered());
+}
+
+BOOL XHttpAccess::Post(const std::wstring& url, const std::wstring& userAgent, const std::wstring& headers,
+    const std::wstring& data, const HTTPOptionItemArray* options, BOOL readResponse, std::wstring& response,
+    const Answered& answered)
+{
+    BOOL result = FALSE;
     try
     {
-        auto handles = std::make_unique<Handles>();
-        const BOOL result = PostWith(*handles, url, userAgent, headers, data, options, readResponse, response);
-        Handles::Dispose(std::move(handles));
-        return result;
+        Handles handles;
+        result = PostWith(handles, url, userAgent, headers, data, options, readResponse, response);
+        if (answered)
+        {
+            answered(result);
+        }
     }
     catch (...)
     {
-        return FALSE;
+        result = FALSE;
     }
+    return result;
 }

@@ -5,21 +5,24 @@
 //
 // Time-outs come in as options (HTTPOptionItemArray). They are set on the session handle and again on the
 // connection and request handles: some WinINet implementations ignore time-outs given only to the session,
-// and a service that accepts and never answers would otherwise hold the caller for ever. Their sum bounds the
-// whole request, redirections included: each step gets at most the time that is left.
+// and a service that accepts and never answers would otherwise hold the caller for ever. The longest of them
+// also bounds the whole request, redirections and body included: each step gets at most the time that is left.
+// WinINet itself honours a time-out per read only (a service that drips its headers a byte at a time is never
+// timed out) and under Wine not at all for a connect nobody answers; a caller that must not be held longer
+// runs its requests through an HttpExchange, which bounds them by the clock from outside.
 //
 // A GET follows at most kMaxRedirections redirections itself (WinINet would follow a service that redirects
 // for ever, hundreds of times a second) and fails at the next one.
 //
 // A body is read whole, at most kMaxBodyBytes, and converted to UTF-16 once at the end, so a multi-byte
 // character that straddles two network reads survives. A larger body is not an answer this add-on can use,
-// nor is one that trickles in for longer than the longest receive time-out among the options (each read is
-// bounded by it, the whole body too): reading stops, `response` is left as it was and the call still succeeds
-// (the exchange itself worked), so a caller that needs the text sees an empty answer.
+// nor is one that is still arriving when the time is up: reading stops, `response` is left as it was and the
+// call still succeeds (the exchange itself worked), so a caller that needs the text sees an empty answer.
 //
 // NOTE: closing a request whose answer was not read to its end makes WinINet read the rest first, for as long
-// as more keeps arriving (Wine does so even for a connection that cannot be kept). Such a request's handles are
-// therefore closed on a short-lived thread of their own (holding this module), after the call has returned.
+// as more keeps arriving (Wine does so even for a connection that cannot be kept). The handles close when the
+// call returns; the `answered` form tells its result before that, so that a caller on another thread need not
+// wait for the close.
 
 #include "net/HTTPOptionItemArray.h"
 
@@ -27,6 +30,7 @@
 #include <wininet.h>
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -44,22 +48,21 @@ public:
     [[nodiscard]] static BOOL Get(const std::wstring& url, const std::wstring& userAgent, BOOL dontCache,
         const HTTPOptionItemArray* options, BOOL readResponse, std::wstring& response);
 
-    // Get that returns within `deadlineMs` whatever the network does: the request runs on a short-lived thread
-    // of its own (holding this module) and the caller waits for its answer at most that long; later it gives
-    // false. For a caller that must not be held, such as a window's thread: WinINet does not reliably honour a
-    // connect time-out (under Wine a connect to a host that drops it waits for the system's two minutes).
-    // NOTE: an abandoned request is left to end by itself, bounded by its own time-outs and the system's connect
-    // attempts; its handles are not closed from here, as closing a handle that another thread is about to use
-    // could close whatever WinINet handed out next under the same value (and under Wine it does not end a
-    // connect in progress anyway).
-    [[nodiscard]] static BOOL GetWithin(DWORD deadlineMs, const std::wstring& url, const std::wstring& userAgent,
-        BOOL dontCache, const HTTPOptionItemArray* options, BOOL readResponse, std::wstring& response);
+    // Hears the result of a request once it is final and `response` holds all it will get, before the handles
+    // are closed.
+    using Answered = std::function<void(BOOL result)>;
+    // Get and Post that tell `answered` their result before they close their handles.
+    [[nodiscard]] static BOOL Get(const std::wstring& url, const std::wstring& userAgent, BOOL dontCache,
+        const HTTPOptionItemArray* options, BOOL readResponse, std::wstring& response, const Answered& answered);
 
     // HTTP/1.0 POST of `data` to `url` with the extra header lines `headers` (none when empty). Never follows a
     // redirection, never authenticates, never shows UI. With `readResponse` 1 the status must lie in 200-206
     // and the body is appended to `response`.
     [[nodiscard]] static BOOL Post(const std::wstring& url, const std::wstring& userAgent, const std::wstring& headers,
         const std::wstring& data, const HTTPOptionItemArray* options, BOOL readResponse, std::wstring& response);
+    [[nodiscard]] static BOOL Post(const std::wstring& url, const std::wstring& userAgent, const std::wstring& headers,
+        const std::wstring& data, const HTTPOptionItemArray* options, BOOL readResponse, std::wstring& response,
+        const Answered& answered);
 
     struct UrlParts
     {

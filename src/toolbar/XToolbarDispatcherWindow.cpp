@@ -36,9 +36,22 @@ LRESULT XToolbarDispatcherWindow::WindowProc(UINT message, WPARAM wParam, LPARAM
 {
     if (message == ToolbarProcessControllerMessage() && message != 0)
     {
-        if (m_owner)
+        // The owner's work calls into the host, which may end the control from there (a tab closed inside a
+        // settings read or the event's script): a reference keeps the control alive until the work returns. Its
+        // release may be the last and destroy this window object with the control, so nothing of this object is
+        // touched after it, and nothing may throw past it.
+        if (XToolbarController* owner = m_owner)
         {
-            m_owner->ProcessControllerMessage(lParam);
+            owner->InternalAddRef();
+            try
+            {
+                owner->ProcessControllerMessage(lParam);
+            }
+            catch (...)
+            {
+                // Work that failed (out of memory) is dropped like a message that never came.
+            }
+            owner->InternalRelease();
         }
         return 0;
     }

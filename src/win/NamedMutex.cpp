@@ -22,17 +22,34 @@ bool NamedMutex::Create(std::wstring_view name) noexcept
 
 NamedMutex::WaitResult NamedMutex::Wait(DWORD timeoutMs) noexcept
 {
+    return Wait(timeoutMs, nullptr);
+}
+
+NamedMutex::WaitResult NamedMutex::Wait(DWORD timeoutMs, HANDLE interrupt) noexcept
+{
     if (!m_handle)
     {
         return WaitResult::Failed;
     }
-    switch (::WaitForSingleObject(m_handle.Get(), timeoutMs))
+    // The interrupting event first: when both are ready, stopping wins.
+    const HANDLE handles[] = {interrupt, m_handle.Get()};
+    const DWORD count = interrupt ? 2 : 1;
+    const HANDLE* first = interrupt ? handles : handles + 1;
+    const DWORD mutexIndex = count - 1;
+    const DWORD woken = ::WaitForMultipleObjects(count, first, FALSE, timeoutMs);
+    if (woken == WAIT_OBJECT_0 + mutexIndex)
     {
-    case WAIT_OBJECT_0: return WaitResult::Acquired;
-    case WAIT_ABANDONED: return WaitResult::Abandoned;
-    case WAIT_TIMEOUT: return WaitResult::TimedOut;
-    default: return WaitResult::Failed;
+        return WaitResult::Acquired;
     }
+    if (woken == WAIT_ABANDONED_0 + mutexIndex)
+    {
+        return WaitResult::Abandoned;
+    }
+    if (interrupt && woken == WAIT_OBJECT_0)
+    {
+        return WaitResult::Interrupted;
+    }
+    return woken == WAIT_TIMEOUT ? WaitResult::TimedOut : WaitResult::Failed;
 }
 
 bool NamedMutex::Release() noexcept

@@ -40,13 +40,22 @@ constexpr ModeName kModeNames[] = {
     {FaultMode::Loop, "loop"},
     {FaultMode::SlowLoop, "slow-loop"},
     {FaultMode::Endless, "endless"},
+    {FaultMode::DripHeaders, "drip-headers"},
+    {FaultMode::Stall, "stall"},
+    {FaultMode::NoContent, "204"},
+    {FaultMode::Partial, "206"},
 };
+
+// How often the accept loop looks at the fault mode while nobody connects.
+constexpr long kAcceptLookMs = 50;
 
 const char* ReasonOf(int status)
 {
     switch (status)
     {
     case 200: return "OK";
+    case 204: return "No Content";
+    case 206: return "Partial Content";
     case 302: return "Found";
     case 400: return "Bad Request";
     case 404: return "Not Found";
@@ -292,6 +301,12 @@ FaultMode ProductService::Fault()
     return m_fault;
 }
 
+void ProductService::SetStallMs(unsigned ms)
+{
+    std::lock_guard guard(m_lock);
+    m_stallMs = ms;
+}
+
 void ProductService::SetSlowDelayMs(unsigned ms)
 {
     std::lock_guard guard(m_lock);
@@ -360,6 +375,20 @@ void ProductService::AcceptLoop()
 {
     while (!m_stopping)
     {
+        if (Fault() == FaultMode::Stall)
+        {
+            Stall();
+            continue;
+        }
+        // Waits for a connection in short steps, so that a change of the fault mode is seen while nobody calls.
+        fd_set readable;
+        FD_ZERO(&readable);
+        FD_SET(m_listener, &readable);
+        timeval wait{0, kAcceptLookMs * 1000};
+        if (::select(0, &readable, nullptr, nullptr, &wait) <= 0)
+        {
+            continue;
+        }
         const SOCKET socket = ::accept(m_listener, nullptr, nullptr);
         if (socket == INVALID_SOCKET)
         {
@@ -380,6 +409,76 @@ void ProductService::AcceptLoop()
             Serve(*raw);
             raw->done = true;
         });
+    }
+}
+
+void ProductService::Stall()
+{
+    // A listener whose queue is full drops the SYN of every further connect: the client's connect neither
+    // completes nor fails. The queue is shrunk to its least and filled with connections of the service's own.
+    sockaddr_in address{};
+    int length = sizeof(address);
+    std::vector<SOCKET> fillers;
+    if (::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) == 0 && ::listen(m_listener, 0) == 0)
+    {
+        for (u_long nonBlocking = 1; fillers.size() < 64;)
+        {
+            const SOCKET filler = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+            if (filler == INVALID_SOCKET)
+            {
+                break;
+            }
+            fillers.push_back(filler);
+            fd_set writable;
+            FD_ZERO(&writable);
+            FD_SET(filler, &writable);
+            timeval wait{0, 500 * 1000};
+            (void)::ioctlsocket(filler, FIONBIO, &nonBlocking);
+            (void)::connect(filler, reinterpret_cast<const sockaddr*>(&address), sizeof(address));
+            if (::select(0, nullptr, &writable, nullptr, &wait) != 1)
+            {
+                break;  // this one was not taken: the queue is full
+            }
+        }
+    }
+    m_stalled = true;
+    Log("stalled: no connection is accepted");
+    const ULONGLONG start = ::GetTickCount64();
+    unsigned stallMs = 0;
+    {
+        std::lock_guard guard(m_lock);
+        stallMs = m_stallMs;
+    }
+    while (!m_stopping && Fault() == FaultMode::Stall && (stallMs == 0 || ::GetTickCount64() - start < stallMs))
+    {
+        (void)::WaitForSingleObject(m_stopEvent, kAcceptLookMs);
+    }
+    if (Fault() == FaultMode::Stall)
+    {
+        SetFault(FaultMode::None);
+    }
+    m_stalled = false;
+    // The fillers go, and with them what they left in the queue; then the queue takes connections again.
+    for (const SOCKET filler : fillers)
+    {
+        ::closesocket(filler);
+    }
+    if (!m_stopping)
+    {
+        (void)::listen(m_listener, SOMAXCONN);
+        for (u_long nonBlocking = 1;;)
+        {
+            (void)::ioctlsocket(m_listener, FIONBIO, &nonBlocking);
+            const SOCKET queued = ::accept(m_listener, nullptr, nullptr);
+            if (queued == INVALID_SOCKET)
+            {
+                break;
+            }
+            ::closesocket(queued);
+        }
+        u_long blocking = 0;
+        (void)::ioctlsocket(m_listener, FIONBIO, &blocking);
+        Log("serving again");
     }
 }
 
@@ -558,6 +657,20 @@ void ProductService::Serve(Connection& connection)
                 break;
             }
             Send(socket, Product(request, path), request);
+            break;
+        }
+        case FaultMode::NoContent:
+        {
+            Answer answer;
+            answer.status = 204;
+            Send(socket, answer, request);
+            break;
+        }
+        case FaultMode::Partial:
+        {
+            Answer answer = Product(request, path);
+            answer.status = answer.status == 200 ? 206 : answer.status;
+            Send(socket, answer, request);
             break;
         }
         case FaultMode::NotFound:
@@ -758,6 +871,10 @@ ProductService::Answer ProductService::Control(const RecordedRequest& request)
             {
                 SetSlowDelayMs(static_cast<unsigned>(number));
             }
+            else if (key == "stall-ms" && ParseUnsigned(value, number))
+            {
+                SetStallMs(static_cast<unsigned>(std::min<unsigned long long>(number, 600000)));
+            }
             else if (key == "huge-bytes" && ParseUnsigned(value, number))
             {
                 SetHugeBytes(static_cast<size_t>(std::min<unsigned long long>(number, 256u << 20)));
@@ -817,6 +934,21 @@ void ProductService::Send(SOCKET socket, const Answer& answer, const RecordedReq
         return;
     }
     const FaultMode fault = request.path.rfind("/control/", 0) == 0 ? FaultMode::None : Fault();
+    if (fault == FaultMode::DripHeaders)
+    {
+        const unsigned delay = SlowDelayMs();
+        bool sent = true;
+        for (size_t i = 0; sent && i < head.size(); ++i)
+        {
+            sent = SendAll(socket, std::string_view(head).substr(i, 1)) &&
+                ::WaitForSingleObject(m_stopEvent, delay) != WAIT_OBJECT_0;
+        }
+        head.clear();
+        if (!sent)
+        {
+            return;
+        }
+    }
     if (fault == FaultMode::Truncated)
     {
         (void)SendAll(socket, head + answer.body.substr(0, answer.body.size() / 2));

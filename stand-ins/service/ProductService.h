@@ -48,6 +48,10 @@ enum class FaultMode
     Dtd,  // 200 with a status answer whose codes come from entities of an internal DTD
     Body,  // 200 with the custom body bytes, exactly as given
     Endless,  // 200 with a status answer whose comment never ends, sent as fast as the client takes it
+    DripHeaders,  // the status line and headers one byte per slow delay, then the answer
+    Stall,  // accepts nothing and keeps its accept queue full: connects neither complete nor fail
+    NoContent,  // 204 without a body
+    Partial,  // 206 with the status answer
 };
 
 [[nodiscard]] bool ParseFaultMode(std::string_view text, FaultMode& mode);
@@ -91,6 +95,11 @@ public:
     [[nodiscard]] bool IsUpdating();
 
     void SetFault(FaultMode mode);
+    // With the stall mode: how long it lasts before the service answers again (0: until the mode is changed,
+    // which only a caller in this process can do, as no control request gets through meanwhile).
+    void SetStallMs(unsigned ms);
+    // Whether the accept queue is full now (the stall mode has taken effect).
+    [[nodiscard]] bool IsStalled() const noexcept { return m_stalled.load(); }
     [[nodiscard]] FaultMode Fault();
     void SetSlowDelayMs(unsigned ms);
     void SetHugeBytes(std::size_t bytes);
@@ -130,6 +139,8 @@ private:
     };
 
     void AcceptLoop();
+    // Keeps the accept queue full for as long as the stall mode lasts, then lets the listener serve again.
+    void Stall();
     void Serve(Connection& connection);
     [[nodiscard]] bool ReadRequest(SOCKET socket, RecordedRequest& request);
     void Record(const RecordedRequest& request);
@@ -143,6 +154,7 @@ private:
     void ReapFinished();
 
     std::atomic<bool> m_stopping{false};
+    std::atomic<bool> m_stalled{false};
     HANDLE m_stopEvent = nullptr;
     HANDLE m_quitEvent = nullptr;
     bool m_winsock = false;
@@ -164,6 +176,7 @@ private:
     std::size_t m_hugeBytes = 4u << 20;
     std::string m_customBody;
     std::size_t m_bodySplit = 0;
+    unsigned m_stallMs = 0;
     std::function<void(const std::string&)> m_log;
 };
 

@@ -1,12 +1,16 @@
 // The product control in this process over a test toolbar, with a fake browser and a fake host whose
 // addresses all point at a closed loopback port: start-ups that replace earlier ones, a click that comes in
-// while the control shuts down, and an event while another process holds the status file.
+// while the control shuts down, an event while another process holds the status file, a host that ends the
+// control from inside a call, and clicks whose tracking host never answers.
+
+#include "ProductService.h"  // first: it brings winsock2.h, which must come before windows.h
 
 #include "Core/Controller.h"
 #include "bubble/ShowInstallBubble.h"
 #include "platform/BrowserUtilities.h"
 #include "HostBrowser.h"
 #include "support/FakeDispatch.h"
+#include "support/ProcessThreads.h"
 #include "support/TestToolbarWindow.h"
 #include "support/Wait.h"
 #include "toolbar/HostToolbarInterface.h"
@@ -45,33 +49,6 @@ std::vector<testing_support::TestToolbarWindow::Button> Buttons()
     return buttons;
 }
 
-LRESULT CALLBACK RunPosted(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_APP)
-    {
-        std::unique_ptr<std::function<void()>> posted(reinterpret_cast<std::function<void()>*>(lParam));
-        (*posted)();
-        ::DestroyWindow(window);
-        return 0;
-    }
-    return ::DefWindowProcW(window, message, wParam, lParam);
-}
-
-// Runs `work` on this thread the next time its messages are pumped (a posted message to a window of its own).
-void PostToThisThread(std::function<void()> work)
-{
-    static const wchar_t kClass[] = L"NorvixTest.Post";
-    WNDCLASSW windowClass{};
-    windowClass.lpszClassName = kClass;
-    windowClass.hInstance = ::GetModuleHandleW(nullptr);
-    windowClass.lpfnWndProc = &RunPosted;
-    ::RegisterClassW(&windowClass);
-    const HWND window =
-        ::CreateWindowExW(0, kClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, ::GetModuleHandleW(nullptr), nullptr);
-    ASSERT_NE(nullptr, window);
-    ::PostMessageW(window, WM_APP, 0, reinterpret_cast<LPARAM>(new std::function<void()>(std::move(work))));
-}
-
 class ControllerTest : public ::testing::Test
 {
 protected:
@@ -89,6 +66,10 @@ protected:
             {
             case host::kDispidGetString:
             {
+                if (m_onSettingRead)
+                {
+                    m_onSettingRead(arguments.at(0)->bstrVal);
+                }
                 const auto found = m_settings.find(arguments.at(0)->bstrVal);
                 return testing_support::SetTextResult(
                     result, found != m_settings.end() ? found->second : arguments.at(1)->bstrVal);
@@ -146,6 +127,7 @@ protected:
         win::ComPtr<kelhost::HostBrowser>::Attach(kelhost::HostBrowser::Create(nullptr, {}));
     testing_support::FakeDispatch m_host;
     std::map<std::wstring, std::wstring> m_settings;
+    std::function<void(const std::wstring& key)> m_onSettingRead;
     win::ComPtr<IUnknown> m_object;
     Controller* m_controller = nullptr;
 };
@@ -222,7 +204,7 @@ TEST_F(ControllerTest, AnUpdateClickDuringShutdownStartsNothing)
     Publish(2, static_cast<std::int32_t>(NorvixStatus::Update));
     ASSERT_EQ(S_OK, Start(kFirstIds));
     ASSERT_EQ(NorvixStatus::Update, m_controller->GetNorvixStatus());
-    PostToThisThread([this] { m_controller->OnButtonClicked(L"CID_NORVIX_UPDATE"); });
+    testing_support::PostToThisThread([this] { m_controller->OnButtonClicked(L"CID_NORVIX_UPDATE"); });
     m_controller->ShutDown();
     EXPECT_EQ(static_cast<std::int32_t>(NorvixStatus::Update), StoredNorvixStatus());
     EXPECT_EQ(NorvixStatus::Update, m_controller->GetNorvixStatus());
@@ -252,6 +234,50 @@ TEST_F(ControllerTest, AnEventWhileAnotherProcessHoldsTheFileKeepsTheWindowAnswe
     // Let go, the next event reads it.
     EXPECT_EQ(S_OK, SendEvent(L"updatestatus"));
     EXPECT_EQ(NorvixStatus::Update, m_controller->GetNorvixStatus());
+}
+
+TEST_F(ControllerTest, AHostThatEndsTheControlInsideASettingsReadEndsItOnlyAfterTheRead)
+{
+    ASSERT_EQ(S_OK, Start(kFirstIds));
+    const HWND dispatcher = m_controller->DispatcherHwnd();
+    ASSERT_TRUE(::IsWindow(dispatcher));
+    // The worker asks for fresh settings within a second; the host closes the tab as the first one is read,
+    // dropping the last reference to the control.
+    bool released = false;
+    bool aliveAfterRelease = false;
+    m_onSettingRead = [&](const std::wstring& key) {
+        if (!released && key == L"KelTb.Str.Pulling.Instance.Lock.WaitTime")
+        {
+            released = true;
+            m_controller = nullptr;
+            m_object.Reset();
+            aliveAfterRelease = ::IsWindow(dispatcher) != FALSE;
+        }
+    };
+    ASSERT_TRUE(testing_support::WaitFor([&] { return released; }, 20000));
+    EXPECT_TRUE(aliveAfterRelease) << "the control went while its settings were being read";
+    EXPECT_TRUE(testing_support::WaitFor([&] { return !::IsWindow(dispatcher); })) << "nor did it go afterwards";
+    m_onSettingRead = nullptr;
+}
+
+TEST_F(ControllerTest, ClicksWhoseTrackingHostNeverAnswersCostOneThreadInAll)
+{
+    // A tracking host whose connect never completes (its accept queue is full), clicked again and again: every
+    // click waits at most its short time, and the tracking of clicks while one request is still under way is
+    // dropped instead of getting a thread of its own.
+    service::ProductService tracker;
+    ASSERT_TRUE(tracker.Start(0));
+    tracker.SetFault(service::FaultMode::Stall);
+    ASSERT_TRUE(testing_support::WaitFor([&] { return tracker.IsStalled(); }));
+    m_settings[L"KelTb.Url.PaviseTracking"] = tracker.BaseUrl() + L"track?but=BUT_ID";
+    ASSERT_EQ(S_OK, Start(kFirstIds));
+    const size_t threadsBefore = testing_support::ThreadCount();
+    for (int click = 0; click < 4; ++click)
+    {
+        m_controller->OnButtonClicked(L"CID_PAVISE_STATUS");
+    }
+    EXPECT_LE(testing_support::ThreadCount(), threadsBefore + 1);
+    tracker.SetFault(service::FaultMode::None);
 }
 
 }  // namespace

@@ -2,16 +2,28 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace
 {
 
 constexpr double kSecond = 1.0 / 86400.0;
 constexpr double kNow = 46000.5;  // an afternoon in 2025
 
-TEST(PollScheduleTest, NeverCheckedOrInvalidRecordIsDueAtOnce)
+TEST(PollScheduleTest, NeverCheckedInvalidOrNoDateAtAllIsDueAtOnce)
 {
     EXPECT_TRUE(IsPollDueAt(0.0, true, 600, kNow));
     EXPECT_TRUE(IsPollDueAt(kNow, false, 600, kNow));
+    // What another process may have written into the file: none of it may stop polling for good.
+    const double noDates[] = {std::numeric_limits<double>::quiet_NaN(), -std::numeric_limits<double>::quiet_NaN(),
+        std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(), 1e300, -1e300, 2958466.0,
+        -657435.0, std::numeric_limits<double>::denorm_min()};
+    for (const double lastCheck : noDates)
+    {
+        SCOPED_TRACE(lastCheck);
+        EXPECT_TRUE(IsPollDueAt(lastCheck, true, 600, kNow));
+        EXPECT_TRUE(IsPollDueAt(lastCheck, true, std::numeric_limits<std::int32_t>::max(), kNow));
+    }
 }
 
 TEST(PollScheduleTest, IntervalSettingFollowsTheDefinitionsStatus)

@@ -1,6 +1,7 @@
-// Polling workers of several instances against the product service, each with a control of its own that
-// answers the worker's settings requests (or, playing a busy window, does not) and never reloads the file:
-// what the workers do they must do from the shared file and their own snapshot alone.
+// Polling workers of several instances against the product service, each with a control of its own that takes
+// the worker's settings snapshots when asked (or, playing a busy window, does not) and never reloads the file:
+// what the workers do they must do from the shared file and their own snapshot alone, and nothing a window or
+// the service does may hold them, the mutex or their shutdown.
 
 #include "ProductService.h"  // first: it brings winsock2.h, which must come before windows.h
 
@@ -8,6 +9,7 @@
 #include "support/FakeHostStrings.h"
 #include "support/TempFolder.h"
 #include "support/Wait.h"
+#include "win/File.h"
 #include "win/Strings.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +17,7 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 namespace
 {
@@ -23,10 +26,12 @@ namespace
 class Instance final : private PollingWorker::Owner
 {
 public:
-    Instance(const std::wstring& statusPath, const std::wstring& baseUrl)
+    Instance(const std::wstring& statusPath, const std::wstring& baseUrl, const wchar_t* timeoutSecs = L"3")
     {
         m_host.Set(L"KelTb.Url.Norvix.API", baseUrl);
         m_host.Set(L"KelTb.Str.Norvix.Status.Default.Interval", L"2");
+        m_host.Set(L"KelTb.Str.Norvix.Status.Retry.Interval", L"2");
+        m_host.Set(L"KelTb.Str.API.HTTP.Timeout.Secs", timeoutSecs);
         m_host.Set(L"KelTb.Str.UpdateAPI.PostHeader", L"X-Sent-By: worker");
         m_api.Initialize(&m_host);
         m_file.Open(statusPath, SharedStatusFile::Caller::UiThread);
@@ -35,32 +40,20 @@ public:
 
     void Start(const std::wstring& mutexName)
     {
-        ASSERT_TRUE(m_worker.Start(mutexName, [this](SettingsSnapshot& settings, bool withQuery) {
+        ASSERT_TRUE(m_worker.Start(mutexName, [this](SettingsSnapshot& settings) {
             const std::lock_guard lock(m_lock);
             settings.Capture(m_host, ControllerSettings::PassSettings());
-            if (withQuery)
-            {
-                settings.Capture(m_host, APIDispatcher::QuerySettings());
-            }
+            settings.Capture(m_host, APIDispatcher::QuerySettings());
         }));
     }
     void Stop() { m_worker.Stop(); }
+    [[nodiscard]] bool IsRunning() const { return m_worker.IsRunning(); }
 
-    // A busy window answers no settings request until it is free again; then it answers the one waiting.
-    void SetBusy(bool busy)
-    {
-        bool answer = false;
-        {
-            const std::lock_guard lock(m_lock);
-            m_busy = busy;
-            answer = !busy && m_waiting;
-            m_waiting = false;
-        }
-        if (answer)
-        {
-            Answer();
-        }
-    }
+    // A busy window takes no snapshot when asked.
+    void SetBusy(bool busy) { m_busy = busy; }
+    // The UI thread's queue has no room for this many of the worker's posts about a published status.
+    void RefusePublications(int count) { m_refusals = count; }
+    [[nodiscard]] int Publications() const { return m_publications.load(); }
 
     void RequestUpdate()
     {
@@ -72,32 +65,33 @@ public:
         m_worker.RequestUpdate(std::move(settings));
     }
 
-    [[nodiscard]] int SettingsRequests() const { return m_requests.load(); }
+    [[nodiscard]] APIDispatcher& Api() { return m_api; }
 
 private:
     bool PostSettingsRequest() noexcept override
     {
-        ++m_requests;
+        if (!m_busy)
         {
-            const std::lock_guard lock(m_lock);
-            if (m_busy)
-            {
-                m_waiting = true;
-                return true;
-            }
+            m_worker.RefreshSettings(true);
         }
-        Answer();
         return true;
     }
-    void PostStatusPublished() noexcept override {}
-
-    void Answer() { m_worker.AnswerSettingsRequest(); }
+    bool PostStatusPublished() noexcept override
+    {
+        if (m_refusals.load() > 0)
+        {
+            --m_refusals;
+            return false;
+        }
+        ++m_publications;
+        return true;
+    }
 
     std::mutex m_lock;  // the fake host is shared by the worker thread and the test thread
     testing_support::FakeHostStrings m_host;
-    bool m_busy = false;
-    bool m_waiting = false;
-    std::atomic<int> m_requests{0};
+    std::atomic<bool> m_busy{false};
+    std::atomic<int> m_refusals{0};
+    std::atomic<int> m_publications{0};
     SharedStatusFile m_file;
     APIDispatcher m_api;
     PollingWorker m_worker{*this, m_api, m_file};
@@ -109,7 +103,10 @@ protected:
     void SetUp() override { ASSERT_TRUE(m_service.Start(0)); }
     void TearDown() override { m_service.Stop(); }
 
-    std::unique_ptr<Instance> MakeInstance() { return std::make_unique<Instance>(m_statusPath, m_service.BaseUrl()); }
+    std::unique_ptr<Instance> MakeInstance(const wchar_t* timeoutSecs = L"3")
+    {
+        return std::make_unique<Instance>(m_statusPath, m_service.BaseUrl(), timeoutSecs);
+    }
 
     [[nodiscard]] std::vector<ULONGLONG> QueryTimes() const
     {
@@ -137,6 +134,13 @@ protected:
         }
     }
 
+    [[nodiscard]] std::optional<StatusRecord> Stored() const
+    {
+        SharedStatusFile reader;
+        reader.Open(m_statusPath, SharedStatusFile::Caller::Worker);
+        return reader.Record();
+    }
+
     service::ProductService m_service;
     testing_support::TempFolder m_folder;
     std::wstring m_statusPath = m_folder.File(SharedStatusFile::kFileName);
@@ -156,21 +160,19 @@ TEST_F(PollingWorkerTest, InstancesThatNeverReloadStillQueryOncePerIntervalAndSh
     second->Stop();
 
     // The answer was interpreted with the snapshot's texts and stored for every instance.
-    SharedStatusFile reader;
-    reader.Open(m_statusPath, SharedStatusFile::Caller::UiThread);
-    const auto record = reader.Record();
+    const auto record = Stored();
     ASSERT_TRUE(record);
     EXPECT_EQ(static_cast<std::int32_t>(PaviseStatus::Activated), record->paviseStatus);
     EXPECT_EQ(static_cast<std::int32_t>(NorvixStatus::Uptodate), record->norvixStatus);
 }
 
-TEST_F(PollingWorkerTest, AWindowThatStopsAnsweringHoldsUpOnlyItsOwnWorker)
+TEST_F(PollingWorkerTest, AWindowThatNeverAnswersHoldsUpNoWorkerNotEvenItsOwn)
 {
     auto busy = MakeInstance();
-    auto other = MakeInstance();
     busy->Start(m_mutexName);
-    ASSERT_TRUE(testing_support::WaitFor([&] { return QueryTimes().size() >= 1; }));
     busy->SetBusy(true);
+    auto other = MakeInstance();
+    other->SetBusy(true);
     other->Start(m_mutexName);
     ExpectQueriesOneIntervalApart(4);
 
@@ -186,6 +188,115 @@ TEST_F(PollingWorkerTest, AWindowThatStopsAnsweringHoldsUpOnlyItsOwnWorker)
     // Stopping does not wait for the window either.
     busy->Stop();
     other->Stop();
+}
+
+TEST_F(PollingWorkerTest, AServiceThatNeverFinishesItsAnswerIsUnavailableAtTheDeadlineAndHoldsNothing)
+{
+    // Headers dripped a byte every half second never end a read's time-out: only the deadline (1 s time-out
+    // plus its margin) ends the query, long before the headers would.
+    m_service.SetFault(service::FaultMode::DripHeaders);
+    m_service.SetSlowDelayMs(500);
+    auto instance = MakeInstance(L"1");
+    instance->Start(m_mutexName);
+    ASSERT_TRUE(testing_support::WaitFor(
+        [&] {
+            const auto record = Stored();
+            return record && record->norvixStatus == static_cast<std::int32_t>(NorvixStatus::ConnectionFailure);
+        },
+        20000));
+    instance->Stop();
+
+    // A query that the service holds for a minute: the mutex is free meanwhile, and the instance stops at once.
+    m_service.SetFault(service::FaultMode::Hang);
+    (void)win::File::Remove(m_statusPath);
+    m_service.ClearRequests();
+    instance = MakeInstance(L"60");
+    instance->Start(m_mutexName);
+    ASSERT_TRUE(testing_support::WaitFor([&] { return m_service.RequestCount("/GetStatus") == 1; }));
+    win::NamedMutex mutex;
+    ASSERT_TRUE(mutex.Create(m_mutexName));
+    EXPECT_EQ(win::NamedMutex::WaitResult::Acquired, mutex.Wait(10000)) << "held across the query";
+    mutex.Release();
+    std::atomic<bool> stopped{false};
+    std::thread stopper([&] {
+        instance->Stop();
+        stopped = true;
+    });
+    EXPECT_TRUE(testing_support::WaitFor([&] { return stopped.load(); }, 20000)) << "waited for the query";
+    stopper.join();
+}
+
+TEST_F(PollingWorkerTest, APublicationTheUiThreadHadNoRoomForIsToldAgainAndTheWorkerGoesOn)
+{
+    m_service.SetDefinitions("yellow");
+    auto instance = MakeInstance();
+    instance->RefusePublications(3);
+    instance->SetBusy(true);  // nor is any settings request answered
+    instance->Start(m_mutexName);
+    ASSERT_TRUE(testing_support::WaitFor([&] { return instance->Publications() == 1; }));
+
+    // Still running: the next change is published, and a click is sent.
+    m_service.SetDefinitions("green");
+    ASSERT_TRUE(testing_support::WaitFor([&] { return instance->Publications() == 2; }, 20000));
+    instance->RequestUpdate();
+    EXPECT_TRUE(testing_support::WaitFor([&] { return m_service.RequestCount("/DoUpdate") == 1; }));
+}
+
+TEST_F(PollingWorkerTest, TheStoredCodesAreThePairTheServiceAnsweredWhateverTheUiThreadPutInTheClientMeanwhile)
+{
+    // The answer takes a moment; the test holds the mutex from before it comes until after the UI thread (an
+    // "UpdateStatus" with the file's older codes) replaced the client's pair.
+    m_service.SetFault(service::FaultMode::Slow);
+    m_service.SetSlowDelayMs(500);
+    m_service.SetDefinitions("yellow");
+    m_service.SetProtection("disabled");
+    auto instance = MakeInstance();
+    instance->Start(m_mutexName);
+    ASSERT_TRUE(testing_support::WaitFor([&] { return m_service.RequestCount("/GetStatus") == 1; }));
+    win::NamedMutex mutex;
+    ASSERT_TRUE(mutex.Create(m_mutexName));
+    ASSERT_EQ(win::NamedMutex::WaitResult::Acquired, mutex.Wait(10000));
+    ASSERT_TRUE(testing_support::WaitFor([&] { return instance->Api().GetNorvixStatus() == NorvixStatus::Update; }));
+    ASSERT_TRUE(instance->Api().SetStatuses(PaviseStatus::Activated, NorvixStatus::Uptodate));
+    mutex.Release();
+
+    ASSERT_TRUE(testing_support::WaitFor([&] { return instance->Publications() == 1; }));
+    const auto record = Stored();
+    ASSERT_TRUE(record);
+    EXPECT_EQ(static_cast<std::int32_t>(PaviseStatus::Deactivated), record->paviseStatus);
+    EXPECT_EQ(static_cast<std::int32_t>(NorvixStatus::Update), record->norvixStatus);
+}
+
+TEST_F(PollingWorkerTest, AStartFromTheMessagesAStopPumpsIsStoppedToo)
+{
+    // The host may start the control anew from a message its shutdown pumps: when the outer Stop returns, no
+    // worker thread runs. Played on a thread of its own, so that a Stop that never returns fails the test.
+    std::atomic<int> state{0};  // 1: the nested Start ran; 2: the outer Stop returned with nothing running
+    std::thread ui([&] {
+        auto instance = MakeInstance();
+        instance->Start(m_mutexName);
+        testing_support::PostToThisThread([&] {
+            instance->Stop();
+            instance->Start(m_mutexName);
+            state = instance->IsRunning() ? 1 : -1;
+        });
+        instance->Stop();
+        if (state.load() == 1 && !instance->IsRunning())
+        {
+            state = 2;
+        }
+        instance.reset();
+    });
+    const bool ended = testing_support::WaitFor([&] { return state.load() == 2 || state.load() < 0; }, 30000);
+    EXPECT_TRUE(ended && state.load() == 2) << "state " << state.load();
+    if (ended)
+    {
+        ui.join();
+    }
+    else
+    {
+        ui.detach();  // it hangs: the test has failed
+    }
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include "Core/SharedStatusFile.h"
 #include "support/TempFolder.h"
+#include "support/Wait.h"
 #include "win/File.h"
 #include "win/Thread.h"
 
@@ -93,6 +94,28 @@ TEST_F(SharedStatusFileTest, TheUiThreadGivesUpOnAHeldFileSoonAndTheWorkerWaitsF
     const auto worker = file.Reload(SharedStatusFile::Caller::Worker);
     ASSERT_TRUE(worker);
     EXPECT_EQ(1, worker->norvixStatus);
+    ASSERT_TRUE(holder->Wait(INFINITE));
+
+    // The UI thread's short wait holds also while the control's own worker sits in its longer retries with the
+    // record locked: the UI thread gives up (and keeps what it shows) before the worker is through.
+    holder = HoldFor(2000);
+    const auto retriesBefore = storage::GetRetryCounts();
+    std::atomic<bool> saved{false};
+    win::Thread saver([&] {
+        (void)file.Save({true, 2, 2}, SharedStatusFile::Caller::Worker);
+        saved = true;
+        return DWORD{0};
+    });
+    ASSERT_TRUE(saver.Create());
+    ASSERT_TRUE(saver.Resume());
+    ASSERT_TRUE(testing_support::WaitFor([&] {
+        const auto retries = storage::GetRetryCounts();
+        return retries.opens + retries.replaces > retriesBefore.opens + retriesBefore.replaces;
+    })) << "the worker never met the held file";
+    EXPECT_FALSE(file.Reload(SharedStatusFile::Caller::UiThread));
+    EXPECT_FALSE(saved.load()) << "the UI thread waited for the worker's retries";
+    EXPECT_FALSE(file.Save({true, 1, 1}, SharedStatusFile::Caller::UiThread));
+    ASSERT_TRUE(saver.Wait(INFINITE));
     ASSERT_TRUE(holder->Wait(INFINITE));
 }
 

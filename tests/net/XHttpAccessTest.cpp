@@ -1,7 +1,6 @@
 #include "ServiceFixture.h"
 
 #include "net/XHttpAccess.h"
-#include "support/FullBacklogListener.h"
 
 #include <gtest/gtest.h>
 
@@ -80,7 +79,8 @@ TEST_F(XHttpAccessTest, GetFollowsAFewRedirectionsOfAServiceThatRedirectsForEver
 
 TEST_F(XHttpAccessTest, RedirectionsShareTheTimeOfOneExchange)
 {
-    // Each redirection comes well within the time-outs, but all of them would take longer than their sum.
+    // Each redirection comes well within the time-outs, but the whole exchange may last only as long as one of
+    // them: the first answer (at 400 ms) leaves time for one more request, whose answer is past the time.
     m_service.SetFault(service::FaultMode::SlowLoop);
     m_service.SetSlowDelayMs(400);
     HTTPOptionItemArray options;
@@ -90,56 +90,7 @@ TEST_F(XHttpAccessTest, RedirectionsShareTheTimeOfOneExchange)
     ASSERT_TRUE(
         EndsWithin(10000, [&] { got = XHttpAccess::Get(Url(L"GetStatus"), kAgent, TRUE, &options, TRUE, response); }));
     EXPECT_FALSE(got);
-    EXPECT_LT(m_service.RequestCount("/GetStatus") + m_service.RequestCount("/again/GetStatus"),
-        1u + XHttpAccess::kMaxRedirections);
-}
-
-TEST_F(XHttpAccessTest, AnswerBeyondTheLimitIsDroppedWithoutWaitingForItsEnd)
-{
-    // WinINet reads the rest of an answer before it closes the request, for as long as more keeps coming; the
-    // call must not wait for that. Three rounds each, as a close now and then catches up with the sender.
-    m_service.SetHugeBytes(64u << 20);
-    HTTPOptionItemArray options;
-    SetTimeouts(options, 3000);
-    for (const auto fault : {service::FaultMode::Endless, service::FaultMode::Huge})
-    {
-        m_service.SetFault(fault);
-        for (int round = 0; round < 3; ++round)
-        {
-            SCOPED_TRACE(testing::Message() << service::FaultModeName(fault) << " " << round);
-            BOOL got = FALSE;
-            std::wstring response = L"kept";
-            ASSERT_TRUE(EndsWithin(10000, [&] {
-                got = XHttpAccess::Get(Url(L"GetStatus"), kAgent, TRUE, &options, TRUE, response);
-            })) << "it used to take as long as the service kept sending";
-            EXPECT_TRUE(got);
-            EXPECT_EQ(response, L"kept");
-        }
-    }
-}
-
-TEST_F(XHttpAccessTest, GetWithinAnswersAsGetOrGivesUpAtItsDeadline)
-{
-    std::wstring response;
-    ASSERT_TRUE(XHttpAccess::GetWithin(10000, Url(L"GetStatus"), kAgent, TRUE, nullptr, TRUE, response));
-    const std::string xml = service::ProductService::StatusXml("green", "enabled");
-    EXPECT_EQ(response, std::wstring(xml.begin(), xml.end()));
-    m_service.SetFault(service::FaultMode::NotFound);
-    EXPECT_FALSE(XHttpAccess::GetWithin(10000, Url(L"GetStatus"), kAgent, TRUE, nullptr, TRUE, response));
-
-    // A host whose accept queue is full drops the connect, which WinINet then waits for as long as the system
-    // keeps trying (minutes), whatever its connect time-out says.
-    testing_support::FullBacklogListener stuck;
-    ASSERT_TRUE(stuck.Start());
-    HTTPOptionItemArray options;
-    SetTimeouts(options, 1500);
-    BOOL got = TRUE;
-    response = L"untouched";
-    ASSERT_TRUE(EndsWithin(10000, [&] {
-        got = XHttpAccess::GetWithin(1500, stuck.BaseUrl() + L"track", kAgent, FALSE, &options, FALSE, response);
-    }));
-    EXPECT_FALSE(got);
-    EXPECT_EQ(response, L"untouched");
+    EXPECT_LE(m_service.RequestCount("/GetStatus") + m_service.RequestCount("/again/GetStatus"), 2u);
 }
 
 TEST_F(XHttpAccessTest, TimeoutsEndARequestToAServiceThatNeverAnswers)

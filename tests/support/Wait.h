@@ -14,4 +14,8 @@ bool WaitFor(const std::function<bool()>& condition, unsigned timeoutMs = 10000)
 // another thread).
 void PumpFor(unsigned ms);
 
+// Runs `work` on the calling thread the next time its messages are pumped (a message posted to a window of its
+// own), as a host's call would come in while the thread pumps.
+void PostToThisThread(std::function<void()> work);
+
 }  // namespace testing_support

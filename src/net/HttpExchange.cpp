@@ -1,0 +1,161 @@
+#include "net/HttpExchange.h"
+
+#include "win/DetachedThread.h"
+#include "win/Handle.h"
+
+#include <algorithm>
+#include <functional>
+
+// One request and what it gave, shared by the caller and the request's thread: either may be the last to let go.
+struct HttpExchange::Flight
+{
+    using Body = std::function<BOOL(std::wstring& response, const XHttpAccess::Answered& answered)>;
+
+    Body body;
+    HTTPOptionItemArray options;  // a copy: the caller's may be gone before the request ends
+    bool hasOptions = false;
+    win::KernelHandle answered{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};  // `result` and `response` final
+    win::KernelHandle ended{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};  // the thread is done with the request
+    BOOL result = FALSE;
+    std::wstring response;
+
+    [[nodiscard]] const HTTPOptionItemArray* Options() const noexcept { return hasOptions ? &options : nullptr; }
+
+    void Fly() noexcept
+    {
+        try
+        {
+            (void)body(response, [this](BOOL value) {
+                result = value;
+                ::SetEvent(answered.Get());
+            });
+        }
+        catch (...)
+        {
+            result = FALSE;
+        }
+        // The handles are closed by now, however long WinINet took to let go of an unread answer.
+        ::SetEvent(answered.Get());
+        ::SetEvent(ended.Get());
+    }
+};
+
+namespace
+{
+
+// Waits for `event` until `end` (a GetTickCount64 time) or until `abandon` (may be null) is set; true when
+// `event` came.
+bool WaitUntil(HANDLE event, HANDLE abandon, ULONGLONG end) noexcept
+{
+    const ULONGLONG now = ::GetTickCount64();
+    const DWORD left = end > now ? static_cast<DWORD>(std::min<ULONGLONG>(end - now, INFINITE - 1)) : 0;
+    const HANDLE handles[] = {event, abandon};
+    return ::WaitForMultipleObjects(abandon ? 2 : 1, handles, FALSE, left) == WAIT_OBJECT_0;
+}
+
+bool IsSet(HANDLE event) noexcept
+{
+    return ::WaitForSingleObject(event, 0) == WAIT_OBJECT_0;
+}
+
+}  // namespace
+
+BOOL HttpExchange::Get(DWORD deadlineMs, HANDLE abandon, const std::wstring& url, const std::wstring& userAgent,
+    BOOL dontCache, const HTTPOptionItemArray* options, BOOL readResponse, std::wstring& response)
+{
+    try
+    {
+        auto flight = std::make_shared<Flight>();
+        Flight* self = flight.get();
+        flight->body = [self, url, userAgent, dontCache, readResponse](
+                           std::wstring& answer, const XHttpAccess::Answered& answered) {
+            return XHttpAccess::Get(url, userAgent, dontCache, self->Options(), readResponse, answer, answered);
+        };
+        if (options)
+        {
+            flight->options.CopyFrom(*options);
+            flight->hasOptions = true;
+        }
+        return Run(deadlineMs, abandon, flight, response);
+    }
+    catch (...)
+    {
+        return FALSE;
+    }
+}
+
+BOOL HttpExchange::Post(DWORD deadlineMs, HANDLE abandon, const std::wstring& url, const std::wstring& userAgent,
+    const std::wstring& headers, const std::wstring& data, const HTTPOptionItemArray* options, BOOL readResponse,
+    std::wstring& response)
+{
+    try
+    {
+        auto flight = std::make_shared<Flight>();
+        Flight* self = flight.get();
+        flight->body = [self, url, userAgent, headers, data, readResponse](
+                           std::wstring& answer, const XHttpAccess::Answered& answered) {
+            return XHttpAccess::Post(url, userAgent, headers, data, self->Options(), readResponse, answer, answered);
+        };
+        if (options)
+        {
+            flight->options.CopyFrom(*options);
+            flight->hasOptions = true;
+        }
+        return Run(deadlineMs, abandon, flight, response);
+    }
+    catch (...)
+    {
+        return FALSE;
+    }
+}
+
+bool HttpExchange::IsBusy() const
+{
+    const std::lock_guard lock(m_lock);
+    return m_last && !IsSet(m_last->ended.Get());
+}
+
+BOOL HttpExchange::Run(DWORD deadlineMs, HANDLE abandon, const std::shared_ptr<Flight>& flight, std::wstring& response)
+{
+    const ULONGLONG end = ::GetTickCount64() + deadlineMs;
+    if (!flight->answered || !flight->ended || !TakeTurn(flight, end, abandon))
+    {
+        return FALSE;
+    }
+    if (!win::StartDetachedThread([flight] { flight->Fly(); }))
+    {
+        ::SetEvent(flight->ended.Get());  // never flew: the next request need not wait for it
+        return FALSE;
+    }
+    if (!WaitUntil(flight->answered.Get(), abandon, end))
+    {
+        return FALSE;
+    }
+    response += flight->response;
+    return flight->result;
+}
+
+bool HttpExchange::TakeTurn(const std::shared_ptr<Flight>& flight, ULONGLONG end, HANDLE abandon)
+{
+    for (;;)
+    {
+        std::shared_ptr<Flight> last;
+        {
+            const std::lock_guard lock(m_lock);
+            if (!m_last || IsSet(m_last->ended.Get()))
+            {
+                m_last = flight;
+                return true;
+            }
+            if (m_whenBusy == WhenBusy::Drop)
+            {
+                return false;
+            }
+            last = m_last;
+        }
+        if (!WaitUntil(last->ended.Get(), abandon, end))
+        {
+            return false;
+        }
+    }
+}

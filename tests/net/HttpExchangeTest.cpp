@@ -1,0 +1,173 @@
+// Requests bounded by the clock from outside WinINet, against a service that misbehaves in the ways WinINet's own
+// time-outs do not bound: headers dripped a byte at a time, a connect nobody answers, an answer that never ends.
+
+#include "ServiceFixture.h"
+
+#include "net/HttpExchange.h"
+#include "support/ProcessThreads.h"
+#include "win/Handle.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <thread>
+
+namespace
+{
+
+constexpr const wchar_t* kAgent = L"Norvix Toolbar for Internet Explorer";
+
+void SetTimeouts(HTTPOptionItemArray& options, DWORD ms)
+{
+    options.RemoveAll();
+    for (const DWORD option :
+        {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT})
+    {
+        options.Add(new HTTPOptionItem(HTTPOptionItem::FromDword(option, ms)));
+    }
+}
+
+class HttpExchangeTest : public ServiceFixture
+{
+protected:
+    void SetUp() override
+    {
+        ServiceFixture::SetUp();
+        SetTimeouts(m_longTimeouts, 60000);
+    }
+
+    // Time-outs far beyond every deadline: whatever ends a request early is the deadline.
+    HTTPOptionItemArray m_longTimeouts;
+};
+
+TEST_F(HttpExchangeTest, AnswersAsGetAndPostDo)
+{
+    HttpExchange exchange;
+    std::wstring response;
+    ASSERT_TRUE(exchange.Get(10000, nullptr, Url(L"GetStatus"), kAgent, TRUE, &m_longTimeouts, TRUE, response));
+    const std::string xml = service::ProductService::StatusXml("green", "enabled");
+    EXPECT_EQ(std::wstring(xml.begin(), xml.end()), response);
+    EXPECT_TRUE(exchange.Post(10000, nullptr, Url(L"DoUpdate"), kAgent, L"", L"", nullptr, TRUE, response));
+    EXPECT_TRUE(m_service.IsUpdating());
+
+    m_service.SetFault(service::FaultMode::NotFound);
+    response = L"untouched";
+    EXPECT_FALSE(exchange.Get(10000, nullptr, Url(L"GetStatus"), kAgent, TRUE, nullptr, TRUE, response));
+    EXPECT_EQ(L"untouched", response);
+}
+
+TEST_F(HttpExchangeTest, EveryRequestEndsForItsCallerAtItsDeadlineWhateverTheServiceDoes)
+{
+    struct Case
+    {
+        service::FaultMode fault;
+        bool post;
+    };
+    // Headers that never end within the time-outs, a connection accepted and never answered, a connect that
+    // never completes (the service's accept queue is full): each would hold the caller for a minute.
+    const Case cases[] = {{service::FaultMode::DripHeaders, false}, {service::FaultMode::Hang, false},
+        {service::FaultMode::Hang, true}, {service::FaultMode::Stall, false}, {service::FaultMode::Stall, true}};
+    m_service.SetSlowDelayMs(500);
+    for (const Case c : cases)
+    {
+        SCOPED_TRACE(testing::Message() << service::FaultModeName(c.fault) << (c.post ? " POST" : " GET"));
+        m_service.SetFault(c.fault);
+        ASSERT_TRUE(testing_support::WaitFor(
+            [&] { return m_service.IsStalled() == (c.fault == service::FaultMode::Stall); }));
+        HttpExchange exchange;
+        BOOL got = TRUE;
+        std::wstring response = L"untouched";
+        ASSERT_TRUE(EndsWithin(20000, [&] {
+            got = c.post ? exchange.Post(1000, nullptr, Url(L"DoUpdate"), kAgent, L"", L"", &m_longTimeouts, FALSE,
+                               response)
+                         : exchange.Get(1000, nullptr, Url(L"GetStatus"), kAgent, TRUE, &m_longTimeouts, TRUE, response);
+        }));
+        EXPECT_FALSE(got);
+        EXPECT_EQ(L"untouched", response);
+        EXPECT_TRUE(exchange.IsBusy()) << "the request still runs on its own thread";
+        m_service.SetFault(service::FaultMode::None);  // a stall ends, so the next case can connect
+    }
+}
+
+TEST_F(HttpExchangeTest, AbandoningEndsTheWaitAtOnce)
+{
+    m_service.SetFault(service::FaultMode::Hang);
+    HttpExchange exchange;
+    win::KernelHandle abandon(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    ASSERT_TRUE(abandon);
+    BOOL got = TRUE;
+    std::wstring response;
+    ASSERT_TRUE(EndsWithin(20000, [&] {
+        std::thread setter([&] {
+            (void)testing_support::WaitFor([&] { return m_service.RequestCount("/GetStatus") == 1; });
+            ::SetEvent(abandon.Get());
+        });
+        got = exchange.Get(60000, abandon.Get(), Url(L"GetStatus"), kAgent, TRUE, &m_longTimeouts, TRUE, response);
+        setter.join();
+    })) << "waited for its deadline of a minute";
+    EXPECT_FALSE(got);
+}
+
+TEST_F(HttpExchangeTest, ANewRequestWaitsForTheLastWithinItsOwnDeadlineOrIsDropped)
+{
+    // The first request is abandoned early; the service lets go of it only when its own time-out (5 s) ends it.
+    m_service.SetFault(service::FaultMode::Hang);
+    HTTPOptionItemArray shortTimeouts;
+    SetTimeouts(shortTimeouts, 5000);
+    HttpExchange waiting;
+    HttpExchange dropping(HttpExchange::WhenBusy::Drop);
+    std::wstring response;
+    for (HttpExchange* exchange : {&waiting, &dropping})
+    {
+        ASSERT_FALSE(exchange->Get(200, nullptr, Url(L"GetStatus"), kAgent, TRUE, &shortTimeouts, TRUE, response));
+        ASSERT_TRUE(exchange->IsBusy());
+    }
+    m_service.SetFault(service::FaultMode::None);
+    ASSERT_TRUE(testing_support::WaitFor([&] { return m_service.RequestCount("/GetStatus") == 2; }));
+
+    // Still in flight: the dropping one refuses at once, without a request.
+    EXPECT_FALSE(dropping.Get(10000, nullptr, Url(L"GetStatus"), kAgent, TRUE, &shortTimeouts, TRUE, response));
+    // The waiting one waits for the last to end, then asks.
+    EXPECT_TRUE(waiting.Get(20000, nullptr, Url(L"GetStatus"), kAgent, TRUE, &shortTimeouts, TRUE, response));
+    EXPECT_EQ(3u, m_service.RequestCount("/GetStatus"));
+}
+
+TEST_F(HttpExchangeTest, AnswersThatNeverEndCostOneThreadHoweverOftenTheyAreAsked)
+{
+    // The answer beyond the size limit is dropped and the caller has its result at once, while closing the
+    // request (WinINet reads the rest first, for as long as the service sends) goes on on the request's thread.
+    // A huge answer of known length and one that never ends, each asked again and again.
+    m_service.SetHugeBytes(64u << 20);
+    HTTPOptionItemArray timeouts;
+    SetTimeouts(timeouts, 3000);
+    for (const auto fault : {service::FaultMode::Huge, service::FaultMode::Endless})
+    {
+        m_service.SetFault(fault);
+        HttpExchange exchange;
+        const size_t threadsBefore = testing_support::ThreadCount();
+        size_t mostThreads = 0;
+        for (int round = 0; round < 5; ++round)
+        {
+            SCOPED_TRACE(testing::Message() << service::FaultModeName(fault) << " " << round);
+            BOOL got = FALSE;
+            std::wstring response = L"kept";
+            ASSERT_TRUE(EndsWithin(20000, [&] {
+                // The first waits for its answer as long as the service may take to make one of 64 MiB.
+                const DWORD deadline = round == 0 ? 10000 : 1500;
+                got = exchange.Get(deadline, nullptr, Url(L"GetStatus"), kAgent, TRUE, &timeouts, TRUE, response);
+            })) << "it used to take as long as the service kept sending";
+            EXPECT_EQ(L"kept", response);
+            if (round == 0)
+            {
+                EXPECT_TRUE(got) << "the first answer comes before its close";
+            }
+            mostThreads = std::max(mostThreads, testing_support::ThreadCount());
+        }
+        // The request's thread and the service's thread of that connection (and room for one of WinINet's own);
+        // a thread per request would be ten.
+        EXPECT_LE(mostThreads, threadsBefore + 3);
+    }
+}
+
+}  // namespace
