@@ -8,9 +8,13 @@
 //                  a host tab of this process, ieframe.dll loaded at start as a browser has it;
 //                  with --no-browser-frame the host does not load it
 //   click          a click on the update button in the Update state until POST /DoUpdate reaches the service
-//   close          closing a tab whose control is idle
+//   close          closing a tab whose control is idle, and one whose status query the service holds
 //   queries        status queries per interval for 1, 2, 4 and 8 KelHost.exe processes, one of them with a
 //                  window kept busy
+//   faults         for each way the service misbehaves, two KelHost.exe processes: how long until every
+//                  window shows it, and the longest any window then goes without a fresh status
+//   threads        the threads of a KelHost.exe process while the service answers without end (THREAD_SECONDS
+//                  from the environment, default 600)
 //
 // The host does only what a browser's toolbar host does: its own reports and overlay watch are off.
 
@@ -22,6 +26,7 @@
 #include "bubble/XToolbarBubbleConfigFile.h"
 #include "platform/BrowserUtilities.h"
 #include "support/ChildProcess.h"
+#include "support/ProcessThreads.h"
 #include "support/TempFolder.h"
 #include "win/File.h"
 #include "win/Module.h"
@@ -33,6 +38,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -173,7 +179,7 @@ public:
     }
 
     // A settings file pointing the add-on at the service.
-    std::wstring Settings(int interval, int updateInterval)
+    std::wstring Settings(int interval, int updateInterval, int timeoutSecs = 3)
     {
         const std::string base = win::WideToAnsi(m_service.BaseUrl(), CP_UTF8);
         std::ostringstream text;
@@ -181,6 +187,7 @@ public:
              << "KelTb.Str.Norvix.Status.Default.Interval=" << interval << "\n"
              << "KelTb.Str.Norvix.Status.Retry.Interval=" << interval << "\n"
              << "KelTb.Str.Norvix.Status.Update.Interval=" << updateInterval << "\n"
+             << "KelTb.Str.API.HTTP.Timeout.Secs=" << timeoutSecs << "\n"
              << "KelTb.Url.PaviseTracking=" << base << "track?but=BUT_ID&pos=P01\n"
              << "KelTb.Url.NovrixUpdateTracking=" << base << "track?but=BUT_ID&pos=P02\n";
         const std::wstring file = m_folder.File(win::Format(L"settings-%d.txt", m_files++));
@@ -354,21 +361,64 @@ void MeasureClose(Bench& bench, int rounds)
         times.push_back(MsSince(start));
     }
     Result("close", "close a tab whose control is idle", "<= 20 ms", times, "ms");
+
+    // The service holds every query; its time-out (60 s) would end it only after a minute.
+    auto& service = bench.Service();
+    service.SetFault(service::FaultMode::Hang);
+    InProcessHost held(bench.Settings(0, 0, 60), true);
+    times.clear();
+    for (int round = 0; round < rounds && held.started; ++round)
+    {
+        RemoveStatusFile();
+        kelhost::HostTab tab(*held.app, round + 1);
+        if (!tab.Open())
+        {
+            break;
+        }
+        const size_t before = service.RequestCount("/GetStatus");
+        tab.StartControl(held.clsid);
+        if (!PumpUntil([&] { return service.RequestCount("/GetStatus") > before; }, 10000))
+        {
+            std::printf("close: no query reached the service\n");
+            break;
+        }
+        IdleFor(100);
+        const auto start = Clock::now();
+        tab.Close();
+        times.push_back(MsSince(start));
+    }
+    service.SetFault(service::FaultMode::None);
+    Result("close-held", "close a tab whose status query the service holds", "<= 20 ms", times, "ms");
 }
 
 // --- queries per interval -------------------------------------------------------------------------------------
 class HostProcess
 {
 public:
-    bool Start(const std::wstring& settings)
+    // With `watch`, the host reports what its overlays show ("tab 1 overlay ..." lines).
+    bool Start(const std::wstring& settings, bool watch = false)
     {
-        const std::wstring line = L"\"" + WindowsPath(KELHOST_EXE) +
-            L"\" --tabs 1 --no-overlay-watch "
-            L"--no-button-reports --settings \"" +
-            settings + L"\"";
+        const std::wstring line = L"\"" + WindowsPath(KELHOST_EXE) + L"\" --tabs 1 " +
+            (watch ? L"" : L"--no-overlay-watch ") + L"--no-button-reports --settings \"" + settings + L"\"";
         return m_process.Start(line) && m_process.WaitForLine("ready tabs=1", 60000);
     }
     void Send(const std::string& line) { (void)m_process.Send(line); }
+    // The title the update button shows now, from the latest overlay line.
+    [[nodiscard]] std::string UpdateTitle() const
+    {
+        const auto lines = m_process.Lines();
+        for (auto it = lines.rbegin(); it != lines.rend(); ++it)
+        {
+            if (it->rfind("tab 1 overlay 106 ", 0) == 0)
+            {
+                const auto start = it->find("title=\"");
+                return start == std::string::npos ? "" : it->substr(start + 7, it->find('"', start + 7) - start - 7);
+            }
+        }
+        return {};
+    }
+    [[nodiscard]] size_t Events() const { return m_process.CountLines("event \"UpdateStatus\" hr="); }
+    [[nodiscard]] DWORD Id() const noexcept { return m_process.Id(); }
     void Quit()
     {
         (void)m_process.Send("quit");
@@ -418,6 +468,123 @@ void MeasureQueries(Bench& bench, int intervals)
     }
     Result("queries", "queries per interval, 1/2/4/8 processes, one window busy", "1.00", perInterval, "per interval");
 }
+
+// --- a misbehaving service ------------------------------------------------------------------------------------
+void MeasureFaults(Bench& bench)
+{
+    constexpr int kInterval = 2;
+    constexpr int kTimeout = 1;
+    constexpr double kBoundMs = (kTimeout + kInterval + 1) * 1000.0;
+    auto& service = bench.Service();
+    service.SetDefinitions("green");
+    service.SetHugeBytes(64u << 20);
+    service.SetSlowDelayMs(500);
+    RemoveStatusFile();
+    const std::wstring settings = bench.Settings(kInterval, kInterval, kTimeout);
+    std::vector<std::unique_ptr<HostProcess>> hosts;
+    for (int i = 0; i < 2; ++i)
+    {
+        hosts.push_back(std::make_unique<HostProcess>());
+        if (!hosts.back()->Start(settings, true))
+        {
+            std::printf("faults: a host did not start\n");
+            return;
+        }
+    }
+    const auto every = [&](auto condition) {
+        return std::all_of(hosts.begin(), hosts.end(), [&](const auto& host) { return condition(*host); });
+    };
+    const auto healthy = [](const HostProcess& host) { return host.UpdateTitle() == "Daily update complete"; };
+    const auto failing = [](const HostProcess& host) {
+        const std::string title = host.UpdateTitle();
+        return title == "Norvix is unavailable" || title == "Norvix reported an error";
+    };
+    std::vector<double> shown;
+    std::vector<double> gaps;
+    for (const auto fault : {service::FaultMode::DripHeaders, service::FaultMode::Stall, service::FaultMode::Hang,
+             service::FaultMode::Endless, service::FaultMode::Huge, service::FaultMode::Drip,
+             service::FaultMode::NoContent})
+    {
+        if (!PumpUntil([&] { return every(healthy); }, 60000))
+        {
+            std::printf("faults: the windows did not come back before %s\n", service::FaultModeName(fault));
+            break;
+        }
+        const auto start = Clock::now();
+        service.SetFault(fault);
+        if (!PumpUntil([&] { return every(failing); }, 60000))
+        {
+            std::printf("faults: %s never showed\n", service::FaultModeName(fault));
+            continue;
+        }
+        const double shownMs = MsSince(start);
+        shown.push_back(shownMs);
+        // While the fault lasts every window is told again after each query: the longest wait for it.
+        std::vector<size_t> events;
+        std::vector<Clock::time_point> last(hosts.size(), Clock::now());
+        double gap = 0;
+        for (const auto& host : hosts)
+        {
+            events.push_back(host->Events());
+        }
+        const auto watchEnd = Clock::now() + std::chrono::seconds(4 * (kInterval + kTimeout + 1));
+        while (Clock::now() < watchEnd)
+        {
+            IdleFor(10);
+            for (size_t i = 0; i < hosts.size(); ++i)
+            {
+                const size_t now = hosts[i]->Events();
+                if (now != events[i])
+                {
+                    events[i] = now;
+                    last[i] = Clock::now();
+                }
+                gap = std::max(gap, std::chrono::duration<double, std::milli>(Clock::now() - last[i]).count());
+            }
+        }
+        gaps.push_back(gap);
+        std::printf("faults: %s shown in every window after %.0f ms; longest wait for a fresh status %.0f ms\n",
+            service::FaultModeName(fault), shownMs, gap);
+        service.SetFault(service::FaultMode::None);
+    }
+    for (auto& host : hosts)
+    {
+        host->Quit();
+    }
+    const std::string bound = "<= " + std::to_string(static_cast<int>(kBoundMs)) + " ms";
+    Result("fault-shown", "a fault of the service shown in every window (time-out 1 s, interval 2 s)", bound.c_str(),
+        shown, "ms");
+    Result("fault-fresh", "longest any window waits for a fresh status while the fault lasts", bound.c_str(), gaps,
+        "ms");
+}
+
+void MeasureThreads(Bench& bench, unsigned seconds)
+{
+    auto& service = bench.Service();
+    RemoveStatusFile();
+    service.SetFault(service::FaultMode::Endless);
+    HostProcess host;
+    if (!host.Start(bench.Settings(2, 2, 1)))
+    {
+        std::printf("threads: the host did not start\n");
+        return;
+    }
+    IdleFor(5000);  // past the first queries
+    std::vector<double> counts;
+    const auto end = Clock::now() + std::chrono::seconds(seconds);
+    while (Clock::now() < end)
+    {
+        counts.push_back(static_cast<double>(testing_support::ThreadCount(host.Id())));
+        IdleFor(1000);
+    }
+    std::printf("threads: %zu samples, first %.0f, last %.0f, queries %zu\n", counts.size(),
+        counts.empty() ? 0.0 : counts.front(), counts.empty() ? 0.0 : counts.back(),
+        service.RequestCount("/GetStatus"));
+    host.Quit();
+    service.SetFault(service::FaultMode::None);
+    Result("threads", ("threads of a host over " + std::to_string(seconds) + " s of an endless answer").c_str(),
+        "flat", counts, "threads");
+}
 }  // namespace
 
 int main(int argc, char** argv)
@@ -450,6 +617,16 @@ int main(int argc, char** argv)
         if (only.empty() || only == "queries")
         {
             MeasureQueries(bench, 10);
+        }
+        if (only.empty() || only == "faults")
+        {
+            MeasureFaults(bench);
+        }
+        if (only.empty() || only == "threads")
+        {
+            char seconds[16] = "";
+            const DWORD length = ::GetEnvironmentVariableA("THREAD_SECONDS", seconds, sizeof(seconds));
+            MeasureThreads(bench, length > 0 && length < sizeof(seconds) ? std::strtoul(seconds, nullptr, 10) : 600);
         }
     }
     ::OleUninitialize();

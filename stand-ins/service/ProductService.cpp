@@ -622,7 +622,7 @@ void ProductService::Serve(Connection& connection)
             ::setsockopt(socket, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&reset), sizeof(reset));
             break;
         }
-        case FaultMode::Hang: WaitUntilClosedOrStopped(socket); break;
+        case FaultMode::Hang: WaitUntilClosedOrStopped(socket, FaultMode::Hang); break;
         case FaultMode::Redirect:
         {
             Answer answer;
@@ -698,7 +698,7 @@ unsigned ProductService::SlowDelayMs() const
 void ProductService::SendEndless(SOCKET socket)
 {
     // Chunked, so that the answer is well-formed HTTP at every moment; only the client closing the connection
-    // (or Stop) ends it. Large pieces keep the client's socket full, and a non-blocking socket lets Stop end a
+    // (or Stop, or the service leaving the mode) ends it. Large pieces keep the client's socket full, and a non-blocking socket lets Stop end a
     // send that waits for room.
     const auto chunk = [](std::string_view text) {
         char size[16];
@@ -714,7 +714,7 @@ void ProductService::SendEndless(SOCKET socket)
     ::setsockopt(socket, SOL_SOCKET, SO_SNDBUF, reinterpret_cast<const char*>(&sendBuffer), sizeof(sendBuffer));
     ::ioctlsocket(socket, FIONBIO, &nonBlocking);
     std::string_view rest = start;
-    while (!m_stopping)
+    while (!m_stopping && Fault() == FaultMode::Endless)
     {
         fd_set writable;
         FD_ZERO(&writable);
@@ -734,10 +734,10 @@ void ProductService::SendEndless(SOCKET socket)
     }
 }
 
-void ProductService::WaitUntilClosedOrStopped(SOCKET socket)
+void ProductService::WaitUntilClosedOrStopped(SOCKET socket, FaultMode mode)
 {
     char buffer[512];
-    while (!m_stopping)
+    while (!m_stopping && Fault() == mode)
     {
         fd_set readable;
         FD_ZERO(&readable);
@@ -941,7 +941,7 @@ void ProductService::Send(SOCKET socket, const Answer& answer, const RecordedReq
         for (size_t i = 0; sent && i < head.size(); ++i)
         {
             sent = SendAll(socket, std::string_view(head).substr(i, 1)) &&
-                ::WaitForSingleObject(m_stopEvent, delay) != WAIT_OBJECT_0;
+                ::WaitForSingleObject(m_stopEvent, delay) != WAIT_OBJECT_0 && Fault() == FaultMode::DripHeaders;
         }
         head.clear();
         if (!sent)
@@ -960,7 +960,7 @@ void ProductService::Send(SOCKET socket, const Answer& answer, const RecordedReq
         bool sent = SendAll(socket, head);
         for (size_t i = 0; sent && i < answer.body.size(); ++i)
         {
-            sent = ::WaitForSingleObject(m_stopEvent, delay) != WAIT_OBJECT_0 &&
+            sent = ::WaitForSingleObject(m_stopEvent, delay) != WAIT_OBJECT_0 && Fault() == FaultMode::Drip &&
                 SendAll(socket, std::string_view(answer.body).substr(i, 1));
         }
         return;

@@ -34,7 +34,7 @@ enum class FaultMode
 {
     None,  // answer normally
     Refuse,  // reset the connection without answering
-    Hang,  // keep the connection open and never answer
+    Hang,  // keep the connection open and never answer (until the service leaves the mode)
     Slow,  // answer normally after the slow delay
     Drip,  // answer normally, one byte of the body per slow delay
     NotFound,  // 404
@@ -47,7 +47,8 @@ enum class FaultMode
     Huge,  // 200 with a well-formed status answer padded to the huge size by a comment
     Dtd,  // 200 with a status answer whose codes come from entities of an internal DTD
     Body,  // 200 with the custom body bytes, exactly as given
-    Endless,  // 200 with a status answer whose comment never ends, sent as fast as the client takes it
+    Endless,  // 200 with a status answer whose comment never ends, sent as fast as the client takes it (until
+              // the service leaves the mode)
     DripHeaders,  // the status line and headers one byte per slow delay, then the answer
     Stall,  // accepts nothing and keeps its accept queue full: connects neither complete nor fail
     NoContent,  // 204 without a body
@@ -148,7 +149,8 @@ private:
     [[nodiscard]] Answer Product(const RecordedRequest& request, std::string_view path);
     void Send(SOCKET socket, const Answer& answer, const RecordedRequest& request);
     void SendEndless(SOCKET socket);
-    void WaitUntilClosedOrStopped(SOCKET socket);
+    // Until the client closes, the service stops or it leaves the fault `mode`.
+    void WaitUntilClosedOrStopped(SOCKET socket, FaultMode mode);
     [[nodiscard]] unsigned SlowDelayMs() const;
     void Log(const std::string& line);
     void ReapFinished();

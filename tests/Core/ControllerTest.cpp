@@ -236,28 +236,58 @@ TEST_F(ControllerTest, AnEventWhileAnotherProcessHoldsTheFileKeepsTheWindowAnswe
     EXPECT_EQ(NorvixStatus::Update, m_controller->GetNorvixStatus());
 }
 
-TEST_F(ControllerTest, AHostThatEndsTheControlInsideASettingsReadEndsItOnlyAfterTheRead)
+TEST_F(ControllerTest, AHostThatEndsTheControlFromInsideItsOwnCallEndsItOnlyAfterTheCall)
 {
-    ASSERT_EQ(S_OK, Start(kFirstIds));
-    const HWND dispatcher = m_controller->DispatcherHwnd();
-    ASSERT_TRUE(::IsWindow(dispatcher));
-    // The worker asks for fresh settings within a second; the host closes the tab as the first one is read,
-    // dropping the last reference to the control.
-    bool released = false;
-    bool aliveAfterRelease = false;
-    m_onSettingRead = [&](const std::wstring& key) {
-        if (!released && key == L"KelTb.Str.Pulling.Instance.Lock.WaitTime")
+    // The host closes the tab, dropping the last reference to the control, while the control is inside a call to
+    // it: a settings read (the worker asks for fresh settings within a second), or the script of the event that
+    // announces a status (the first poll's answer: the service cannot be reached).
+    for (const bool inEventScript : {false, true})
+    {
+        SCOPED_TRACE(inEventScript ? "inside the event's script" : "inside a settings read");
+        if (!m_object)
         {
-            released = true;
-            m_controller = nullptr;
-            m_object.Reset();
-            aliveAfterRelease = ::IsWindow(dispatcher) != FALSE;
+            ASSERT_EQ(S_OK, Controller::ControllerFactory::CreateInstance(IID_IUnknown, m_object.PutVoid()));
+            m_controller = dynamic_cast<Controller*>(m_object.Get());
         }
-    };
-    ASSERT_TRUE(testing_support::WaitFor([&] { return released; }, 20000));
-    EXPECT_TRUE(aliveAfterRelease) << "the control went while its settings were being read";
-    EXPECT_TRUE(testing_support::WaitFor([&] { return !::IsWindow(dispatcher); })) << "nor did it go afterwards";
-    m_onSettingRead = nullptr;
+        (void)win::File::Remove(SharedStatusFile::DefaultPath());
+        ASSERT_EQ(S_OK, Start(kFirstIds));
+        const HWND dispatcher = m_controller->DispatcherHwnd();
+        ASSERT_TRUE(::IsWindow(dispatcher));
+        bool released = false;
+        bool aliveAfterRelease = false;
+        const auto release = [&] {
+            if (!released)
+            {
+                released = true;
+                m_controller = nullptr;
+                m_object.Reset();
+                aliveAfterRelease = ::IsWindow(dispatcher) != FALSE;
+            }
+        };
+        if (inEventScript)
+        {
+            m_toolbar.SetObserver([&](const testing_support::TestToolbarWindow::Message& message) {
+                if (message.message == host::kMsgSetAttribute && message.wParam == 0)
+                {
+                    release();
+                }
+            });
+        }
+        else
+        {
+            m_onSettingRead = [&](const std::wstring& key) {
+                if (key == L"KelTb.Str.Pulling.Instance.Lock.WaitTime")
+                {
+                    release();
+                }
+            };
+        }
+        ASSERT_TRUE(testing_support::WaitFor([&] { return released; }, 20000));
+        EXPECT_TRUE(aliveAfterRelease) << "the control went while the host's call was still running";
+        EXPECT_TRUE(testing_support::WaitFor([&] { return !::IsWindow(dispatcher); })) << "nor did it go afterwards";
+        m_onSettingRead = nullptr;
+        m_toolbar.SetObserver(nullptr);
+    }
 }
 
 TEST_F(ControllerTest, ClicksWhoseTrackingHostNeverAnswersCostOneThreadInAll)

@@ -111,25 +111,24 @@ TEST_F(HttpExchangeTest, AbandoningEndsTheWaitAtOnce)
 
 TEST_F(HttpExchangeTest, ANewRequestWaitsForTheLastWithinItsOwnDeadlineOrIsDropped)
 {
-    // The first request is abandoned early; the service lets go of it only when its own time-out (5 s) ends it.
+    // The first requests are abandoned early; the service holds them until it leaves the hang mode.
     m_service.SetFault(service::FaultMode::Hang);
-    HTTPOptionItemArray shortTimeouts;
-    SetTimeouts(shortTimeouts, 5000);
     HttpExchange waiting;
     HttpExchange dropping(HttpExchange::WhenBusy::Drop);
     std::wstring response;
     for (HttpExchange* exchange : {&waiting, &dropping})
     {
-        ASSERT_FALSE(exchange->Get(200, nullptr, Url(L"GetStatus"), kAgent, TRUE, &shortTimeouts, TRUE, response));
+        ASSERT_FALSE(exchange->Get(200, nullptr, Url(L"GetStatus"), kAgent, TRUE, &m_longTimeouts, TRUE, response));
         ASSERT_TRUE(exchange->IsBusy());
     }
-    m_service.SetFault(service::FaultMode::None);
     ASSERT_TRUE(testing_support::WaitFor([&] { return m_service.RequestCount("/GetStatus") == 2; }));
 
     // Still in flight: the dropping one refuses at once, without a request.
-    EXPECT_FALSE(dropping.Get(10000, nullptr, Url(L"GetStatus"), kAgent, TRUE, &shortTimeouts, TRUE, response));
-    // The waiting one waits for the last to end, then asks.
-    EXPECT_TRUE(waiting.Get(20000, nullptr, Url(L"GetStatus"), kAgent, TRUE, &shortTimeouts, TRUE, response));
+    EXPECT_FALSE(dropping.Get(60000, nullptr, Url(L"GetStatus"), kAgent, TRUE, &m_longTimeouts, TRUE, response));
+    EXPECT_EQ(2u, m_service.RequestCount("/GetStatus"));
+    // The waiting one waits for the last to end (the service lets it go), then asks.
+    m_service.SetFault(service::FaultMode::None);
+    EXPECT_TRUE(waiting.Get(20000, nullptr, Url(L"GetStatus"), kAgent, TRUE, &m_longTimeouts, TRUE, response));
     EXPECT_EQ(3u, m_service.RequestCount("/GetStatus"));
 }
 
