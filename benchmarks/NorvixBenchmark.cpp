@@ -554,8 +554,8 @@ void MeasureFaults(Bench& bench)
     const std::string bound = "<= " + std::to_string(static_cast<int>(kBoundMs)) + " ms";
     Result("fault-shown", "a fault of the service shown in every window (time-out 1 s, interval 2 s)", bound.c_str(),
         shown, "ms");
-    Result("fault-fresh", "longest any window waits for a fresh status while the fault lasts", bound.c_str(), gaps,
-        "ms");
+    Result(
+        "fault-fresh", "longest any window waits for a fresh status while the fault lasts", bound.c_str(), gaps, "ms");
 }
 
 void MeasureThreads(Bench& bench, unsigned seconds)
@@ -582,8 +582,8 @@ void MeasureThreads(Bench& bench, unsigned seconds)
         service.RequestCount("/GetStatus"));
     host.Quit();
     service.SetFault(service::FaultMode::None);
-    Result("threads", ("threads of a host over " + std::to_string(seconds) + " s of an endless answer").c_str(),
-        "flat", counts, "threads");
+    Result("threads", ("threads of a host over " + std::to_string(seconds) + " s of an endless answer").c_str(), "flat",
+        counts, "threads");
 }
 }  // namespace
 

@@ -5,13 +5,13 @@
 #include <cmath>
 #include <limits>
 
-PollInterval PollIntervalFor(std::int32_t norvixStatus) noexcept
+std::int32_t PollIntervalSeconds(std::int32_t norvixStatus, const ControllerSettings& settings)
 {
     switch (static_cast<NorvixStatus>(norvixStatus))
     {
-    case NorvixStatus::ConnectionFailure: return PollInterval::Retry;
-    case NorvixStatus::Updating: return PollInterval::Update;
-    default: return PollInterval::Default;
+    case NorvixStatus::ConnectionFailure: return settings.GetStatusRetryIntervalSecs();
+    case NorvixStatus::Updating: return settings.GetStatusUpdateIntervalSecs();
+    default: return settings.GetStatusDefaultIntervalSecs();
     }
 }
 

@@ -3,18 +3,13 @@
 // decide from the same record, so the service is queried about once per interval whatever their number.
 // Times are automation dates in local time (days since 30 December 1899, the fraction the time of day).
 
+#include "Core/ControllerSettings.h"
+
 #include <cstdint>
 
-// Which interval setting applies.
-enum class PollInterval
-{
-    Default,  // between polls
-    Retry,  // while the definitions status is ConnectionFailure
-    Update,  // while the definitions status is Updating
-};
-
-// The interval that applies to a definitions status.
-[[nodiscard]] PollInterval PollIntervalFor(std::int32_t norvixStatus) noexcept;
+// The seconds between polls that apply to a definitions status: the retry interval while the service cannot be
+// reached (ConnectionFailure), the update interval while an update runs (Updating), else the default interval.
+[[nodiscard]] std::int32_t PollIntervalSeconds(std::int32_t norvixStatus, const ControllerSettings& settings);
 
 // Whole seconds from `from` to `to`, rounded half away from zero and clamped to the 32-bit range.
 [[nodiscard]] std::int32_t SecondsBetween(double from, double to) noexcept;

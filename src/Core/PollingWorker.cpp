@@ -223,15 +223,8 @@ bool PollingWorker::ClaimPollIfDue(const ControllerSettings& intervals)
 
 bool PollingWorker::IsPollDue(const StatusRecord& record, const ControllerSettings& settings) const
 {
-    std::int32_t interval = 0;
-    switch (PollIntervalFor(record.norvixStatus))
-    {
-    case PollInterval::Retry: interval = settings.GetStatusRetryIntervalSecs(); break;
-    case PollInterval::Update: interval = settings.GetStatusUpdateIntervalSecs(); break;
-    case PollInterval::Default: interval = settings.GetStatusDefaultIntervalSecs(); break;
-    }
-    return IsPollDueAt(record.lastCheck.value, record.lastCheck.status == storage::DateTime::Valid, interval,
-        storage::DateTime::Now().value);
+    return IsPollDueAt(record.lastCheck.value, record.lastCheck.status == storage::DateTime::Valid,
+        PollIntervalSeconds(record.norvixStatus, settings), storage::DateTime::Now().value);
 }
 
 void PollingWorker::PublishStatus(const APIDispatcher::Answer& answer)

@@ -53,8 +53,8 @@ public:
 private:
     struct Flight;
 
-    [[nodiscard]] BOOL Run(DWORD deadlineMs, HANDLE abandon, const std::shared_ptr<Flight>& flight,
-        std::wstring& response);
+    [[nodiscard]] BOOL Run(
+        DWORD deadlineMs, HANDLE abandon, const std::shared_ptr<Flight>& flight, std::wstring& response);
     // Makes `flight` the one in flight once the last one has ended; false when that did not come in time.
     [[nodiscard]] bool TakeTurn(const std::shared_ptr<Flight>& flight, ULONGLONG end, HANDLE abandon);
 

@@ -698,8 +698,8 @@ unsigned ProductService::SlowDelayMs() const
 void ProductService::SendEndless(SOCKET socket)
 {
     // Chunked, so that the answer is well-formed HTTP at every moment; only the client closing the connection
-    // (or Stop, or the service leaving the mode) ends it. Large pieces keep the client's socket full, and a non-blocking socket lets Stop end a
-    // send that waits for room.
+    // (or Stop, or the service leaving the mode) ends it. Large pieces keep the client's socket full, and a
+    // non-blocking socket lets Stop end a send that waits for room.
     const auto chunk = [](std::string_view text) {
         char size[16];
         std::snprintf(size, sizeof(size), "%zx\r\n", text.size());

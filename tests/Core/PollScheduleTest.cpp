@@ -1,4 +1,6 @@
 #include "Core/PollSchedule.h"
+#include "net/ProductStatus.h"
+#include "support/FakeHostStrings.h"
 
 #include <gtest/gtest.h>
 
@@ -26,14 +28,25 @@ TEST(PollScheduleTest, NeverCheckedInvalidOrNoDateAtAllIsDueAtOnce)
     }
 }
 
-TEST(PollScheduleTest, IntervalSettingFollowsTheDefinitionsStatus)
+TEST(PollScheduleTest, EachDefinitionsStatusWaitsItsOwnInterval)
 {
-    EXPECT_EQ(PollInterval::Retry, PollIntervalFor(-2));
-    EXPECT_EQ(PollInterval::Update, PollIntervalFor(3));
-    for (const std::int32_t status : {-1, 0, 1, 2, 4, -3})
+    testing_support::FakeHostStrings host;
+    host.Set(L"KelTb.Str.Norvix.Status.Default.Interval", L"10");
+    host.Set(L"KelTb.Str.Norvix.Status.Retry.Interval", L"100");
+    host.Set(L"KelTb.Str.Norvix.Status.Update.Interval", L"1000");
+    const ControllerSettings settings(host);
+    struct Case
     {
+        NorvixStatus status;
+        std::int32_t interval;
+    };
+    for (const Case c : {Case{NorvixStatus::ConnectionFailure, 100}, Case{NorvixStatus::Error, 10},
+             Case{NorvixStatus::Default, 10}, Case{NorvixStatus::Uptodate, 10}, Case{NorvixStatus::Update, 10},
+             Case{NorvixStatus::Updating, 1000}, Case{static_cast<NorvixStatus>(4), 10}})
+    {
+        const auto status = static_cast<std::int32_t>(c.status);
         SCOPED_TRACE(status);
-        EXPECT_EQ(PollInterval::Default, PollIntervalFor(status));
+        EXPECT_EQ(c.interval, PollIntervalSeconds(status, settings));
     }
 }
 

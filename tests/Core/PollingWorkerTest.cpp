@@ -245,6 +245,30 @@ TEST_F(PollingWorkerTest, APublicationTheUiThreadHadNoRoomForIsToldAgainAndTheWo
     EXPECT_TRUE(testing_support::WaitFor([&] { return m_service.RequestCount("/DoUpdate") == 1; }));
 }
 
+TEST_F(PollingWorkerTest, AnAnswerWithCodesTheProductDoesNotKnowMovesOnlyTheLastCheck)
+{
+    {
+        SharedStatusFile other;
+        other.Open(m_statusPath, SharedStatusFile::Caller::Worker);
+        ASSERT_TRUE(other.Save({false, 1, 1}, SharedStatusFile::Caller::Worker));  // never checked: due at once
+    }
+    m_service.SetDefinitions("purple");
+    m_service.SetProtection("unheard-of");
+    auto instance = MakeInstance();
+    instance->Start(m_mutexName);
+    // The update request is sent only between passes: once it arrives, the poll and its store are over.
+    ASSERT_TRUE(testing_support::WaitFor([&] { return m_service.RequestCount("/GetStatus") == 1; }));
+    instance->RequestUpdate();
+    ASSERT_TRUE(testing_support::WaitFor([&] { return m_service.RequestCount("/DoUpdate") == 1; }));
+    instance->Stop();
+    const auto record = Stored();
+    ASSERT_TRUE(record);
+    EXPECT_NE(0.0, record->lastCheck.value);
+    EXPECT_EQ(1, record->paviseStatus);
+    EXPECT_EQ(1, record->norvixStatus);
+    EXPECT_EQ(0, instance->Publications());
+}
+
 TEST_F(PollingWorkerTest, TheStoredCodesAreThePairTheServiceAnsweredWhateverTheUiThreadPutInTheClientMeanwhile)
 {
     // The answer takes a moment; the test holds the mutex from before it comes until after the UI thread (an

@@ -1,7 +1,9 @@
 #include "ServiceFixture.h"
 
 #include "net/APIDispatcher.h"
+#include "platform/SettingsSnapshot.h"
 #include "support/FakeHostStrings.h"
+#include "win/Strings.h"
 
 #include <gtest/gtest.h>
 
@@ -99,6 +101,68 @@ TEST_F(APIDispatcherTest, AnswersBecomeStatuses)
     }
 }
 
+TEST_F(APIDispatcherTest, TheHostsVocabularyIsUsedThroughTheSnapshotsAWorkerTakes)
+{
+    // Every name, code and command a query and an update look up is the host's, here through the snapshots the
+    // polling worker works from: a key missing from them would silently read as "" (a forgotten code turns its
+    // answer into Default).
+    const std::pair<const wchar_t*, const wchar_t*> vocabulary[] = {{L"KelTb.Str.API.Response.Status.Node", L"etat"},
+        {L"KelTb.Str.API.Status.Norvix.Node", L"defs"}, {L"KelTb.Str.API.Status.Pavise.Node", L"shield"},
+        {L"KelTb.Str.API.Norvix.Uptodate.Code", L"ok"}, {L"KelTb.Str.API.Norvix.Update.Code", L"old"},
+        {L"KelTb.Str.API.Norvix.ImmediateUpdate.Code", L"ancient"}, {L"KelTb.Str.API.Pavise.Activated.Code", L"on"},
+        {L"KelTb.Str.API.Pavise.Deactivated.Code", L"off"}, {L"KelTb.Str.API.Update", L"Refresh"},
+        {L"KelTb.Str.UpdateAPI.PostHeader", L"X-Why: click"}, {L"KelTb.Str.UpdateAPI.PostData", L"now=1"}};
+    for (const auto& [key, value] : vocabulary)
+    {
+        m_host.Set(key, value);
+    }
+    struct Case
+    {
+        const wchar_t* command;
+        std::string body;
+        NorvixStatus norvix;
+        PaviseStatus pavise;
+    };
+    const Case cases[] = {
+        {L"GetStatus", "<etat><defs>OK</defs><shield>off</shield></etat>", NorvixStatus::Uptodate,
+            PaviseStatus::Deactivated},
+        {L"GetStatus", "<etat><defs>ancient</defs><shield>ON</shield></etat>", NorvixStatus::Update,
+            PaviseStatus::Activated},
+        {L"GetStatus", "<etat><defs>old</defs><shield>on</shield></etat>", NorvixStatus::Update,
+            PaviseStatus::Activated},
+        {L"GetStatus", Answer("green", "enabled"), NorvixStatus::Error, PaviseStatus::Error},
+        // The command's letter case does not matter; another command's answers are never read.
+        {L"getSTATUS", "<etat><defs>ok</defs><shield>on</shield></etat>", NorvixStatus::Uptodate,
+            PaviseStatus::Activated},
+        {L"Status", "<etat><defs>ok</defs><shield>on</shield></etat>", NorvixStatus::Error, PaviseStatus::Error},
+    };
+    m_service.SetFault(service::FaultMode::Body);
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(testing::Message() << c.body << " for " << win::WideToAnsi(c.command, CP_UTF8));
+        m_host.Set(L"KelTb.Str.API.Status", c.command);
+        m_service.SetCustomBody(c.body);
+        SettingsSnapshot snapshot;
+        snapshot.Capture(m_host, APIDispatcher::QuerySettings());
+        APIDispatcher::Answer answer;
+        (void)m_api.QueryStatus(snapshot, nullptr, answer);
+        EXPECT_EQ(answer.norvix, c.norvix);
+        EXPECT_EQ(answer.pavise, c.pavise);
+        EXPECT_EQ(snapshot.Misses(), 0u);
+    }
+    EXPECT_EQ(m_service.RequestCount("/getSTATUS"), 1u) << "the status command is taken as the host gives it";
+
+    SettingsSnapshot update;
+    update.Capture(m_host, APIDispatcher::UpdateSettings());
+    EXPECT_TRUE(m_api.RequestUpdate(update, nullptr));
+    EXPECT_EQ(update.Misses(), 0u);
+    const auto requests = m_service.Requests();
+    ASSERT_FALSE(requests.empty());
+    EXPECT_EQ(requests.back().method + " " + requests.back().path, "POST /Refresh");
+    EXPECT_NE(requests.back().headers.find("X-Why: click\r\n"), std::string::npos);
+    EXPECT_EQ(requests.back().body, "now=1");
+}
+
 TEST_F(APIDispatcherTest, ServiceFaultsBecomeConnectionFailureOrError)
 {
     struct Case
@@ -112,6 +176,8 @@ TEST_F(APIDispatcherTest, ServiceFaultsBecomeConnectionFailureOrError)
     m_service.SetSlowDelayMs(200);
     for (const Case c : {Case{service::FaultMode::NotFound, NorvixStatus::ConnectionFailure},
              Case{service::FaultMode::ServerError, NorvixStatus::ConnectionFailure},
+             Case{service::FaultMode::NoContent, NorvixStatus::ConnectionFailure},
+             Case{service::FaultMode::Partial, NorvixStatus::ConnectionFailure},
              Case{service::FaultMode::Refuse, NorvixStatus::ConnectionFailure},
              Case{service::FaultMode::Hang, NorvixStatus::ConnectionFailure},
              Case{service::FaultMode::NotXml, NorvixStatus::Error},

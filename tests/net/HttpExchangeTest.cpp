@@ -73,15 +73,15 @@ TEST_F(HttpExchangeTest, EveryRequestEndsForItsCallerAtItsDeadlineWhateverTheSer
     {
         SCOPED_TRACE(testing::Message() << service::FaultModeName(c.fault) << (c.post ? " POST" : " GET"));
         m_service.SetFault(c.fault);
-        ASSERT_TRUE(testing_support::WaitFor(
-            [&] { return m_service.IsStalled() == (c.fault == service::FaultMode::Stall); }));
+        ASSERT_TRUE(
+            testing_support::WaitFor([&] { return m_service.IsStalled() == (c.fault == service::FaultMode::Stall); }));
         HttpExchange exchange;
         BOOL got = TRUE;
         std::wstring response = L"untouched";
         ASSERT_TRUE(EndsWithin(20000, [&] {
-            got = c.post ? exchange.Post(1000, nullptr, Url(L"DoUpdate"), kAgent, L"", L"", &m_longTimeouts, FALSE,
-                               response)
-                         : exchange.Get(1000, nullptr, Url(L"GetStatus"), kAgent, TRUE, &m_longTimeouts, TRUE, response);
+            got = c.post
+                ? exchange.Post(1000, nullptr, Url(L"DoUpdate"), kAgent, L"", L"", &m_longTimeouts, FALSE, response)
+                : exchange.Get(1000, nullptr, Url(L"GetStatus"), kAgent, TRUE, &m_longTimeouts, TRUE, response);
         }));
         EXPECT_FALSE(got);
         EXPECT_EQ(L"untouched", response);
