@@ -9,6 +9,7 @@
 #include "bubble/ShowInstallBubble.h"
 #include "platform/BrowserUtilities.h"
 #include "HostBrowser.h"
+#include "support/FailureReports.h"
 #include "support/FakeDispatch.h"
 #include "support/ProcessThreads.h"
 #include "support/TestToolbarWindow.h"
@@ -121,6 +122,8 @@ protected:
         return m_controller->OnEvent(&argument);
     }
 
+    // Every address of the host points at a closed port: whatever the control asks of it fails, when it asks.
+    testing_support::ExpectFailureReports m_closedPort{"?127.0.0.1:9/", "?the product was not told to update"};
     win::ComInit m_com;
     testing_support::TestToolbarWindow m_toolbar{Buttons(), 900};
     win::ComPtr<kelhost::HostBrowser> m_browser =
@@ -217,6 +220,8 @@ TEST_F(ControllerTest, AnEventWhileAnotherProcessHoldsTheFileKeepsTheWindowAnswe
     Publish(2, static_cast<std::int32_t>(NorvixStatus::Update));
 
     // Held longer than the UI thread waits: the event keeps the state it had, the window goes on.
+    const testing_support::ExpectFailureReports held{
+        "!sourceOpened: 0x80070020", "not read, the file and the record kept"};
     auto file = std::make_shared<win::File>();
     ASSERT_TRUE(file->Open(SharedStatusFile::DefaultPath(), win::FileAccess::ReadWrite, win::FileShare::Exclusive,
         win::FileCreate::OpenExisting));
@@ -301,6 +306,8 @@ TEST_F(ControllerTest, ClicksWhoseTrackingHostNeverAnswersCostOneThreadInAll)
     ASSERT_TRUE(testing_support::WaitFor([&] { return tracker.IsStalled(); }));
     m_settings[L"KelTb.Url.PaviseTracking"] = tracker.BaseUrl() + L"track?but=BUT_ID";
     ASSERT_EQ(S_OK, Start(kFirstIds));
+    const testing_support::ExpectFailureReports stalled{
+        "no answer within 1500 ms", "dropped: the last request still runs"};
     const size_t threadsBefore = testing_support::ThreadCount();
     for (int click = 0; click < 4; ++click)
     {

@@ -4,6 +4,7 @@
 #include "ServiceFixture.h"
 
 #include "net/HttpExchange.h"
+#include "support/FailureReports.h"
 #include "support/ProcessThreads.h"
 #include "win/Handle.h"
 
@@ -52,6 +53,7 @@ TEST_F(HttpExchangeTest, AnswersAsGetAndPostDo)
     EXPECT_TRUE(m_service.IsUpdating());
 
     m_service.SetFault(service::FaultMode::NotFound);
+    const testing_support::ExpectFailureReports expected{"HTTP status 404, not 200-200"};
     response = L"untouched";
     EXPECT_FALSE(exchange.Get(10000, nullptr, Url(L"GetStatus"), kAgent, TRUE, nullptr, TRUE, response));
     EXPECT_EQ(L"untouched", response);
@@ -69,6 +71,7 @@ TEST_F(HttpExchangeTest, EveryRequestEndsForItsCallerAtItsDeadlineWhateverTheSer
     const Case cases[] = {{service::FaultMode::DripHeaders, false}, {service::FaultMode::Hang, false},
         {service::FaultMode::Hang, true}, {service::FaultMode::Stall, false}, {service::FaultMode::Stall, true}};
     m_service.SetSlowDelayMs(500);
+    const testing_support::ExpectFailureReports expected{"no answer within 1000 ms: left to end by itself"};
     for (const Case c : cases)
     {
         SCOPED_TRACE(testing::Message() << service::FaultModeName(c.fault) << (c.post ? " POST" : " GET"));
@@ -113,6 +116,8 @@ TEST_F(HttpExchangeTest, ANewRequestWaitsForTheLastWithinItsOwnDeadlineOrIsDropp
 {
     // The first requests are abandoned early; the service holds them until it leaves the hang mode.
     m_service.SetFault(service::FaultMode::Hang);
+    const testing_support::ExpectFailureReports expected{
+        "no answer within 200 ms", "dropped: the last request still runs"};
     HttpExchange waiting;
     HttpExchange dropping(HttpExchange::WhenBusy::Drop);
     std::wstring response;
@@ -138,6 +143,8 @@ TEST_F(HttpExchangeTest, AnswersThatNeverEndCostOneThreadHoweverOftenTheyAreAske
     // request (WinINet reads the rest first, for as long as the service sends) goes on on the request's thread.
     // A huge answer of known length and one that never ends, each asked again and again.
     m_service.SetHugeBytes(64u << 20);
+    const testing_support::ExpectFailureReports expected{
+        "more than 1048576 bytes: not read", "the last request still ran at the deadline"};
     HTTPOptionItemArray timeouts;
     SetTimeouts(timeouts, 3000);
     for (const auto fault : {service::FaultMode::Huge, service::FaultMode::Endless})
