@@ -27,6 +27,7 @@
 
 #include <functional>
 #include <map>
+#include <thread>
 
 namespace
 {
@@ -315,6 +316,18 @@ TEST_F(ControllerTest, ClicksWhoseTrackingHostNeverAnswersCostOneThreadInAll)
     }
     EXPECT_LE(testing_support::ThreadCount(), threadsBefore + 1);
     tracker.SetFault(service::FaultMode::None);
+}
+
+// The control belongs to the thread that made it: the test programs stop at a call from another thread.
+using ControllerDeathTest = ControllerTest;
+
+TEST_F(ControllerDeathTest, ACallFromAnotherThreadIsReportedAndStopsTheTestProgram)
+{
+    ASSERT_EQ(S_OK, Start(kFirstIds));
+    win::ComPtr<IOleObject> object;
+    ASSERT_EQ(S_OK, m_object->QueryInterface(IID_IOleObject, object.PutVoid()));
+    EXPECT_DEATH(std::thread([&] { (void)object->SetClientSite(nullptr); }).join(),
+        "broken rule: src/win/OleControl.cpp.*SetClientSite: called on thread");
 }
 
 }  // namespace

@@ -354,4 +354,14 @@ TEST_F(PollingWorkerTest, AStartFromTheMessagesAStopPumpsIsStoppedToo)
     }
 }
 
+// The worker's UI-thread side belongs to the thread that made it: the test programs stop at a call from another.
+using PollingWorkerDeathTest = PollingWorkerTest;
+
+TEST_F(PollingWorkerDeathTest, AClickFromAnotherThreadIsReportedAndStopsTheTestProgram)
+{
+    auto instance = MakeInstance();
+    EXPECT_DEATH(std::thread([&] { instance->RequestUpdate(); }).join(),
+        "broken rule: src/Core/PollingWorker.cpp.*RequestUpdate: called on thread");
+}
+
 }  // namespace
