@@ -81,7 +81,7 @@ const char* SourceName(const char* file) noexcept
 void WriteDebugLine(const FailureReport& report) noexcept
 {
     wchar_t line[1024];
-    LineWriter writer(line, std::size(line));
+    LineWriter writer(line, std::size(line) - 1);  // room for the line end
     wchar_t module[MAX_PATH];
     HMODULE self = nullptr;
     (void)::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
@@ -92,7 +92,8 @@ void WriteDebugLine(const FailureReport& report) noexcept
     writer.Add(L": ");
     wchar_t text[960];
     writer.Add(std::wstring_view(text, FormatFailure(report, text, std::size(text))));
-    writer.Add(L"\n");
+    line[writer.Length()] = L'\n';
+    line[writer.Length() + 1] = L'\0';
     ::OutputDebugStringW(line);
 }
 

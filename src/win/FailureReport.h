@@ -4,10 +4,10 @@
 // call, a condition, or what the code was doing), its code (an HRESULT; a Win32 error travels as
 // HRESULT_FROM_WIN32) and, when there is more to say, a detail. Every report goes to one hook; the default
 // writes one line with OutputDebugStringW, which a debug-output viewer shows on Windows and Wine prints with
-// WINEDEBUG=+debugstr:
+// WINEDEBUG=warn+seh (Wine 8; older versions with +debugstr):
 //
-//   Norvix.dll: src/net/XHttpAccess.cpp(253): ::HttpSendRequestW(request, nullptr, 0, nullptr, 0): 0x80072EFD
-//   (Win32 error 12029)
+//   Norvix.dll: src/net/XHttpAccess.cpp(277): ::HttpSendRequestW(request, nullptr, 0, nullptr, 0): 0x80072EFD
+//   (Win32 error 12029): GET http://127.0.0.1:44081/GetStatus
 //
 // Only failures are reported, never a pass that went well, so an idle control writes nothing. A broken rule
 // (a call from a thread that must not make it, see ThreadAffinity) is reported the same way and then stops the
