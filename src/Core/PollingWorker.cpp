@@ -37,13 +37,14 @@ bool PollingWorker::Start(const std::wstring& mutexName, Capture capture)
     m_publishPending = false;
     RefreshSettings();
     auto mutex = std::make_unique<win::NamedMutex>();
-    if (WIN_LOG_LAST_ERROR_IF(!mutex->Create(mutexName)))
+    if (mutex->Create(mutexName))
     {
-        WIN_REPORT_FAILURE("polling mutex", S_OK, mutexName + L": this instance never polls");
+        m_mutex = std::move(mutex);
     }
     else
     {
-        m_mutex = std::move(mutex);
+        const DWORD error = ::GetLastError();
+        WIN_REPORT_FAILURE("mutex->Create(mutexName)", HRESULT_FROM_WIN32(error), mutexName + L": never polls");
     }
     auto thread = std::make_shared<win::Thread>([this] { return ConnectionThreadProc(); });
     if (WIN_LOG_LAST_ERROR_IF(!thread->Create() || !thread->Resume()))
