@@ -4,6 +4,8 @@
 #include "res/resource.h"
 #include "support/Wait.h"
 #include "ui/XGlobalGDI.h"
+#include "win/Handle.h"
+#include "win/Scope.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
@@ -176,6 +178,64 @@ TEST_F(InstallBubbleTest, ClosingStopsTrackingBeforeTheWindowGoes)
     EXPECT_EQ(0, owner.QueriesAfterTheWatchedBubbleWent()) << "the anchor was looked up after the window went";
 }
 
+// The texts are the host's; a title too long for one line wraps at words, up to three lines, and the message
+// follows just below the last of them.
+TEST_F(InstallBubbleTest, ShowsTheHostsTextsAndWrapsALongTitleAboveTheMessage)
+{
+    owner.SetString(L"KelTb.Str.Install.Bubble.Message", L"Message of the host");
+    owner.SetString(L"KelTb.Str.Install.Bubble.CloseButton", L"Dismiss");
+    const auto text = [this](int id) {
+        wchar_t buffer[2048] = {};
+        ::GetDlgItemTextW(bubble->Hwnd(), id, buffer, 2048);
+        return std::wstring(buffer);
+    };
+    const auto rectOf = [this](int id) {
+        RECT rect = WindowRect(::GetDlgItem(bubble->Hwnd(), id));
+        ::MapWindowPoints(nullptr, bubble->Hwnd(), reinterpret_cast<POINT*>(&rect), 2);
+        return rect;
+    };
+    // A title of short words `widths` times as wide as the title's line.
+    OpenBubble();
+    const HWND titleControl = ::GetDlgItem(bubble->Hwnd(), IDC_BUBBLE_TITLE);
+    const HFONT font = reinterpret_cast<HFONT>(::SendMessageW(titleControl, WM_GETFONT, 0, 0));
+    const LONG lineWidth = rectOf(IDC_BUBBLE_TITLE).right - rectOf(IDC_BUBBLE_TITLE).left;
+    const auto titleOf = [&](double widths) {
+        const win::WindowDC dc(titleControl);
+        const win::SelectScope select(dc.Get(), font);
+        std::wstring title = L"Ready";
+        for (SIZE size{}; ::GetTextExtentPoint32W(dc.Get(), title.c_str(), static_cast<int>(title.size()), &size) &&
+             size.cx < widths * lineWidth;)
+        {
+            title += L" word";
+        }
+        return title;
+    };
+    TEXTMETRICW metrics{};
+    {
+        const win::WindowDC dc(titleControl);
+        const win::SelectScope select(dc.Get(), font);
+        ::GetTextMetricsW(dc.Get(), &metrics);
+    }
+    const struct
+    {
+        const char* name;
+        std::wstring title;
+        int lines;
+    } cases[] = {{"short", L"Ready", 1}, {"one and a half lines", titleOf(1.5), 2}, {"six lines", titleOf(6), 3}};
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        owner.SetString(L"KelTb.Str.Install.Bubble.Title", c.title);
+        OpenBubble();
+        EXPECT_EQ(c.title, text(IDC_BUBBLE_TITLE));
+        EXPECT_EQ(L"Message of the host", text(IDC_BUBBLE_MESSAGE));
+        EXPECT_EQ(L"Dismiss", text(IDOK));
+        const RECT title = rectOf(IDC_BUBBLE_TITLE);
+        EXPECT_EQ(c.lines * metrics.tmHeight, title.bottom - title.top);
+        EXPECT_EQ(title.bottom + InstallBubbleDialog::kTitleMessageGap, rectOf(IDC_BUBBLE_MESSAGE).top);
+    }
+}
+
 TEST(BubbleVerticalOffset, StandsBelowTheButtonByTheSystemsRule)
 {
     struct Case
@@ -193,7 +253,9 @@ TEST(BubbleVerticalOffset, StandsBelowTheButtonByTheSystemsRule)
     }
 }
 
-TEST_F(InstallBubbleTest, TheTransparentColourIsTheKeyBitmapsFirstPixel)
+// The window's region leaves out the corner pixels of that colour (the outline is round, the pointer stands
+// out above the body); with another key colour the same corners stay in.
+TEST_F(InstallBubbleTest, TheTransparentColourIsTheKeyBitmapsFirstPixelAndItsPixelsAreOutsideTheWindow)
 {
     XToolbarBubbleDialog::FrameIds frames = {IDB_BUBBLE_TOP_LEFT, IDB_BUBBLE_TOP_RIGHT, IDB_BUBBLE_TOP,
         IDB_BUBBLE_BOTTOM_LEFT, IDB_BUBBLE_BOTTOM_RIGHT, IDB_BUBBLE_BOTTOM, IDB_BUBBLE_LEFT, IDB_BUBBLE_RIGHT, 3001};
@@ -208,6 +270,16 @@ TEST_F(InstallBubbleTest, TheTransparentColourIsTheKeyBitmapsFirstPixel)
         XToolbarBubbleDialog dialog(IDD_INSTALL_BUBBLE, &owner, L"CID_KEL_LOGO", frames, close);
         ASSERT_TRUE(dialog.CreateBubble(host.Hwnd()));
         EXPECT_EQ(expected, dialog.GetTransparentColor());
+        const win::RegionHandle region(::CreateRectRgn(0, 0, 0, 0));
+        ASSERT_TRUE(testing_support::WaitFor([&] { return ::GetWindowRgn(dialog.Hwnd(), region.Get()) != ERROR; }));
+        RECT client{};
+        ::GetClientRect(dialog.Hwnd(), &client);
+        const bool cornersCut = expected == RGB(255, 0, 255);
+        EXPECT_NE(cornersCut, ::PtInRegion(region.Get(), 0, 0) != FALSE);
+        EXPECT_NE(cornersCut, ::PtInRegion(region.Get(), 0, client.bottom - 1) != FALSE);
+        EXPECT_NE(cornersCut, ::PtInRegion(region.Get(), client.right - 1, 16) != FALSE);
+        EXPECT_TRUE(::PtInRegion(region.Get(), 73, 0)) << "the pointer's tip";
+        EXPECT_TRUE(::PtInRegion(region.Get(), client.right / 2, client.bottom / 2));
         dialog.CloseBubble();
     }
 }
