@@ -3,6 +3,7 @@
 #include "support/Wait.h"
 #include "toolbar/XToolbarButtonControl.h"
 #include "toolbar/XToolbarDispatcherWindow.h"
+#include "win/ComModule.h"
 #include "win/Window.h"
 
 #include <exdispid.h>
@@ -144,6 +145,7 @@ TEST_F(ControllerTest, StartupAttachesInOrderAndThePostedStartUpRunsAfterItRetur
 
 TEST_F(ControllerTest, ContainerFacingInterfacesAnswerAsForAnInvisibleControl)
 {
+    EXPECT_EQ(S_FALSE, win::ModuleCanUnloadNow()) << "a control is alive";
     win::ComPtr<IOleObject> ole;
     ASSERT_EQ(S_OK, control.object.As(ole));
     DWORD misc = 0;
