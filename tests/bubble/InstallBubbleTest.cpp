@@ -27,21 +27,21 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(TheGlobalGDI().CreateFonts(IDS_FONT_FACE_DEFAULT));
-        ASSERT_TRUE(host.Open());
+        owner.OpenHost();
         testing_support::PumpFor(20);
     }
 
     void TearDown() override
     {
         bubble.reset();
-        host.Destroy();
+        owner.CloseHost();
         testing_support::PumpFor(10);
     }
 
     void OpenBubble()
     {
         bubble = std::make_unique<InstallBubbleDialog>(&owner);
-        ASSERT_TRUE(bubble->CreateBubble(host.Hwnd()));
+        ASSERT_TRUE(bubble->CreateBubble(owner.HostWindow()));
     }
 
     bool BubbleVisible() const { return bubble && ::IsWindowVisible(bubble->Hwnd()); }
@@ -58,8 +58,7 @@ protected:
             rect.top == logo.bottom + XToolbarBubbleDialog::VerticalOffset();
     }
 
-    FakeHostWindow host;
-    FakeBubbleOwner owner{host};
+    FakeBubbleOwner owner;
     std::unique_ptr<InstallBubbleDialog> bubble;
 };
 }  // namespace
@@ -67,29 +66,29 @@ protected:
 TEST_F(InstallBubbleTest, ShowsBelowTheLogoButtonWithoutTheFocusOnlyWhileTheButtonAndTheToolbarAreThere)
 {
     // Tracking makes many passes while the button has no place; it must not show the bubble meanwhile.
-    host.SetLogoHidden(true);
+    owner.SetLogoHidden(true);
     const HWND active = ::GetActiveWindow();
     OpenBubble();
     const long queries = owner.RectQueries();
     ASSERT_TRUE(testing_support::WaitFor([&] { return owner.RectQueries() > queries + 10; }));
     EXPECT_FALSE(BubbleVisible());
-    host.SetLogoHidden(false);
+    owner.SetLogoHidden(false);
     ASSERT_TRUE(testing_support::WaitFor([&] { return BubbleVisible() && AtLogo(); }));
     EXPECT_EQ(active, ::GetActiveWindow());
     EXPECT_NE(bubble->Hwnd(), ::GetFocus());
 
     // It follows the host window when it moves, and goes while the button or the toolbar does.
-    const RECT before = WindowRect(host.Hwnd());
-    ::SetWindowPos(
-        host.Hwnd(), nullptr, before.left + 37, before.top + 23, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const RECT before = WindowRect(owner.HostWindow());
+    ::SetWindowPos(owner.HostWindow(), nullptr, before.left + 37, before.top + 23, 0, 0,
+        SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     EXPECT_TRUE(testing_support::WaitFor([&] { return AtLogo(); }));
-    host.SetLogoHidden(true);
+    owner.SetLogoHidden(true);
     EXPECT_TRUE(testing_support::WaitFor([&] { return !BubbleVisible(); }));
-    host.SetLogoHidden(false);
+    owner.SetLogoHidden(false);
     EXPECT_TRUE(testing_support::WaitFor([&] { return BubbleVisible(); }));
-    ::ShowWindow(host.Toolbar(), SW_HIDE);
+    ::ShowWindow(owner.GetToolbarHwnd(), SW_HIDE);
     EXPECT_TRUE(testing_support::WaitFor([&] { return !BubbleVisible(); }));
-    ::ShowWindow(host.Toolbar(), SW_SHOW);
+    ::ShowWindow(owner.GetToolbarHwnd(), SW_SHOW);
     EXPECT_TRUE(testing_support::WaitFor([&] { return BubbleVisible(); }));
     owner.SetToolbarOverride(reinterpret_cast<HWND>(static_cast<INT_PTR>(0x7FFF0)));  // not a window
     EXPECT_TRUE(testing_support::WaitFor([&] { return !BubbleVisible(); }));
@@ -100,7 +99,7 @@ TEST_F(InstallBubbleTest, HidesWhenTheLogoButtonNearsTheToolbarsRightEnd)
     OpenBubble();
     ASSERT_TRUE(testing_support::WaitFor([&] { return BubbleVisible(); }));
     const int frame = ::GetSystemMetrics(SM_CXFRAME) * 2;
-    host.SetLogoWidth(40);
+    owner.SetLogoWidth(40);
     struct Case
     {
         const char* what;
@@ -119,10 +118,10 @@ TEST_F(InstallBubbleTest, HidesWhenTheLogoButtonNearsTheToolbarsRightEnd)
         SCOPED_TRACE(c.what);
         // Size the toolbar so that its right edge lies where the case wants it.
         const RECT logo = LogoRect();
-        const RECT bar = WindowRect(host.Toolbar());
+        const RECT bar = WindowRect(owner.GetToolbarHwnd());
         const int wantedBarRight = logo.left + c.gapToEnd - frame;
-        host.SetToolbarWidth(wantedBarRight - bar.left);
-        ASSERT_EQ(wantedBarRight, WindowRect(host.Toolbar()).right);
+        owner.SetToolbarWidth(wantedBarRight - bar.left);
+        ASSERT_EQ(wantedBarRight, WindowRect(owner.GetToolbarHwnd()).right);
         ASSERT_EQ(logo.left, LogoRect().left);
         EXPECT_TRUE(testing_support::WaitFor([&] { return BubbleVisible() == c.visible; }));
         const long queries = owner.RectQueries();
@@ -143,9 +142,9 @@ TEST_F(InstallBubbleTest, ClosingStopsTrackingBeforeTheWindowGoes)
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.what);
-        if (!host.IsWindow())
+        if (!::IsWindow(owner.HostWindow()))
         {
-            ASSERT_TRUE(host.Open());
+            owner.OpenHost();
         }
         // Repeated, so closes fall at different points of the tracking thread's pass.
         for (int round = 0; round < 5; ++round)
@@ -163,7 +162,7 @@ TEST_F(InstallBubbleTest, ClosingStopsTrackingBeforeTheWindowGoes)
                 ::SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                     reinterpret_cast<LPARAM>(::GetDlgItem(window, IDOK)));
                 break;
-            case 2: host.Destroy(); break;
+            case 2: owner.CloseHost(); break;
             default: bubble.reset(); break;
             }
             EXPECT_FALSE(::IsWindow(window));
@@ -182,8 +181,8 @@ TEST_F(InstallBubbleTest, ClosingStopsTrackingBeforeTheWindowGoes)
 // follows just below the last of them.
 TEST_F(InstallBubbleTest, ShowsTheHostsTextsAndWrapsALongTitleAboveTheMessage)
 {
-    owner.SetString(L"KelTb.Str.Install.Bubble.Message", L"Message of the host");
-    owner.SetString(L"KelTb.Str.Install.Bubble.CloseButton", L"Dismiss");
+    owner.strings.Set(L"KelTb.Str.Install.Bubble.Message", L"Message of the host");
+    owner.strings.Set(L"KelTb.Str.Install.Bubble.CloseButton", L"Dismiss");
     const auto text = [this](int id) {
         wchar_t buffer[2048] = {};
         ::GetDlgItemTextW(bubble->Hwnd(), id, buffer, 2048);
@@ -225,7 +224,7 @@ TEST_F(InstallBubbleTest, ShowsTheHostsTextsAndWrapsALongTitleAboveTheMessage)
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.name);
-        owner.SetString(L"KelTb.Str.Install.Bubble.Title", c.title);
+        owner.strings.Set(L"KelTb.Str.Install.Bubble.Title", c.title);
         OpenBubble();
         EXPECT_EQ(c.title, text(IDC_BUBBLE_TITLE));
         EXPECT_EQ(L"Message of the host", text(IDC_BUBBLE_MESSAGE));
@@ -268,7 +267,7 @@ TEST_F(InstallBubbleTest, TheTransparentColourIsTheKeyBitmapsFirstPixelAndItsPix
         SCOPED_TRACE(key);
         frames[XToolbarBubbleDialog::kFramePieces] = key;
         XToolbarBubbleDialog dialog(IDD_INSTALL_BUBBLE, &owner, L"CID_KEL_LOGO", frames, close);
-        ASSERT_TRUE(dialog.CreateBubble(host.Hwnd()));
+        ASSERT_TRUE(dialog.CreateBubble(owner.HostWindow()));
         EXPECT_EQ(expected, dialog.GetTransparentColor());
         const win::RegionHandle region(::CreateRectRgn(0, 0, 0, 0));
         ASSERT_TRUE(testing_support::WaitFor([&] { return ::GetWindowRgn(dialog.Hwnd(), region.Get()) != ERROR; }));
