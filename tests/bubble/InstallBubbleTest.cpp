@@ -183,55 +183,45 @@ TEST_F(InstallBubbleTest, ShowsTheHostsTextsAndWrapsALongTitleAboveTheMessage)
 {
     owner.strings.Set(L"KelTb.Str.Install.Bubble.Message", L"Message of the host");
     owner.strings.Set(L"KelTb.Str.Install.Bubble.CloseButton", L"Dismiss");
-    const auto text = [this](int id) {
-        wchar_t buffer[2048] = {};
-        ::GetDlgItemTextW(bubble->Hwnd(), id, buffer, 2048);
-        return std::wstring(buffer);
-    };
-    const auto rectOf = [this](int id) {
-        RECT rect = WindowRect(::GetDlgItem(bubble->Hwnd(), id));
+    const auto item = [this](int id, RECT& rect) {
+        rect = WindowRect(::GetDlgItem(bubble->Hwnd(), id));
         ::MapWindowPoints(nullptr, bubble->Hwnd(), reinterpret_cast<POINT*>(&rect), 2);
-        return rect;
+        wchar_t text[2048] = {};
+        ::GetDlgItemTextW(bubble->Hwnd(), id, text, 2048);
+        return std::wstring(text);
     };
-    // A title of short words `widths` times as wide as the title's line.
     OpenBubble();
-    const HWND titleControl = ::GetDlgItem(bubble->Hwnd(), IDC_BUBBLE_TITLE);
-    const HFONT font = reinterpret_cast<HFONT>(::SendMessageW(titleControl, WM_GETFONT, 0, 0));
-    const LONG lineWidth = rectOf(IDC_BUBBLE_TITLE).right - rectOf(IDC_BUBBLE_TITLE).left;
-    const auto titleOf = [&](double widths) {
-        const win::WindowDC dc(titleControl);
-        const win::SelectScope select(dc.Get(), font);
-        std::wstring title = L"Ready";
-        for (SIZE size{}; ::GetTextExtentPoint32W(dc.Get(), title.c_str(), static_cast<int>(title.size()), &size) &&
-             size.cx < widths * lineWidth;)
-        {
-            title += L" word";
-        }
-        return title;
-    };
+    RECT title{};
+    item(IDC_BUBBLE_TITLE, title);
+    std::wstring titles[3] = {L"Ready", L"Ready", L"Ready"};  // one line, one and a half, six
     TEXTMETRICW metrics{};
     {
-        const win::WindowDC dc(titleControl);
-        const win::SelectScope select(dc.Get(), font);
+        const win::WindowDC dc(::GetDlgItem(bubble->Hwnd(), IDC_BUBBLE_TITLE));
+        const win::SelectScope select(dc.Get(),
+            reinterpret_cast<HFONT>(::SendDlgItemMessageW(bubble->Hwnd(), IDC_BUBBLE_TITLE, WM_GETFONT, 0, 0)));
         ::GetTextMetricsW(dc.Get(), &metrics);
+        for (const int halves : {3, 12})
+        {
+            std::wstring& text = titles[halves == 3 ? 1 : 2];
+            for (SIZE size{}; ::GetTextExtentPoint32W(dc.Get(), text.c_str(), static_cast<int>(text.size()), &size) &&
+                 2 * size.cx < halves * (title.right - title.left);)
+            {
+                text += L" word";
+            }
+        }
     }
-    const struct
+    for (int lines = 1; lines <= 3; ++lines)
     {
-        const char* name;
-        std::wstring title;
-        int lines;
-    } cases[] = {{"short", L"Ready", 1}, {"one and a half lines", titleOf(1.5), 2}, {"six lines", titleOf(6), 3}};
-    for (const auto& c : cases)
-    {
-        SCOPED_TRACE(c.name);
-        owner.strings.Set(L"KelTb.Str.Install.Bubble.Title", c.title);
+        SCOPED_TRACE(testing::Message() << lines << " line(s)");
+        owner.strings.Set(L"KelTb.Str.Install.Bubble.Title", titles[lines - 1]);
         OpenBubble();
-        EXPECT_EQ(c.title, text(IDC_BUBBLE_TITLE));
-        EXPECT_EQ(L"Message of the host", text(IDC_BUBBLE_MESSAGE));
-        EXPECT_EQ(L"Dismiss", text(IDOK));
-        const RECT title = rectOf(IDC_BUBBLE_TITLE);
-        EXPECT_EQ(c.lines * metrics.tmHeight, title.bottom - title.top);
-        EXPECT_EQ(title.bottom + InstallBubbleDialog::kTitleMessageGap, rectOf(IDC_BUBBLE_MESSAGE).top);
+        RECT message{};
+        RECT close{};
+        EXPECT_EQ(titles[lines - 1], item(IDC_BUBBLE_TITLE, title));
+        EXPECT_EQ(L"Message of the host", item(IDC_BUBBLE_MESSAGE, message));
+        EXPECT_EQ(L"Dismiss", item(IDOK, close));
+        EXPECT_EQ(lines * metrics.tmHeight, title.bottom - title.top);
+        EXPECT_EQ(title.bottom + InstallBubbleDialog::kTitleMessageGap, message.top);
     }
 }
 
