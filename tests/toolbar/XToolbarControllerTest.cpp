@@ -209,47 +209,36 @@ TEST_F(ControllerTest, ContainerFacingInterfacesAnswerAsForAnInvisibleControl)
     win::ComPtr<IObjectSafety> safety;
     ASSERT_EQ(S_OK, control.object.As(security));
     ASSERT_EQ(S_OK, control.object.As(IID_IObjectSafety, safety.PutVoid()));
-    win::ComPtr<IUnknown> fromSecurity;
-    win::ComPtr<IUnknown> fromSafety;
-    win::ComPtr<IUnknown> fromControl;
-    ASSERT_EQ(S_OK, security->QueryInterface(IID_IUnknown, fromSecurity.PutVoid()));
-    ASSERT_EQ(S_OK, safety->QueryInterface(IID_IUnknown, fromSafety.PutVoid()));
-    ASSERT_EQ(S_OK, control.object->QueryInterface(IID_IUnknown, fromControl.PutVoid()));
-    EXPECT_EQ(fromControl.Get(), fromSecurity.Get());
-    EXPECT_EQ(fromControl.Get(), fromSafety.Get());
+    const auto identity = [](IUnknown* part) {
+        win::ComPtr<IUnknown> unknown;
+        EXPECT_EQ(S_OK, part->QueryInterface(IID_IUnknown, unknown.PutVoid()));
+        return unknown.Get();
+    };
+    EXPECT_EQ(identity(control.object.Get()), identity(security.Get()));
+    EXPECT_EQ(identity(control.object.Get()), identity(safety.Get()));
 
-    // A scripting host asks whether the control is safe for untrusted callers and data: it is, for every
-    // interface it has, and it refuses any other option, since a container blocks scripting on a wrong answer.
-    constexpr DWORD kBoth = INTERFACESAFE_FOR_UNTRUSTED_CALLER | INTERFACESAFE_FOR_UNTRUSTED_DATA;
-    DWORD supported = 0;
-    DWORD enabled = 0;
-    EXPECT_EQ(S_OK, safety->GetInterfaceSafetyOptions(IID_IDispatch, &supported, &enabled));
-    EXPECT_EQ(kBoth, supported);
-    EXPECT_EQ(kBoth, enabled);
-    supported = enabled = 0;
-    EXPECT_EQ(E_NOINTERFACE, safety->GetInterfaceSafetyOptions(IID_IClassFactory, &supported, &enabled));
-    EXPECT_EQ(kBoth, supported);
-    EXPECT_EQ(kBoth, enabled);
-    EXPECT_EQ(E_POINTER, safety->GetInterfaceSafetyOptions(IID_IDispatch, nullptr, &enabled));
+    // A scripting host asks whether the control is safe for untrusted callers and data (3): it is for every
+    // interface it has, and says so for one it lacks too; it refuses any other option, since a container blocks
+    // scripting on a wrong answer.
+    for (const auto& [iid, expected] : {std::pair{&IID_IDispatch, S_OK}, {&IID_IClassFactory, E_NOINTERFACE}})
+    {
+        DWORD supported = 0;
+        DWORD enabled = 0;
+        EXPECT_EQ(expected, safety->GetInterfaceSafetyOptions(*iid, &supported, &enabled));
+        EXPECT_EQ(3u, supported);
+        EXPECT_EQ(3u, enabled);
+        EXPECT_EQ(expected, safety->SetInterfaceSafetyOptions(*iid, 3, 3));
+    }
+    EXPECT_EQ(E_POINTER, safety->GetInterfaceSafetyOptions(IID_IDispatch, nullptr, nullptr));
     const struct
     {
-        const IID* iid;
         DWORD toSet, enabled;
         HRESULT expected;
-    } options[] = {
-        {&IID_IDispatch, kBoth, kBoth, S_OK},
-        {&IID_IDispatch, INTERFACESAFE_FOR_UNTRUSTED_CALLER, INTERFACESAFE_FOR_UNTRUSTED_CALLER | 4, S_OK},
-        {&IID_IDispatch, 0, 0, S_OK},
-        {&IID_IDispatch, kBoth, INTERFACESAFE_FOR_UNTRUSTED_DATA, E_FAIL},
-        {&IID_IDispatch, INTERFACESAFE_FOR_UNTRUSTED_CALLER, 0, E_FAIL},
-        {&IID_IDispatch, 4, 4, E_FAIL},
-        {&IID_IClassFactory, kBoth, kBoth, E_NOINTERFACE},
-    };
+    } options[] = {{1, 1 | 4, S_OK}, {0, 0, S_OK}, {3, 2, E_FAIL}, {1, 0, E_FAIL}, {4, 4, E_FAIL}};
     for (const auto& o : options)
     {
-        SCOPED_TRACE(testing::Message() << "set " << o.toSet << " of " << o.enabled
-                                        << (*o.iid == IID_IDispatch ? "" : " for an interface it lacks"));
-        EXPECT_EQ(o.expected, safety->SetInterfaceSafetyOptions(*o.iid, o.toSet, o.enabled));
+        SCOPED_TRACE(testing::Message() << "set " << o.toSet << " of " << o.enabled);
+        EXPECT_EQ(o.expected, safety->SetInterfaceSafetyOptions(IID_IDispatch, o.toSet, o.enabled));
     }
 }
 
