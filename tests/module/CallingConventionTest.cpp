@@ -94,13 +94,16 @@ TEST(CallingConventionTest, ExportsAndComMethodsTakeTheirArgumentsOffTheStack)
     ASSERT_EQ(S_OK, ::OleInitialize(nullptr));
     const win::ModuleHandle module(::LoadLibraryW(WindowsPath(NORVIX_DLL).c_str()));
     ASSERT_TRUE(module);
-    const auto proc = [&](const char* name) { return reinterpret_cast<const void*>(::GetProcAddress(module.Get(), name)); };
+    const auto proc = [&](const char* name) {
+        return reinterpret_cast<const void*>(::GetProcAddress(module.Get(), name));
+    };
 
     // The class factory and a control, made through the module's own export (nothing is registered here).
     using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
     win::ComPtr<IClassFactory> factory;
-    ASSERT_EQ(S_OK, reinterpret_cast<GetClassObject>(proc("DllGetClassObject"))(
-                        CLSID_Norvix, IID_IClassFactory, reinterpret_cast<void**>(factory.Put())));
+    ASSERT_EQ(S_OK,
+        reinterpret_cast<GetClassObject>(proc("DllGetClassObject"))(
+            CLSID_Norvix, IID_IClassFactory, reinterpret_cast<void**>(factory.Put())));
     win::ComPtr<IDispatch> control;
     ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(control.Put())));
 
@@ -131,8 +134,7 @@ TEST(CallingConventionTest, ExportsAndComMethodsTakeTheirArgumentsOffTheStack)
         SCOPED_TRACE(call.name);
         ASSERT_NE(nullptr, call.function);
         uint32_t popped = 0;
-        (void)NorvixCallStdcall(
-            call.function, call.args.data(), static_cast<uint32_t>(call.args.size()), &popped);
+        (void)NorvixCallStdcall(call.function, call.args.data(), static_cast<uint32_t>(call.args.size()), &popped);
         EXPECT_EQ(4 * call.args.size(), popped);
     }
     // DllInstall is left out: every call of it changes the registration.
