@@ -34,6 +34,23 @@ bool XXMLParser::DeclaresDocumentType(std::wstring_view text) noexcept
                [](wchar_t a, wchar_t b) { return std::towlower(a) == b; }) != text.end();
 }
 
+bool XXMLParser::HoldsCharacterOutsideXml(std::wstring_view text) noexcept
+{
+    for (std::size_t i = 0; i < text.size(); ++i)
+    {
+        const wchar_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF)
+        {
+            ++i;  // a whole pair
+        }
+        else if ((c < 0x20 && c != L'\t' && c != L'\n' && c != L'\r') || (c >= 0xD800 && c <= 0xDFFF) || c >= 0xFFFE)
+        {
+            return true;
+        }
+    }
+    return false;
+}
+
 bool XXMLParser::NestsDeeperThan(std::wstring_view text, int depth) noexcept
 {
     size_t i = 0;
@@ -100,7 +117,8 @@ bool XXMLParser::NestsDeeperThan(std::wstring_view text, int depth) noexcept
 BOOL XXMLParser::Load(const std::wstring& text)
 {
     Clear();
-    if (text.empty() || DeclaresDocumentType(text) || NestsDeeperThan(text, kMaxDepth))
+    if (text.empty() || DeclaresDocumentType(text) || HoldsCharacterOutsideXml(text) ||
+        NestsDeeperThan(text, kMaxDepth))
     {
         WIN_REPORT_FAILURE("XXMLParser::Load", S_OK,
             text.empty() ? L"no text" : L"refused before parsing: a document type, or elements nested too deep");

@@ -6,8 +6,9 @@
 // The text comes from whatever program listens on the service's port, so it is untrusted: a text with a
 // document type declaration is refused before MSXML sees it (some MSXML versions expand entities and ignore
 // ProhibitDTD), as is one whose elements nest deeper than kMaxDepth (a parser's recursion grows with the
-// depth, as its memory grows with the size that the HTTP layer bounds), and the document is told never to
-// resolve external resources nor validate.
+// depth, as its memory grows with the size that the HTTP layer bounds) and one with a character that XML does
+// not allow (some versions stop reading at such a character and take the document before it as whole), and
+// the document is told never to resolve external resources nor validate.
 //
 // A parser belongs to one thread at a time, which must have entered a COM apartment: the document is made in the
 // caller's apartment, and a Load without one is reported and fails. Clear (or the next Load, or the
@@ -43,6 +44,9 @@ public:
 
     // True when the text holds "<!DOCTYPE" in any letter case.
     [[nodiscard]] static bool DeclaresDocumentType(std::wstring_view text) noexcept;
+    // True when the text holds a character that XML does not allow: a control character other than tab, line
+    // feed and carriage return, U+FFFE, U+FFFF, or half of a surrogate pair.
+    [[nodiscard]] static bool HoldsCharacterOutsideXml(std::wstring_view text) noexcept;
 
     static constexpr int kMaxDepth = 64;
     // True when elements of the text nest deeper than `depth`. Tags are counted as markup reads them: comments,

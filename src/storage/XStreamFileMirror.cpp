@@ -46,6 +46,8 @@ std::uint64_t FreeBytes(const std::wstring& root) noexcept
     return std::uint64_t{freeClusters} * sectorsPerCluster * bytesPerSector;
 }
 
+std::atomic<XStreamFileMirror::FreeSpaceProc> s_freeSpace{&FreeBytes};
+
 }  // namespace
 
 XStreamFileMirror::~XStreamFileMirror()
@@ -72,7 +74,7 @@ bool XStreamFileMirror::Open(
         !(existing.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
     {
         const std::uint64_t size = (std::uint64_t{existing.nFileSizeHigh} << 32) | existing.nFileSizeLow;
-        if (FreeBytes(RootOf(FullPath(m_filePath))) > 2 * size)
+        if (s_freeSpace.load()(RootOf(FullPath(m_filePath))) > 2 * size)
         {
             m_mirrorPath = TemporaryName(m_filePath, true);
         }
@@ -317,4 +319,9 @@ XStreamFileMirror::ReplaceFileLookup XStreamFileMirror::SetReplaceFileLookupForT
     ReplaceFileLookup lookup) noexcept
 {
     return s_replaceFileLookup.exchange(lookup ? lookup : &SystemReplaceFile);
+}
+
+XStreamFileMirror::FreeSpaceProc XStreamFileMirror::SetFreeSpaceForTesting(FreeSpaceProc query) noexcept
+{
+    return s_freeSpace.exchange(query ? query : &FreeBytes);
 }

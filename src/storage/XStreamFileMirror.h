@@ -27,6 +27,7 @@ public:
         LPCWSTR replaced, LPCWSTR replacement, LPCWSTR backup, DWORD flags, LPVOID exclude, LPVOID reserved);
     using ReplaceFileLookup = ReplaceFileProc (*)();
     using RenameProc = BOOL(WINAPI*)(LPCWSTR existing, LPCWSTR newName, DWORD flags);
+    using FreeSpaceProc = std::uint64_t (*)(const std::wstring& root);
 
     XStreamFileMirror() noexcept = default;
     XStreamFileMirror(const XStreamFileMirror&) = delete;
@@ -63,6 +64,9 @@ public:
     static ReplaceFileLookup SetReplaceFileLookupForTesting(ReplaceFileLookup lookup) noexcept;
     // Tests only: replaces the replacing rename (MoveFileExW) of Close; null restores it. Returns the previous.
     static RenameProc SetRenameForTesting(RenameProc rename) noexcept;
+    // Tests only: replaces the free-space query of Open (bytes free on the volume of a root, 0 when unknown); null
+    // restores it. Returns the previous.
+    static FreeSpaceProc SetFreeSpaceForTesting(FreeSpaceProc query) noexcept;
 
 private:
     [[nodiscard]] bool ReplaceThroughSystem();

@@ -1,65 +1,54 @@
 #pragma once
-// A host window with a real toolbar (five buttons, the second one the logo) and a bubble owner over it that
-// answers the button's rectangle the way the toolbar control does: by asking the toolbar, which from the
-// bubble's tracking thread is a message sent across threads. Texts come from a map; keys not in it give
-// their defaults. It counts rectangle queries, so tests can tell whether tracking still runs, and those made after
-// a bubble window had gone.
+// The bubble tests' host: a test toolbar window with five buttons, the second one the logo, and a bubble owner
+// over it that answers the logo's rectangle the way the toolbar control does: by asking the toolbar, which from
+// the bubble's tracking thread is a message sent across threads. Texts come from `strings`. It counts rectangle
+// queries, so tests can tell whether tracking still runs, and those made after a bubble window had gone.
 
+#include "support/FakeHostStrings.h"
+#include "support/TestToolbarWindow.h"
 #include "ui/XBubbleOwner.h"
-#include "win/Window.h"
 
 #include <atomic>
-#include <map>
-#include <mutex>
-#include <string>
-
-class FakeHostWindow : public win::Window
-{
-public:
-    static constexpr int kLogoCommand = 201;
-    static constexpr int kToolbarHeight = 26;
-
-    // Creates the host window (visible, at `origin`, `width` wide) and its toolbar across its top.
-    [[nodiscard]] bool Open(POINT origin = {100, 100}, int width = 700) noexcept;
-    [[nodiscard]] HWND Toolbar() const noexcept { return m_toolbar.load(); }
-    void SetLogoHidden(bool hidden) noexcept;
-    void SetLogoWidth(int width) noexcept;
-    // The toolbar keeps its left edge and takes `width` (the host gives it its client width on resizing).
-    void SetToolbarWidth(int width) noexcept;
-
-protected:
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) noexcept override;
-
-private:
-    std::atomic<HWND> m_toolbar{nullptr};
-};
+#include <memory>
 
 class FakeBubbleOwner : public XBubbleOwner
 {
 public:
-    explicit FakeBubbleOwner(FakeHostWindow& host) : m_host(host) {}
+    static constexpr UINT kLogoCommand = 201;
 
-    std::wstring GetHostString(const std::wstring& key, const std::wstring& defaultValue) override;
+    // A new host window; an open one goes first.
+    void OpenHost();
+    void CloseHost() noexcept { ::DestroyWindow(HostWindow()); }
+    [[nodiscard]] HWND HostWindow() const noexcept { return m_host ? m_host->Frame() : nullptr; }
+    void SetLogoHidden(bool hidden) const noexcept;
+    void SetLogoWidth(int width) const noexcept;
+    // The toolbar keeps its left edge and takes `width`.
+    void SetToolbarWidth(int width) const noexcept;
+
+    std::wstring GetHostString(const std::wstring& key, const std::wstring& defaultValue) override
+    {
+        return strings.GetHostString(key, defaultValue);
+    }
     std::wstring ExpandHostMacros(const std::wstring& text) override { return text; }
     RECT GetButtonScreenRect(const std::wstring& buttonName) override;
     HWND GetToolbarHwnd() override
     {
         const HWND replaced = m_toolbarOverride;
-        return replaced ? replaced : m_host.Toolbar();
+        return replaced ? replaced : m_toolbar.load();
     }
-    HWND GetBrowserHwnd() override { return m_host.Hwnd(); }
+    HWND GetBrowserHwnd() override { return HostWindow(); }
 
-    void SetString(const std::wstring& key, const std::wstring& value);
     void SetToolbarOverride(HWND toolbar) { m_toolbarOverride = toolbar; }
     [[nodiscard]] long RectQueries() const { return m_rectQueries; }
     // Rectangle queries made while the watched bubble window was already gone.
     void WatchBubble(HWND bubble) { m_watched = bubble; }
     [[nodiscard]] long QueriesAfterTheWatchedBubbleWent() const { return m_lateQueries; }
 
+    testing_support::FakeHostStrings strings;  // set before a bubble opens
+
 private:
-    FakeHostWindow& m_host;
-    std::mutex m_lock;
-    std::map<std::wstring, std::wstring> m_strings;
+    std::unique_ptr<testing_support::TestToolbarWindow> m_host;
+    std::atomic<HWND> m_toolbar{nullptr};  // read by the tracking thread
     std::atomic<HWND> m_toolbarOverride{nullptr};
     std::atomic<long> m_rectQueries{0};
     std::atomic<HWND> m_watched{nullptr};

@@ -18,14 +18,14 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(TheGlobalGDI().CreateFonts(IDS_FONT_FACE_DEFAULT));
-        ASSERT_TRUE(host.Open());
+        owner.OpenHost();
         path = folder.File(kInstallBubbleFileName);
     }
 
     void TearDown() override
     {
         bubble.reset();
-        host.Destroy();
+        owner.CloseHost();
     }
 
     // One start of the add-on in a browser window: a fresh control with its own file object and bubble.
@@ -33,7 +33,7 @@ protected:
     {
         bubble.reset();
         file.reset();
-        return ShowInstallBubbleOnce(owner, host.Hwnd(), path, file, bubble);
+        return ShowInstallBubbleOnce(owner, owner.HostWindow(), path, file, bubble);
     }
 
     // The flag as a new reader finds it in the file.
@@ -47,8 +47,7 @@ protected:
 
     testing_support::TempFolder folder;
     std::wstring path;
-    FakeHostWindow host;
-    FakeBubbleOwner owner{host};
+    FakeBubbleOwner owner;
     std::unique_ptr<XToolbarBubbleConfigFile> file;
     std::unique_ptr<InstallBubbleDialog> bubble;
 };
@@ -79,7 +78,7 @@ TEST_F(ShowInstallBubbleTest, AnOpenBubbleIsReplacedAndAnUnwritableFileStillShow
     ASSERT_TRUE(Start());
     const HWND first = bubble->Hwnd();
     ::DeleteFileW(path.c_str());
-    ASSERT_TRUE(ShowInstallBubbleOnce(owner, host.Hwnd(), path, file, bubble));
+    ASSERT_TRUE(ShowInstallBubbleOnce(owner, owner.HostWindow(), path, file, bubble));
     EXPECT_FALSE(::IsWindow(first));
     EXPECT_TRUE(bubble->IsWindow());
 

@@ -10,16 +10,16 @@ TEST(OSVersionTest, DecidesFamiliesByMajorAndMinorVersion)
     struct Case
     {
         DWORD major, minor;
-        BOOL win2000OrXP, vista, vistaOrLater;
+        BOOL win2000OrXP, vistaOrLater;
     };
     const Case cases[] = {
-        {4, 0, FALSE, FALSE, FALSE},
-        {5, 0, TRUE, FALSE, FALSE},
-        {5, 1, TRUE, FALSE, FALSE},
-        {5, 2, FALSE, FALSE, FALSE},
-        {6, 0, FALSE, TRUE, TRUE},
-        {6, 3, FALSE, TRUE, TRUE},
-        {10, 0, FALSE, FALSE, TRUE},
+        {4, 0, FALSE, FALSE},
+        {5, 0, TRUE, FALSE},
+        {5, 1, TRUE, FALSE},
+        {5, 2, FALSE, FALSE},
+        {6, 0, FALSE, TRUE},
+        {6, 3, FALSE, TRUE},
+        {10, 0, FALSE, TRUE},
     };
     for (const auto& c : cases)
     {
@@ -29,7 +29,6 @@ TEST(OSVersionTest, DecidesFamiliesByMajorAndMinorVersion)
         v.dwMajorVersion = c.major;
         v.dwMinorVersion = c.minor;
         EXPECT_EQ(c.win2000OrXP, IsWindows2000OrXP(v));
-        EXPECT_EQ(c.vista, IsWindowsVista(v));
         EXPECT_EQ(c.vistaOrLater, IsVistaOrLater(v));
     }
 }

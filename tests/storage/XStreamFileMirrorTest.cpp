@@ -128,6 +128,51 @@ TEST_F(XStreamFileMirrorTest, NewFilesAreWrittenInPlaceExistingOnesReplacedWhole
     EXPECT_TRUE(!keepsCreationTimes || ::CompareFileTime(&creation, &now) == 0);
 }
 
+// The free-space query of the volume that the root of the file's full path names.
+std::wstring s_askedRoot;
+std::uint64_t s_freeBytes = 0;
+std::uint64_t AnswerFreeBytes(const std::wstring& root)
+{
+    s_askedRoot = root;
+    return s_freeBytes;
+}
+
+// A write over an existing file goes through a mirror only when its volume has more than twice the file's size
+// free; otherwise (and when the query fails, which gives 0) the file is written in place.
+TEST_F(XStreamFileMirrorTest, MirrorsOnlyWithMoreThanTwiceTheFileFreeOnTheRootOfItsPath)
+{
+    const auto previous = XStreamFileMirror::SetFreeSpaceForTesting(&AnswerFreeBytes);
+    for (const auto& [free, mirrored] : {std::pair{7u, true}, {6u, false}, {0u, false}})
+    {
+        SCOPED_TRACE(testing::Message() << free << " bytes free for 3");
+        ASSERT_TRUE(win::File::WriteAll(Path(), "old"));
+        s_freeBytes = free;
+        s_askedRoot.clear();
+        XStreamFileMirror file;
+        OpenAndWrite(file, "new");
+        EXPECT_EQ(mirrored, !file.MirrorPath().empty());
+        EXPECT_EQ(Path().substr(0, 3), s_askedRoot);
+        ASSERT_TRUE(file.Close());
+        EXPECT_EQ("new", RawBytesOf(Path()));
+    }
+    XStreamFileMirror::SetFreeSpaceForTesting(previous);
+
+    const std::pair<const wchar_t*, const wchar_t*> roots[] = {
+        {L"C:\\a\\b.txt", L"C:\\"},
+        {L"\\\\server\\share\\folder\\file", L"\\\\server\\share\\"},
+        {L"//server/share/file", L"//server/share/"},
+        {L"\\\\server\\share", L"\\\\server\\share\\"},
+        {L"/", L"/"},
+        {L"/folder/file", L"/"},
+        {L"no separator", L""},
+    };
+    for (const auto& [path, root] : roots)
+    {
+        SCOPED_TRACE(win::WideToAnsi(path, CP_UTF8));
+        EXPECT_EQ(root, XStreamFileMirror::RootOf(path));
+    }
+}
+
 TEST_F(XStreamFileMirrorTest, AbandonedWriteKeepsOldFileByteForByte)
 {
     const std::string old = std::string("old\0contents\xff", 14);

@@ -39,6 +39,7 @@ public:
     TestToolbarWindow& operator=(const TestToolbarWindow&) = delete;
 
     [[nodiscard]] HWND Toolbar() const noexcept { return m_toolbar; }
+    [[nodiscard]] HWND Frame() const noexcept { return m_frame; }  // the toolbar's parent, the host's window
     [[nodiscard]] const std::vector<Message>& Messages() const noexcept { return m_messages; }
     void ClearMessages() noexcept { m_messages.clear(); }
     // Also told of every logged message (for a test's own event order).

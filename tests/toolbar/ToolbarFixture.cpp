@@ -1,6 +1,7 @@
 #include "ToolbarFixture.h"
 
 #include "support/Wait.h"
+#include "win/ComModule.h"
 #include "win/Strings.h"
 
 #include <algorithm>
@@ -48,6 +49,8 @@ ToolbarFixture::~ToolbarFixture()
 {
     control.object.Reset();
     testing_support::PumpFor(0);
+    // Nothing of the control (its parts, enumerators, connection points) holds the module once it has gone.
+    EXPECT_EQ(S_OK, win::ModuleCanUnloadNow());
 }
 
 HRESULT InvokeMethod(IDispatch* object, DISPID id, std::vector<VARIANT> arguments, VARIANT* result, UINT* badArgument)

@@ -153,6 +153,27 @@ TEST_F(ButtonControlTest, AnItemTheHostHidesIsNotFittedUntilItIsShownAgain)
     EXPECT_EQ(expected, overlay.right);
 }
 
+// The frames that load are shown in their order, each tick the next, and after the last the first again; what
+// the host reads of the overlay (the icon property) follows. A still icon afterwards ends the animation.
+TEST_F(ButtonControlTest, AnimationShowsItsFramesInOrderAndWrapsRoundToTheFirst)
+{
+    const auto shown = [this] {
+        return static_cast<UINT>(reinterpret_cast<UINT_PTR>(::GetPropW(pavise->Hwnd(), host::kOverlayIconProperty)));
+    };
+    ASSERT_TRUE(control->UpdateAnimatedButton(
+        L"CID_PAVISE_STATUS", {IDI_TEST_RED, 9999, IDI_TEST_GREEN}, 16, 16, 60000, L"", L"", TRUE, TRUE, TRUE));
+    EXPECT_TRUE(pavise->IsAnimating());
+    std::vector<UINT> frames{shown()};
+    for (int tick = 0; tick < 4; ++tick)
+    {
+        ::SendMessageW(pavise->Hwnd(), WM_TIMER, XToolbarButtonControl::kFrameTimerId, 0);
+        frames.push_back(shown());
+    }
+    EXPECT_EQ(std::vector<UINT>({IDI_TEST_RED, IDI_TEST_GREEN, IDI_TEST_RED, IDI_TEST_GREEN, IDI_TEST_RED}), frames);
+    ASSERT_TRUE(control->UpdateButton(L"CID_PAVISE_STATUS", IDI_TEST_GREEN, 16, 16, L"", L"", TRUE, TRUE, TRUE));
+    EXPECT_FALSE(pavise->IsAnimating());
+}
+
 TEST_F(ButtonControlTest, AClickNeedsAPressAndAReleaseInsideOfAnEnabledButton)
 {
     struct Step

@@ -3,6 +3,7 @@
 #include "support/Wait.h"
 #include "toolbar/XToolbarButtonControl.h"
 #include "toolbar/XToolbarDispatcherWindow.h"
+#include "win/ComModule.h"
 #include "win/Window.h"
 
 #include <exdispid.h>
@@ -144,6 +145,7 @@ TEST_F(ControllerTest, StartupAttachesInOrderAndThePostedStartUpRunsAfterItRetur
 
 TEST_F(ControllerTest, ContainerFacingInterfacesAnswerAsForAnInvisibleControl)
 {
+    EXPECT_EQ(S_FALSE, win::ModuleCanUnloadNow()) << "a control is alive";
     win::ComPtr<IOleObject> ole;
     ASSERT_EQ(S_OK, control.object.As(ole));
     DWORD misc = 0;
@@ -204,12 +206,40 @@ TEST_F(ControllerTest, ContainerFacingInterfacesAnswerAsForAnInvisibleControl)
 
     // The unlock interface and the safety part share the control's identity.
     win::ComPtr<IToolbarSecurity> security;
+    win::ComPtr<IObjectSafety> safety;
     ASSERT_EQ(S_OK, control.object.As(security));
-    win::ComPtr<IUnknown> fromSecurity;
-    win::ComPtr<IUnknown> fromControl;
-    ASSERT_EQ(S_OK, security->QueryInterface(IID_IUnknown, fromSecurity.PutVoid()));
-    ASSERT_EQ(S_OK, control.object->QueryInterface(IID_IUnknown, fromControl.PutVoid()));
-    EXPECT_EQ(fromControl.Get(), fromSecurity.Get());
+    ASSERT_EQ(S_OK, control.object.As(IID_IObjectSafety, safety.PutVoid()));
+    const auto identity = [](IUnknown* part) {
+        win::ComPtr<IUnknown> unknown;
+        EXPECT_EQ(S_OK, part->QueryInterface(IID_IUnknown, unknown.PutVoid()));
+        return unknown.Get();
+    };
+    EXPECT_EQ(identity(control.object.Get()), identity(security.Get()));
+    EXPECT_EQ(identity(control.object.Get()), identity(safety.Get()));
+
+    // A scripting host asks whether the control is safe for untrusted callers and data (3): it is for every
+    // interface it has, and says so for one it lacks too; it refuses any other option, since a container blocks
+    // scripting on a wrong answer.
+    for (const auto& [iid, expected] : {std::pair{&IID_IDispatch, S_OK}, {&IID_IClassFactory, E_NOINTERFACE}})
+    {
+        DWORD supported = 0;
+        DWORD enabled = 0;
+        EXPECT_EQ(expected, safety->GetInterfaceSafetyOptions(*iid, &supported, &enabled));
+        EXPECT_EQ(3u, supported);
+        EXPECT_EQ(3u, enabled);
+        EXPECT_EQ(expected, safety->SetInterfaceSafetyOptions(*iid, 3, 3));
+    }
+    EXPECT_EQ(E_POINTER, safety->GetInterfaceSafetyOptions(IID_IDispatch, nullptr, nullptr));
+    const struct
+    {
+        DWORD toSet, enabled;
+        HRESULT expected;
+    } options[] = {{1, 1 | 4, S_OK}, {0, 0, S_OK}, {3, 2, E_FAIL}, {1, 0, E_FAIL}, {4, 4, E_FAIL}};
+    for (const auto& o : options)
+    {
+        SCOPED_TRACE(testing::Message() << "set " << o.toSet << " of " << o.enabled);
+        EXPECT_EQ(o.expected, safety->SetInterfaceSafetyOptions(IID_IDispatch, o.toSet, o.enabled));
+    }
 }
 
 TEST_F(ControllerTest, ASecondStartMovesToTheNewBrowserAndShutdownLetsGoOfEverything)
