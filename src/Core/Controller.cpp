@@ -180,12 +180,12 @@ HRESULT Controller::OnEvent(const VARIANT* eventId) noexcept
 HRESULT Controller::InvokeMember(DISPID id, std::span<VARIANT> arguments, VARIANT* result) noexcept
 {
     HRESULT hr = S_OK;
-    if (id == 1 && arguments.size() == 7)
+    if (id == kDispIdStartupToolbar && arguments.size() == 7)
     {
         hr = StartupToolbar(arguments[0].pdispVal, arguments[1].pdispVal, arguments[2].lVal, arguments[3].lVal,
             arguments[4].lVal, arguments[5].lVal, arguments[6].lVal);
     }
-    else if (id == 2 && arguments.size() == 1)
+    else if (id == kDispIdOnEvent && arguments.size() == 1)
     {
         hr = OnEvent(&arguments[0]);
     }

@@ -14,6 +14,10 @@ inline constexpr IID DIID__DNorvix = {0x1370A38E, 0x9688, 0x11DE, {0x89, 0x14, 0
 inline constexpr IID DIID__DNorvixEvents = {
     0x907FB2BE, 0x968A, 0x11DE, {0xA4, 0x0A, 0xA7, 0xE6, 0x55, 0xD8, 0x95, 0x93}};
 
+// The methods of _DNorvix, as the type library numbers them.
+inline constexpr DISPID kDispIdStartupToolbar = 1;
+inline constexpr DISPID kDispIdOnEvent = 2;
+
 inline constexpr wchar_t kNorvixProgId[] = L"Kel.Norvix";
 inline constexpr WORD kNorvixTypeLibMajor = 1;
 inline constexpr WORD kNorvixTypeLibMinor = 0;

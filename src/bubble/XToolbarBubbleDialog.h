@@ -19,7 +19,7 @@
 #include "ui/XBitmapButton.h"
 #include "ui/XBubbleOwner.h"
 #include "ui/XDialog.h"
-#include "win/Handle.h"
+#include "win/GdiHandles.h"
 #include "win/Thread.h"
 
 #include <array>

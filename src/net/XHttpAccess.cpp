@@ -1,7 +1,7 @@
 #include "net/XHttpAccess.h"
 
 #include "win/FailureReport.h"
-#include "win/Handle.h"
+#include "win/InternetHandle.h"
 #include "win/Strings.h"
 
 #include <algorithm>

@@ -3,6 +3,7 @@
 #include "platform/OSVersion.h"
 #include "win/Module.h"
 #include "win/Registry.h"
+#include "win/TaskMemory.h"
 
 #include <objbase.h>
 #include <shellapi.h>

@@ -1,7 +1,8 @@
 #include "toolbar/XImageList.h"
 
 #include "platform/OSVersion.h"
-#include "win/Handle.h"
+#include "win/GdiHandles.h"
+#include "win/UserHandles.h"
 #include "win/Module.h"
 
 namespace

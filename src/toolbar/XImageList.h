@@ -3,7 +3,7 @@
 // image went in. 32-bit colour on Windows 2000 and XP; elsewhere device-dependent colour with a mask for
 // transparency. Owns its list; used on the UI thread.
 
-#include "win/Handle.h"
+#include "win/ControlHandles.h"
 
 #include <windows.h>
 #include <commctrl.h>

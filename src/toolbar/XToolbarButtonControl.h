@@ -4,7 +4,8 @@
 // to its controller. The controller creates and owns it; it lives on the toolbar's thread. Every setter
 // returns TRUE when something changed; the same value again changes nothing.
 
-#include "win/Handle.h"
+#include "win/ControlHandles.h"
+#include "win/UserHandles.h"
 #include "win/Window.h"
 
 #include <uxtheme.h>

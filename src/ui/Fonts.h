@@ -4,7 +4,7 @@
 // for the system's character set is replaced by the face of the system's menu font, so a window never ends
 // up with the system's bitmap font.
 
-#include "win/Handle.h"
+#include "win/GdiHandles.h"
 
 #include <string>
 

@@ -3,6 +3,7 @@
 // 8-point font, keeps the visual-style theme of scroll bars open (reopened when the style changes) and
 // draws the size grip with it, or in the classic look without one. Owned and used like win::Dialog.
 
+#include "win/ControlHandles.h"
 #include "win/Dialog.h"
 
 #include <uxtheme.h>

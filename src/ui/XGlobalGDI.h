@@ -4,7 +4,7 @@
 // loaded, and they live until it unloads. User-interface thread only. Until CreateFonts has succeeded the
 // fonts are null and windows keep the system's font.
 
-#include "win/Handle.h"
+#include "win/GdiHandles.h"
 
 #include <array>
 #include <cstddef>

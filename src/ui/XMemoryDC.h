@@ -5,7 +5,7 @@
 // off-screen surface can be made, Get() is the target itself, so painting still happens, only unbuffered.
 // Used within one paint handler on the window's thread.
 
-#include "win/Handle.h"
+#include "win/GdiHandles.h"
 
 class XMemoryDC
 {

@@ -3,7 +3,7 @@
 // transparent colour when it is loaded, so one picture suits any background. Only 24-bit bitmaps are keyed;
 // another depth fails to load. The default transparent colour is the button face. User-interface thread.
 
-#include "win/Handle.h"
+#include "win/GdiHandles.h"
 
 #include <cstdint>
 

@@ -1,13 +1,12 @@
 #pragma once
-// One move-only owner for every kind of handle. A traits type names the raw type, its invalid value and how
-// it is closed; the aliases below cover the kinds this add-on holds. Reset keeps the thread's last error, so
-// a failing call can close what it opened and still report why it failed.
+// One move-only owner for every kind of handle, and the owners of the kernel's own kinds (objects, files,
+// searches, modules, registry keys, local memory). A traits type names the raw type, its invalid value and how
+// it is closed. The other families have headers of their own, so that a file pulls in only the SDK headers of
+// what it holds: GdiHandles.h, UserHandles.h, ControlHandles.h, InternetHandle.h, TaskMemory.h, Socket.h.
+// Reset keeps the thread's last error, so a failing call can close what it opened and still report why it
+// failed.
 
 #include <windows.h>
-#include <commctrl.h>
-#include <objbase.h>
-#include <uxtheme.h>
-#include <wininet.h>
 
 #include <utility>
 
@@ -36,13 +35,13 @@ public:
     ~UniqueHandle() { Reset(); }
 
     [[nodiscard]] Type Get() const noexcept { return m_value; }
-    [[nodiscard]] bool IsValid() const noexcept { return m_value != Traits::Invalid(); }
+    [[nodiscard]] bool IsValid() const noexcept { return Holds(m_value); }
     explicit operator bool() const noexcept { return IsValid(); }
 
     // Closes the held value (keeping GetLastError) and takes the new one.
     void Reset(Type value = Traits::Invalid()) noexcept
     {
-        if (m_value != Traits::Invalid())
+        if (Holds(m_value))
         {
             const DWORD lastError = ::GetLastError();
             Traits::Close(m_value);
@@ -62,6 +61,19 @@ public:
     }
 
 private:
+    // A traits type whose kind has more than one "no handle" value says which values are handles.
+    static bool Holds(Type value) noexcept
+    {
+        if constexpr (requires { Traits::IsValid(value); })
+        {
+            return Traits::IsValid(value);
+        }
+        else
+        {
+            return value != Traits::Invalid();
+        }
+    }
+
     Type m_value = Traits::Invalid();
 };
 
@@ -73,60 +85,14 @@ struct Kernel
     static Type Invalid() noexcept { return nullptr; }
     static void Close(Type h) noexcept { ::CloseHandle(h); }
 };
+// CreateFile fails with INVALID_HANDLE_VALUE, but a file handle taken from elsewhere (a field left empty, a call
+// that reports failure with null) may be null: neither is closed, neither counts as a file.
 struct File
 {
     using Type = HANDLE;
     static Type Invalid() noexcept { return INVALID_HANDLE_VALUE; }
+    static bool IsValid(Type h) noexcept { return h != INVALID_HANDLE_VALUE && h != nullptr; }
     static void Close(Type h) noexcept { ::CloseHandle(h); }
-};
-struct Internet
-{
-    using Type = HINTERNET;
-    static Type Invalid() noexcept { return nullptr; }
-    static void Close(Type h) noexcept { ::InternetCloseHandle(h); }
-};
-struct RegistryKey
-{
-    using Type = HKEY;
-    static Type Invalid() noexcept { return nullptr; }
-    static void Close(Type h) noexcept { ::RegCloseKey(h); }
-};
-struct Module
-{
-    using Type = HMODULE;
-    static Type Invalid() noexcept { return nullptr; }
-    static void Close(Type h) noexcept { ::FreeLibrary(h); }
-};
-template <typename T>
-struct GdiObject
-{
-    using Type = T;
-    static Type Invalid() noexcept { return nullptr; }
-    static void Close(Type h) noexcept { ::DeleteObject(h); }
-};
-struct MemoryDC
-{
-    using Type = HDC;
-    static Type Invalid() noexcept { return nullptr; }
-    static void Close(Type h) noexcept { ::DeleteDC(h); }
-};
-struct Icon
-{
-    using Type = HICON;
-    static Type Invalid() noexcept { return nullptr; }
-    static void Close(Type h) noexcept { ::DestroyIcon(h); }
-};
-struct Window
-{
-    using Type = HWND;
-    static Type Invalid() noexcept { return nullptr; }
-    static void Close(Type h) noexcept
-    {
-        if (::IsWindow(h))
-        {
-            ::DestroyWindow(h);
-        }
-    }
 };
 struct FindFile
 {
@@ -134,23 +100,17 @@ struct FindFile
     static Type Invalid() noexcept { return INVALID_HANDLE_VALUE; }
     static void Close(Type h) noexcept { ::FindClose(h); }
 };
-struct Region
+struct Module
 {
-    using Type = HRGN;
+    using Type = HMODULE;
     static Type Invalid() noexcept { return nullptr; }
-    static void Close(Type h) noexcept { ::DeleteObject(h); }
+    static void Close(Type h) noexcept { ::FreeLibrary(h); }
 };
-struct ImageList
+struct RegistryKey
 {
-    using Type = HIMAGELIST;
+    using Type = HKEY;
     static Type Invalid() noexcept { return nullptr; }
-    static void Close(Type h) noexcept { ::ImageList_Destroy(h); }
-};
-struct Theme
-{
-    using Type = HTHEME;
-    static Type Invalid() noexcept { return nullptr; }
-    static void Close(Type h) noexcept { ::CloseThemeData(h); }
+    static void Close(Type h) noexcept { ::RegCloseKey(h); }
 };
 // Memory that the system allocated with LocalAlloc for the caller (FormatMessage's buffer).
 struct LocalMemory
@@ -159,34 +119,13 @@ struct LocalMemory
     static Type Invalid() noexcept { return nullptr; }
     static void Close(Type h) noexcept { ::LocalFree(h); }
 };
-// Memory of the COM task allocator (strings that system calls hand out).
-template <typename T>
-struct TaskMemory
-{
-    using Type = T*;
-    static Type Invalid() noexcept { return nullptr; }
-    static void Close(Type p) noexcept { ::CoTaskMemFree(p); }
-};
 }  // namespace traits
 
 using KernelHandle = UniqueHandle<traits::Kernel>;
 using FileHandle = UniqueHandle<traits::File>;
-using InternetHandle = UniqueHandle<traits::Internet>;
-using RegKey = UniqueHandle<traits::RegistryKey>;
-using ModuleHandle = UniqueHandle<traits::Module>;
-using Font = UniqueHandle<traits::GdiObject<HFONT>>;
-using Bitmap = UniqueHandle<traits::GdiObject<HBITMAP>>;
-using Brush = UniqueHandle<traits::GdiObject<HBRUSH>>;
-using Pen = UniqueHandle<traits::GdiObject<HPEN>>;
-using RegionHandle = UniqueHandle<traits::Region>;
-using MemoryDC = UniqueHandle<traits::MemoryDC>;
-using IconHandle = UniqueHandle<traits::Icon>;
-using WindowHandle = UniqueHandle<traits::Window>;
 using FindHandle = UniqueHandle<traits::FindFile>;
-using ImageListHandle = UniqueHandle<traits::ImageList>;
-using ThemeHandle = UniqueHandle<traits::Theme>;
+using ModuleHandle = UniqueHandle<traits::Module>;
+using RegKey = UniqueHandle<traits::RegistryKey>;
 using LocalMemory = UniqueHandle<traits::LocalMemory>;
-template <typename T>
-using TaskMemory = UniqueHandle<traits::TaskMemory<T>>;
 
 }  // namespace win

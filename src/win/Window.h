@@ -9,7 +9,6 @@
 // subclass it installed. Only the window's own thread may use the object: Unsubclass and Destroy (the destructor's
 // too) from another thread are broken rules (ThreadAffinity).
 
-#include "win/Handle.h"
 #include "win/ThreadAffinity.h"
 
 #include <string_view>

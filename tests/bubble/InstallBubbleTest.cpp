@@ -4,7 +4,7 @@
 #include "res/resource.h"
 #include "support/Wait.h"
 #include "ui/XGlobalGDI.h"
-#include "win/Handle.h"
+#include "win/GdiHandles.h"
 #include "win/Scope.h"
 
 #include <commctrl.h>

@@ -234,8 +234,8 @@ TEST_F(ControlInThisProcess, RefusesDispatchUntilTheHostUnlocksIt)
     DISPID ids[2] = {-7, -7};
     ASSERT_EQ(S_OK, m_control->GetIDsOfNames(IID_NULL, &names[0], 1, 0, &ids[0]));
     ASSERT_EQ(S_OK, m_control->GetIDsOfNames(IID_NULL, &names[1], 1, 0, &ids[1]));
-    EXPECT_EQ(1, ids[0]);
-    EXPECT_EQ(2, ids[1]);
+    EXPECT_EQ(kDispIdStartupToolbar, ids[0]);
+    EXPECT_EQ(kDispIdOnEvent, ids[1]);
 
     win::Bstr name(L"UpdateStatus");
     VARIANT argument;

@@ -11,6 +11,7 @@
 #include "platform/BrowserUtilities.h"
 #include "win/File.h"
 #include "win/Handle.h"
+#include "win/InternetHandle.h"
 #include "win/Module.h"
 #include "win/Strings.h"
 

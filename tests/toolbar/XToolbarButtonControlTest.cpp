@@ -3,7 +3,6 @@
 #include "res/TestIcons.h"
 #include "support/Wait.h"
 #include "toolbar/XToolbarButtonControl.h"
-#include "win/Handle.h"
 #include "win/Scope.h"
 
 #include <commctrl.h>

@@ -3,7 +3,7 @@
 #include "ui/XGlobalGDI.h"
 
 #include "res/resource.h"
-#include "win/Handle.h"
+#include "win/GdiHandles.h"
 #include "win/Scope.h"
 
 #include <gtest/gtest.h>

@@ -26,6 +26,8 @@ TEST(UniqueHandleTest, ClosesOnceKeepsTheLastErrorAndHandsOwnershipOn)
         ::CreateFileW(L"C:\\no\\such\\folder\\file", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     EXPECT_FALSE(file);
     EXPECT_EQ(INVALID_HANDLE_VALUE, file.Get());
+    file.Reset(nullptr);  // a file handle left empty by its source is no file either
+    EXPECT_FALSE(file);
 }
 
 }  // namespace
