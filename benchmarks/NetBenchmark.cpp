@@ -51,7 +51,7 @@ int main(int argc, char** argv)
     }
     testing_support::FakeHostStrings host;
     host.Set(L"KelTb.Url.Norvix.API", productService.BaseUrl());
-    APIDispatcher api;
+    net::APIDispatcher api;
     api.Initialize(&host);
 
     (void)api.QueryStatus();  // first use loads WinINet and MSXML
@@ -73,7 +73,8 @@ int main(int argc, char** argv)
     {
         std::wstring answer;
         const double start = NowMs();
-        (void)XHttpAccess::Get(statusUrl, APIDispatcher::kUserAgent, TRUE, &api.TimeoutOptions(), TRUE, answer);
+        (void)net::XHttpAccess::Get(
+            statusUrl, net::APIDispatcher::kUserAgent, TRUE, &api.TimeoutOptions(), TRUE, answer);
         exchangeTimes.push_back(NowMs() - start);
     }
     std::printf("HTTP exchange alone: median %.2f ms\n", Median(exchangeTimes));
@@ -100,8 +101,8 @@ int main(int argc, char** argv)
         }
         std::wstring ignored;
         const double start = NowMs();
-        HttpExchange tracking(HttpExchange::WhenBusy::Drop);
-        const BOOL sent = tracking.Get(1500, nullptr, stuck.BaseUrl() + L"track", APIDispatcher::kUserAgent, FALSE,
+        net::HttpExchange tracking(net::HttpExchange::WhenBusy::Drop);
+        const BOOL sent = tracking.Get(1500, nullptr, stuck.BaseUrl() + L"track", net::APIDispatcher::kUserAgent, FALSE,
             &api.TimeoutOptions(), FALSE, ignored);
         std::printf("Tracking request, connect never completes: %s after %.0f ms\n", sent ? "sent" : "given up",
             NowMs() - start);
@@ -113,8 +114,8 @@ int main(int argc, char** argv)
         const double start = NowMs();
         const BOOL result = api.QueryStatus();
         std::printf("Hanging service, built-in time-out: %s after %.0f ms\n",
-            !result && api.GetNorvixStatus() == NorvixStatus::ConnectionFailure ? "ConnectionFailure"
-                                                                                : "unexpected result",
+            !result && api.GetNorvixStatus() == net::NorvixStatus::ConnectionFailure ? "ConnectionFailure"
+                                                                                     : "unexpected result",
             NowMs() - start);
     }
     // The update trigger is bounded by the same time-outs.

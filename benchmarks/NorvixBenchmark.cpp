@@ -124,15 +124,15 @@ bool PumpUntil(Condition condition, unsigned timeoutMs)
 // The shared status file, removed so that each figure starts from no known state (the first pass polls).
 void RemoveStatusFile()
 {
-    (void)win::File::Remove(GetWriteableFolder(L"KelToolbar", TRUE) + L"Norvix.status.config");
+    (void)win::File::Remove(platform::GetWriteableFolder(L"KelToolbar", TRUE) + L"Norvix.status.config");
 }
 
 // Whether the install bubble is still to be shown for this user; sets it. An open bubble follows its button
 // from a thread of its own, which is not what these figures are about.
 int SetBubbleShowFlag(int flag)
 {
-    XToolbarBubbleConfigFile file;
-    file.Open(GetWriteableFolder(L"KelToolbar", TRUE) + L"Norvix.install-bubble.config");
+    bubble::XToolbarBubbleConfigFile file;
+    file.Open(platform::GetWriteableFolder(L"KelToolbar", TRUE) + L"Norvix.install-bubble.config");
     (void)file.Load(false, true);
     const int before = file.GetRecord()->m_showFlag;
     file.GetRecord()->m_showFlag = flag;

@@ -39,7 +39,7 @@ int main(int argc, char** argv)
     ::CreateDirectoryW(folder.c_str(), nullptr);
     const std::wstring path = folder + L"\\Norvix.status.config";
 
-    StatusConfigFile file;
+    core::StatusConfigFile file;
     file.Open(path);
     if (!file.Load(false, true))
     {

@@ -20,6 +20,9 @@
 #include <new>
 #include <vector>
 
+namespace core
+{
+
 namespace
 {
 // The five buttons, in the order StartupToolbar gives their command ids.
@@ -50,9 +53,9 @@ bool IsStillPolling(Controller* control)
 
 // The tracking requests of every control of the process: at most one in flight, later clicks' dropped meanwhile,
 // so that a tracking host that never answers costs one thread however often the buttons are clicked.
-HttpExchange& TrackingExchange()
+net::HttpExchange& TrackingExchange()
 {
-    static HttpExchange exchange(HttpExchange::WhenBusy::Drop);
+    static net::HttpExchange exchange(net::HttpExchange::WhenBusy::Drop);
     return exchange;
 }
 }  // namespace
@@ -86,8 +89,8 @@ HRESULT Controller::ControllerFactory::UpdateRegistry(bool registering) noexcept
 // The control raises no events of its own (they reach the host through its toolbar event); its event
 // interface is still the type library's, so a container that looks for it finds the connection point.
 Controller::Controller()
-    : XToolbarController(CLSID_Norvix, DIID__DNorvix, DIID__DNorvixEvents),
-      ControllerSettings(static_cast<XToolbarController&>(*this))
+    : toolbar::XToolbarController(CLSID_Norvix, DIID__DNorvix, DIID__DNorvixEvents),
+      ControllerSettings(static_cast<toolbar::XToolbarController&>(*this))
 {
 }
 
@@ -101,7 +104,7 @@ DWORD Controller::GetRegisteredMiscStatus() const noexcept
     return kNorvixMiscStatus;
 }
 
-XToolbarWindow* Controller::CreateToolbarWindow() noexcept
+toolbar::XToolbarWindow* Controller::CreateToolbarWindow() noexcept
 {
     return new (std::nothrow) NorvixToolbarWindow();
 }
@@ -128,7 +131,7 @@ HRESULT Controller::StartupToolbar(IDispatch* browser, IDispatch* toolbar, long 
             const std::wstring name = ButtonControls().front()->Name();
             RemoveButtonControl(name);
         }
-        if (!m_api.Initialize(static_cast<XToolbarController*>(this)))
+        if (!m_api.Initialize(static_cast<toolbar::XToolbarController*>(this)))
         {
             WIN_REPORT_FAILURE("m_api.Initialize(this)", E_FAIL, {});
             return E_FAIL;
@@ -209,7 +212,7 @@ int Controller::ShutDown() noexcept
     StopPolling();
     m_api.Reset();
     CloseStatusFile();
-    return XToolbarController::ShutDown();
+    return toolbar::XToolbarController::ShutDown();
 }
 
 void Controller::CloseInstallBubble() noexcept
@@ -230,8 +233,8 @@ bool Controller::HasInstallBubble() const noexcept
 void Controller::OnPostStartUp()
 {
     CloseInstallBubble();
-    const std::wstring path = GetWriteableFolder(L"KelToolbar", TRUE) + kInstallBubbleFileName;
-    (void)ShowInstallBubbleOnce(*this, GetBrowserWindow(), path, m_bubbleConfigFile, m_installBubble);
+    const std::wstring path = platform::GetWriteableFolder(L"KelToolbar", TRUE) + bubble::kInstallBubbleFileName;
+    (void)bubble::ShowInstallBubbleOnce(*this, GetBrowserWindow(), path, m_bubbleConfigFile, m_installBubble);
 }
 
 void Controller::ProcessControllerMessage(LPARAM value)
@@ -360,7 +363,7 @@ void Controller::RestoreStatuses(const std::optional<StatusRecord>& record) noex
     {
         // Codes outside the valid ranges are refused and the client keeps its pair.
         (void)m_api.SetStatuses(
-            static_cast<PaviseStatus>(record->paviseStatus), static_cast<NorvixStatus>(record->norvixStatus));
+            static_cast<net::PaviseStatus>(record->paviseStatus), static_cast<net::NorvixStatus>(record->norvixStatus));
     }
 }
 
@@ -380,10 +383,10 @@ std::wstring Controller::PollMutexName() const
 void Controller::StartPolling()
 {
     // Each control answers with its own host's values, on this thread.
-    if (m_worker.Start(PollMutexName(), [this](SettingsSnapshot& settings) {
-            HostStrings& host = *this;
+    if (m_worker.Start(PollMutexName(), [this](platform::SettingsSnapshot& settings) {
+            platform::HostStrings& host = *this;
             settings.Capture(host, ControllerSettings::PassSettings());
-            settings.Capture(host, APIDispatcher::QuerySettings());
+            settings.Capture(host, net::APIDispatcher::QuerySettings());
         }))
     {
         AddPolling(this);
@@ -400,9 +403,9 @@ void Controller::StopPolling() noexcept
 void Controller::RequestWorkerUpdate()
 {
     // The request's texts are looked up now, on this thread, so the worker sends it without asking again.
-    SettingsSnapshot settings;
-    HostStrings& host = *this;
-    settings.Capture(host, APIDispatcher::UpdateSettings());
+    platform::SettingsSnapshot settings;
+    platform::HostStrings& host = *this;
+    settings.Capture(host, net::APIDispatcher::UpdateSettings());
     m_worker.RequestUpdate(std::move(settings));
 }
 
@@ -410,7 +413,7 @@ void Controller::RequestWorkerUpdate()
 
 void Controller::OnButtonClicked(const std::wstring& buttonName)
 {
-    XToolbarController::OnButtonClicked(buttonName);
+    toolbar::XToolbarController::OnButtonClicked(buttonName);
     if (IsShuttingDown() || m_worker.IsStopping())
     {
         return;
@@ -459,16 +462,16 @@ void Controller::SendTracking(const std::wstring& url)
     // request runs on a thread of its own, so even a connect that the platform does not time out (a host that
     // drops it) cannot freeze the browser for the system's minutes, and while one is still under way the
     // tracking of later clicks is dropped.
-    HTTPOptionItemArray options;
+    net::HTTPOptionItemArray options;
     const DWORD timeout = kTrackingTimeoutMs;
     for (const DWORD option :
         {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT})
     {
-        options.Add(std::make_unique<HTTPOptionItem>(option, &timeout, static_cast<DWORD>(sizeof(timeout))));
+        options.Add(std::make_unique<net::HTTPOptionItem>(option, &timeout, static_cast<DWORD>(sizeof(timeout))));
     }
     std::wstring ignored;
     (void)TrackingExchange().Get(
-        kTrackingTimeoutMs, nullptr, url, APIDispatcher::kUserAgent, FALSE, &options, FALSE, ignored);
+        kTrackingTimeoutMs, nullptr, url, net::APIDispatcher::kUserAgent, FALSE, &options, FALSE, ignored);
 }
 
 void Controller::StartProductUpdate()
@@ -478,3 +481,5 @@ void Controller::StartProductUpdate()
     SaveStatusFile(true, false, true);
     FireToolbarEvent(host::kUpdateStatusEvent, 1);
 }
+
+}  // namespace core

@@ -21,10 +21,16 @@
 #include <memory>
 #include <string>
 
+namespace bubble
+{
 class InstallBubbleDialog;
 class XToolbarBubbleConfigFile;
+}  // namespace bubble
 
-class Controller final : public XToolbarController, public ControllerSettings, private PollingWorker::Owner
+namespace core
+{
+
+class Controller final : public toolbar::XToolbarController, public ControllerSettings, private PollingWorker::Owner
 {
 public:
     // The class factory of the module's one class, with its registration.
@@ -61,15 +67,15 @@ public:
     void OnPostStartUp() override;
     // Ignored once the control has begun to shut down: an update started then would never be sent.
     void OnButtonClicked(const std::wstring& buttonName) override;
-    [[nodiscard]] XToolbarWindow* CreateToolbarWindow() noexcept override;
+    [[nodiscard]] toolbar::XToolbarWindow* CreateToolbarWindow() noexcept override;
     void ProcessControllerMessage(LPARAM value) override;
 
     // Reads the text-labels preference again and refreshes the buttons (the host's preferences changed).
     void ReloadTextLabels();
 
     // The product's states as this control knows them.
-    [[nodiscard]] PaviseStatus GetPaviseStatus() const noexcept { return m_api.GetPaviseStatus(); }
-    [[nodiscard]] NorvixStatus GetNorvixStatus() const noexcept { return m_api.GetNorvixStatus(); }
+    [[nodiscard]] net::PaviseStatus GetPaviseStatus() const noexcept { return m_api.GetPaviseStatus(); }
+    [[nodiscard]] net::NorvixStatus GetNorvixStatus() const noexcept { return m_api.GetNorvixStatus(); }
     [[nodiscard]] bool IsPolling() const noexcept { return m_worker.IsRunning(); }
     [[nodiscard]] bool HasInstallBubble() const noexcept;
 
@@ -115,8 +121,10 @@ private:
     void CloseInstallBubble() noexcept;
 
     SharedStatusFile m_statusFile;
-    std::unique_ptr<XToolbarBubbleConfigFile> m_bubbleConfigFile;
-    APIDispatcher m_api;
+    std::unique_ptr<bubble::XToolbarBubbleConfigFile> m_bubbleConfigFile;
+    net::APIDispatcher m_api;
     PollingWorker m_worker{*this, m_api, m_statusFile};
-    std::unique_ptr<InstallBubbleDialog> m_installBubble;
+    std::unique_ptr<bubble::InstallBubbleDialog> m_installBubble;
 };
+
+}  // namespace core

@@ -3,6 +3,9 @@
 #include "platform/BrowserUtilities.h"
 #include "win/Strings.h"
 
+namespace core
+{
+
 namespace
 {
 
@@ -26,13 +29,13 @@ constexpr const wchar_t* kReportedError = L"Norvix reported an error";
 
 }  // namespace
 
-ControllerSettings::ControllerSettings(HostStrings& host, UserValueReader reader)
+ControllerSettings::ControllerSettings(platform::HostStrings& host, UserValueReader reader)
     : m_host(host), m_reader(std::move(reader))
 {
     if (!m_reader)
     {
         m_reader = [](const wchar_t* subkey, const wchar_t* valueName, std::wstring& value) {
-            return ReadWriteableUserValue(subkey, valueName, value);
+            return platform::ReadWriteableUserValue(subkey, valueName, value);
         };
     }
 }
@@ -47,14 +50,14 @@ std::int32_t ControllerSettings::Number(const wchar_t* key, const wchar_t* defau
     return win::ParseDecimal(Text(key, defaultValue));
 }
 
-std::int32_t ControllerSettings::Number(const Setting& setting) const
+std::int32_t ControllerSettings::Number(const platform::Setting& setting) const
 {
     return Number(setting.key, setting.defaultValue);
 }
 
-std::span<const Setting> ControllerSettings::PassSettings() noexcept
+std::span<const platform::Setting> ControllerSettings::PassSettings() noexcept
 {
-    static const Setting kSettings[] = {kLockWaitTime, kDefaultInterval, kRetryInterval, kUpdateInterval};
+    static const platform::Setting kSettings[] = {kLockWaitTime, kDefaultInterval, kRetryInterval, kUpdateInterval};
     return kSettings;
 }
 
@@ -319,3 +322,5 @@ bool ControllerSettings::GetShowTextLabels() const
     const std::wstring text = ReadUserValue(GetPrefsRegistryKey(), GetTextLabelsRegistryValue());
     return text.empty() || win::ParseDecimal(text) != 0;
 }
+
+}  // namespace core

@@ -19,6 +19,9 @@
 #include <span>
 #include <string>
 
+namespace core
+{
+
 class ControllerSettings
 {
 public:
@@ -26,15 +29,15 @@ public:
     using UserValueReader = std::function<BOOL(const wchar_t* subkey, const wchar_t* valueName, std::wstring& value)>;
 
     // NOTE: keeps a reference to `host`, which must outlive this object. An empty reader reads the registry.
-    explicit ControllerSettings(HostStrings& host, UserValueReader reader = {});
+    explicit ControllerSettings(platform::HostStrings& host, UserValueReader reader = {});
     virtual ~ControllerSettings() = default;
 
     // The settings of one pass of the polling worker, which it looks up before each pass (SettingsSnapshot).
-    static constexpr Setting kLockWaitTime{L"KelTb.Str.Pulling.Instance.Lock.WaitTime", L"45"};
-    static constexpr Setting kDefaultInterval{L"KelTb.Str.Norvix.Status.Default.Interval", L"30"};
-    static constexpr Setting kRetryInterval{L"KelTb.Str.Norvix.Status.Retry.Interval", L"60"};
-    static constexpr Setting kUpdateInterval{L"KelTb.Str.Norvix.Status.Update.Interval", L"30"};
-    [[nodiscard]] static std::span<const Setting> PassSettings() noexcept;
+    static constexpr platform::Setting kLockWaitTime{L"KelTb.Str.Pulling.Instance.Lock.WaitTime", L"45"};
+    static constexpr platform::Setting kDefaultInterval{L"KelTb.Str.Norvix.Status.Default.Interval", L"30"};
+    static constexpr platform::Setting kRetryInterval{L"KelTb.Str.Norvix.Status.Retry.Interval", L"60"};
+    static constexpr platform::Setting kUpdateInterval{L"KelTb.Str.Norvix.Status.Update.Interval", L"30"};
+    [[nodiscard]] static std::span<const platform::Setting> PassSettings() noexcept;
 
     // Polling and animation (milliseconds or seconds as named).
     [[nodiscard]] std::int32_t GetPullingInstanceLockWaitTimeMs() const;
@@ -105,11 +108,13 @@ public:
 protected:
     [[nodiscard]] std::wstring Text(const wchar_t* key, const wchar_t* defaultValue) const;
     [[nodiscard]] std::int32_t Number(const wchar_t* key, const wchar_t* defaultValue) const;
-    [[nodiscard]] std::int32_t Number(const Setting& setting) const;
+    [[nodiscard]] std::int32_t Number(const platform::Setting& setting) const;
     [[nodiscard]] std::wstring ExpandedUrl(const wchar_t* key, const wchar_t* defaultValue) const;
     [[nodiscard]] std::wstring ReadUserValue(const std::wstring& subkey, const std::wstring& valueName) const;
 
 private:
-    HostStrings& m_host;
+    platform::HostStrings& m_host;
     UserValueReader m_reader;
 };
+
+}  // namespace core

@@ -4,6 +4,9 @@
 
 #include <windows.h>
 
+namespace core
+{
+
 // {595EF3BD-A186-454A-810C-02015139ACDC}
 inline constexpr CLSID CLSID_Norvix = {0x595EF3BD, 0xA186, 0x454A, {0x81, 0x0C, 0x02, 0x01, 0x51, 0x39, 0xAC, 0xDC}};
 // {006AD7B2-968A-11DE-88C9-5BDE55D89593}
@@ -32,3 +35,5 @@ inline constexpr wchar_t kButtonKelLogo[] = L"CID_KEL_LOGO";
 inline constexpr wchar_t kButtonPaviseStatus[] = L"CID_PAVISE_STATUS";
 inline constexpr wchar_t kButtonNorvixUpdate[] = L"CID_NORVIX_UPDATE";
 inline constexpr wchar_t kButtonKelOptions[] = L"CID_KEL_OPTIONS";
+
+}  // namespace core

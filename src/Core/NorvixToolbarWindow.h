@@ -5,8 +5,13 @@
 
 #include "toolbar/XToolbarWindow.h"
 
-class NorvixToolbarWindow final : public XToolbarWindow
+namespace core
+{
+
+class NorvixToolbarWindow final : public toolbar::XToolbarWindow
 {
 protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 };
+
+}  // namespace core

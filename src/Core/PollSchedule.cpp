@@ -5,12 +5,15 @@
 #include <cmath>
 #include <limits>
 
+namespace core
+{
+
 std::int32_t PollIntervalSeconds(std::int32_t norvixStatus, const ControllerSettings& settings)
 {
-    switch (static_cast<NorvixStatus>(norvixStatus))
+    switch (static_cast<net::NorvixStatus>(norvixStatus))
     {
-    case NorvixStatus::ConnectionFailure: return settings.GetStatusRetryIntervalSecs();
-    case NorvixStatus::Updating: return settings.GetStatusUpdateIntervalSecs();
+    case net::NorvixStatus::ConnectionFailure: return settings.GetStatusRetryIntervalSecs();
+    case net::NorvixStatus::Updating: return settings.GetStatusUpdateIntervalSecs();
     default: return settings.GetStatusDefaultIntervalSecs();
     }
 }
@@ -45,3 +48,5 @@ bool IsPollDueAt(double lastCheck, bool lastCheckValid, std::int32_t intervalSec
     const std::int32_t elapsed = SecondsBetween(lastCheck, now);
     return elapsed < 0 || elapsed >= intervalSeconds;
 }
+
+}  // namespace core

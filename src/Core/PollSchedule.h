@@ -7,6 +7,9 @@
 
 #include <cstdint>
 
+namespace core
+{
+
 // The seconds between polls that apply to a definitions status: the retry interval while the service cannot be
 // reached (ConnectionFailure), the update interval while an update runs (Updating), else the default interval.
 [[nodiscard]] std::int32_t PollIntervalSeconds(std::int32_t norvixStatus, const ControllerSettings& settings);
@@ -21,3 +24,5 @@
 // time must not stop every instance from polling for good.
 [[nodiscard]] bool IsPollDueAt(
     double lastCheck, bool lastCheckValid, std::int32_t intervalSeconds, double now) noexcept;
+
+}  // namespace core

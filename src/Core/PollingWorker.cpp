@@ -6,7 +6,10 @@
 #include "win/MessagePump.h"
 #include "win/Scope.h"
 
-PollingWorker::PollingWorker(Owner& owner, APIDispatcher& api, SharedStatusFile& statusFile) noexcept
+namespace core
+{
+
+PollingWorker::PollingWorker(Owner& owner, net::APIDispatcher& api, SharedStatusFile& statusFile) noexcept
     : m_owner(owner), m_api(api), m_statusFile(statusFile)
 {
 }
@@ -80,7 +83,7 @@ void PollingWorker::Stop() noexcept
     m_mutex.reset();
 }
 
-void PollingWorker::RequestUpdate(SettingsSnapshot settings)
+void PollingWorker::RequestUpdate(platform::SettingsSnapshot settings)
 {
     if (!WIN_CHECK_THREAD(m_uiThread))
     {
@@ -113,7 +116,7 @@ void PollingWorker::RefreshSettings(bool onlyWhenAsked)
         }
     }
     // Taken outside the lock: the host calls may take a while, and the worker never waits for them.
-    auto fresh = std::make_unique<SettingsSnapshot>();
+    auto fresh = std::make_unique<platform::SettingsSnapshot>();
     m_capture(*fresh);
     {
         const std::lock_guard lock(m_settingsLock);
@@ -153,7 +156,7 @@ DWORD PollingWorker::ConnectionThreadProc()
 
 void PollingWorker::TakeSettings()
 {
-    std::unique_ptr<SettingsSnapshot> fresh;
+    std::unique_ptr<platform::SettingsSnapshot> fresh;
     ULONGLONG takenAt = 0;
     {
         const std::lock_guard lock(m_settingsLock);
@@ -198,7 +201,7 @@ void PollingWorker::PollUnderLock()
         }
     }
     // The claim stands for every instance: the query holds nothing that another instance waits for.
-    APIDispatcher::Answer answer;
+    net::APIDispatcher::Answer answer;
     (void)m_api.QueryStatus(m_settings, m_stopEvent.Get(), answer);
     if (IsStopping())
     {
@@ -245,7 +248,7 @@ bool PollingWorker::IsPollDue(const StatusRecord& record, const ControllerSettin
         PollIntervalSeconds(record.norvixStatus, settings), storage::DateTime::Now().value);
 }
 
-void PollingWorker::PublishStatus(const APIDispatcher::Answer& answer)
+void PollingWorker::PublishStatus(const net::APIDispatcher::Answer& answer)
 {
     // Stamped whatever the answer, so a failing service is asked again only after the retry interval. The codes
     // are the pair this query answered: the client's own may have been replaced meanwhile by the UI thread with
@@ -271,7 +274,7 @@ void PollingWorker::ProcessRequest()
     {
         return;
     }
-    SettingsSnapshot settings;
+    platform::SettingsSnapshot settings;
     {
         const std::lock_guard lock(m_requestLock);
         settings = m_requestSettings;
@@ -302,3 +305,5 @@ bool PollingWorker::Pause(DWORD ms, bool wakeForRequest) noexcept
     (void)::WaitForMultipleObjects(wakeForRequest ? 2 : 1, handles, FALSE, ms);
     return !IsStopping();
 }
+
+}  // namespace core

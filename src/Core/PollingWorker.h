@@ -40,6 +40,9 @@
 #include <mutex>
 #include <string>
 
+namespace core
+{
+
 // The words the control and its worker share, each written by one side and read by the other.
 struct ConnectionThreadData
 {
@@ -74,14 +77,14 @@ public:
     // How long the worker waits for the mutex to store an answer; after that it stores it without.
     static constexpr DWORD kStoreWaitMs = 1000;
 
-    PollingWorker(Owner& owner, APIDispatcher& api, SharedStatusFile& statusFile) noexcept;
+    PollingWorker(Owner& owner, net::APIDispatcher& api, SharedStatusFile& statusFile) noexcept;
     PollingWorker(const PollingWorker&) = delete;
     PollingWorker& operator=(const PollingWorker&) = delete;
     ~PollingWorker();
 
     // Fills a snapshot from the host with every setting a pass uses: ControllerSettings::PassSettings and
     // APIDispatcher::QuerySettings. Runs on the thread that started the worker.
-    using Capture = std::function<void(SettingsSnapshot& settings)>;
+    using Capture = std::function<void(platform::SettingsSnapshot& settings)>;
 
     // Takes the first snapshot with `capture`, creates the mutex named `mutexName` (without it the worker never
     // polls but still sends update requests) and starts the thread. False when the thread cannot be made; then
@@ -96,7 +99,7 @@ public:
 
     // Queues the product's update request, sent with `settings` (the update's texts, looked up at the click),
     // and wakes the worker for it.
-    void RequestUpdate(SettingsSnapshot settings);
+    void RequestUpdate(platform::SettingsSnapshot settings);
     // Takes a new snapshot of the host's settings for the worker's next pass; with `onlyWhenAsked`, only when the
     // worker asked for one or the last is getting old (another control's request woke this thread).
     void RefreshSettings(bool onlyWhenAsked = false);
@@ -111,7 +114,7 @@ private:
     [[nodiscard]] bool ClaimPollIfDue(const ControllerSettings& intervals);
     [[nodiscard]] bool IsPollDue(const StatusRecord& record, const ControllerSettings& settings) const;
     // Stores what the service answered and has the UI thread announce a change.
-    void PublishStatus(const APIDispatcher::Answer& answer);
+    void PublishStatus(const net::APIDispatcher::Answer& answer);
     void ProcessRequest();
     // Waits `ms`, ending early when the worker is told to stop (or, when asked, is woken for a request).
     // False when stopping.
@@ -121,24 +124,26 @@ private:
 
     win::ThreadAffinity m_uiThread;
     Owner& m_owner;
-    APIDispatcher& m_api;
+    net::APIDispatcher& m_api;
     SharedStatusFile& m_statusFile;
     ConnectionThreadData m_threadData;
     win::KernelHandle m_stopEvent;  // manual reset: set by Stop
     win::KernelHandle m_wakeEvent;  // auto reset: a request is waiting
 
     Capture m_capture;
-    SettingsSnapshot m_settings;  // the worker's own
+    platform::SettingsSnapshot m_settings;  // the worker's own
     std::mutex m_settingsLock;  // guards the two below
-    std::unique_ptr<SettingsSnapshot> m_freshSettings;  // taken on the UI thread for the next pass
+    std::unique_ptr<platform::SettingsSnapshot> m_freshSettings;  // taken on the UI thread for the next pass
     ULONGLONG m_settingsTakenAt = 0;
     std::atomic<bool> m_settingsAsked{false};
     std::atomic<bool> m_publishPending{false};  // a change was stored; the UI thread has not been told yet
     bool m_postsRefused = false;  // worker only: the last post to the UI thread was refused
 
     std::mutex m_requestLock;
-    SettingsSnapshot m_requestSettings;
+    platform::SettingsSnapshot m_requestSettings;
 
     std::unique_ptr<win::NamedMutex> m_mutex;
     std::shared_ptr<win::Thread> m_thread;  // shared with a Stop that waits for it
 };
+
+}  // namespace core

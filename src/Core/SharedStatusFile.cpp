@@ -5,9 +5,12 @@
 
 #include <chrono>
 
+namespace core
+{
+
 std::wstring SharedStatusFile::DefaultPath()
 {
-    return GetWriteableFolder(L"KelToolbar", TRUE) + kFileName;
+    return platform::GetWriteableFolder(L"KelToolbar", TRUE) + kFileName;
 }
 
 StatusRecord SharedStatusFile::Copy(const StatusConfigStream& stream) noexcept
@@ -106,3 +109,5 @@ bool SharedStatusFile::Save(const Change& change, Caller caller)
     LimitRetries(caller);
     return m_file->Save(true);
 }
+
+}  // namespace core

@@ -19,6 +19,9 @@
 #include <optional>
 #include <string>
 
+namespace core
+{
+
 // What the record holds.
 struct StatusRecord
 {
@@ -75,3 +78,5 @@ private:
     mutable std::timed_mutex m_lock;
     std::unique_ptr<StatusConfigFile> m_file;
 };
+
+}  // namespace core

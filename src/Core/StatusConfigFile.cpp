@@ -1,5 +1,8 @@
 #include "Core/StatusConfigFile.h"
 
+namespace core
+{
+
 const storage::RuntimeClass StatusConfigFile::s_class{"StatusConfigFile", storage::kNotSerializable, nullptr};
 
 const storage::RuntimeClass* StatusConfigFile::GetRuntimeClass() const noexcept
@@ -7,7 +10,7 @@ const storage::RuntimeClass* StatusConfigFile::GetRuntimeClass() const noexcept
     return &s_class;
 }
 
-std::unique_ptr<XCompoundStream> StatusConfigFile::CreateStream()
+std::unique_ptr<storage::XCompoundStream> StatusConfigFile::CreateStream()
 {
     return std::make_unique<StatusConfigStream>();
 }
@@ -26,3 +29,5 @@ StatusConfigStream* StatusConfigFile::GetRecord() const noexcept
 {
     return dynamic_cast<StatusConfigStream*>(GetStream());
 }
+
+}  // namespace core

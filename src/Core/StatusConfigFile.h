@@ -7,11 +7,14 @@
 #include "Core/StatusConfigStream.h"
 #include "storage/XStreamFile.h"
 
-class StatusConfigFile : public XStreamFile
+namespace core
+{
+
+class StatusConfigFile : public storage::XStreamFile
 {
 public:
     [[nodiscard]] const storage::RuntimeClass* GetRuntimeClass() const noexcept override;
-    [[nodiscard]] std::unique_ptr<XCompoundStream> CreateStream() override;
+    [[nodiscard]] std::unique_ptr<storage::XCompoundStream> CreateStream() override;
     bool ReportError(const std::wstring& text) override;
     bool Notify(std::uintptr_t argument) override;
 
@@ -20,3 +23,5 @@ public:
 
     static const storage::RuntimeClass s_class;
 };
+
+}  // namespace core

@@ -1,8 +1,11 @@
 #include "Core/StatusConfigStream.h"
 
+namespace core
+{
+
 namespace
 {
-XStorageObject* CreateStatusConfigStream()
+storage::XStorageObject* CreateStatusConfigStream()
 {
     return new StatusConfigStream();
 }
@@ -17,7 +20,7 @@ const storage::RuntimeClass* StatusConfigStream::GetRuntimeClass() const noexcep
 
 bool StatusConfigStream::SerializeData(storage::Archive& archive)
 {
-    if (!XCompoundStream::SerializeData(archive))
+    if (!storage::XCompoundStream::SerializeData(archive))
     {
         return false;
     }
@@ -32,3 +35,5 @@ bool StatusConfigStream::SerializeData(storage::Archive& archive)
     }
     return true;
 }
+
+}  // namespace core

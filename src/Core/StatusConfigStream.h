@@ -15,7 +15,10 @@
 
 #include <cstdint>
 
-class StatusConfigStream : public XCompoundStream
+namespace core
+{
+
+class StatusConfigStream : public storage::XCompoundStream
 {
 public:
     StatusConfigStream() noexcept = default;
@@ -29,3 +32,5 @@ public:
     std::int32_t m_norvixStatus = 0;
     storage::DateTime m_lastCheck;  // valid, 0.0: never checked
 };
+
+}  // namespace core

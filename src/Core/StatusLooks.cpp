@@ -3,6 +3,9 @@
 #include "res/resource.h"
 #include "win/Strings.h"
 
+namespace core
+{
+
 namespace
 {
 const std::vector<UINT>& UpdateAnimationFrames()
@@ -14,48 +17,48 @@ const std::vector<UINT>& UpdateAnimationFrames()
 }
 }  // namespace
 
-ButtonLook PaviseLook(PaviseStatus status, const ControllerSettings& settings)
+ButtonLook PaviseLook(net::PaviseStatus status, const ControllerSettings& settings)
 {
     switch (status)
     {
-    case PaviseStatus::ConnectionFailure:
+    case net::PaviseStatus::ConnectionFailure:
         return {IDI_STATUS_UNKNOWN, {}, 0, settings.GetPaviseConnectionFailureText(),
             settings.GetPaviseConnectionFailureTooltip(), FALSE, TRUE};
-    case PaviseStatus::Error:
+    case net::PaviseStatus::Error:
         return {
             IDI_STATUS_UNKNOWN, {}, 0, settings.GetPaviseErrorText(), settings.GetPaviseErrorTooltip(), FALSE, TRUE};
-    case PaviseStatus::Activated:
+    case net::PaviseStatus::Activated:
         return {IDI_STATUS_GOOD, {}, 0, settings.GetPaviseActivatedText(), settings.GetPaviseActivatedTooltip(), TRUE,
             FALSE};
-    case PaviseStatus::Deactivated:
+    case net::PaviseStatus::Deactivated:
         return {IDI_STATUS_ACTION, {}, 0, settings.GetPaviseDeactivatedText(), settings.GetPaviseDeactivatedTooltip(),
             TRUE, TRUE};
-    case PaviseStatus::Default:
+    case net::PaviseStatus::Default:
     default:
         return {IDI_STATUS_UNKNOWN, {}, 0, settings.GetPaviseDefaultText(), settings.GetPaviseDefaultTooltip(), FALSE,
             TRUE};
     }
 }
 
-ButtonLook NorvixLook(NorvixStatus status, const ControllerSettings& settings)
+ButtonLook NorvixLook(net::NorvixStatus status, const ControllerSettings& settings)
 {
     switch (status)
     {
-    case NorvixStatus::ConnectionFailure:
+    case net::NorvixStatus::ConnectionFailure:
         return {IDI_STATUS_UNKNOWN, {}, 0, settings.GetNorvixConnectionFailureText(),
             settings.GetNorvixConnectionFailureTooltip(), TRUE, TRUE};
-    case NorvixStatus::Error:
+    case net::NorvixStatus::Error:
         return {IDI_STATUS_UNKNOWN, {}, 0, settings.GetNorvixErrorText(), settings.GetNorvixErrorTooltip(), TRUE, TRUE};
-    case NorvixStatus::Uptodate:
+    case net::NorvixStatus::Uptodate:
         return {
             IDI_STATUS_GOOD, {}, 0, settings.GetNorvixUptodateText(), settings.GetNorvixUptodateTooltip(), TRUE, FALSE};
-    case NorvixStatus::Update:
+    case net::NorvixStatus::Update:
         return {
             IDI_STATUS_ACTION, {}, 0, settings.GetNorvixUpdateText(), settings.GetNorvixUpdateTooltip(), TRUE, TRUE};
-    case NorvixStatus::Updating:
+    case net::NorvixStatus::Updating:
         return {0, UpdateAnimationFrames(), static_cast<UINT>(settings.GetAnimateWaitBetweenImagesMs()),
             settings.GetNorvixUpdatingText(), ControllerSettings::GetNorvixUpdatingTooltip(), TRUE, FALSE};
-    case NorvixStatus::Default:
+    case net::NorvixStatus::Default:
     default:
         return {
             IDI_STATUS_UNKNOWN, {}, 0, settings.GetNorvixDefaultText(), settings.GetNorvixDefaultTooltip(), TRUE, TRUE};
@@ -63,7 +66,7 @@ ButtonLook NorvixLook(NorvixStatus status, const ControllerSettings& settings)
 }
 
 std::wstring TrackingUrl(
-    TrackedButton button, PaviseStatus pavise, NorvixStatus norvix, const ControllerSettings& settings)
+    TrackedButton button, net::PaviseStatus pavise, net::NorvixStatus norvix, const ControllerSettings& settings)
 {
     const std::wstring url =
         button == TrackedButton::Pavise ? settings.GetPaviseTrackingUrl() : settings.GetNorvixUpdateTrackingUrl();
@@ -71,42 +74,44 @@ std::wstring TrackingUrl(
     std::wstring code;
     if (button == TrackedButton::Pavise)
     {
-        code = pavise == PaviseStatus::Deactivated ? settings.GetPaviseButtonTrackingDeactivated()
-                                                   : settings.GetPaviseButtonTrackingDefault();
+        code = pavise == net::PaviseStatus::Deactivated ? settings.GetPaviseButtonTrackingDeactivated()
+                                                        : settings.GetPaviseButtonTrackingDefault();
     }
     else
     {
         switch (norvix)
         {
-        case NorvixStatus::ConnectionFailure: code = settings.GetNorvixButtonTrackingConnectionFailure(); break;
-        case NorvixStatus::Error: code = settings.GetNorvixButtonTrackingError(); break;
-        case NorvixStatus::Update: code = settings.GetNorvixButtonTrackingUpdate(); break;
+        case net::NorvixStatus::ConnectionFailure: code = settings.GetNorvixButtonTrackingConnectionFailure(); break;
+        case net::NorvixStatus::Error: code = settings.GetNorvixButtonTrackingError(); break;
+        case net::NorvixStatus::Update: code = settings.GetNorvixButtonTrackingUpdate(); break;
         default: code = settings.GetNorvixButtonTrackingDefault(); break;
         }
     }
     return win::ReplaceAll(url, macro, code);
 }
 
-std::wstring PaviseClickPage(PaviseStatus status, const ControllerSettings& settings)
+std::wstring PaviseClickPage(net::PaviseStatus status, const ControllerSettings& settings)
 {
     switch (status)
     {
-    case PaviseStatus::ConnectionFailure: return settings.GetPaviseNavigateConnectionFailureUrl();
-    case PaviseStatus::Error: return settings.GetPaviseNavigateErrorUrl();
-    case PaviseStatus::Activated: return settings.GetPaviseNavigateActivatedUrl();
-    case PaviseStatus::Deactivated: return settings.GetPaviseNavigateDeactivatedUrl();
-    case PaviseStatus::Default:
+    case net::PaviseStatus::ConnectionFailure: return settings.GetPaviseNavigateConnectionFailureUrl();
+    case net::PaviseStatus::Error: return settings.GetPaviseNavigateErrorUrl();
+    case net::PaviseStatus::Activated: return settings.GetPaviseNavigateActivatedUrl();
+    case net::PaviseStatus::Deactivated: return settings.GetPaviseNavigateDeactivatedUrl();
+    case net::PaviseStatus::Default:
     default: return settings.GetPaviseNavigateDefaultUrl();
     }
 }
 
-std::wstring NorvixClickPage(NorvixStatus status, const ControllerSettings& settings)
+std::wstring NorvixClickPage(net::NorvixStatus status, const ControllerSettings& settings)
 {
     switch (status)
     {
-    case NorvixStatus::ConnectionFailure: return settings.GetNorvixNavigateConnectionFailureUrl();
-    case NorvixStatus::Error: return settings.GetNorvixNavigateErrorUrl();
-    case NorvixStatus::Default: return settings.GetNorvixNavigateDefaultUrl();
+    case net::NorvixStatus::ConnectionFailure: return settings.GetNorvixNavigateConnectionFailureUrl();
+    case net::NorvixStatus::Error: return settings.GetNorvixNavigateErrorUrl();
+    case net::NorvixStatus::Default: return settings.GetNorvixNavigateDefaultUrl();
     default: return {};  // the other states open no page
     }
 }
+
+}  // namespace core

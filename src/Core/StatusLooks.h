@@ -24,6 +24,9 @@
 #include <string>
 #include <vector>
 
+namespace core
+{
+
 struct ButtonLook
 {
     UINT iconId = 0;  // 0 while the button animates
@@ -40,8 +43,8 @@ struct ButtonLook
 // Icons of the status buttons, 16 by 16.
 inline constexpr int kStatusIconSize = 16;
 
-[[nodiscard]] ButtonLook PaviseLook(PaviseStatus status, const ControllerSettings& settings);
-[[nodiscard]] ButtonLook NorvixLook(NorvixStatus status, const ControllerSettings& settings);
+[[nodiscard]] ButtonLook PaviseLook(net::PaviseStatus status, const ControllerSettings& settings);
+[[nodiscard]] ButtonLook NorvixLook(net::NorvixStatus status, const ControllerSettings& settings);
 
 enum class TrackedButton
 {
@@ -52,8 +55,10 @@ enum class TrackedButton
 // The tracking address of a click: the button's address with the host's macros expanded and every
 // occurrence of the code placeholder replaced by the state's tracking code.
 [[nodiscard]] std::wstring TrackingUrl(
-    TrackedButton button, PaviseStatus pavise, NorvixStatus norvix, const ControllerSettings& settings);
+    TrackedButton button, net::PaviseStatus pavise, net::NorvixStatus norvix, const ControllerSettings& settings);
 
 // The page a click opens in the current window; "" opens none.
-[[nodiscard]] std::wstring PaviseClickPage(PaviseStatus status, const ControllerSettings& settings);
-[[nodiscard]] std::wstring NorvixClickPage(NorvixStatus status, const ControllerSettings& settings);
+[[nodiscard]] std::wstring PaviseClickPage(net::PaviseStatus status, const ControllerSettings& settings);
+[[nodiscard]] std::wstring NorvixClickPage(net::NorvixStatus status, const ControllerSettings& settings);
+
+}  // namespace core

@@ -8,6 +8,9 @@
 
 #include <algorithm>
 
+namespace bubble
+{
+
 namespace
 {
 const wchar_t kTitleKey[] = L"KelTb.Str.Install.Bubble.Title";
@@ -60,7 +63,7 @@ RECT ChildRect(HWND child) noexcept
 }
 }  // namespace
 
-InstallBubbleDialog::InstallBubbleDialog(XBubbleOwner* owner) noexcept
+InstallBubbleDialog::InstallBubbleDialog(ui::XBubbleOwner* owner) noexcept
     : XToolbarBubbleDialog(IDD_INSTALL_BUBBLE, owner, kAnchorButton,
           FrameIds{IDB_BUBBLE_TOP_LEFT, IDB_BUBBLE_TOP_RIGHT, IDB_BUBBLE_TOP, IDB_BUBBLE_BOTTOM_LEFT,
               IDB_BUBBLE_BOTTOM_RIGHT, IDB_BUBBLE_BOTTOM, IDB_BUBBLE_LEFT, IDB_BUBBLE_RIGHT,
@@ -83,7 +86,7 @@ const wchar_t* InstallBubbleDialog::GetDisabledCloseImageName() const noexcept
 
 void InstallBubbleDialog::MakeFonts()
 {
-    XBubbleOwner* const owner = Owner();
+    ui::XBubbleOwner* const owner = Owner();
     std::wstring face = win::LoadStringResource(win::ThisModule(), IDS_FONT_FACE_BUBBLE);
     if (face.empty())
     {
@@ -91,8 +94,9 @@ void InstallBubbleDialog::MakeFonts()
     }
     const std::wstring titlePixels = owner ? owner->GetHostString(kTitlePixelsKey, L"18") : L"18";
     const std::wstring contentPixels = owner ? owner->GetHostString(kContentPixelsKey, L"13") : L"13";
-    (void)MakeFont(face, PixelsToPoints(win::ParseDecimal(titlePixels)), true, false, false, true, m_titleFont);
-    (void)MakeFont(face, PixelsToPoints(win::ParseDecimal(contentPixels)), false, false, false, true, m_contentFont);
+    (void)ui::MakeFont(face, ui::PixelsToPoints(win::ParseDecimal(titlePixels)), true, false, false, true, m_titleFont);
+    (void)ui::MakeFont(
+        face, ui::PixelsToPoints(win::ParseDecimal(contentPixels)), false, false, false, true, m_contentFont);
     if (m_titleFont)
     {
         ::SendMessageW(m_title.Hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(m_titleFont.Get()), TRUE);
@@ -111,7 +115,7 @@ BOOL InstallBubbleDialog::OnInitDialog()
     (void)BindControl(IDC_BUBBLE_TITLE, m_title);
     (void)BindControl(IDC_BUBBLE_MESSAGE, m_message);
     MakeFonts();
-    if (XBubbleOwner* const owner = Owner())
+    if (ui::XBubbleOwner* const owner = Owner())
     {
         ::SetWindowTextW(m_title.Hwnd(), owner->GetHostString(kTitleKey, kTitleDefault).c_str());
         ::SetWindowTextW(m_message.Hwnd(), owner->GetHostString(kMessageKey, kMessageDefault).c_str());
@@ -212,7 +216,7 @@ void InstallBubbleDialog::GetAnchorRect(RECT& rect) noexcept
 
 LONG InstallBubbleDialog::GetRightLimit() noexcept
 {
-    XBubbleOwner* const owner = Owner();
+    ui::XBubbleOwner* const owner = Owner();
     if (!owner || AnchorButtonName().empty())
     {
         return 0;
@@ -239,3 +243,5 @@ bool InstallBubbleDialog::DialogProc(UINT message, WPARAM wParam, LPARAM lParam,
     }
     return XToolbarBubbleDialog::DialogProc(message, wParam, lParam, result);
 }
+
+}  // namespace bubble

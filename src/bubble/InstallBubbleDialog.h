@@ -9,6 +9,9 @@
 #include "ui/XButton.h"
 #include "ui/XStatic.h"
 
+namespace bubble
+{
+
 class InstallBubbleDialog : public XToolbarBubbleDialog
 {
 public:
@@ -18,7 +21,7 @@ public:
     static constexpr int kMessageCloseGap = 6;
     static constexpr int kMaxTitleLines = 3;
 
-    explicit InstallBubbleDialog(XBubbleOwner* owner) noexcept;
+    explicit InstallBubbleDialog(ui::XBubbleOwner* owner) noexcept;
     ~InstallBubbleDialog() override;
 
     bool CloseBubble() noexcept override;
@@ -40,13 +43,15 @@ private:
     void MakeFonts();
     void Layout();
 
-    XButton m_closeText;
-    XStatic m_icon;
-    XStatic m_title;
-    XStatic m_message;
+    ui::XButton m_closeText;
+    ui::XStatic m_icon;
+    ui::XStatic m_title;
+    ui::XStatic m_message;
     win::Font m_titleFont;
     win::Font m_contentFont;
     int m_messageHeight = 0;  // the template's message height, bubble height and Close button top
     int m_bubbleHeight = 0;
     int m_closeTop = 0;
 };
+
+}  // namespace bubble

@@ -1,6 +1,9 @@
 #include "bubble/ShowInstallBubble.h"
 
-bool ShowInstallBubbleOnce(XBubbleOwner& owner, HWND parent, const std::wstring& path,
+namespace bubble
+{
+
+bool ShowInstallBubbleOnce(ui::XBubbleOwner& owner, HWND parent, const std::wstring& path,
     std::unique_ptr<XToolbarBubbleConfigFile>& file, std::unique_ptr<InstallBubbleDialog>& bubble)
 {
     bubble.reset();  // destroys an open bubble's window, tracking thread first
@@ -25,3 +28,5 @@ bool ShowInstallBubbleOnce(XBubbleOwner& owner, HWND parent, const std::wstring&
     }
     return true;
 }
+
+}  // namespace bubble

@@ -11,11 +11,16 @@
 #include <memory>
 #include <string>
 
+namespace bubble
+{
+
 // The state file's name inside the toolbar's writable folder ("KelToolbar").
 inline constexpr wchar_t kInstallBubbleFileName[] = L"Norvix.install-bubble.config";
 
 // Opens and loads the file at `path` (a missing or damaged one becomes the default record), and unless the
 // bubble was shown already, saves the cleared flag and creates the bubble owned by `parent`. An open bubble
 // of this control is destroyed first. True when a bubble was created.
-bool ShowInstallBubbleOnce(XBubbleOwner& owner, HWND parent, const std::wstring& path,
+bool ShowInstallBubbleOnce(ui::XBubbleOwner& owner, HWND parent, const std::wstring& path,
     std::unique_ptr<XToolbarBubbleConfigFile>& file, std::unique_ptr<InstallBubbleDialog>& bubble);
+
+}  // namespace bubble

@@ -1,5 +1,8 @@
 #include "bubble/XToolbarBubbleConfigFile.h"
 
+namespace bubble
+{
+
 const storage::RuntimeClass XToolbarBubbleConfigFile::s_class{
     "XToolbarBubbleConfigFile", storage::kNotSerializable, nullptr};
 
@@ -10,10 +13,10 @@ const storage::RuntimeClass* XToolbarBubbleConfigFile::GetRuntimeClass() const n
 
 bool XToolbarBubbleConfigFile::Save(bool report)
 {
-    return XStreamFile::Save(report);
+    return storage::XStreamFile::Save(report);
 }
 
-std::unique_ptr<XCompoundStream> XToolbarBubbleConfigFile::CreateStream()
+std::unique_ptr<storage::XCompoundStream> XToolbarBubbleConfigFile::CreateStream()
 {
     return std::make_unique<XToolbarBubbleConfigStream>();
 }
@@ -32,3 +35,5 @@ XToolbarBubbleConfigStream* XToolbarBubbleConfigFile::GetRecord() const noexcept
 {
     return dynamic_cast<XToolbarBubbleConfigStream*>(GetStream());
 }
+
+}  // namespace bubble

@@ -5,12 +5,15 @@
 #include "bubble/XToolbarBubbleConfigStream.h"
 #include "storage/XStreamFile.h"
 
-class XToolbarBubbleConfigFile : public XStreamFile
+namespace bubble
+{
+
+class XToolbarBubbleConfigFile : public storage::XStreamFile
 {
 public:
     [[nodiscard]] const storage::RuntimeClass* GetRuntimeClass() const noexcept override;
     [[nodiscard]] bool Save(bool report) override;
-    [[nodiscard]] std::unique_ptr<XCompoundStream> CreateStream() override;
+    [[nodiscard]] std::unique_ptr<storage::XCompoundStream> CreateStream() override;
     bool ReportError(const std::wstring& text) override;
     bool Notify(std::uintptr_t argument) override;
 
@@ -19,3 +22,5 @@ public:
 
     static const storage::RuntimeClass s_class;
 };
+
+}  // namespace bubble

@@ -1,8 +1,11 @@
 #include "bubble/XToolbarBubbleConfigStream.h"
 
+namespace bubble
+{
+
 namespace
 {
-XStorageObject* CreateBubbleConfigStream()
+storage::XStorageObject* CreateBubbleConfigStream()
 {
     return new XToolbarBubbleConfigStream();
 }
@@ -18,7 +21,7 @@ const storage::RuntimeClass* XToolbarBubbleConfigStream::GetRuntimeClass() const
 
 bool XToolbarBubbleConfigStream::SerializeData(storage::Archive& archive)
 {
-    if (!XCompoundStream::SerializeData(archive))
+    if (!storage::XCompoundStream::SerializeData(archive))
     {
         return false;
     }
@@ -33,3 +36,5 @@ bool XToolbarBubbleConfigStream::SerializeData(storage::Archive& archive)
     }
     return true;
 }
+
+}  // namespace bubble

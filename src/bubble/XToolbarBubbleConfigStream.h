@@ -10,7 +10,10 @@
 
 #include <cstdint>
 
-class XToolbarBubbleConfigStream : public XCompoundStream
+namespace bubble
+{
+
+class XToolbarBubbleConfigStream : public storage::XCompoundStream
 {
 public:
     XToolbarBubbleConfigStream() noexcept = default;
@@ -22,3 +25,5 @@ public:
 
     std::uint32_t m_showFlag = 1;
 };
+
+}  // namespace bubble

@@ -9,6 +9,9 @@
 
 #include <vector>
 
+namespace bubble
+{
+
 namespace
 {
 // Posted by the tracking thread: the bubble has been moved (lay out the controls) or shown (paint it now).
@@ -101,7 +104,7 @@ void AddRect(HRGN region, const RECT& rect) noexcept
 }
 }  // namespace
 
-XToolbarBubbleDialog::XToolbarBubbleDialog(UINT templateId, XBubbleOwner* owner, std::wstring anchorButtonName,
+XToolbarBubbleDialog::XToolbarBubbleDialog(UINT templateId, ui::XBubbleOwner* owner, std::wstring anchorButtonName,
     const FrameIds& frameIds, const CloseIds& closeIds) noexcept
     : m_owner(owner),
       m_anchorButtonName(std::move(anchorButtonName)),
@@ -148,8 +151,8 @@ int XToolbarBubbleDialog::VerticalOffsetFor(bool windows2000OrXP, bool vistaOrLa
 int XToolbarBubbleDialog::VerticalOffset() noexcept
 {
     // The version tests are made once per process; the visual style can change at any time.
-    static const bool windows2000OrXP = IsWindows2000OrXP() != FALSE;
-    static const bool vistaOrLater = IsVistaOrLater() != FALSE;
+    static const bool windows2000OrXP = platform::IsWindows2000OrXP() != FALSE;
+    static const bool vistaOrLater = platform::IsVistaOrLater() != FALSE;
     return VerticalOffsetFor(windows2000OrXP, vistaOrLater, ::IsThemeActive() != FALSE);
 }
 
@@ -232,7 +235,7 @@ void XToolbarBubbleDialog::MakeBackgroundBrush() noexcept
 
 BOOL XToolbarBubbleDialog::OnInitDialog()
 {
-    XDialog::OnInitDialog();
+    ui::XDialog::OnInitDialog();
     LoadFrame();
     MakeBackgroundBrush();
     (void)m_closeButton.Setup(Hwnd(), IDCANCEL, GetBackgroundColor(), m_closeIds[0], m_closeIds[1], m_closeIds[2],
@@ -250,7 +253,7 @@ void XToolbarBubbleDialog::Paint(HDC dc)
 {
     RECT client{};
     ::GetClientRect(Hwnd(), &client);
-    XMemoryDC memory(dc, client);
+    ui::XMemoryDC memory(dc, client);
     const HDC target = memory.Get();
     ::FillRect(target, &client, m_backgroundBrush.Get());
 
@@ -339,7 +342,7 @@ bool XToolbarBubbleDialog::DialogProc(UINT message, WPARAM wParam, LPARAM lParam
         ::UpdateWindow(Hwnd());
         return true;
     case kShownMessage: ::UpdateWindow(Hwnd()); return true;
-    default: return XDialog::DialogProc(message, wParam, lParam, result);
+    default: return ui::XDialog::DialogProc(message, wParam, lParam, result);
     }
 }
 
@@ -492,3 +495,5 @@ void XToolbarBubbleDialog::Reposition() noexcept
         }
     }
 }
+
+}  // namespace bubble

@@ -27,6 +27,9 @@
 #include <memory>
 #include <string>
 
+namespace bubble
+{
+
 class XToolbarBubbleDialog;
 
 struct XPositionTrackingThreadData
@@ -35,7 +38,7 @@ struct XPositionTrackingThreadData
     XToolbarBubbleDialog* dialog = nullptr;
 };
 
-class XToolbarBubbleDialog : public XDialog
+class XToolbarBubbleDialog : public ui::XDialog
 {
 public:
     static constexpr std::size_t kFramePieces = 8;
@@ -44,8 +47,8 @@ public:
     using FrameRects = std::array<RECT, kFramePieces>;
     using FrameSizes = std::array<SIZE, kFramePieces>;
 
-    XToolbarBubbleDialog(UINT templateId, XBubbleOwner* owner, std::wstring anchorButtonName, const FrameIds& frameIds,
-        const CloseIds& closeIds) noexcept;
+    XToolbarBubbleDialog(UINT templateId, ui::XBubbleOwner* owner, std::wstring anchorButtonName,
+        const FrameIds& frameIds, const CloseIds& closeIds) noexcept;
     ~XToolbarBubbleDialog() override;
 
     // Creates the window from the template, owned by `parentWindow`; the tracking thread shows it.
@@ -65,7 +68,7 @@ public:
 
     [[nodiscard]] bool IsTracking() const noexcept { return m_trackingThread != nullptr; }
     [[nodiscard]] COLORREF GetTransparentColor() const noexcept { return m_transparentColor; }
-    [[nodiscard]] XBitmapButton& CloseButton() noexcept { return m_closeButton; }
+    [[nodiscard]] ui::XBitmapButton& CloseButton() noexcept { return m_closeButton; }
 
     // How far below the anchor button's bottom the bubble stands: 1 on Windows 2000 and XP, on Vista and later
     // -1 with visual styles and 1 without, 0 otherwise; VerticalOffset answers for this system now.
@@ -86,7 +89,7 @@ protected:
     // A bitmap resource name tried when the disabled close image's id does not load.
     [[nodiscard]] virtual const wchar_t* GetDisabledCloseImageName() const noexcept { return nullptr; }
 
-    [[nodiscard]] XBubbleOwner* Owner() const noexcept { return m_owner; }
+    [[nodiscard]] ui::XBubbleOwner* Owner() const noexcept { return m_owner; }
     [[nodiscard]] const std::wstring& AnchorButtonName() const noexcept { return m_anchorButtonName; }
 
     void StartTracking();
@@ -102,8 +105,8 @@ private:
     void LoadFrame() noexcept;
 
     win::Brush m_backgroundBrush;
-    XBitmapButton m_closeButton;
-    XBubbleOwner* m_owner;
+    ui::XBitmapButton m_closeButton;
+    ui::XBubbleOwner* m_owner;
     std::wstring m_anchorButtonName;
     UINT m_templateId;
     FrameIds m_frameIds;
@@ -116,3 +119,5 @@ private:
     RECT m_lastTarget{};  // tracking thread only
     unsigned m_passesSinceMove = 0;
 };
+
+}  // namespace bubble

@@ -7,6 +7,9 @@
 
 #include <algorithm>
 
+namespace net
+{
+
 namespace
 {
 
@@ -47,7 +50,7 @@ APIDispatcher::APIDispatcher()
     Reset();
 }
 
-BOOL APIDispatcher::Initialize(HostStrings* owner)
+BOOL APIDispatcher::Initialize(platform::HostStrings* owner)
 {
     m_owner = owner;
     SetBoth(0);
@@ -69,25 +72,26 @@ std::wstring APIDispatcher::Lookup(const wchar_t* key, const wchar_t* defaultVal
     return m_owner ? m_owner->GetHostString(key, defaultValue) : std::wstring();
 }
 
-std::wstring APIDispatcher::Lookup(HostStrings* settings, const wchar_t* key, const wchar_t* defaultValue)
+std::wstring APIDispatcher::Lookup(platform::HostStrings* settings, const wchar_t* key, const wchar_t* defaultValue)
 {
     return settings ? settings->GetHostString(key, defaultValue) : std::wstring();
 }
 
-std::span<const Setting> APIDispatcher::QuerySettings() noexcept
+std::span<const platform::Setting> APIDispatcher::QuerySettings() noexcept
 {
-    static const Setting kSettings[] = {{kKeyBaseUrl, kDefaultBaseUrl}, {kKeyStatusCommand, kDefaultStatusCommand},
-        {kKeyResponseNode, kDefaultResponseNode}, {kKeyNorvixNode, kDefaultNorvixNode},
-        {kKeyPaviseNode, kDefaultPaviseNode}, {kKeyUptodateCode, kDefaultUptodateCode},
-        {kKeyUpdateCode, kDefaultUpdateCode}, {kKeyImmediateUpdateCode, kDefaultImmediateUpdateCode},
-        {kKeyActivatedCode, kDefaultActivatedCode}, {kKeyDeactivatedCode, kDefaultDeactivatedCode}};
+    static const platform::Setting kSettings[] = {{kKeyBaseUrl, kDefaultBaseUrl},
+        {kKeyStatusCommand, kDefaultStatusCommand}, {kKeyResponseNode, kDefaultResponseNode},
+        {kKeyNorvixNode, kDefaultNorvixNode}, {kKeyPaviseNode, kDefaultPaviseNode},
+        {kKeyUptodateCode, kDefaultUptodateCode}, {kKeyUpdateCode, kDefaultUpdateCode},
+        {kKeyImmediateUpdateCode, kDefaultImmediateUpdateCode}, {kKeyActivatedCode, kDefaultActivatedCode},
+        {kKeyDeactivatedCode, kDefaultDeactivatedCode}};
     return kSettings;
 }
 
-std::span<const Setting> APIDispatcher::UpdateSettings() noexcept
+std::span<const platform::Setting> APIDispatcher::UpdateSettings() noexcept
 {
-    static const Setting kSettings[] = {{kKeyBaseUrl, kDefaultBaseUrl}, {kKeyUpdateCommand, kDefaultUpdateCommand},
-        {kKeyPostHeader, L""}, {kKeyPostData, L""}};
+    static const platform::Setting kSettings[] = {{kKeyBaseUrl, kDefaultBaseUrl},
+        {kKeyUpdateCommand, kDefaultUpdateCommand}, {kKeyPostHeader, L""}, {kKeyPostData, L""}};
     return kSettings;
 }
 
@@ -117,12 +121,12 @@ BOOL APIDispatcher::QueryStatus()
     return QueryStatus(m_owner, nullptr, answer);
 }
 
-BOOL APIDispatcher::QueryStatus(HostStrings& settings, HANDLE abandon, Answer& answer)
+BOOL APIDispatcher::QueryStatus(platform::HostStrings& settings, HANDLE abandon, Answer& answer)
 {
     return QueryStatus(&settings, abandon, answer);
 }
 
-BOOL APIDispatcher::QueryStatus(HostStrings* settings, HANDLE abandon, Answer& answer)
+BOOL APIDispatcher::QueryStatus(platform::HostStrings* settings, HANDLE abandon, Answer& answer)
 {
     const auto fail = [this, &answer](NorvixStatus status) {
         SetBoth(static_cast<std::int32_t>(status));
@@ -166,14 +170,14 @@ BOOL APIDispatcher::ParseAnswer(const std::wstring& command, const std::wstring&
     return Interpret(m_owner, command, answer, GetPaviseStatus(), GetNorvixStatus(), nullptr);
 }
 
-void APIDispatcher::PrepareNodes(HostStrings* settings)
+void APIDispatcher::PrepareNodes(platform::HostStrings* settings)
 {
     m_nodes.RemoveAll();
     m_nodes.Add(std::make_unique<XXMLNode>(Lookup(settings, kKeyNorvixNode, kDefaultNorvixNode)));
     m_nodes.Add(std::make_unique<XXMLNode>(Lookup(settings, kKeyPaviseNode, kDefaultPaviseNode)));
 }
 
-BOOL APIDispatcher::Interpret(HostStrings* settings, const std::wstring& command, const std::wstring& answer,
+BOOL APIDispatcher::Interpret(platform::HostStrings* settings, const std::wstring& command, const std::wstring& answer,
     PaviseStatus previousPavise, NorvixStatus previousNorvix, Answer* outcome)
 {
     // The document is released here, on the thread that made it (the polling worker), before that thread and its
@@ -219,7 +223,7 @@ BOOL APIDispatcher::Interpret(HostStrings* settings, const std::wstring& command
     return TRUE;
 }
 
-NorvixStatus APIDispatcher::ToNorvixStatus(HostStrings* settings, const std::wstring& code)
+NorvixStatus APIDispatcher::ToNorvixStatus(platform::HostStrings* settings, const std::wstring& code)
 {
     if (win::EqualsNoCase(code, Lookup(settings, kKeyUptodateCode, kDefaultUptodateCode)))
     {
@@ -233,7 +237,7 @@ NorvixStatus APIDispatcher::ToNorvixStatus(HostStrings* settings, const std::wst
     return NorvixStatus::Default;
 }
 
-PaviseStatus APIDispatcher::ToPaviseStatus(HostStrings* settings, const std::wstring& code)
+PaviseStatus APIDispatcher::ToPaviseStatus(platform::HostStrings* settings, const std::wstring& code)
 {
     if (win::EqualsNoCase(code, Lookup(settings, kKeyActivatedCode, kDefaultActivatedCode)))
     {
@@ -251,12 +255,12 @@ BOOL APIDispatcher::RequestUpdate()
     return RequestUpdate(m_owner, nullptr);
 }
 
-BOOL APIDispatcher::RequestUpdate(HostStrings& settings, HANDLE abandon)
+BOOL APIDispatcher::RequestUpdate(platform::HostStrings& settings, HANDLE abandon)
 {
     return RequestUpdate(&settings, abandon);
 }
 
-BOOL APIDispatcher::RequestUpdate(HostStrings* settings, HANDLE abandon)
+BOOL APIDispatcher::RequestUpdate(platform::HostStrings* settings, HANDLE abandon)
 {
     try
     {
@@ -288,3 +292,5 @@ BOOL APIDispatcher::SetStatuses(PaviseStatus pavise, NorvixStatus norvix) noexce
     m_norvixStatus = norvixValue;
     return TRUE;
 }
+
+}  // namespace net

@@ -27,6 +27,9 @@
 #include <span>
 #include <string>
 
+namespace net
+{
+
 class APIDispatcher
 {
 public:
@@ -52,7 +55,7 @@ public:
 
     // Takes the owner for setting lookups, sets both statuses to Default and the changed flag, and reads the
     // time-out. Always true.
-    BOOL Initialize(HostStrings* owner);
+    BOOL Initialize(platform::HostStrings* owner);
     // Forgets the owner and the time-out options; the statuses stay.
     void Reset() noexcept;
 
@@ -64,15 +67,15 @@ public:
     // this add-on does not know; a query abandoned through `abandon` is not. The answer is read with MSXML in the
     // calling thread's COM apartment, which it must have entered.
     BOOL QueryStatus();
-    BOOL QueryStatus(HostStrings& settings, HANDLE abandon, Answer& answer);
+    BOOL QueryStatus(platform::HostStrings& settings, HANDLE abandon, Answer& answer);
     // Tells the service to update itself, within the same time-outs as the query. True when the request was
     // sent and answered; the statuses do not change.
     BOOL RequestUpdate();
-    BOOL RequestUpdate(HostStrings& settings, HANDLE abandon);
+    BOOL RequestUpdate(platform::HostStrings& settings, HANDLE abandon);
 
     // The settings a status query looks up, and those of the update request, with their defaults.
-    [[nodiscard]] static std::span<const Setting> QuerySettings() noexcept;
-    [[nodiscard]] static std::span<const Setting> UpdateSettings() noexcept;
+    [[nodiscard]] static std::span<const platform::Setting> QuerySettings() noexcept;
+    [[nodiscard]] static std::span<const platform::Setting> UpdateSettings() noexcept;
 
     [[nodiscard]] PaviseStatus GetPaviseStatus() const noexcept
     {
@@ -98,20 +101,21 @@ public:
     [[nodiscard]] DWORD DeadlineMs() const noexcept { return m_timeoutMs + kDeadlineMarginMs; }
 
 private:
-    BOOL QueryStatus(HostStrings* settings, HANDLE abandon, Answer& answer);
-    BOOL RequestUpdate(HostStrings* settings, HANDLE abandon);
+    BOOL QueryStatus(platform::HostStrings* settings, HANDLE abandon, Answer& answer);
+    BOOL RequestUpdate(platform::HostStrings* settings, HANDLE abandon);
     void ConfigureTimeouts();
-    void PrepareNodes(HostStrings* settings);
+    void PrepareNodes(platform::HostStrings* settings);
     [[nodiscard]] std::wstring Lookup(const wchar_t* key, const wchar_t* defaultValue) const;
-    [[nodiscard]] static std::wstring Lookup(HostStrings* settings, const wchar_t* key, const wchar_t* defaultValue);
-    [[nodiscard]] static NorvixStatus ToNorvixStatus(HostStrings* settings, const std::wstring& code);
-    [[nodiscard]] static PaviseStatus ToPaviseStatus(HostStrings* settings, const std::wstring& code);
+    [[nodiscard]] static std::wstring Lookup(
+        platform::HostStrings* settings, const wchar_t* key, const wchar_t* defaultValue);
+    [[nodiscard]] static NorvixStatus ToNorvixStatus(platform::HostStrings* settings, const std::wstring& code);
+    [[nodiscard]] static PaviseStatus ToPaviseStatus(platform::HostStrings* settings, const std::wstring& code);
     void SetBoth(std::int32_t value) noexcept;
     // ParseAnswer measured against the given previous codes.
-    BOOL Interpret(HostStrings* settings, const std::wstring& command, const std::wstring& answer,
+    BOOL Interpret(platform::HostStrings* settings, const std::wstring& command, const std::wstring& answer,
         PaviseStatus previousPavise, NorvixStatus previousNorvix, Answer* outcome);
 
-    HostStrings* m_owner = nullptr;
+    platform::HostStrings* m_owner = nullptr;
     std::atomic<std::int32_t> m_paviseStatus{static_cast<std::int32_t>(PaviseStatus::Default)};
     std::atomic<std::int32_t> m_norvixStatus{static_cast<std::int32_t>(NorvixStatus::Default)};
     XXMLParser m_parser;  // holds a document only while an answer is interpreted
@@ -121,3 +125,5 @@ private:
     DWORD m_timeoutMs = kDefaultTimeoutMs;
     HttpExchange m_exchange;  // both requests: at most one of them in flight
 };
+
+}  // namespace net

@@ -1,5 +1,8 @@
 #include "net/HTTPOptionItem.h"
 
+namespace net
+{
+
 HTTPOptionItem::HTTPOptionItem(DWORD option, const void* value, DWORD length) : m_option(option)
 {
     if (value && length > 0)
@@ -13,3 +16,5 @@ HTTPOptionItem HTTPOptionItem::FromDword(DWORD option, DWORD value)
 {
     return HTTPOptionItem(option, &value, sizeof(value));
 }
+
+}  // namespace net

@@ -6,6 +6,9 @@
 
 #include <vector>
 
+namespace net
+{
+
 class HTTPOptionItem
 {
 public:
@@ -27,3 +30,5 @@ private:
     DWORD m_option = 0;
     std::vector<BYTE> m_value;
 };
+
+}  // namespace net

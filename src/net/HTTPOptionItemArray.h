@@ -4,6 +4,11 @@
 #include "net/HTTPOptionItem.h"
 #include "net/OwningArray.h"
 
+namespace net
+{
+
 class HTTPOptionItemArray : public OwningArray<HTTPOptionItem>
 {
 };
+
+}  // namespace net

@@ -8,6 +8,9 @@
 #include <algorithm>
 #include <functional>
 
+namespace net
+{
+
 // One request and what it gave, shared by the caller and the request's thread: either may be the last to let go.
 struct HttpExchange::Flight
 {
@@ -185,3 +188,5 @@ bool HttpExchange::TakeTurn(const std::shared_ptr<Flight>& flight, ULONGLONG end
         }
     }
 }
+
+}  // namespace net

@@ -28,6 +28,9 @@
 #include <mutex>
 #include <string>
 
+namespace net
+{
+
 class HttpExchange
 {
 public:
@@ -66,3 +69,5 @@ private:
     mutable std::mutex m_lock;
     std::shared_ptr<Flight> m_last;
 };
+
+}  // namespace net

@@ -8,6 +8,9 @@
 #include <memory>
 #include <vector>
 
+namespace net
+{
+
 template <typename Item>
 class OwningArray
 {
@@ -118,3 +121,5 @@ protected:
 private:
     std::vector<std::unique_ptr<Item>> m_items;
 };
+
+}  // namespace net

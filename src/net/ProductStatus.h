@@ -4,6 +4,9 @@
 
 #include <cstdint>
 
+namespace net
+{
+
 // State of the product's virus definitions.
 enum class NorvixStatus : std::int32_t
 {
@@ -36,3 +39,5 @@ enum class PaviseStatus : std::int32_t
     return value >= static_cast<std::int32_t>(PaviseStatus::ConnectionFailure) &&
         value <= static_cast<std::int32_t>(PaviseStatus::Deactivated);
 }
+
+}  // namespace net

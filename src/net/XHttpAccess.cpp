@@ -8,6 +8,9 @@
 #include <array>
 #include <vector>
 
+namespace net
+{
+
 namespace
 {
 
@@ -510,3 +513,5 @@ BOOL XHttpAccess::Post(const std::wstring& url, const std::wstring& userAgent, c
     }
     return result;
 }
+
+}  // namespace net

@@ -36,6 +36,9 @@
 #include <string>
 #include <string_view>
 
+namespace net
+{
+
 class XHttpAccess
 {
 public:
@@ -81,3 +84,5 @@ public:
     // A body's bytes as text of a code page, converted as one piece; a zero byte ends the text.
     [[nodiscard]] static std::wstring DecodeBody(std::string_view bytes, UINT codePage);
 };
+
+}  // namespace net

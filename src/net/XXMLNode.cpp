@@ -2,6 +2,9 @@
 
 #include <objbase.h>
 
+namespace net
+{
+
 namespace
 {
 
@@ -25,3 +28,5 @@ XXMLNode::XXMLNode() : m_key(NewKey())
 XXMLNode::XXMLNode(std::wstring name) : m_name(std::move(name)), m_key(NewKey())
 {
 }
+
+}  // namespace net

@@ -5,6 +5,9 @@
 
 #include <string>
 
+namespace net
+{
+
 class XXMLNode
 {
 public:
@@ -25,3 +28,5 @@ private:
     std::wstring m_value;
     std::wstring m_key;
 };
+
+}  // namespace net

@@ -1,5 +1,8 @@
 #include "net/XXMLNodeArray.h"
 
+namespace net
+{
+
 std::wstring XXMLNodeArray::GetValue(std::wstring_view name) const
 {
     for (int i = GetCount() - 1; i >= 0; --i)
@@ -31,3 +34,5 @@ XXMLNode* XXMLNodeArray::FindByKey(std::wstring_view key, int* index) const noex
     }
     return nullptr;
 }
+
+}  // namespace net

@@ -7,6 +7,9 @@
 #include <string>
 #include <string_view>
 
+namespace net
+{
+
 class XXMLNodeArray : public OwningArray<XXMLNode>
 {
 public:
@@ -19,3 +22,5 @@ public:
     // The first node whose key is `key` (case-sensitive) and its index; null and -1 when none.
     [[nodiscard]] XXMLNode* FindByKey(std::wstring_view key, int* index = nullptr) const noexcept;
 };
+
+}  // namespace net

@@ -7,6 +7,9 @@
 #include <algorithm>
 #include <cwctype>
 
+namespace net
+{
+
 namespace
 {
 
@@ -248,3 +251,5 @@ BOOL XXMLParser::FindNodes(const std::wstring& elementName, XXMLNodeArray& nodes
     }
     return found > 0;
 }
+
+}  // namespace net

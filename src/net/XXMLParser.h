@@ -23,6 +23,9 @@
 #include <string>
 #include <string_view>
 
+namespace net
+{
+
 class XXMLParser
 {
 public:
@@ -61,3 +64,5 @@ private:
 
     win::ComPtr<IXMLDOMDocument> m_document;
 };
+
+}  // namespace net

@@ -7,6 +7,9 @@
 #include <cwchar>
 #include <iterator>
 
+namespace platform
+{
+
 namespace
 {
 
@@ -327,3 +330,5 @@ BOOL IsWow64(PlatformSystem& system)
 {
     return system.IsWow64() ? TRUE : FALSE;
 }
+
+}  // namespace platform

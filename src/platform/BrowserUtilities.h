@@ -12,6 +12,9 @@
 
 #include <string>
 
+namespace platform
+{
+
 // The kinds of default browser GetDefaultBrowser tells apart.
 constexpr int kBrowserOther = 256;
 constexpr int kBrowserIE = 257;
@@ -71,3 +74,5 @@ BOOL GetDefaultBrowser(int& kind, std::wstring& path, PlatformSystem& system = S
 
 // True in a 32-bit process on 64-bit Windows.
 [[nodiscard]] BOOL IsWow64(PlatformSystem& system = SystemPlatform());
+
+}  // namespace platform

@@ -6,6 +6,9 @@
 
 #include <string>
 
+namespace platform
+{
+
 // A setting as its user names it: the key and the built-in default.
 struct Setting
 {
@@ -23,3 +26,5 @@ public:
     // `text` with the host's macros ({cbid}, {dtid}, {guid}, {locale.underscore}, {random}) replaced.
     [[nodiscard]] virtual std::wstring ExpandHostMacros(const std::wstring& text) = 0;
 };
+
+}  // namespace platform

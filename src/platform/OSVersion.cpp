@@ -2,6 +2,9 @@
 
 #include <cwchar>
 
+namespace platform
+{
+
 namespace
 {
 
@@ -195,3 +198,5 @@ std::wstring GetWindowsName(BOOL withDetails)
     }
     return GetWindowsNameFrom(version, withDetails);
 }
+
+}  // namespace platform

@@ -8,6 +8,9 @@
 
 #include <string>
 
+namespace platform
+{
+
 // Reads the system's version record; false (and a zeroed record) when the system gives none.
 [[nodiscard]] bool ReadOSVersion(OSVERSIONINFOEXW& version) noexcept;
 
@@ -30,3 +33,5 @@ BOOL GetOSVersion(DWORD& major, DWORD& minor, DWORD& build) noexcept;
 // know give only the edition and service-pack parts; withDetails adds the edition.
 [[nodiscard]] std::wstring GetWindowsName(BOOL withDetails);
 [[nodiscard]] std::wstring GetWindowsNameFrom(const OSVERSIONINFOEXW& version, BOOL withDetails);
+
+}  // namespace platform

@@ -8,6 +8,9 @@
 #include <objbase.h>
 #include <shellapi.h>
 
+namespace platform
+{
+
 namespace
 {
 
@@ -30,7 +33,7 @@ constexpr DWORD kCreateKnownFolder = 0x8000;  // KF_FLAG_CREATE
 
 bool PlatformSystem::IsVistaOrLater()
 {
-    return ::IsVistaOrLater() != FALSE;
+    return IsVistaOrLater() != FALSE;
 }
 
 bool PlatformSystem::IsWow64()
@@ -193,3 +196,5 @@ PlatformSystem& SystemPlatform() noexcept
     static PlatformSystem system;
     return system;
 }
+
+}  // namespace platform

@@ -15,6 +15,9 @@
 
 #include <string>
 
+namespace platform
+{
+
 class PlatformSystem
 {
 public:
@@ -59,3 +62,5 @@ public:
 
 // The real system.
 [[nodiscard]] PlatformSystem& SystemPlatform() noexcept;
+
+}  // namespace platform

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+namespace platform
+{
+
 void SettingsSnapshot::Capture(HostStrings& host, std::span<const Setting> settings)
 {
     for (const Setting& setting : settings)
@@ -32,3 +35,5 @@ std::wstring SettingsSnapshot::ExpandHostMacros(const std::wstring&)
     ++m_misses;
     return {};
 }
+
+}  // namespace platform

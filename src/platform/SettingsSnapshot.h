@@ -14,6 +14,9 @@
 #include <utility>
 #include <vector>
 
+namespace platform
+{
+
 class SettingsSnapshot final : public HostStrings
 {
 public:
@@ -31,3 +34,5 @@ private:
     std::vector<std::pair<std::wstring, std::wstring>> m_values;  // key, value: few, so a plain list
     size_t m_misses = 0;
 };
+
+}  // namespace platform

@@ -5,6 +5,9 @@
 
 #include <cwchar>
 
+namespace platform
+{
+
 namespace
 {
 
@@ -177,3 +180,5 @@ UINT XVersionInfo::GetProductRevision() const
     GetProductVersionParts(nullptr, nullptr, nullptr, &value);
     return value;
 }
+
+}  // namespace platform

@@ -9,6 +9,9 @@
 #include <string>
 #include <vector>
 
+namespace platform
+{
+
 class XVersionInfo
 {
 public:
@@ -47,3 +50,5 @@ private:
     std::vector<BYTE> m_data;
     DWORD m_translation = 0;
 };
+
+}  // namespace platform

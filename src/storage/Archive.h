@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-class XStreamFileMirror;
-class XStorageObject;
-
 namespace storage
 {
+
+class XStreamFileMirror;
+class XStorageObject;
 
 class ArchiveException
 {

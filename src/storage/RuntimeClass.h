@@ -4,10 +4,10 @@
 
 #include <cstdint>
 
-class XStorageObject;
-
 namespace storage
 {
+
+class XStorageObject;
 
 struct RuntimeClass
 {

@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+namespace storage
+{
+
 const storage::RuntimeClass XCompoundStream::s_class{"XCompoundStream", 0, nullptr};
 
 XCompoundStream::XCompoundStream() noexcept : languageId(::GetSystemDefaultLangID())
@@ -41,3 +44,5 @@ bool XCompoundStream::SerializeData(storage::Archive& archive)
     archive >> languageId;
     return true;
 }
+
+}  // namespace storage

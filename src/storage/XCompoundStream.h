@@ -17,6 +17,9 @@
 #include <array>
 #include <cstdint>
 
+namespace storage
+{
+
 class XCompoundStream : public XStorageObject
 {
 public:
@@ -35,3 +38,5 @@ public:
     std::array<std::uint8_t, 4> tag = kTag;
     std::uint16_t languageId = 0;
 };
+
+}  // namespace storage

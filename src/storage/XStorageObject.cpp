@@ -1,5 +1,8 @@
 #include "storage/XStorageObject.h"
 
+namespace storage
+{
+
 const storage::RuntimeClass XStorageObject::s_class{"XStorageObject", 0, nullptr};
 
 const storage::RuntimeClass* XStorageObject::GetRuntimeClass() const noexcept
@@ -19,3 +22,5 @@ void XStorageObject::Serialize(storage::Archive& archive)
         archive >> version;
     }
 }
+
+}  // namespace storage

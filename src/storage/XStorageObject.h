@@ -8,6 +8,9 @@
 
 #include <cstdint>
 
+namespace storage
+{
+
 class XStorageObject
 {
 public:
@@ -26,3 +29,5 @@ public:
 
     std::uint32_t version = kCurrentVersion;
 };
+
+}  // namespace storage

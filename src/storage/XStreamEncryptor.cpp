@@ -7,6 +7,9 @@
 
 #include <memory>
 
+namespace storage
+{
+
 namespace
 {
 constexpr wchar_t kBuiltInKey[] = L"QoxM";
@@ -107,3 +110,5 @@ bool XStreamEncryptor::CopyThrough(const std::wstring& sourcePath, const std::ws
     source.Close();
     return mirrored ? !WIN_LOG_LAST_ERROR_IF(!mirroredTarget.Close()) : (directTarget.Close(), true);
 }
+
+}  // namespace storage

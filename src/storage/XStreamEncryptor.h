@@ -14,6 +14,9 @@
 #include <cstdint>
 #include <string>
 
+namespace storage
+{
+
 class XStreamEncryptor
 {
 public:
@@ -41,3 +44,5 @@ private:
 
     std::wstring m_key;
 };
+
+}  // namespace storage

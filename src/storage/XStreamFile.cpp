@@ -9,6 +9,9 @@
 
 #include <windows.h>
 
+namespace storage
+{
+
 const storage::RuntimeClass XStreamFile::s_class{"XStreamFile", storage::kNotSerializable, nullptr};
 
 XStreamFile::~XStreamFile()
@@ -182,7 +185,7 @@ std::wstring XStreamFile::DefaultPath()
     }
     std::wstring format;
     GetFileNameFormat(format);
-    const XVersionInfo version(TRUE);
+    const platform::XVersionInfo version(TRUE);
     const std::wstring digits = win::ReplaceAll(version.GetString(L"ProductVersion"), L".", L"");
     return folder + win::ReplaceFirst(format, L"%s", digits);
 }
@@ -276,3 +279,5 @@ void XStreamFile::Reset(const std::wstring& text, bool report, bool recreate)
         m_stream = CreateStream();
     }
 }
+
+}  // namespace storage

@@ -24,6 +24,9 @@
 #include <memory>
 #include <string>
 
+namespace storage
+{
+
 class XStreamFile
 {
 public:
@@ -80,3 +83,5 @@ private:
     XStreamEncryptor m_encryptor;
     DWORD m_retryLimitMs = storage::kSharingRetryLimitMs;
 };
+
+}  // namespace storage

@@ -7,6 +7,9 @@
 #include <atomic>
 #include <vector>
 
+namespace storage
+{
+
 namespace
 {
 
@@ -325,3 +328,5 @@ XStreamFileMirror::FreeSpaceProc XStreamFileMirror::SetFreeSpaceForTesting(FreeS
 {
     return s_freeSpace.exchange(query ? query : &FreeBytes);
 }
+
+}  // namespace storage

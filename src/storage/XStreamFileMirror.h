@@ -20,6 +20,9 @@
 #include <string>
 #include <string_view>
 
+namespace storage
+{
+
 class XStreamFileMirror
 {
 public:
@@ -77,3 +80,5 @@ private:
     std::wstring m_filePath;
     std::wstring m_mirrorPath;
 };
+
+}  // namespace storage

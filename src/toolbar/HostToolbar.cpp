@@ -6,6 +6,9 @@
 
 #include <vector>
 
+namespace toolbar
+{
+
 void HostToolbar::Attach(IDispatch* dispatch, bool autoRelease) noexcept
 {
     Release();
@@ -100,3 +103,5 @@ HWND HostToolbar::GetToolbarWindow() const noexcept
     // Window handles carry 32 significant bits and are sign-extended on 64-bit Windows.
     return reinterpret_cast<HWND>(static_cast<LONG_PTR>(answer.Get()->lVal));
 }
+
+}  // namespace toolbar

@@ -14,6 +14,9 @@
 
 #include <string>
 
+namespace toolbar
+{
+
 class HostToolbar
 {
 public:
@@ -47,3 +50,5 @@ private:
     IDispatch* m_dispatch = nullptr;
     win::ComPtr<IDispatch> m_reference;  // the wrapper's own reference, with auto-release only
 };
+
+}  // namespace toolbar

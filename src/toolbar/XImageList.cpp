@@ -5,6 +5,9 @@
 #include "win/UserHandles.h"
 #include "win/Module.h"
 
+namespace toolbar
+{
+
 namespace
 {
 constexpr UINT kColourDdbWithMask = 0xFF;  // ILC_COLORDDB with a monochrome mask image
@@ -16,7 +19,7 @@ bool XImageList::Create(int cx, int cy) noexcept
 {
     m_list.Reset();
     m_indexes.clear();
-    const UINT flags = IsWindows2000OrXP() ? ILC_COLOR32 : kColourDdbWithMask;
+    const UINT flags = platform::IsWindows2000OrXP() ? ILC_COLOR32 : kColourDdbWithMask;
     m_list.Reset(::ImageList_Create(cx, cy, flags, kInitialImages, kGrowBy));
     if (!m_list)
     {
@@ -94,3 +97,5 @@ UINT XImageList::IndexOf(UINT id) const noexcept
     const auto found = m_indexes.find(id);
     return found == m_indexes.end() ? kMissing : found->second;
 }
+
+}  // namespace toolbar

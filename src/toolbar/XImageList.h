@@ -10,6 +10,9 @@
 
 #include <map>
 
+namespace toolbar
+{
+
 class XImageList
 {
 public:
@@ -40,3 +43,5 @@ private:
     std::map<UINT, UINT> m_indexes;
     SIZE m_size{0, 0};
 };
+
+}  // namespace toolbar

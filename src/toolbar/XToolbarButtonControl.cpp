@@ -10,6 +10,9 @@
 
 #include <algorithm>
 
+namespace toolbar
+{
+
 namespace
 {
 
@@ -643,3 +646,5 @@ LRESULT XToolbarButtonControl::WindowProc(UINT message, WPARAM wParam, LPARAM lP
     }
     return Default(message, wParam, lParam);
 }
+
+}  // namespace toolbar

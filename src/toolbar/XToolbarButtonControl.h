@@ -13,6 +13,9 @@
 #include <string>
 #include <vector>
 
+namespace toolbar
+{
+
 class XToolbarController;
 
 class XToolbarButtonControl final : public win::Window
@@ -104,3 +107,5 @@ private:
     BOOL m_animating = FALSE;
     bool m_fitPending = false;
 };
+
+}  // namespace toolbar

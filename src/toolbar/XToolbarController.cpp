@@ -14,6 +14,9 @@
 
 #include <algorithm>
 
+namespace toolbar
+{
+
 namespace
 {
 
@@ -41,7 +44,7 @@ XToolbarController::XToolbarController(const CLSID& classId, const IID& dispatch
     AddInterface({&__uuidof(IToolbarSecurity), [](win::ComObject* object) noexcept -> IUnknown* {
                       return &static_cast<XToolbarController*>(object)->m_toolbarSecurity;
                   }});
-    m_browserMajorVersion = GetIEMajorVersion();
+    m_browserMajorVersion = platform::GetIEMajorVersion();
 }
 
 XToolbarController::~XToolbarController()
@@ -847,3 +850,5 @@ HRESULT XToolbarController::XBrowserEvents::QueryInterface(REFIID iid, void** ou
     }
     return E_NOINTERFACE;
 }
+
+}  // namespace toolbar

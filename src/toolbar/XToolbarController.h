@@ -26,11 +26,14 @@
 #include <string>
 #include <vector>
 
+namespace toolbar
+{
+
 class XToolbarWindow;
 class XToolbarButtonControl;
 class XToolbarDispatcherWindow;
 
-class XToolbarController : public win::OleControl, public XBubbleOwner
+class XToolbarController : public win::OleControl, public ui::XBubbleOwner
 {
 public:
     static constexpr UINT kNoCommand = static_cast<UINT>(-1);
@@ -238,3 +241,5 @@ private:
     bool m_placeAgain = false;
     std::atomic<HWND> m_dispatcherHwnd{nullptr};
 };
+
+}  // namespace toolbar

@@ -4,6 +4,9 @@
 #include "win/FailureReport.h"
 #include "win/Module.h"
 
+namespace toolbar
+{
+
 UINT ToolbarProcessControllerMessage() noexcept
 {
     static const UINT message = ::RegisterWindowMessageW(L"TOOLBAR_PROCESS_CONTROLLER_MESSAGE");
@@ -59,3 +62,5 @@ LRESULT XToolbarDispatcherWindow::WindowProc(UINT message, WPARAM wParam, LPARAM
     }
     return Default(message, wParam, lParam);
 }
+
+}  // namespace toolbar

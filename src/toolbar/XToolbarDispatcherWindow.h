@@ -7,6 +7,9 @@
 
 #include "win/Window.h"
 
+namespace toolbar
+{
+
 class XToolbarController;
 
 // "TOOLBAR_PROCESS_CONTROLLER_MESSAGE", registered on first use and kept for the module's life.
@@ -29,3 +32,5 @@ protected:
 private:
     XToolbarController* m_owner = nullptr;
 };
+
+}  // namespace toolbar

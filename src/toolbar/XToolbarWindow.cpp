@@ -9,6 +9,9 @@
 
 #include <vector>
 
+namespace toolbar
+{
+
 LRESULT XToolbarWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     XToolbarController* const controller = m_controller;
@@ -90,3 +93,5 @@ LRESULT XToolbarWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     }
     return result;
 }
+
+}  // namespace toolbar

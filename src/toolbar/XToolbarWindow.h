@@ -7,6 +7,9 @@
 
 #include "win/Window.h"
 
+namespace toolbar
+{
+
 class XToolbarController;
 
 class XToolbarWindow : public win::Window
@@ -21,3 +24,5 @@ protected:
 private:
     XToolbarController* m_controller = nullptr;
 };
+
+}  // namespace toolbar

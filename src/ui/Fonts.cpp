@@ -4,6 +4,9 @@
 
 #include <cstddef>
 
+namespace ui
+{
+
 namespace
 {
 int CALLBACK StopAtFirstFamily(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) noexcept
@@ -106,3 +109,5 @@ int PixelsToPoints(int pixels) noexcept
 {
     return ::MulDiv(pixels, 72, ScreenPixelsPerInch());
 }
+
+}  // namespace ui

@@ -8,6 +8,9 @@
 
 #include <string>
 
+namespace ui
+{
+
 // True when a font family with `face` exists for `charset` on the screen.
 [[nodiscard]] bool FontFaceExists(const std::wstring& face, BYTE charset) noexcept;
 
@@ -21,3 +24,5 @@
 
 // Pixels of the screen to points: pixels x 72 / logical pixels per inch, rounded as MulDiv rounds.
 [[nodiscard]] int PixelsToPoints(int pixels) noexcept;
+
+}  // namespace ui

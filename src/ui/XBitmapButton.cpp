@@ -5,6 +5,9 @@
 
 #include <windowsx.h>
 
+namespace ui
+{
+
 bool XBitmapButton::Setup(HWND parent, int controlId, COLORREF background, UINT normalId, UINT hotId, UINT pressedId,
     UINT disabledId, const wchar_t* disabledFallbackName) noexcept
 {
@@ -218,3 +221,5 @@ LRESULT XBitmapButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) no
     }
     return Default(message, wParam, lParam);
 }
+
+}  // namespace ui

@@ -11,6 +11,9 @@
 
 #include <array>
 
+namespace ui
+{
+
 class XBitmapButton : public win::Window
 {
 public:
@@ -55,3 +58,5 @@ private:
     bool m_mouseOver = false;
     bool m_timerRunning = false;
 };
+
+}  // namespace ui

@@ -10,7 +10,10 @@
 
 #include <string>
 
-class XBubbleOwner : public HostStrings
+namespace ui
+{
+
+class XBubbleOwner : public platform::HostStrings
 {
 public:
     // The button's rectangle in screen coordinates; an empty rectangle when the button or toolbar is missing.
@@ -20,3 +23,5 @@ public:
     // The browser's window; the foreground window when the browser's is not a window.
     [[nodiscard]] virtual HWND GetBrowserHwnd() = 0;
 };
+
+}  // namespace ui

@@ -4,6 +4,11 @@
 
 #include "win/Window.h"
 
+namespace ui
+{
+
 class XButton : public win::Window
 {
 };
+
+}  // namespace ui

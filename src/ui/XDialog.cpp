@@ -4,6 +4,9 @@
 
 #include <vssym32.h>
 
+namespace ui
+{
+
 namespace
 {
 BOOL CALLBACK SetFontOnChild(HWND child, LPARAM font) noexcept
@@ -66,3 +69,5 @@ bool XDialog::DialogProc(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& re
     }
     return win::Dialog::DialogProc(message, wParam, lParam, result);
 }
+
+}  // namespace ui

@@ -8,6 +8,9 @@
 
 #include <uxtheme.h>
 
+namespace ui
+{
+
 class XDialog : public win::Dialog
 {
 public:
@@ -29,3 +32,5 @@ protected:
 private:
     win::ThemeHandle m_theme;
 };
+
+}  // namespace ui

@@ -5,6 +5,9 @@
 #include "win/FailureReport.h"
 #include "win/Module.h"
 
+namespace ui
+{
+
 namespace
 {
 struct FontKind
@@ -68,7 +71,7 @@ COLORREF XGlobalGDI::SelectMenuColor(bool windows2000OrXP, bool flatMenus, COLOR
 
 COLORREF XGlobalGDI::GetMenuColor() noexcept
 {
-    const bool oldSystem = IsWindows2000OrXP() != FALSE;
+    const bool oldSystem = platform::IsWindows2000OrXP() != FALSE;
     BOOL flat = FALSE;
     if (oldSystem && !::SystemParametersInfoW(SPI_GETFLATMENU, 0, &flat, 0))
     {
@@ -82,3 +85,5 @@ XGlobalGDI& TheGlobalGDI() noexcept
     static XGlobalGDI instance;
     return instance;
 }
+
+}  // namespace ui

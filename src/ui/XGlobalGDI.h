@@ -9,6 +9,9 @@
 #include <array>
 #include <cstddef>
 
+namespace ui
+{
+
 enum class GlobalFont : std::size_t
 {
     Normal8,
@@ -49,3 +52,5 @@ private:
 
 // The module's one instance.
 [[nodiscard]] XGlobalGDI& TheGlobalGDI() noexcept;
+
+}  // namespace ui

@@ -1,5 +1,8 @@
 #include "ui/XMemoryDC.h"
 
+namespace ui
+{
+
 XMemoryDC::XMemoryDC(HDC target, const RECT& rect) noexcept : m_target(target), m_rect(rect)
 {
     const int width = rect.right - rect.left;
@@ -31,3 +34,5 @@ XMemoryDC::~XMemoryDC()
         0, SRCCOPY);
     ::SelectObject(m_dc.Get(), m_displaced);
 }
+
+}  // namespace ui

@@ -7,6 +7,9 @@
 
 #include "win/GdiHandles.h"
 
+namespace ui
+{
+
 class XMemoryDC
 {
 public:
@@ -25,3 +28,5 @@ private:
     win::Bitmap m_bitmap;
     HGDIOBJ m_displaced = nullptr;
 };
+
+}  // namespace ui

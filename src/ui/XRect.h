@@ -3,6 +3,9 @@
 
 #include <windows.h>
 
+namespace ui
+{
+
 class XRect : public RECT
 {
 public:
@@ -19,3 +22,5 @@ public:
         return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
     }
 };
+
+}  // namespace ui

@@ -1,5 +1,8 @@
 #include "ui/XStatic.h"
 
+namespace ui
+{
+
 bool XStatic::SetBitmap(UINT resourceId) noexcept
 {
     const bool loaded = SetBitmap(resourceId, ::GetSysColor(COLOR_BTNFACE));
@@ -40,3 +43,5 @@ LRESULT XStatic::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) noexcept
     }
     return Default(message, wParam, lParam);
 }
+
+}  // namespace ui

@@ -6,6 +6,9 @@
 #include "ui/XTransparentBitmap.h"
 #include "win/Window.h"
 
+namespace ui
+{
+
 class XStatic : public win::Window
 {
 public:
@@ -26,3 +29,5 @@ private:
     SIZE m_size{0, 0};
     bool m_followsButtonFace = true;
 };
+
+}  // namespace ui

@@ -4,6 +4,9 @@
 
 #include <cstdlib>
 
+namespace ui
+{
+
 bool XTransparentBitmap::Load(UINT resourceId, HMODULE module) noexcept
 {
     Clear();
@@ -99,3 +102,5 @@ bool XTransparentBitmap::LoadFrom(HMODULE module, const wchar_t* resource) noexc
         std::abs(section.dsBm.bmHeight), m_transparent);
     return true;
 }
+
+}  // namespace ui

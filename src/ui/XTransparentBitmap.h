@@ -7,6 +7,9 @@
 
 #include <cstdint>
 
+namespace ui
+{
+
 class XTransparentBitmap
 {
 public:
@@ -43,3 +46,5 @@ private:
     HMODULE m_module = nullptr;
     COLORREF m_transparent = ::GetSysColor(COLOR_BTNFACE);
 };
+
+}  // namespace ui

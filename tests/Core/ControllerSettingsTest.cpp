@@ -29,16 +29,17 @@ protected:
     std::wstring m_stored;
     BOOL m_readable = TRUE;
     std::vector<Read> m_reads;
-    ControllerSettings m_settings{m_host, [this](const wchar_t* subkey, const wchar_t* valueName, std::wstring& value) {
-                                      return ReadStored(subkey, valueName, value);
-                                  }};
+    core::ControllerSettings m_settings{
+        m_host, [this](const wchar_t* subkey, const wchar_t* valueName, std::wstring& value) {
+            return ReadStored(subkey, valueName, value);
+        }};
 };
 
 }  // namespace
 
 TEST_F(ControllerSettingsTest, EveryKeyHasItsBuiltInDefaultAndTheHostsValueWins)
 {
-    using TextGetter = std::wstring (ControllerSettings::*)() const;
+    using TextGetter = std::wstring (core::ControllerSettings::*)() const;
     const wchar_t* const unavailable = L"Norvix is unavailable. To ensure your protection, check to make sure that "
                                        L"your application is still installed and running";
     struct Case
@@ -48,48 +49,52 @@ TEST_F(ControllerSettingsTest, EveryKeyHasItsBuiltInDefaultAndTheHostsValueWins)
         const wchar_t* defaultValue;
     };
     const Case cases[] = {
-        {&ControllerSettings::GetMacroRegistryKey, L"KelTb.Str.Macro.RegistryKey", L"Macro"},
-        {&ControllerSettings::GetGuidRegistryValue, L"KelTb.Str.GUID.RegistryValue", L"guid"},
-        {&ControllerSettings::GetPrefsRegistryKey, L"KelTb.Str.Prefs.RegistryKey", L"Prefs"},
-        {&ControllerSettings::GetTextLabelsRegistryValue, L"KelTb.Str.TextLabels.RegistryValue", L"TextLabels"},
-        {&ControllerSettings::GetPaviseConnectionFailureText, L"KelTb.Str.Pavise.ConnectionFailure",
+        {&core::ControllerSettings::GetMacroRegistryKey, L"KelTb.Str.Macro.RegistryKey", L"Macro"},
+        {&core::ControllerSettings::GetGuidRegistryValue, L"KelTb.Str.GUID.RegistryValue", L"guid"},
+        {&core::ControllerSettings::GetPrefsRegistryKey, L"KelTb.Str.Prefs.RegistryKey", L"Prefs"},
+        {&core::ControllerSettings::GetTextLabelsRegistryValue, L"KelTb.Str.TextLabels.RegistryValue", L"TextLabels"},
+        {&core::ControllerSettings::GetPaviseConnectionFailureText, L"KelTb.Str.Pavise.ConnectionFailure",
             L"Norvix is unavailable"},
-        {&ControllerSettings::GetPaviseErrorText, L"KelTb.Str.Pavise.Error", L"Norvix reported an error"},
-        {&ControllerSettings::GetPaviseDefaultText, L"KelTb.Str.Pavise.Default", L""},
-        {&ControllerSettings::GetPaviseActivatedText, L"KelTb.Str.Pavise.Activated", L"Pavise Activated"},
-        {&ControllerSettings::GetPaviseDeactivatedText, L"KelTb.Str.Pavise.Deactivated", L"Pavise Deactivated"},
-        {&ControllerSettings::GetPaviseConnectionFailureTooltip, L"KelTb.Str.TT.Pavise.ConnectionFailure", unavailable},
-        {&ControllerSettings::GetPaviseErrorTooltip, L"KelTb.Str.TT.Pavise.Error", L"Norvix reported an error"},
-        {&ControllerSettings::GetPaviseDefaultTooltip, L"KelTb.Str.TT.Pavise.Default", L""},
-        {&ControllerSettings::GetPaviseActivatedTooltip, L"KelTb.Str.TT.Pavise.Activated",
+        {&core::ControllerSettings::GetPaviseErrorText, L"KelTb.Str.Pavise.Error", L"Norvix reported an error"},
+        {&core::ControllerSettings::GetPaviseDefaultText, L"KelTb.Str.Pavise.Default", L""},
+        {&core::ControllerSettings::GetPaviseActivatedText, L"KelTb.Str.Pavise.Activated", L"Pavise Activated"},
+        {&core::ControllerSettings::GetPaviseDeactivatedText, L"KelTb.Str.Pavise.Deactivated", L"Pavise Deactivated"},
+        {&core::ControllerSettings::GetPaviseConnectionFailureTooltip, L"KelTb.Str.TT.Pavise.ConnectionFailure",
+            unavailable},
+        {&core::ControllerSettings::GetPaviseErrorTooltip, L"KelTb.Str.TT.Pavise.Error", L"Norvix reported an error"},
+        {&core::ControllerSettings::GetPaviseDefaultTooltip, L"KelTb.Str.TT.Pavise.Default", L""},
+        {&core::ControllerSettings::GetPaviseActivatedTooltip, L"KelTb.Str.TT.Pavise.Activated",
             L"Pavise is turned on, your PC is protected"},
-        {&ControllerSettings::GetPaviseDeactivatedTooltip, L"KelTb.Str.TT.Pavise.Deactivated",
+        {&core::ControllerSettings::GetPaviseDeactivatedTooltip, L"KelTb.Str.TT.Pavise.Deactivated",
             L"Pavise is turned off, Turn on Pavise to be protected"},
-        {&ControllerSettings::GetNorvixConnectionFailureText, L"KelTb.Str.Norvix.ConnectionFailure",
+        {&core::ControllerSettings::GetNorvixConnectionFailureText, L"KelTb.Str.Norvix.ConnectionFailure",
             L"Norvix is unavailable"},
-        {&ControllerSettings::GetNorvixErrorText, L"KelTb.Str.Norvix.Error", L"Norvix reported an error"},
-        {&ControllerSettings::GetNorvixDefaultText, L"KelTb.Str.Norvix.Default", L""},
-        {&ControllerSettings::GetNorvixUptodateText, L"KelTb.Str.Norvix.Uptodate", L"Daily update complete"},
-        {&ControllerSettings::GetNorvixUpdateText, L"KelTb.Str.Norvix.Update", L"Update Norvix"},
-        {&ControllerSettings::GetNorvixUpdatingText, L"KelTb.Str.Norvix.Updating", L"Updating..."},
-        {&ControllerSettings::GetNorvixConnectionFailureTooltip, L"KelTb.Str.TT.Norvix.ConnectionFailure", unavailable},
-        {&ControllerSettings::GetNorvixErrorTooltip, L"KelTb.Str.TT.Norvix.Error", L"Norvix reported an error"},
-        {&ControllerSettings::GetNorvixDefaultTooltip, L"KelTb.Str.TT.Norvix.Default", L""},
-        {&ControllerSettings::GetNorvixUptodateTooltip, L"KelTb.Str.TT.Norvix.Uptodate",
+        {&core::ControllerSettings::GetNorvixErrorText, L"KelTb.Str.Norvix.Error", L"Norvix reported an error"},
+        {&core::ControllerSettings::GetNorvixDefaultText, L"KelTb.Str.Norvix.Default", L""},
+        {&core::ControllerSettings::GetNorvixUptodateText, L"KelTb.Str.Norvix.Uptodate", L"Daily update complete"},
+        {&core::ControllerSettings::GetNorvixUpdateText, L"KelTb.Str.Norvix.Update", L"Update Norvix"},
+        {&core::ControllerSettings::GetNorvixUpdatingText, L"KelTb.Str.Norvix.Updating", L"Updating..."},
+        {&core::ControllerSettings::GetNorvixConnectionFailureTooltip, L"KelTb.Str.TT.Norvix.ConnectionFailure",
+            unavailable},
+        {&core::ControllerSettings::GetNorvixErrorTooltip, L"KelTb.Str.TT.Norvix.Error", L"Norvix reported an error"},
+        {&core::ControllerSettings::GetNorvixDefaultTooltip, L"KelTb.Str.TT.Norvix.Default", L""},
+        {&core::ControllerSettings::GetNorvixUptodateTooltip, L"KelTb.Str.TT.Norvix.Uptodate",
             L"Norvix Solo edition is up to date, your PC is protected"},
-        {&ControllerSettings::GetNorvixUpdateTooltip, L"KelTb.Str.TT.Norvix.Update",
+        {&core::ControllerSettings::GetNorvixUpdateTooltip, L"KelTb.Str.TT.Norvix.Update",
             L"Your software is out of date, click here to download the latest update to keep your PC protected"},
-        {&ControllerSettings::GetButtonTrackingMacro, L"KelTb.Str.Button.Tracking.Macro", L"BUT_ID"},
-        {&ControllerSettings::GetPaviseButtonTrackingDefault, L"KelTb.Str.Pavise.Button.Tracking.Default", L"202"},
-        {&ControllerSettings::GetPaviseButtonTrackingDeactivated, L"KelTb.Str.Pavise.Button.Tracking.Deactivated",
+        {&core::ControllerSettings::GetButtonTrackingMacro, L"KelTb.Str.Button.Tracking.Macro", L"BUT_ID"},
+        {&core::ControllerSettings::GetPaviseButtonTrackingDefault, L"KelTb.Str.Pavise.Button.Tracking.Default",
             L"202"},
-        {&ControllerSettings::GetNorvixButtonTrackingDefault, L"KelTb.Str.Norvix.Button.Tracking.Default", L"203"},
-        {&ControllerSettings::GetNorvixButtonTrackingUpdate, L"KelTb.Str.Norvix.Button.Tracking.Update", L"203"},
-        {&ControllerSettings::GetNorvixButtonTrackingConnectionFailure,
+        {&core::ControllerSettings::GetPaviseButtonTrackingDeactivated, L"KelTb.Str.Pavise.Button.Tracking.Deactivated",
+            L"202"},
+        {&core::ControllerSettings::GetNorvixButtonTrackingDefault, L"KelTb.Str.Norvix.Button.Tracking.Default",
+            L"203"},
+        {&core::ControllerSettings::GetNorvixButtonTrackingUpdate, L"KelTb.Str.Norvix.Button.Tracking.Update", L"203"},
+        {&core::ControllerSettings::GetNorvixButtonTrackingConnectionFailure,
             L"KelTb.Str.Norvix.Button.Tracking.ConnectionFailure", L"204"},
-        {&ControllerSettings::GetNorvixButtonTrackingError, L"KelTb.Str.Norvix.Button.Tracking.Error", L"205"},
-        {&ControllerSettings::GetPaviseNavigateDefaultUrl, L"KelTb.Url.Pavise.Navigate.Default", L""},
-        {&ControllerSettings::GetPaviseNavigateActivatedUrl, L"KelTb.Url.Pavise.Navigate.Activated", L""},
+        {&core::ControllerSettings::GetNorvixButtonTrackingError, L"KelTb.Str.Norvix.Button.Tracking.Error", L"205"},
+        {&core::ControllerSettings::GetPaviseNavigateDefaultUrl, L"KelTb.Url.Pavise.Navigate.Default", L""},
+        {&core::ControllerSettings::GetPaviseNavigateActivatedUrl, L"KelTb.Url.Pavise.Navigate.Activated", L""},
     };
     for (const Case& c : cases)
     {
@@ -107,17 +112,17 @@ TEST_F(ControllerSettingsTest, EveryKeyHasItsBuiltInDefaultAndTheHostsValueWins)
         const wchar_t* scheme;
         const wchar_t* pathEnd;
     } pages[] = {
-        {&ControllerSettings::GetPaviseNavigateConnectionFailureUrl, L"KelTb.Url.Pavise.Navigate.ConnectionFailure",
-            L"", L"/kb-toolbar-communication"},
-        {&ControllerSettings::GetPaviseNavigateErrorUrl, L"KelTb.Url.Pavise.Navigate.Error", L"http://",
+        {&core::ControllerSettings::GetPaviseNavigateConnectionFailureUrl,
+            L"KelTb.Url.Pavise.Navigate.ConnectionFailure", L"", L"/kb-toolbar-communication"},
+        {&core::ControllerSettings::GetPaviseNavigateErrorUrl, L"KelTb.Url.Pavise.Navigate.Error", L"http://",
             L"/en/support"},
-        {&ControllerSettings::GetPaviseNavigateDeactivatedUrl, L"KelTb.Url.Pavise.Navigate.Deactivated", L"http://",
-            L"/kb-toolbar-uninstall"},
-        {&ControllerSettings::GetNorvixNavigateConnectionFailureUrl, L"KelTb.Url.Norvix.Navigate.ConnectionFailure",
-            L"", L"/kb-toolbar-communication"},
-        {&ControllerSettings::GetNorvixNavigateErrorUrl, L"KelTb.Url.Norvix.Navigate.Error", L"http://",
+        {&core::ControllerSettings::GetPaviseNavigateDeactivatedUrl, L"KelTb.Url.Pavise.Navigate.Deactivated",
+            L"http://", L"/kb-toolbar-uninstall"},
+        {&core::ControllerSettings::GetNorvixNavigateConnectionFailureUrl,
+            L"KelTb.Url.Norvix.Navigate.ConnectionFailure", L"", L"/kb-toolbar-communication"},
+        {&core::ControllerSettings::GetNorvixNavigateErrorUrl, L"KelTb.Url.Norvix.Navigate.Error", L"http://",
             L"/en/support"},
-        {&ControllerSettings::GetNorvixNavigateDefaultUrl, L"KelTb.Url.Norvix.Navigate.Default", L"",
+        {&core::ControllerSettings::GetNorvixNavigateDefaultUrl, L"KelTb.Url.Norvix.Navigate.Default", L"",
             L"/kb-toolbar-communication"},
     };
     for (const auto& page : pages)
@@ -139,19 +144,19 @@ TEST_F(ControllerSettingsTest, EveryKeyHasItsBuiltInDefaultAndTheHostsValueWins)
         EXPECT_EQ(L"http://elsewhere.example/", (m_settings.*page.getter)());
     }
 
-    using NumberGetter = std::int32_t (ControllerSettings::*)() const;
+    using NumberGetter = std::int32_t (core::ControllerSettings::*)() const;
     const struct
     {
         NumberGetter getter;
         const wchar_t* key;
         std::int32_t defaultValue;
     } numbers[] = {
-        {&ControllerSettings::GetPullingInstanceLockWaitTimeMs, L"KelTb.Str.Pulling.Instance.Lock.WaitTime", 45},
-        {&ControllerSettings::GetStatusDefaultIntervalSecs, L"KelTb.Str.Norvix.Status.Default.Interval", 30},
-        {&ControllerSettings::GetStatusRetryIntervalSecs, L"KelTb.Str.Norvix.Status.Retry.Interval", 60},
-        {&ControllerSettings::GetStatusUpdateIntervalSecs, L"KelTb.Str.Norvix.Status.Update.Interval", 30},
-        {&ControllerSettings::GetAnimateWaitBetweenImagesMs, L"KelTb.Str.Norvix.Animate.WaitBetweenImages.Interval",
-            90},
+        {&core::ControllerSettings::GetPullingInstanceLockWaitTimeMs, L"KelTb.Str.Pulling.Instance.Lock.WaitTime", 45},
+        {&core::ControllerSettings::GetStatusDefaultIntervalSecs, L"KelTb.Str.Norvix.Status.Default.Interval", 30},
+        {&core::ControllerSettings::GetStatusRetryIntervalSecs, L"KelTb.Str.Norvix.Status.Retry.Interval", 60},
+        {&core::ControllerSettings::GetStatusUpdateIntervalSecs, L"KelTb.Str.Norvix.Status.Update.Interval", 30},
+        {&core::ControllerSettings::GetAnimateWaitBetweenImagesMs,
+            L"KelTb.Str.Norvix.Animate.WaitBetweenImages.Interval", 90},
     };
     for (const auto& number : numbers)
     {

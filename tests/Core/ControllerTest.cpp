@@ -56,8 +56,8 @@ class ControllerTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        XToolbarController::ResetPostStartUpForTesting();
-        (void)win::File::Remove(SharedStatusFile::DefaultPath());
+        toolbar::XToolbarController::ResetPostStartUpForTesting();
+        (void)win::File::Remove(core::SharedStatusFile::DefaultPath());
         m_settings[L"KelTb.Url.Norvix.API"] = L"http://127.0.0.1:9/";
         m_settings[L"KelTb.Url.PaviseTracking"] = L"http://127.0.0.1:9/track?but=BUT_ID";
         m_settings[L"KelTb.Url.NovrixUpdateTracking"] = L"http://127.0.0.1:9/track?but=BUT_ID";
@@ -84,15 +84,15 @@ protected:
             default: return DISP_E_MEMBERNOTFOUND;
             }
         });
-        ASSERT_EQ(S_OK, Controller::ControllerFactory::CreateInstance(IID_IUnknown, m_object.PutVoid()));
-        m_controller = dynamic_cast<Controller*>(m_object.Get());
+        ASSERT_EQ(S_OK, core::Controller::ControllerFactory::CreateInstance(IID_IUnknown, m_object.PutVoid()));
+        m_controller = dynamic_cast<core::Controller*>(m_object.Get());
         ASSERT_NE(nullptr, m_controller);
     }
     void TearDown() override
     {
         m_object.Reset();
         testing_support::PumpFor(0);
-        (void)win::File::Remove(SharedStatusFile::DefaultPath());
+        (void)win::File::Remove(core::SharedStatusFile::DefaultPath());
     }
 
     HRESULT Start(const long (&ids)[5])
@@ -103,15 +103,15 @@ protected:
     // The status file as another instance publishes it.
     static void Publish(std::int32_t pavise, std::int32_t norvix)
     {
-        SharedStatusFile other;
-        other.Open(SharedStatusFile::DefaultPath(), SharedStatusFile::Caller::Worker);
-        ASSERT_TRUE(other.Save({true, pavise, norvix}, SharedStatusFile::Caller::Worker));
+        core::SharedStatusFile other;
+        other.Open(core::SharedStatusFile::DefaultPath(), core::SharedStatusFile::Caller::Worker);
+        ASSERT_TRUE(other.Save({true, pavise, norvix}, core::SharedStatusFile::Caller::Worker));
     }
     static std::int32_t StoredNorvixStatus()
     {
-        SharedStatusFile reader;
-        reader.Open(SharedStatusFile::DefaultPath(), SharedStatusFile::Caller::Worker);
-        return reader.Record().value_or(StatusRecord{0, -99, {}}).norvixStatus;
+        core::SharedStatusFile reader;
+        reader.Open(core::SharedStatusFile::DefaultPath(), core::SharedStatusFile::Caller::Worker);
+        return reader.Record().value_or(core::StatusRecord{0, -99, {}}).norvixStatus;
     }
 
     HRESULT SendEvent(const wchar_t* name)
@@ -133,7 +133,7 @@ protected:
     std::map<std::wstring, std::wstring> m_settings;
     std::function<void(const std::wstring& key)> m_onSettingRead;
     win::ComPtr<IUnknown> m_object;
-    Controller* m_controller = nullptr;
+    core::Controller* m_controller = nullptr;
 };
 
 TEST_F(ControllerTest, StartUpGoesToolbarButtonMapsOverlaysFirstStateAndTheStartUpMessageAfterTheCall)
@@ -157,7 +157,7 @@ TEST_F(ControllerTest, StartUpGoesToolbarButtonMapsOverlaysFirstStateAndTheStart
         {
             note(L"first state");
         }
-        else if (message.message == ToolbarPostStartUpMessage())
+        else if (message.message == toolbar::ToolbarPostStartUpMessage())
         {
             note(L"start-up message");
         }
@@ -185,7 +185,7 @@ TEST_F(ControllerTest, ASecondStartForgetsTheButtonsOfTheFirst)
 
 TEST_F(ControllerTest, ASecondStartClosesTheInstallBubbleBeforeItReplacesTheToolbar)
 {
-    (void)win::File::Remove(GetWriteableFolder(L"KelToolbar", TRUE) + kInstallBubbleFileName);
+    (void)win::File::Remove(platform::GetWriteableFolder(L"KelToolbar", TRUE) + bubble::kInstallBubbleFileName);
     ASSERT_EQ(S_OK, Start(kFirstIds));
     ASSERT_TRUE(testing_support::WaitFor([this] { return m_controller->HasInstallBubble(); }));
     ASSERT_EQ(S_OK, Start(kSecondIds));
@@ -197,34 +197,34 @@ TEST_F(ControllerTest, ASecondStartClosesTheInstallBubbleBeforeItReplacesTheTool
 TEST_F(ControllerTest, AnUpdateClickDuringShutdownStartsNothing)
 {
     // A click in the Update state starts the update: Updating is stored at once.
-    Publish(2, static_cast<std::int32_t>(NorvixStatus::Update));
+    Publish(2, static_cast<std::int32_t>(net::NorvixStatus::Update));
     ASSERT_EQ(S_OK, Start(kFirstIds));
-    ASSERT_EQ(NorvixStatus::Update, m_controller->GetNorvixStatus());
+    ASSERT_EQ(net::NorvixStatus::Update, m_controller->GetNorvixStatus());
     m_controller->OnButtonClicked(L"CID_NORVIX_UPDATE");
-    EXPECT_EQ(static_cast<std::int32_t>(NorvixStatus::Updating), StoredNorvixStatus());
+    EXPECT_EQ(static_cast<std::int32_t>(net::NorvixStatus::Updating), StoredNorvixStatus());
     m_controller->ShutDown();
 
     // The same click, come in while the control shuts down (its worker is ending), is ignored.
-    Publish(2, static_cast<std::int32_t>(NorvixStatus::Update));
+    Publish(2, static_cast<std::int32_t>(net::NorvixStatus::Update));
     ASSERT_EQ(S_OK, Start(kFirstIds));
-    ASSERT_EQ(NorvixStatus::Update, m_controller->GetNorvixStatus());
+    ASSERT_EQ(net::NorvixStatus::Update, m_controller->GetNorvixStatus());
     testing_support::PostToThisThread([this] { m_controller->OnButtonClicked(L"CID_NORVIX_UPDATE"); });
     m_controller->ShutDown();
-    EXPECT_EQ(static_cast<std::int32_t>(NorvixStatus::Update), StoredNorvixStatus());
-    EXPECT_EQ(NorvixStatus::Update, m_controller->GetNorvixStatus());
+    EXPECT_EQ(static_cast<std::int32_t>(net::NorvixStatus::Update), StoredNorvixStatus());
+    EXPECT_EQ(net::NorvixStatus::Update, m_controller->GetNorvixStatus());
 }
 
 TEST_F(ControllerTest, AnEventWhileAnotherProcessHoldsTheFileKeepsTheWindowAnswering)
 {
-    Publish(1, static_cast<std::int32_t>(NorvixStatus::Uptodate));
+    Publish(1, static_cast<std::int32_t>(net::NorvixStatus::Uptodate));
     ASSERT_EQ(S_OK, Start(kFirstIds));
-    Publish(2, static_cast<std::int32_t>(NorvixStatus::Update));
+    Publish(2, static_cast<std::int32_t>(net::NorvixStatus::Update));
 
     // Held longer than the UI thread waits: the event keeps the state it had, the window goes on.
     const testing_support::ExpectFailureReports held{
         "!sourceOpened: 0x80070020", "not read, the file and the record kept"};
     auto file = std::make_shared<win::File>();
-    ASSERT_TRUE(file->Open(SharedStatusFile::DefaultPath(), win::FileAccess::ReadWrite, win::FileShare::Exclusive,
+    ASSERT_TRUE(file->Open(core::SharedStatusFile::DefaultPath(), win::FileAccess::ReadWrite, win::FileShare::Exclusive,
         win::FileCreate::OpenExisting));
     win::Thread holder([file] {
         ::Sleep(800);
@@ -234,12 +234,12 @@ TEST_F(ControllerTest, AnEventWhileAnotherProcessHoldsTheFileKeepsTheWindowAnswe
     ASSERT_TRUE(holder.Create());
     ASSERT_TRUE(holder.Resume());
     EXPECT_EQ(S_OK, SendEvent(L"UpdateStatus"));
-    EXPECT_EQ(NorvixStatus::Uptodate, m_controller->GetNorvixStatus());
+    EXPECT_EQ(net::NorvixStatus::Uptodate, m_controller->GetNorvixStatus());
     ASSERT_TRUE(holder.Wait(INFINITE));
 
     // Let go, the next event reads it.
     EXPECT_EQ(S_OK, SendEvent(L"updatestatus"));
-    EXPECT_EQ(NorvixStatus::Update, m_controller->GetNorvixStatus());
+    EXPECT_EQ(net::NorvixStatus::Update, m_controller->GetNorvixStatus());
 }
 
 TEST_F(ControllerTest, AHostThatEndsTheControlFromInsideItsOwnCallEndsItOnlyAfterTheCall)
@@ -252,10 +252,10 @@ TEST_F(ControllerTest, AHostThatEndsTheControlFromInsideItsOwnCallEndsItOnlyAfte
         SCOPED_TRACE(inEventScript ? "inside the event's script" : "inside a settings read");
         if (!m_object)
         {
-            ASSERT_EQ(S_OK, Controller::ControllerFactory::CreateInstance(IID_IUnknown, m_object.PutVoid()));
-            m_controller = dynamic_cast<Controller*>(m_object.Get());
+            ASSERT_EQ(S_OK, core::Controller::ControllerFactory::CreateInstance(IID_IUnknown, m_object.PutVoid()));
+            m_controller = dynamic_cast<core::Controller*>(m_object.Get());
         }
-        (void)win::File::Remove(SharedStatusFile::DefaultPath());
+        (void)win::File::Remove(core::SharedStatusFile::DefaultPath());
         ASSERT_EQ(S_OK, Start(kFirstIds));
         const HWND dispatcher = m_controller->DispatcherHwnd();
         ASSERT_TRUE(::IsWindow(dispatcher));

@@ -29,7 +29,7 @@ namespace
 class SettingsWindow final : public win::Window
 {
 public:
-    explicit SettingsWindow(PollingWorker& worker) : m_worker(worker)
+    explicit SettingsWindow(core::PollingWorker& worker) : m_worker(worker)
     {
         EXPECT_TRUE(Create(0, L"STATIC", nullptr, 0, RECT{}, HWND_MESSAGE, 0));
     }
@@ -47,11 +47,11 @@ protected:
     }
 
 private:
-    PollingWorker& m_worker;
+    core::PollingWorker& m_worker;
 };
 
 // One browser instance: its status file object, API client, worker and a control that plays its UI thread.
-class Instance final : private PollingWorker::Owner
+class Instance final : private core::PollingWorker::Owner
 {
 public:
     Instance(const std::wstring& statusPath, const std::wstring& baseUrl, const wchar_t* timeoutSecs = L"3")
@@ -62,16 +62,16 @@ public:
         m_host.Set(L"KelTb.Str.API.HTTP.Timeout.Secs", timeoutSecs);
         m_host.Set(L"KelTb.Str.UpdateAPI.PostHeader", L"X-Sent-By: worker");
         m_api.Initialize(&m_host);
-        m_file.Open(statusPath, SharedStatusFile::Caller::UiThread);
+        m_file.Open(statusPath, core::SharedStatusFile::Caller::UiThread);
     }
     ~Instance() { Stop(); }
 
     void Start(const std::wstring& mutexName)
     {
-        ASSERT_TRUE(m_worker.Start(mutexName, [this](SettingsSnapshot& settings) {
+        ASSERT_TRUE(m_worker.Start(mutexName, [this](platform::SettingsSnapshot& settings) {
             const std::lock_guard lock(m_lock);
-            settings.Capture(m_host, ControllerSettings::PassSettings());
-            settings.Capture(m_host, APIDispatcher::QuerySettings());
+            settings.Capture(m_host, core::ControllerSettings::PassSettings());
+            settings.Capture(m_host, net::APIDispatcher::QuerySettings());
         }));
     }
     void Stop() { m_worker.Stop(); }
@@ -87,15 +87,15 @@ public:
 
     void RequestUpdate()
     {
-        SettingsSnapshot settings;
+        platform::SettingsSnapshot settings;
         {
             const std::lock_guard lock(m_lock);
-            settings.Capture(m_host, APIDispatcher::UpdateSettings());
+            settings.Capture(m_host, net::APIDispatcher::UpdateSettings());
         }
         m_worker.RequestUpdate(std::move(settings));
     }
 
-    [[nodiscard]] APIDispatcher& Api() { return m_api; }
+    [[nodiscard]] net::APIDispatcher& Api() { return m_api; }
 
 private:
     bool PostSettingsRequest() noexcept override { return m_busy || m_window.Post(); }
@@ -115,9 +115,9 @@ private:
     std::atomic<bool> m_busy{false};
     std::atomic<int> m_refusals{0};
     std::atomic<int> m_publications{0};
-    SharedStatusFile m_file;
-    APIDispatcher m_api;
-    PollingWorker m_worker{*this, m_api, m_file};
+    core::SharedStatusFile m_file;
+    net::APIDispatcher m_api;
+    core::PollingWorker m_worker{*this, m_api, m_file};
     SettingsWindow m_window{m_worker};
 };
 
@@ -158,16 +158,16 @@ protected:
         }
     }
 
-    [[nodiscard]] std::optional<StatusRecord> Stored() const
+    [[nodiscard]] std::optional<core::StatusRecord> Stored() const
     {
-        SharedStatusFile reader;
-        reader.Open(m_statusPath, SharedStatusFile::Caller::Worker);
+        core::SharedStatusFile reader;
+        reader.Open(m_statusPath, core::SharedStatusFile::Caller::Worker);
         return reader.Record();
     }
 
     service::ProductService m_service;
     testing_support::TempFolder m_folder;
-    std::wstring m_statusPath = m_folder.File(SharedStatusFile::kFileName);
+    std::wstring m_statusPath = m_folder.File(core::SharedStatusFile::kFileName);
     // The mutex of these workers alone.
     std::wstring m_mutexName = win::Format(L"KEL_PULLING_INSTANCE_TEST_%lu_%llu", ::GetCurrentProcessId(),
         static_cast<unsigned long long>(::GetTickCount64()));
@@ -186,8 +186,8 @@ TEST_F(PollingWorkerTest, InstancesThatNeverReloadStillQueryOncePerIntervalAndSh
     // The answer was interpreted with the snapshot's texts and stored for every instance.
     const auto record = Stored();
     ASSERT_TRUE(record);
-    EXPECT_EQ(static_cast<std::int32_t>(PaviseStatus::Activated), record->paviseStatus);
-    EXPECT_EQ(static_cast<std::int32_t>(NorvixStatus::Uptodate), record->norvixStatus);
+    EXPECT_EQ(static_cast<std::int32_t>(net::PaviseStatus::Activated), record->paviseStatus);
+    EXPECT_EQ(static_cast<std::int32_t>(net::NorvixStatus::Uptodate), record->norvixStatus);
 }
 
 TEST_F(PollingWorkerTest, AWindowThatNeverAnswersHoldsUpNoWorkerNotEvenItsOwn)
@@ -226,7 +226,7 @@ TEST_F(PollingWorkerTest, AServiceThatNeverFinishesItsAnswerIsUnavailableAtTheDe
     ASSERT_TRUE(testing_support::WaitFor(
         [&] {
             const auto record = Stored();
-            return record && record->norvixStatus == static_cast<std::int32_t>(NorvixStatus::ConnectionFailure);
+            return record && record->norvixStatus == static_cast<std::int32_t>(net::NorvixStatus::ConnectionFailure);
         },
         20000));
     instance->Stop();
@@ -275,9 +275,9 @@ TEST_F(PollingWorkerTest, APublicationTheUiThreadHadNoRoomForIsToldAgainAndTheWo
 TEST_F(PollingWorkerTest, AnAnswerWithCodesTheProductDoesNotKnowMovesOnlyTheLastCheck)
 {
     {
-        SharedStatusFile other;
-        other.Open(m_statusPath, SharedStatusFile::Caller::Worker);
-        ASSERT_TRUE(other.Save({false, 1, 1}, SharedStatusFile::Caller::Worker));  // never checked: due at once
+        core::SharedStatusFile other;
+        other.Open(m_statusPath, core::SharedStatusFile::Caller::Worker);
+        ASSERT_TRUE(other.Save({false, 1, 1}, core::SharedStatusFile::Caller::Worker));  // never checked: due at once
     }
     m_service.SetDefinitions("purple");
     m_service.SetProtection("unheard-of");
@@ -311,15 +311,16 @@ TEST_F(PollingWorkerTest, TheStoredCodesAreThePairTheServiceAnsweredWhateverTheU
     win::NamedMutex mutex;
     ASSERT_TRUE(mutex.Create(m_mutexName));
     ASSERT_EQ(win::NamedMutex::WaitResult::Acquired, mutex.Wait(10000));
-    ASSERT_TRUE(testing_support::WaitFor([&] { return instance->Api().GetNorvixStatus() == NorvixStatus::Update; }));
-    ASSERT_TRUE(instance->Api().SetStatuses(PaviseStatus::Activated, NorvixStatus::Uptodate));
+    ASSERT_TRUE(
+        testing_support::WaitFor([&] { return instance->Api().GetNorvixStatus() == net::NorvixStatus::Update; }));
+    ASSERT_TRUE(instance->Api().SetStatuses(net::PaviseStatus::Activated, net::NorvixStatus::Uptodate));
     mutex.Release();
 
     ASSERT_TRUE(testing_support::WaitFor([&] { return instance->Publications() == 1; }));
     const auto record = Stored();
     ASSERT_TRUE(record);
-    EXPECT_EQ(static_cast<std::int32_t>(PaviseStatus::Deactivated), record->paviseStatus);
-    EXPECT_EQ(static_cast<std::int32_t>(NorvixStatus::Update), record->norvixStatus);
+    EXPECT_EQ(static_cast<std::int32_t>(net::PaviseStatus::Deactivated), record->paviseStatus);
+    EXPECT_EQ(static_cast<std::int32_t>(net::NorvixStatus::Update), record->norvixStatus);
 }
 
 TEST_F(PollingWorkerTest, AStartFromTheMessagesAStopPumpsIsStoppedToo)

@@ -21,9 +21,9 @@ protected:
     // Writes the file as another instance would have published `pavise` and `norvix`.
     void Publish(std::int32_t pavise, std::int32_t norvix)
     {
-        SharedStatusFile other;
-        other.Open(m_path, SharedStatusFile::Caller::Worker);
-        ASSERT_TRUE(other.Save({true, pavise, norvix}, SharedStatusFile::Caller::Worker));
+        core::SharedStatusFile other;
+        other.Open(m_path, core::SharedStatusFile::Caller::Worker);
+        ASSERT_TRUE(other.Save({true, pavise, norvix}, core::SharedStatusFile::Caller::Worker));
     }
 
     // Holds the file the way a busy process does for `ms`, on a thread of its own.
@@ -43,22 +43,22 @@ protected:
     }
 
     testing_support::TempFolder m_folder;
-    std::wstring m_path = m_folder.File(SharedStatusFile::kFileName);
+    std::wstring m_path = m_folder.File(core::SharedStatusFile::kFileName);
 };
 
 // The worker saves while the UI thread reloads on every event, through the one file object of the control,
 // whose record a load replaces: every reload sees a whole record and the file stays readable.
 TEST_F(SharedStatusFileTest, WorkerSavesAndUiReloadsNeverTearTheRecord)
 {
-    SharedStatusFile file;
-    file.Open(m_path, SharedStatusFile::Caller::UiThread);
-    ASSERT_TRUE(file.Save({true, 2, 2}, SharedStatusFile::Caller::UiThread));
+    core::SharedStatusFile file;
+    file.Open(m_path, core::SharedStatusFile::Caller::UiThread);
+    ASSERT_TRUE(file.Save({true, 2, 2}, core::SharedStatusFile::Caller::UiThread));
 
     std::atomic<bool> stop{false};
     win::Thread worker([&] {
         for (int i = 0; i < 1000 && !stop; ++i)
         {
-            (void)file.Save({true, 2, 2}, SharedStatusFile::Caller::Worker);
+            (void)file.Save({true, 2, 2}, core::SharedStatusFile::Caller::Worker);
         }
         return DWORD{0};
     });
@@ -67,7 +67,7 @@ TEST_F(SharedStatusFileTest, WorkerSavesAndUiReloadsNeverTearTheRecord)
     int reloads = 0;
     while (!worker.HasEnded())
     {
-        const auto record = file.Reload(SharedStatusFile::Caller::UiThread);
+        const auto record = file.Reload(core::SharedStatusFile::Caller::UiThread);
         ++reloads;
         ASSERT_TRUE(record);
         ASSERT_EQ(2, record->paviseStatus);
@@ -79,8 +79,8 @@ TEST_F(SharedStatusFileTest, WorkerSavesAndUiReloadsNeverTearTheRecord)
 
 TEST_F(SharedStatusFileTest, TheUiThreadGivesUpOnAHeldFileSoonAndTheWorkerWaitsForIt)
 {
-    SharedStatusFile file;
-    file.Open(m_path, SharedStatusFile::Caller::UiThread);
+    core::SharedStatusFile file;
+    file.Open(m_path, core::SharedStatusFile::Caller::UiThread);
     Publish(1, 1);
     const testing_support::ExpectFailureReports expected{"!sourceOpened: 0x80070020",
         "not read, the file and the record kept", "its lock stayed taken longer than the UI thread waits",
@@ -88,14 +88,14 @@ TEST_F(SharedStatusFileTest, TheUiThreadGivesUpOnAHeldFileSoonAndTheWorkerWaitsF
 
     // Held well beyond what the UI thread allows: its reload keeps the record it had.
     auto holder = HoldFor(800);
-    const auto ui = file.Reload(SharedStatusFile::Caller::UiThread);
+    const auto ui = file.Reload(core::SharedStatusFile::Caller::UiThread);
     ASSERT_TRUE(ui);
     EXPECT_EQ(0, ui->norvixStatus);
     ASSERT_TRUE(holder->Wait(INFINITE));
 
     // Held for less than the worker allows: it gets the file once it is let go.
     holder = HoldFor(300);
-    const auto worker = file.Reload(SharedStatusFile::Caller::Worker);
+    const auto worker = file.Reload(core::SharedStatusFile::Caller::Worker);
     ASSERT_TRUE(worker);
     EXPECT_EQ(1, worker->norvixStatus);
     ASSERT_TRUE(holder->Wait(INFINITE));
@@ -106,7 +106,7 @@ TEST_F(SharedStatusFileTest, TheUiThreadGivesUpOnAHeldFileSoonAndTheWorkerWaitsF
     const auto retriesBefore = storage::GetRetryCounts();
     std::atomic<bool> saved{false};
     win::Thread saver([&] {
-        (void)file.Save({true, 2, 2}, SharedStatusFile::Caller::Worker);
+        (void)file.Save({true, 2, 2}, core::SharedStatusFile::Caller::Worker);
         saved = true;
         return DWORD{0};
     });
@@ -116,9 +116,9 @@ TEST_F(SharedStatusFileTest, TheUiThreadGivesUpOnAHeldFileSoonAndTheWorkerWaitsF
         const auto retries = storage::GetRetryCounts();
         return retries.opens + retries.replaces > retriesBefore.opens + retriesBefore.replaces;
     })) << "the worker never met the held file";
-    EXPECT_FALSE(file.Reload(SharedStatusFile::Caller::UiThread));
+    EXPECT_FALSE(file.Reload(core::SharedStatusFile::Caller::UiThread));
     EXPECT_FALSE(saved.load()) << "the UI thread waited for the worker's retries";
-    EXPECT_FALSE(file.Save({true, 1, 1}, SharedStatusFile::Caller::UiThread));
+    EXPECT_FALSE(file.Save({true, 1, 1}, core::SharedStatusFile::Caller::UiThread));
     ASSERT_TRUE(saver.Wait(INFINITE));
     ASSERT_TRUE(holder->Wait(INFINITE));
 }

@@ -35,7 +35,7 @@ class StatusLooksTest : public ::testing::Test
 {
 protected:
     KeyEchoHost m_host;
-    ControllerSettings m_settings{m_host, [](const wchar_t*, const wchar_t*, std::wstring&) { return FALSE; }};
+    core::ControllerSettings m_settings{m_host, [](const wchar_t*, const wchar_t*, std::wstring&) { return FALSE; }};
 };
 
 const std::vector<UINT> kFrames = {1022, 1023, 1024, 1025, 1026, 1027, 1028, 1029, 1031, 1032, 1033};
@@ -47,12 +47,12 @@ TEST_F(StatusLooksTest, EveryStateOfBothButtonsShowsItsRow)
         const char* name;
         bool pavise;
         int status;
-        ButtonLook expected;
+        core::ButtonLook expected;
     };
     const auto look = [](UINT icon, const wchar_t* title, const wchar_t* tooltip, BOOL visible, BOOL enabled) {
-        return ButtonLook{icon, {}, 0, Key(title), tooltip ? Key(tooltip) : L"", visible, enabled};
+        return core::ButtonLook{icon, {}, 0, Key(title), tooltip ? Key(tooltip) : L"", visible, enabled};
     };
-    ButtonLook updating = look(0, L"KelTb.Str.Norvix.Updating", nullptr, TRUE, FALSE);
+    core::ButtonLook updating = look(0, L"KelTb.Str.Norvix.Updating", nullptr, TRUE, FALSE);
     updating.frames = kFrames;
     updating.frameInterval = 0;  // "<key>" reads as no number
     const Row rows[] = {
@@ -83,8 +83,9 @@ TEST_F(StatusLooksTest, EveryStateOfBothButtonsShowsItsRow)
     for (const Row& row : rows)
     {
         SCOPED_TRACE(row.name);
-        const ButtonLook shown = row.pavise ? PaviseLook(static_cast<PaviseStatus>(row.status), m_settings)
-                                            : NorvixLook(static_cast<NorvixStatus>(row.status), m_settings);
+        const core::ButtonLook shown = row.pavise
+            ? core::PaviseLook(static_cast<net::PaviseStatus>(row.status), m_settings)
+            : core::NorvixLook(static_cast<net::NorvixStatus>(row.status), m_settings);
         EXPECT_EQ(row.expected.iconId, shown.iconId);
         EXPECT_EQ(row.expected.frames, shown.frames);
         EXPECT_EQ(row.expected.title, shown.title);
@@ -96,9 +97,9 @@ TEST_F(StatusLooksTest, EveryStateOfBothButtonsShowsItsRow)
     // The animation's pace is the setting of the moment.
     m_host.EchoKeys(false);
     m_host.Set(L"KelTb.Str.Norvix.Animate.WaitBetweenImages.Interval", L"250");
-    EXPECT_EQ(250u, NorvixLook(NorvixStatus::Updating, m_settings).frameInterval);
+    EXPECT_EQ(250u, core::NorvixLook(net::NorvixStatus::Updating, m_settings).frameInterval);
     m_host.Set(L"KelTb.Str.Norvix.Animate.WaitBetweenImages.Interval", L"90");
-    EXPECT_EQ(90u, NorvixLook(NorvixStatus::Updating, m_settings).frameInterval);
+    EXPECT_EQ(90u, core::NorvixLook(net::NorvixStatus::Updating, m_settings).frameInterval);
 }
 
 TEST_F(StatusLooksTest, EveryClickReportsItsCodeAndOpensItsPage)
@@ -106,31 +107,31 @@ TEST_F(StatusLooksTest, EveryClickReportsItsCodeAndOpensItsPage)
     struct Row
     {
         const char* name;
-        TrackedButton button;
+        core::TrackedButton button;
         int status;
         const wchar_t* codeKey;
         const wchar_t* pageKey;  // null: no page
     };
     const Row rows[] = {
-        {"protection ConnectionFailure", TrackedButton::Pavise, -2, L"KelTb.Str.Pavise.Button.Tracking.Default",
+        {"protection ConnectionFailure", core::TrackedButton::Pavise, -2, L"KelTb.Str.Pavise.Button.Tracking.Default",
             L"KelTb.Url.Pavise.Navigate.ConnectionFailure"},
-        {"protection Error", TrackedButton::Pavise, -1, L"KelTb.Str.Pavise.Button.Tracking.Default",
+        {"protection Error", core::TrackedButton::Pavise, -1, L"KelTb.Str.Pavise.Button.Tracking.Default",
             L"KelTb.Url.Pavise.Navigate.Error"},
-        {"protection Default", TrackedButton::Pavise, 0, L"KelTb.Str.Pavise.Button.Tracking.Default",
+        {"protection Default", core::TrackedButton::Pavise, 0, L"KelTb.Str.Pavise.Button.Tracking.Default",
             L"KelTb.Url.Pavise.Navigate.Default"},
-        {"protection Activated", TrackedButton::Pavise, 1, L"KelTb.Str.Pavise.Button.Tracking.Default",
+        {"protection Activated", core::TrackedButton::Pavise, 1, L"KelTb.Str.Pavise.Button.Tracking.Default",
             L"KelTb.Url.Pavise.Navigate.Activated"},
-        {"protection Deactivated", TrackedButton::Pavise, 2, L"KelTb.Str.Pavise.Button.Tracking.Deactivated",
+        {"protection Deactivated", core::TrackedButton::Pavise, 2, L"KelTb.Str.Pavise.Button.Tracking.Deactivated",
             L"KelTb.Url.Pavise.Navigate.Deactivated"},
-        {"update ConnectionFailure", TrackedButton::Norvix, -2, L"KelTb.Str.Norvix.Button.Tracking.ConnectionFailure",
-            L"KelTb.Url.Norvix.Navigate.ConnectionFailure"},
-        {"update Error", TrackedButton::Norvix, -1, L"KelTb.Str.Norvix.Button.Tracking.Error",
+        {"update ConnectionFailure", core::TrackedButton::Norvix, -2,
+            L"KelTb.Str.Norvix.Button.Tracking.ConnectionFailure", L"KelTb.Url.Norvix.Navigate.ConnectionFailure"},
+        {"update Error", core::TrackedButton::Norvix, -1, L"KelTb.Str.Norvix.Button.Tracking.Error",
             L"KelTb.Url.Norvix.Navigate.Error"},
-        {"update Default", TrackedButton::Norvix, 0, L"KelTb.Str.Norvix.Button.Tracking.Default",
+        {"update Default", core::TrackedButton::Norvix, 0, L"KelTb.Str.Norvix.Button.Tracking.Default",
             L"KelTb.Url.Norvix.Navigate.Default"},
-        {"update Uptodate", TrackedButton::Norvix, 1, L"KelTb.Str.Norvix.Button.Tracking.Default", nullptr},
-        {"update Update", TrackedButton::Norvix, 2, L"KelTb.Str.Norvix.Button.Tracking.Update", nullptr},
-        {"update Updating", TrackedButton::Norvix, 3, L"KelTb.Str.Norvix.Button.Tracking.Default", nullptr},
+        {"update Uptodate", core::TrackedButton::Norvix, 1, L"KelTb.Str.Norvix.Button.Tracking.Default", nullptr},
+        {"update Update", core::TrackedButton::Norvix, 2, L"KelTb.Str.Norvix.Button.Tracking.Update", nullptr},
+        {"update Updating", core::TrackedButton::Norvix, 3, L"KelTb.Str.Norvix.Button.Tracking.Default", nullptr},
     };
     // The placeholder stands twice in the address; both take the code, and nothing else changes.
     m_host.EchoKeys(false);
@@ -140,14 +141,14 @@ TEST_F(StatusLooksTest, EveryClickReportsItsCodeAndOpensItsPage)
     for (const Row& row : rows)
     {
         SCOPED_TRACE(row.name);
-        const bool pavise = row.button == TrackedButton::Pavise;
+        const bool pavise = row.button == core::TrackedButton::Pavise;
         m_host.Set(row.codeKey, std::wstring(L"code-of-") + row.codeKey);
         const std::wstring code = std::wstring(L"code-of-") + row.codeKey;
-        const auto paviseStatus = pavise ? static_cast<PaviseStatus>(row.status) : PaviseStatus::Default;
-        const auto norvixStatus = pavise ? NorvixStatus::Default : static_cast<NorvixStatus>(row.status);
+        const auto paviseStatus = pavise ? static_cast<net::PaviseStatus>(row.status) : net::PaviseStatus::Default;
+        const auto norvixStatus = pavise ? net::NorvixStatus::Default : static_cast<net::NorvixStatus>(row.status);
         EXPECT_EQ(
             std::wstring(L"expanded:http://t.example/") + (pavise ? L"p" : L"u") + L"?but=" + code + L"&again=" + code,
-            TrackingUrl(row.button, paviseStatus, norvixStatus, m_settings));
+            core::TrackingUrl(row.button, paviseStatus, norvixStatus, m_settings));
         m_host.Set(row.codeKey, L"");
 
         if (row.pageKey)
@@ -155,7 +156,7 @@ TEST_F(StatusLooksTest, EveryClickReportsItsCodeAndOpensItsPage)
             m_host.Set(row.pageKey, std::wstring(L"page-of-") + row.pageKey);
         }
         const std::wstring page =
-            pavise ? PaviseClickPage(paviseStatus, m_settings) : NorvixClickPage(norvixStatus, m_settings);
+            pavise ? core::PaviseClickPage(paviseStatus, m_settings) : core::NorvixClickPage(norvixStatus, m_settings);
         EXPECT_EQ(row.pageKey ? std::wstring(L"page-of-") + row.pageKey : L"", page);
     }
 }
@@ -169,7 +170,8 @@ TEST_F(StatusLooksTest, APlaceholderThatIsNotInTheAddressChangesNothingAndAnEmpt
         SCOPED_TRACE(testing::Message() << "placeholder \"" << std::string(macro, macro + wcslen(macro)) << '"');
         m_host.Set(L"KelTb.Str.Button.Tracking.Macro", macro);
         EXPECT_EQ(L"expanded:http://t.example/p?but=BUT_ID",
-            TrackingUrl(TrackedButton::Pavise, PaviseStatus::Deactivated, NorvixStatus::Default, m_settings));
+            core::TrackingUrl(
+                core::TrackedButton::Pavise, net::PaviseStatus::Deactivated, net::NorvixStatus::Default, m_settings));
     }
 }
 

@@ -11,7 +11,7 @@
 #include <atomic>
 #include <memory>
 
-class FakeBubbleOwner : public XBubbleOwner
+class FakeBubbleOwner : public ui::XBubbleOwner
 {
 public:
     static constexpr UINT kLogoCommand = 201;

@@ -26,7 +26,7 @@ class InstallBubbleTest : public testing::Test
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(TheGlobalGDI().CreateFonts(IDS_FONT_FACE_DEFAULT));
+        ASSERT_TRUE(ui::TheGlobalGDI().CreateFonts(IDS_FONT_FACE_DEFAULT));
         owner.OpenHost();
         testing_support::PumpFor(20);
     }
@@ -40,7 +40,7 @@ protected:
 
     void OpenBubble()
     {
-        bubble = std::make_unique<InstallBubbleDialog>(&owner);
+        bubble = std::make_unique<bubble::InstallBubbleDialog>(&owner);
         ASSERT_TRUE(bubble->CreateBubble(owner.HostWindow()));
     }
 
@@ -54,12 +54,12 @@ protected:
     {
         const RECT logo = LogoRect();
         const RECT rect = WindowRect(bubble->Hwnd());
-        return rect.left == logo.left - InstallBubbleDialog::kAnchorShift &&
-            rect.top == logo.bottom + XToolbarBubbleDialog::VerticalOffset();
+        return rect.left == logo.left - bubble::InstallBubbleDialog::kAnchorShift &&
+            rect.top == logo.bottom + bubble::XToolbarBubbleDialog::VerticalOffset();
     }
 
     FakeBubbleOwner owner;
-    std::unique_ptr<InstallBubbleDialog> bubble;
+    std::unique_ptr<bubble::InstallBubbleDialog> bubble;
 };
 }  // namespace
 
@@ -108,8 +108,8 @@ TEST_F(InstallBubbleTest, HidesWhenTheLogoButtonNearsTheToolbarsRightEnd)
     };
     const Case cases[] = {
         {"well inside", 200, true},
-        {"one pixel more than the margin", InstallBubbleDialog::kRightEdgeMargin + 1, true},
-        {"at the margin", InstallBubbleDialog::kRightEdgeMargin, false},
+        {"one pixel more than the margin", bubble::InstallBubbleDialog::kRightEdgeMargin + 1, true},
+        {"at the margin", bubble::InstallBubbleDialog::kRightEdgeMargin, false},
         {"past the end", -10, false},
         {"back inside", 150, true},
     };
@@ -221,7 +221,7 @@ TEST_F(InstallBubbleTest, ShowsTheHostsTextsAndWrapsALongTitleAboveTheMessage)
         EXPECT_EQ(L"Message of the host", item(IDC_BUBBLE_MESSAGE, message));
         EXPECT_EQ(L"Dismiss", item(IDOK, close));
         EXPECT_EQ(lines * metrics.tmHeight, title.bottom - title.top);
-        EXPECT_EQ(title.bottom + InstallBubbleDialog::kTitleMessageGap, message.top);
+        EXPECT_EQ(title.bottom + bubble::InstallBubbleDialog::kTitleMessageGap, message.top);
     }
 }
 
@@ -238,7 +238,8 @@ TEST(BubbleVerticalOffset, StandsBelowTheButtonByTheSystemsRule)
              Case{false, true, false, 1}, Case{false, false, true, 0}, Case{false, false, false, 0}})
     {
         SCOPED_TRACE(testing::Message() << c.windows2000OrXP << c.vistaOrLater << c.themeActive);
-        EXPECT_EQ(c.offset, XToolbarBubbleDialog::VerticalOffsetFor(c.windows2000OrXP, c.vistaOrLater, c.themeActive));
+        EXPECT_EQ(c.offset,
+            bubble::XToolbarBubbleDialog::VerticalOffsetFor(c.windows2000OrXP, c.vistaOrLater, c.themeActive));
     }
 }
 
@@ -246,17 +247,17 @@ TEST(BubbleVerticalOffset, StandsBelowTheButtonByTheSystemsRule)
 // out above the body); with another key colour the same corners stay in.
 TEST_F(InstallBubbleTest, TheTransparentColourIsTheKeyBitmapsFirstPixelAndItsPixelsAreOutsideTheWindow)
 {
-    XToolbarBubbleDialog::FrameIds frames = {IDB_BUBBLE_TOP_LEFT, IDB_BUBBLE_TOP_RIGHT, IDB_BUBBLE_TOP,
+    bubble::XToolbarBubbleDialog::FrameIds frames = {IDB_BUBBLE_TOP_LEFT, IDB_BUBBLE_TOP_RIGHT, IDB_BUBBLE_TOP,
         IDB_BUBBLE_BOTTOM_LEFT, IDB_BUBBLE_BOTTOM_RIGHT, IDB_BUBBLE_BOTTOM, IDB_BUBBLE_LEFT, IDB_BUBBLE_RIGHT, 3001};
-    const XToolbarBubbleDialog::CloseIds close = {
+    const bubble::XToolbarBubbleDialog::CloseIds close = {
         IDB_BUBBLE_CLOSE_NORMAL, IDB_BUBBLE_CLOSE_HOT, IDB_BUBBLE_CLOSE_PRESSED, IDB_BUBBLE_CLOSE_DISABLED};
     for (const auto& [key, expected] : {std::pair<UINT, COLORREF>{3001, RGB(0, 200, 0)},
              std::pair<UINT, COLORREF>{IDB_BUBBLE_TRANSPARENT_KEY, RGB(255, 0, 255)},
              std::pair<UINT, COLORREF>{9999, RGB(255, 0, 255)}})  // missing: the default
     {
         SCOPED_TRACE(key);
-        frames[XToolbarBubbleDialog::kFramePieces] = key;
-        XToolbarBubbleDialog dialog(IDD_INSTALL_BUBBLE, &owner, L"CID_KEL_LOGO", frames, close);
+        frames[bubble::XToolbarBubbleDialog::kFramePieces] = key;
+        bubble::XToolbarBubbleDialog dialog(IDD_INSTALL_BUBBLE, &owner, L"CID_KEL_LOGO", frames, close);
         ASSERT_TRUE(dialog.CreateBubble(owner.HostWindow()));
         EXPECT_EQ(expected, dialog.GetTransparentColor());
         const win::RegionHandle region(::CreateRectRgn(0, 0, 0, 0));

@@ -17,9 +17,9 @@ class ShowInstallBubbleTest : public testing::Test
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(TheGlobalGDI().CreateFonts(IDS_FONT_FACE_DEFAULT));
+        ASSERT_TRUE(ui::TheGlobalGDI().CreateFonts(IDS_FONT_FACE_DEFAULT));
         owner.OpenHost();
-        path = folder.File(kInstallBubbleFileName);
+        path = folder.File(bubble::kInstallBubbleFileName);
     }
 
     void TearDown() override
@@ -33,13 +33,13 @@ protected:
     {
         bubble.reset();
         file.reset();
-        return ShowInstallBubbleOnce(owner, owner.HostWindow(), path, file, bubble);
+        return bubble::ShowInstallBubbleOnce(owner, owner.HostWindow(), path, file, bubble);
     }
 
     // The flag as a new reader finds it in the file.
     std::uint32_t StoredFlag()
     {
-        XToolbarBubbleConfigFile reader;
+        bubble::XToolbarBubbleConfigFile reader;
         reader.Open(path);
         EXPECT_TRUE(reader.Load(false, false));
         return reader.GetRecord() ? reader.GetRecord()->m_showFlag : 99;
@@ -48,8 +48,8 @@ protected:
     testing_support::TempFolder folder;
     std::wstring path;
     FakeBubbleOwner owner;
-    std::unique_ptr<XToolbarBubbleConfigFile> file;
-    std::unique_ptr<InstallBubbleDialog> bubble;
+    std::unique_ptr<bubble::XToolbarBubbleConfigFile> file;
+    std::unique_ptr<bubble::InstallBubbleDialog> bubble;
 };
 }  // namespace
 
@@ -78,11 +78,11 @@ TEST_F(ShowInstallBubbleTest, AnOpenBubbleIsReplacedAndAnUnwritableFileStillShow
     ASSERT_TRUE(Start());
     const HWND first = bubble->Hwnd();
     ::DeleteFileW(path.c_str());
-    ASSERT_TRUE(ShowInstallBubbleOnce(owner, owner.HostWindow(), path, file, bubble));
+    ASSERT_TRUE(bubble::ShowInstallBubbleOnce(owner, owner.HostWindow(), path, file, bubble));
     EXPECT_FALSE(::IsWindow(first));
     EXPECT_TRUE(bubble->IsWindow());
 
-    path = folder.File(L"no such folder\\") + kInstallBubbleFileName;
+    path = folder.File(L"no such folder\\") + bubble::kInstallBubbleFileName;
     const testing_support::ExpectFailureReports unwritable{
         "!opened: 0x80070003", "not saved, the file keeps its last whole record"};
     EXPECT_TRUE(Start());

@@ -198,8 +198,8 @@ protected:
     void SetUp() override
     {
         ModuleTest::SetUp();
-        ASSERT_EQ(
-            S_OK, ::CoCreateInstance(CLSID_Norvix, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, m_control.PutVoid()));
+        ASSERT_EQ(S_OK,
+            ::CoCreateInstance(core::CLSID_Norvix, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, m_control.PutVoid()));
     }
     void TearDown() override
     {
@@ -234,8 +234,8 @@ TEST_F(ControlInThisProcess, RefusesDispatchUntilTheHostUnlocksIt)
     DISPID ids[2] = {-7, -7};
     ASSERT_EQ(S_OK, m_control->GetIDsOfNames(IID_NULL, &names[0], 1, 0, &ids[0]));
     ASSERT_EQ(S_OK, m_control->GetIDsOfNames(IID_NULL, &names[1], 1, 0, &ids[1]));
-    EXPECT_EQ(kDispIdStartupToolbar, ids[0]);
-    EXPECT_EQ(kDispIdOnEvent, ids[1]);
+    EXPECT_EQ(core::kDispIdStartupToolbar, ids[0]);
+    EXPECT_EQ(core::kDispIdOnEvent, ids[1]);
 
     win::Bstr name(L"UpdateStatus");
     VARIANT argument;

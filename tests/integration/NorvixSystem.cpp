@@ -113,8 +113,8 @@ void NorvixSystemTest::SetUp()
 
     win::File::Remove(StatusFilePath());
     // The install bubble has been shown: the tests here are about the status buttons.
-    XToolbarBubbleConfigFile bubbleFile;
-    bubbleFile.Open(GetWriteableFolder(L"KelToolbar", TRUE) + L"Norvix.install-bubble.config");
+    bubble::XToolbarBubbleConfigFile bubbleFile;
+    bubbleFile.Open(platform::GetWriteableFolder(L"KelToolbar", TRUE) + L"Norvix.install-bubble.config");
     (void)bubbleFile.Load(false, true);
     bubbleFile.GetRecord()->m_showFlag = 0;
     ASSERT_TRUE(bubbleFile.Save(false));
@@ -165,14 +165,14 @@ Host& NorvixSystemTest::StartHost(int tabs)
 
 std::wstring NorvixSystemTest::StatusFilePath()
 {
-    return GetWriteableFolder(L"KelToolbar", TRUE) + L"Norvix.status.config";
+    return platform::GetWriteableFolder(L"KelToolbar", TRUE) + L"Norvix.status.config";
 }
 
 void NorvixSystemTest::WriteStatusFile(int pavise, int norvix, double lastCheck, int lastCheckStatus)
 {
-    StatusConfigFile file;
+    core::StatusConfigFile file;
     file.Open(StatusFilePath());
-    StatusConfigStream* record = file.GetRecord();
+    core::StatusConfigStream* record = file.GetRecord();
     ASSERT_NE(nullptr, record);
     record->m_paviseStatus = pavise;
     record->m_norvixStatus = norvix;

@@ -158,7 +158,7 @@ void HostInContainerWindow(HMODULE atl)
         0, L"STATIC", L"container", WS_OVERLAPPEDWINDOW, 0, 0, 400, 100, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(nullptr, parent);
     const HWND holder = ::CreateWindowExW(
-        0, L"AtlAxWin", kNorvixProgId, WS_CHILD | WS_VISIBLE, 0, 0, 200, 30, parent, nullptr, nullptr, nullptr);
+        0, L"AtlAxWin", core::kNorvixProgId, WS_CHILD | WS_VISIBLE, 0, 0, 200, 30, parent, nullptr, nullptr, nullptr);
     ASSERT_NE(nullptr, holder);
 
     IUnknown* control = nullptr;
@@ -169,7 +169,7 @@ void HostInContainerWindow(HMODULE atl)
         ASSERT_EQ(S_OK, control->QueryInterface(IID_IOleObject, object.PutVoid()));
         CLSID classId{};
         EXPECT_EQ(S_OK, object->GetUserClassID(&classId));
-        EXPECT_TRUE(::IsEqualCLSID(CLSID_Norvix, classId));
+        EXPECT_TRUE(::IsEqualCLSID(core::CLSID_Norvix, classId));
         win::ComPtr<IOleClientSite> site;
         EXPECT_EQ(S_OK, object->GetClientSite(site.Put()));
         EXPECT_TRUE(site) << "the container did not site the control";
@@ -177,7 +177,7 @@ void HostInContainerWindow(HMODULE atl)
         win::ComPtr<IPersist> persist;
         ASSERT_EQ(S_OK, control->QueryInterface(IID_IPersist, persist.PutVoid()));
         EXPECT_EQ(S_OK, persist->GetClassID(&classId));
-        EXPECT_TRUE(::IsEqualCLSID(CLSID_Norvix, classId));
+        EXPECT_TRUE(::IsEqualCLSID(core::CLSID_Norvix, classId));
 
         win::ComPtr<IDispatch> dispatch;
         ASSERT_EQ(S_OK, control->QueryInterface(IID_IDispatch, dispatch.PutVoid()));

@@ -103,7 +103,7 @@ TEST(CallingConventionTest, ExportsAndComMethodsTakeTheirArgumentsOffTheStack)
     win::ComPtr<IClassFactory> factory;
     ASSERT_EQ(S_OK,
         reinterpret_cast<GetClassObject>(proc("DllGetClassObject"))(
-            CLSID_Norvix, IID_IClassFactory, reinterpret_cast<void**>(factory.Put())));
+            core::CLSID_Norvix, IID_IClassFactory, reinterpret_cast<void**>(factory.Put())));
     win::ComPtr<IDispatch> control;
     ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(control.Put())));
 

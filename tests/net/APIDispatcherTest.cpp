@@ -26,7 +26,7 @@ protected:
         m_api.Initialize(&m_host);
     }
 
-    void ExpectStatuses(NorvixStatus norvix, PaviseStatus pavise)
+    void ExpectStatuses(net::NorvixStatus norvix, net::PaviseStatus pavise)
     {
         EXPECT_EQ(m_api.GetNorvixStatus(), norvix);
         EXPECT_EQ(m_api.GetPaviseStatus(), pavise);
@@ -34,7 +34,7 @@ protected:
 
     win::ComInit m_com;  // the answers are read in the caller's apartment
     testing_support::FakeHostStrings m_host;
-    APIDispatcher m_api;
+    net::APIDispatcher m_api;
 };
 
 std::string Answer(const std::string& vdf, const std::string& pavise)
@@ -63,35 +63,36 @@ TEST_F(APIDispatcherTest, AnswersBecomeStatuses)
     {
         std::string body;
         BOOL result;
-        NorvixStatus norvix;
-        PaviseStatus pavise;
+        net::NorvixStatus norvix;
+        net::PaviseStatus pavise;
         BOOL changed;
     };
     const Case cases[] = {
-        {Answer("green", "enabled"), TRUE, NorvixStatus::Uptodate, PaviseStatus::Activated, TRUE},
-        {Answer("GREEN", "Disabled"), TRUE, NorvixStatus::Uptodate, PaviseStatus::Deactivated, TRUE},
-        {Answer("red", "enabled"), TRUE, NorvixStatus::Update, PaviseStatus::Activated, TRUE},
-        {Answer("yellow", "unheard-of"), TRUE, NorvixStatus::Update, PaviseStatus::Default, TRUE},
-        {Answer("purple", "unheard-of"), TRUE, NorvixStatus::Default, PaviseStatus::Default, FALSE},
-        {"<response><pavise_status>disabled</pavise_status></response>", TRUE, NorvixStatus::Default,
-            PaviseStatus::Deactivated, TRUE},
-        {"<response><vdf_status>green</vdf_status></response>", TRUE, NorvixStatus::Uptodate, PaviseStatus::Default,
-            TRUE},
+        {Answer("green", "enabled"), TRUE, net::NorvixStatus::Uptodate, net::PaviseStatus::Activated, TRUE},
+        {Answer("GREEN", "Disabled"), TRUE, net::NorvixStatus::Uptodate, net::PaviseStatus::Deactivated, TRUE},
+        {Answer("red", "enabled"), TRUE, net::NorvixStatus::Update, net::PaviseStatus::Activated, TRUE},
+        {Answer("yellow", "unheard-of"), TRUE, net::NorvixStatus::Update, net::PaviseStatus::Default, TRUE},
+        {Answer("purple", "unheard-of"), TRUE, net::NorvixStatus::Default, net::PaviseStatus::Default, FALSE},
+        {"<response><pavise_status>disabled</pavise_status></response>", TRUE, net::NorvixStatus::Default,
+            net::PaviseStatus::Deactivated, TRUE},
+        {"<response><vdf_status>green</vdf_status></response>", TRUE, net::NorvixStatus::Uptodate,
+            net::PaviseStatus::Default, TRUE},
         {"<status><response><vdf_status>yellow</vdf_status><pavise_status>enabled</pavise_status></response></status>",
-            TRUE, NorvixStatus::Update, PaviseStatus::Activated, TRUE},
+            TRUE, net::NorvixStatus::Update, net::PaviseStatus::Activated, TRUE},
         {"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<response><vdf_status>green</vdf_status>"
          "<pavise_status>enabled</pavise_status></response>",
-            TRUE, NorvixStatus::Uptodate, PaviseStatus::Activated, TRUE},
+            TRUE, net::NorvixStatus::Uptodate, net::PaviseStatus::Activated, TRUE},
         {"<RESPONSE><vdf_status>green</vdf_status><pavise_status>enabled</pavise_status></RESPONSE>", FALSE,
-            NorvixStatus::Error, PaviseStatus::Error, TRUE},
-        {"<response><vdf_status/><pavise_status/></response>", FALSE, NorvixStatus::Error, PaviseStatus::Error, TRUE},
-        {"", FALSE, NorvixStatus::Error, PaviseStatus::Error, TRUE},
-        {"green enabled", FALSE, NorvixStatus::Error, PaviseStatus::Error, TRUE},
+            net::NorvixStatus::Error, net::PaviseStatus::Error, TRUE},
+        {"<response><vdf_status/><pavise_status/></response>", FALSE, net::NorvixStatus::Error,
+            net::PaviseStatus::Error, TRUE},
+        {"", FALSE, net::NorvixStatus::Error, net::PaviseStatus::Error, TRUE},
+        {"green enabled", FALSE, net::NorvixStatus::Error, net::PaviseStatus::Error, TRUE},
         // "vdf_status" lies two levels deep in the answer, so these reach the deepest nesting taken and one more.
-        {Nested(XXMLParser::kMaxDepth - 2, Answer("green", "enabled")), TRUE, NorvixStatus::Uptodate,
-            PaviseStatus::Activated, TRUE},
-        {Nested(XXMLParser::kMaxDepth - 1, Answer("green", "enabled")), FALSE, NorvixStatus::Error, PaviseStatus::Error,
-            TRUE},
+        {Nested(net::XXMLParser::kMaxDepth - 2, Answer("green", "enabled")), TRUE, net::NorvixStatus::Uptodate,
+            net::PaviseStatus::Activated, TRUE},
+        {Nested(net::XXMLParser::kMaxDepth - 1, Answer("green", "enabled")), FALSE, net::NorvixStatus::Error,
+            net::PaviseStatus::Error, TRUE},
     };
     m_service.SetFault(service::FaultMode::Body);
     const testing_support::ExpectFailureReports expected{"a code this add-on does not know",
@@ -126,21 +127,22 @@ TEST_F(APIDispatcherTest, TheHostsVocabularyIsUsedThroughTheSnapshotsAWorkerTake
     {
         const wchar_t* command;
         std::string body;
-        NorvixStatus norvix;
-        PaviseStatus pavise;
+        net::NorvixStatus norvix;
+        net::PaviseStatus pavise;
     };
     const Case cases[] = {
-        {L"GetStatus", "<etat><defs>OK</defs><shield>off</shield></etat>", NorvixStatus::Uptodate,
-            PaviseStatus::Deactivated},
-        {L"GetStatus", "<etat><defs>ancient</defs><shield>ON</shield></etat>", NorvixStatus::Update,
-            PaviseStatus::Activated},
-        {L"GetStatus", "<etat><defs>old</defs><shield>on</shield></etat>", NorvixStatus::Update,
-            PaviseStatus::Activated},
-        {L"GetStatus", Answer("green", "enabled"), NorvixStatus::Error, PaviseStatus::Error},
+        {L"GetStatus", "<etat><defs>OK</defs><shield>off</shield></etat>", net::NorvixStatus::Uptodate,
+            net::PaviseStatus::Deactivated},
+        {L"GetStatus", "<etat><defs>ancient</defs><shield>ON</shield></etat>", net::NorvixStatus::Update,
+            net::PaviseStatus::Activated},
+        {L"GetStatus", "<etat><defs>old</defs><shield>on</shield></etat>", net::NorvixStatus::Update,
+            net::PaviseStatus::Activated},
+        {L"GetStatus", Answer("green", "enabled"), net::NorvixStatus::Error, net::PaviseStatus::Error},
         // The command's letter case does not matter; another command's answers are never read.
-        {L"getSTATUS", "<etat><defs>ok</defs><shield>on</shield></etat>", NorvixStatus::Uptodate,
-            PaviseStatus::Activated},
-        {L"Status", "<etat><defs>ok</defs><shield>on</shield></etat>", NorvixStatus::Error, PaviseStatus::Error},
+        {L"getSTATUS", "<etat><defs>ok</defs><shield>on</shield></etat>", net::NorvixStatus::Uptodate,
+            net::PaviseStatus::Activated},
+        {L"Status", "<etat><defs>ok</defs><shield>on</shield></etat>", net::NorvixStatus::Error,
+            net::PaviseStatus::Error},
     };
     m_service.SetFault(service::FaultMode::Body);
     const testing_support::ExpectFailureReports expected{
@@ -150,9 +152,9 @@ TEST_F(APIDispatcherTest, TheHostsVocabularyIsUsedThroughTheSnapshotsAWorkerTake
         SCOPED_TRACE(testing::Message() << c.body << " for " << win::WideToAnsi(c.command, CP_UTF8));
         m_host.Set(L"KelTb.Str.API.Status", c.command);
         m_service.SetCustomBody(c.body);
-        SettingsSnapshot snapshot;
-        snapshot.Capture(m_host, APIDispatcher::QuerySettings());
-        APIDispatcher::Answer answer;
+        platform::SettingsSnapshot snapshot;
+        snapshot.Capture(m_host, net::APIDispatcher::QuerySettings());
+        net::APIDispatcher::Answer answer;
         (void)m_api.QueryStatus(snapshot, nullptr, answer);
         EXPECT_EQ(answer.norvix, c.norvix);
         EXPECT_EQ(answer.pavise, c.pavise);
@@ -160,8 +162,8 @@ TEST_F(APIDispatcherTest, TheHostsVocabularyIsUsedThroughTheSnapshotsAWorkerTake
     }
     EXPECT_EQ(m_service.RequestCount("/getSTATUS"), 1u) << "the status command is taken as the host gives it";
 
-    SettingsSnapshot update;
-    update.Capture(m_host, APIDispatcher::UpdateSettings());
+    platform::SettingsSnapshot update;
+    update.Capture(m_host, net::APIDispatcher::UpdateSettings());
     EXPECT_TRUE(m_api.RequestUpdate(update, nullptr));
     EXPECT_EQ(update.Misses(), 0u);
     const auto requests = m_service.Requests();
@@ -176,7 +178,7 @@ TEST_F(APIDispatcherTest, ServiceFaultsBecomeConnectionFailureOrError)
     struct Case
     {
         service::FaultMode fault;
-        NorvixStatus norvix;
+        net::NorvixStatus norvix;
     };
     m_host.Set(L"KelTb.Str.API.HTTP.Timeout.Secs", L"1");
     m_api.Initialize(&m_host);
@@ -189,29 +191,30 @@ TEST_F(APIDispatcherTest, ServiceFaultsBecomeConnectionFailureOrError)
         "HTTP status 206", "::HttpSendRequestW", "not XML", "more than 1048576 bytes", "refused before parsing",
         "redirected again", "no text", "no answer from", "is unusable: error", "?no answer within",
         "?still arriving at the deadline", "?HTTP status"};
-    for (const Case c : {Case{service::FaultMode::NotFound, NorvixStatus::ConnectionFailure},
-             Case{service::FaultMode::ServerError, NorvixStatus::ConnectionFailure},
-             Case{service::FaultMode::NoContent, NorvixStatus::ConnectionFailure},
-             Case{service::FaultMode::Partial, NorvixStatus::ConnectionFailure},
-             Case{service::FaultMode::Refuse, NorvixStatus::ConnectionFailure},
-             Case{service::FaultMode::Hang, NorvixStatus::ConnectionFailure},
-             Case{service::FaultMode::NotXml, NorvixStatus::Error},
-             Case{service::FaultMode::Truncated, NorvixStatus::Error},
-             Case{service::FaultMode::Huge, NorvixStatus::Error}, Case{service::FaultMode::Dtd, NorvixStatus::Error},
-             Case{service::FaultMode::Drip, NorvixStatus::Error},
-             Case{service::FaultMode::Redirect, NorvixStatus::Uptodate},
-             Case{service::FaultMode::Loop, NorvixStatus::ConnectionFailure},
-             Case{service::FaultMode::Endless, NorvixStatus::Error}})
+    for (const Case c : {Case{service::FaultMode::NotFound, net::NorvixStatus::ConnectionFailure},
+             Case{service::FaultMode::ServerError, net::NorvixStatus::ConnectionFailure},
+             Case{service::FaultMode::NoContent, net::NorvixStatus::ConnectionFailure},
+             Case{service::FaultMode::Partial, net::NorvixStatus::ConnectionFailure},
+             Case{service::FaultMode::Refuse, net::NorvixStatus::ConnectionFailure},
+             Case{service::FaultMode::Hang, net::NorvixStatus::ConnectionFailure},
+             Case{service::FaultMode::NotXml, net::NorvixStatus::Error},
+             Case{service::FaultMode::Truncated, net::NorvixStatus::Error},
+             Case{service::FaultMode::Huge, net::NorvixStatus::Error},
+             Case{service::FaultMode::Dtd, net::NorvixStatus::Error},
+             Case{service::FaultMode::Drip, net::NorvixStatus::Error},
+             Case{service::FaultMode::Redirect, net::NorvixStatus::Uptodate},
+             Case{service::FaultMode::Loop, net::NorvixStatus::ConnectionFailure},
+             Case{service::FaultMode::Endless, net::NorvixStatus::Error}})
     {
         SCOPED_TRACE(service::FaultModeName(c.fault));
         m_service.SetFault(c.fault);
-        ASSERT_TRUE(m_api.SetStatuses(PaviseStatus::Deactivated, NorvixStatus::Updating));
+        ASSERT_TRUE(m_api.SetStatuses(net::PaviseStatus::Deactivated, net::NorvixStatus::Updating));
         BOOL result = TRUE;
         ASSERT_TRUE(EndsWithin(30000, [&] {
             const win::ComInit com;
             result = m_api.QueryStatus();
         }));
-        EXPECT_EQ(result, c.norvix == NorvixStatus::Uptodate);
+        EXPECT_EQ(result, c.norvix == net::NorvixStatus::Uptodate);
         EXPECT_EQ(m_api.GetNorvixStatus(), c.norvix);
         EXPECT_TRUE(m_api.HasChanged());
     }
@@ -239,8 +242,8 @@ TEST_F(APIDispatcherTest, QueryLeavesTheThreadsComApartmentAsItFoundIt)
         worker.join();
         EXPECT_EQ(first, S_OK);
         EXPECT_EQ(again, S_OK);
-        EXPECT_EQ(
-            m_api.GetNorvixStatus(), fault == service::FaultMode::None ? NorvixStatus::Uptodate : NorvixStatus::Error);
+        EXPECT_EQ(m_api.GetNorvixStatus(),
+            fault == service::FaultMode::None ? net::NorvixStatus::Uptodate : net::NorvixStatus::Error);
     }
 }
 
@@ -258,16 +261,16 @@ TEST(APIDispatcherSettingsTest, TimeoutSettingBecomesThreeOptionsInMilliseconds)
         SCOPED_TRACE(c.text);
         testing_support::FakeHostStrings host;
         host.Set(L"KelTb.Str.API.HTTP.Timeout.Secs", c.text);
-        APIDispatcher api;
+        net::APIDispatcher api;
         api.Initialize(&host);
         api.Initialize(&host);
-        const HTTPOptionItemArray& options = api.TimeoutOptions();
+        const net::HTTPOptionItemArray& options = api.TimeoutOptions();
         ASSERT_EQ(options.GetCount(), 3);
         const DWORD expectedOptions[] = {
             INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT};
         for (int i = 0; i < 3; ++i)
         {
-            const HTTPOptionItem* item = options.GetAt(i);
+            const net::HTTPOptionItem* item = options.GetAt(i);
             ASSERT_NE(item, nullptr);
             EXPECT_EQ(item->Option(), expectedOptions[i]);
             ASSERT_EQ(item->Length(), 4u);
@@ -284,14 +287,14 @@ TEST(APIDispatcherSettingsTest, StatusesFromOutsideAreTakenOnlyWhenBothAreValid)
         std::int32_t norvix;
         BOOL accepted;
     };
-    APIDispatcher api;
+    net::APIDispatcher api;
     for (const Case c : {Case{3, 1, FALSE}, Case{1, 3, TRUE}, Case{-3, 0, FALSE}, Case{2, -2, TRUE}, Case{0, 4, FALSE},
              Case{-2, -3, FALSE}})
     {
         SCOPED_TRACE(testing::Message() << c.pavise << "/" << c.norvix);
-        ASSERT_TRUE(api.SetStatuses(PaviseStatus::Error, NorvixStatus::Uptodate));
-        const auto pavise = static_cast<PaviseStatus>(c.pavise);
-        EXPECT_EQ(api.SetStatuses(pavise, static_cast<NorvixStatus>(c.norvix)), c.accepted);
+        ASSERT_TRUE(api.SetStatuses(net::PaviseStatus::Error, net::NorvixStatus::Uptodate));
+        const auto pavise = static_cast<net::PaviseStatus>(c.pavise);
+        EXPECT_EQ(api.SetStatuses(pavise, static_cast<net::NorvixStatus>(c.norvix)), c.accepted);
         EXPECT_EQ(static_cast<std::int32_t>(api.GetPaviseStatus()), c.accepted ? c.pavise : -1);
         EXPECT_EQ(static_cast<std::int32_t>(api.GetNorvixStatus()), c.accepted ? c.norvix : 1);
     }
@@ -306,7 +309,7 @@ TEST(APIDispatcherDefaultsTest, BuiltInServiceAddressIsLoopbackPort44081)
     }
     const win::ComInit com;
     testing_support::FakeHostStrings host;
-    APIDispatcher api;
+    net::APIDispatcher api;
     api.Initialize(&host);
     EXPECT_TRUE(api.QueryStatus());
     EXPECT_TRUE(api.RequestUpdate());

@@ -21,7 +21,7 @@ const std::array<const wchar_t*, 7> kNorvixCodes = {L"green", L"yellow", L"red",
 const std::array<const wchar_t*, 5> kPaviseCodes = {L"enabled", L"disabled", L"Enabled", L"", L"off"};
 const std::wstring kDeep = [] {
     std::wstring deep;
-    for (int i = 0; i < XXMLParser::kMaxDepth; ++i)
+    for (int i = 0; i < net::XXMLParser::kMaxDepth; ++i)
     {
         deep = L"<n>" + deep + L"</n>";
     }
@@ -72,7 +72,7 @@ TEST(AnswerTrialTest, ACharacterXmlDoesNotAllowRefusesTheWholeAnswer)
     for (const auto& [text, loads] : cases)
     {
         SCOPED_TRACE(testing_support::Printable(text));
-        XXMLParser parser;
+        net::XXMLParser parser;
         EXPECT_EQ(loads, parser.Load(text));
     }
 }
@@ -85,7 +85,7 @@ TEST(AnswerTrialTest, OnlyWellFormedAnswersAreTakenAndOnlyWithCodesTheyName)
     std::mt19937 random(seed);
     const std::wstring alphabet(L"<>/&\"'!?-[]=; \t\r\nxa\x00A0\x0085\x001B\x007F\xFFFE\xFFFF\xD800\xDC00\0", 28);
     testing_support::FakeHostStrings host;
-    APIDispatcher api;
+    net::APIDispatcher api;
     api.Initialize(&host);
     int taken = 0;
     for (int input = 0; input < kInputs && !testing::Test::HasFailure(); ++input)
@@ -118,30 +118,30 @@ TEST(AnswerTrialTest, OnlyWellFormedAnswersAreTakenAndOnlyWithCodesTheyName)
         }
         SCOPED_TRACE(testing::Message() << "seed " << seed << ", input " << input << ": \""
                                         << testing_support::Printable(text) << "\"");
-        api.SetStatuses(PaviseStatus::Error, NorvixStatus::Updating);
+        api.SetStatuses(net::PaviseStatus::Error, net::NorvixStatus::Updating);
         const BOOL result = api.ParseAnswer(L"GetStatus", text);
         taken += result ? 1 : 0;
-        const NorvixStatus norvix = api.GetNorvixStatus();
-        const PaviseStatus pavise = api.GetPaviseStatus();
+        const net::NorvixStatus norvix = api.GetNorvixStatus();
+        const net::PaviseStatus pavise = api.GetPaviseStatus();
         if (!result)
         {
             EXPECT_TRUE(mutate || !named) << "a valid answer was refused";
-            EXPECT_EQ(NorvixStatus::Updating, norvix);
-            EXPECT_EQ(PaviseStatus::Error, pavise);
+            EXPECT_EQ(net::NorvixStatus::Updating, norvix);
+            EXPECT_EQ(net::PaviseStatus::Error, pavise);
             continue;
         }
         EXPECT_NE(std::wstring::npos, text.find(L"</response")) << "taken without its closing tag";
-        EXPECT_FALSE(XXMLParser::HoldsCharacterOutsideXml(text)) << "taken with a character XML does not allow";
+        EXPECT_FALSE(net::XXMLParser::HoldsCharacterOutsideXml(text)) << "taken with a character XML does not allow";
         for (const std::wstring& refused : kRefused)
         {
             EXPECT_EQ(std::wstring::npos, text.find(refused))
                 << "taken with " << win::WideToAnsi(refused.substr(0, 20), CP_UTF8);
         }
         const std::pair<bool, const wchar_t*> codes[] = {
-            {norvix == NorvixStatus::Uptodate, L"green"},
-            {norvix == NorvixStatus::Update, ContainsNoCase(text, L"yellow") ? L"yellow" : L"red"},
-            {pavise == PaviseStatus::Activated, L"enabled"},
-            {pavise == PaviseStatus::Deactivated, L"disabled"},
+            {norvix == net::NorvixStatus::Uptodate, L"green"},
+            {norvix == net::NorvixStatus::Update, ContainsNoCase(text, L"yellow") ? L"yellow" : L"red"},
+            {pavise == net::PaviseStatus::Activated, L"enabled"},
+            {pavise == net::PaviseStatus::Deactivated, L"disabled"},
         };
         for (const auto& [shown, word] : codes)
         {

@@ -19,13 +19,13 @@ namespace
 
 constexpr const wchar_t* kAgent = L"Norvix Toolbar for Internet Explorer";
 
-void SetTimeouts(HTTPOptionItemArray& options, DWORD ms)
+void SetTimeouts(net::HTTPOptionItemArray& options, DWORD ms)
 {
     options.RemoveAll();
     for (const DWORD option :
         {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT})
     {
-        options.Add(new HTTPOptionItem(HTTPOptionItem::FromDword(option, ms)));
+        options.Add(new net::HTTPOptionItem(net::HTTPOptionItem::FromDword(option, ms)));
     }
 }
 
@@ -39,12 +39,12 @@ protected:
     }
 
     // Time-outs far beyond every deadline: whatever ends a request early is the deadline.
-    HTTPOptionItemArray m_longTimeouts;
+    net::HTTPOptionItemArray m_longTimeouts;
 };
 
 TEST_F(HttpExchangeTest, AnswersAsGetAndPostDo)
 {
-    HttpExchange exchange;
+    net::HttpExchange exchange;
     std::wstring response;
     ASSERT_TRUE(exchange.Get(10000, nullptr, Url(L"GetStatus"), kAgent, TRUE, &m_longTimeouts, TRUE, response));
     const std::string xml = service::ProductService::StatusXml("green", "enabled");
@@ -78,7 +78,7 @@ TEST_F(HttpExchangeTest, EveryRequestEndsForItsCallerAtItsDeadlineWhateverTheSer
         m_service.SetFault(c.fault);
         ASSERT_TRUE(
             testing_support::WaitFor([&] { return m_service.IsStalled() == (c.fault == service::FaultMode::Stall); }));
-        HttpExchange exchange;
+        net::HttpExchange exchange;
         BOOL got = TRUE;
         std::wstring response = L"untouched";
         ASSERT_TRUE(EndsWithin(20000, [&] {
@@ -96,7 +96,7 @@ TEST_F(HttpExchangeTest, EveryRequestEndsForItsCallerAtItsDeadlineWhateverTheSer
 TEST_F(HttpExchangeTest, AbandoningEndsTheWaitAtOnce)
 {
     m_service.SetFault(service::FaultMode::Hang);
-    HttpExchange exchange;
+    net::HttpExchange exchange;
     win::KernelHandle abandon(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     ASSERT_TRUE(abandon);
     BOOL got = TRUE;
@@ -118,10 +118,10 @@ TEST_F(HttpExchangeTest, ANewRequestWaitsForTheLastWithinItsOwnDeadlineOrIsDropp
     m_service.SetFault(service::FaultMode::Hang);
     const testing_support::ExpectFailureReports expected{
         "no answer within 200 ms", "dropped: the last request still runs"};
-    HttpExchange waiting;
-    HttpExchange dropping(HttpExchange::WhenBusy::Drop);
+    net::HttpExchange waiting;
+    net::HttpExchange dropping(net::HttpExchange::WhenBusy::Drop);
     std::wstring response;
-    for (HttpExchange* exchange : {&waiting, &dropping})
+    for (net::HttpExchange* exchange : {&waiting, &dropping})
     {
         ASSERT_FALSE(exchange->Get(200, nullptr, Url(L"GetStatus"), kAgent, TRUE, &m_longTimeouts, TRUE, response));
         ASSERT_TRUE(exchange->IsBusy());
@@ -146,12 +146,12 @@ TEST_F(HttpExchangeTest, AnswersThatNeverEndCostOneThreadHoweverOftenTheyAreAske
     // A request that gets its turn just before its deadline meets the deadline itself.
     const testing_support::ExpectFailureReports expected{
         "more than 1048576 bytes: not read", "the last request still ran at the deadline", "?no answer within"};
-    HTTPOptionItemArray timeouts;
+    net::HTTPOptionItemArray timeouts;
     SetTimeouts(timeouts, 3000);
     for (const auto fault : {service::FaultMode::Huge, service::FaultMode::Endless})
     {
         m_service.SetFault(fault);
-        HttpExchange exchange;
+        net::HttpExchange exchange;
         const size_t threadsBefore = testing_support::ThreadCount();
         size_t mostThreads = 0;
         for (int round = 0; round < 5; ++round)

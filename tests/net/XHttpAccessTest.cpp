@@ -12,13 +12,13 @@ namespace
 
 constexpr const wchar_t* kAgent = L"Norvix Toolbar for Internet Explorer";
 
-void SetTimeouts(HTTPOptionItemArray& options, DWORD ms)
+void SetTimeouts(net::HTTPOptionItemArray& options, DWORD ms)
 {
     options.RemoveAll();
     for (const DWORD option :
         {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT})
     {
-        options.Add(new HTTPOptionItem(HTTPOptionItem::FromDword(option, ms)));
+        options.Add(new net::HTTPOptionItem(net::HTTPOptionItem::FromDword(option, ms)));
     }
 }
 
@@ -32,12 +32,12 @@ TEST_F(XHttpAccessTest, GetFollowsARedirectionAndPostDoesNot)
     m_service.SetDefinitions("red");
     const testing_support::ExpectFailureReports expected{"HTTP status 302, not 200-206"};
     std::wstring response;
-    ASSERT_TRUE(XHttpAccess::Get(Url(L"GetStatus"), kAgent, TRUE, nullptr, TRUE, response));
+    ASSERT_TRUE(net::XHttpAccess::Get(Url(L"GetStatus"), kAgent, TRUE, nullptr, TRUE, response));
     EXPECT_NE(response.find(L"<vdf_status>red</vdf_status>"), std::wstring::npos);
     EXPECT_EQ(m_service.RequestCount("/redirected/GetStatus"), 1u);
 
-    EXPECT_TRUE(XHttpAccess::Post(Url(L"DoUpdate"), kAgent, L"", L"", nullptr, FALSE, response));
-    EXPECT_FALSE(XHttpAccess::Post(Url(L"DoUpdate"), kAgent, L"", L"", nullptr, TRUE, response));
+    EXPECT_TRUE(net::XHttpAccess::Post(Url(L"DoUpdate"), kAgent, L"", L"", nullptr, FALSE, response));
+    EXPECT_FALSE(net::XHttpAccess::Post(Url(L"DoUpdate"), kAgent, L"", L"", nullptr, TRUE, response));
     EXPECT_EQ(m_service.RequestCount("/DoUpdate"), 2u);
     EXPECT_EQ(m_service.RequestCount("/redirected/DoUpdate"), 0u);
     EXPECT_FALSE(m_service.IsUpdating());
@@ -47,11 +47,11 @@ TEST_F(XHttpAccessTest, GetFollowsAFewRedirectionsOfAServiceThatRedirectsForEver
 {
     m_service.SetFault(service::FaultMode::Loop);
     const testing_support::ExpectFailureReports expected{"redirected again after 5 redirections, to "};
-    HTTPOptionItemArray timeouts;
+    net::HTTPOptionItemArray timeouts;
     SetTimeouts(timeouts, 3000);
     struct Case
     {
-        const HTTPOptionItemArray* options;
+        const net::HTTPOptionItemArray* options;
         BOOL readResponse;
     };
     // The status query, and a tracking request that neither reads nor has time-outs.
@@ -62,7 +62,7 @@ TEST_F(XHttpAccessTest, GetFollowsAFewRedirectionsOfAServiceThatRedirectsForEver
         BOOL got = TRUE;
         std::wstring response = L"untouched";
         ASSERT_TRUE(EndsWithin(10000, [&] {
-            got = XHttpAccess::Get(Url(L"GetStatus?x=1"), kAgent, TRUE, c.options, c.readResponse, response);
+            got = net::XHttpAccess::Get(Url(L"GetStatus?x=1"), kAgent, TRUE, c.options, c.readResponse, response);
         })) << "WinINet on its own follows for ever";
         EXPECT_FALSE(got);
         EXPECT_EQ(response, L"untouched");
@@ -72,7 +72,7 @@ TEST_F(XHttpAccessTest, GetFollowsAFewRedirectionsOfAServiceThatRedirectsForEver
         {
             targets.push_back(request.target);
         }
-        ASSERT_EQ(targets.size(), 1u + XHttpAccess::kMaxRedirections);
+        ASSERT_EQ(targets.size(), 1u + net::XHttpAccess::kMaxRedirections);
         for (size_t i = 0; i < targets.size(); ++i)
         {
             EXPECT_EQ(targets[i], i % 2 == 0 ? "/GetStatus?x=1" : "/again/GetStatus?x=1") << i;
@@ -87,12 +87,12 @@ TEST_F(XHttpAccessTest, RedirectionsShareTheTimeOfOneExchange)
     m_service.SetFault(service::FaultMode::SlowLoop);
     m_service.SetSlowDelayMs(400);
     const testing_support::ExpectFailureReports expected{"?::HttpSendRequestW", "?no time left for "};
-    HTTPOptionItemArray options;
+    net::HTTPOptionItemArray options;
     SetTimeouts(options, 500);
     BOOL got = TRUE;
     std::wstring response;
-    ASSERT_TRUE(
-        EndsWithin(10000, [&] { got = XHttpAccess::Get(Url(L"GetStatus"), kAgent, TRUE, &options, TRUE, response); }));
+    ASSERT_TRUE(EndsWithin(
+        10000, [&] { got = net::XHttpAccess::Get(Url(L"GetStatus"), kAgent, TRUE, &options, TRUE, response); }));
     EXPECT_FALSE(got);
     EXPECT_LE(m_service.RequestCount("/GetStatus") + m_service.RequestCount("/again/GetStatus"), 2u);
 }
@@ -102,14 +102,14 @@ TEST_F(XHttpAccessTest, TimeoutsEndARequestToAServiceThatNeverAnswers)
     m_service.SetFault(service::FaultMode::Hang);
     const testing_support::ExpectFailureReports expected{
         "::HttpSendRequestW", "::HttpSendRequestA", "still arriving at the deadline"};
-    HTTPOptionItemArray options;
+    net::HTTPOptionItemArray options;
     SetTimeouts(options, 1000);
     BOOL got = TRUE;
     BOOL posted = TRUE;
     std::wstring response = L"untouched";
     ASSERT_TRUE(EndsWithin(30000, [&] {
-        got = XHttpAccess::Get(Url(L"GetStatus"), kAgent, TRUE, &options, TRUE, response);
-        posted = XHttpAccess::Post(Url(L"DoUpdate"), kAgent, L"", L"", &options, FALSE, response);
+        got = net::XHttpAccess::Get(Url(L"GetStatus"), kAgent, TRUE, &options, TRUE, response);
+        posted = net::XHttpAccess::Post(Url(L"DoUpdate"), kAgent, L"", L"", &options, FALSE, response);
     }));
     EXPECT_FALSE(got);
     EXPECT_FALSE(posted);
@@ -120,7 +120,7 @@ TEST_F(XHttpAccessTest, TimeoutsEndARequestToAServiceThatNeverAnswers)
     m_service.SetSlowDelayMs(200);
     response = L"untouched";
     ASSERT_TRUE(EndsWithin(20000, [&] {
-        got = XHttpAccess::Get(Url(L"GetStatus"), kAgent, TRUE, &options, TRUE, response);
+        got = net::XHttpAccess::Get(Url(L"GetStatus"), kAgent, TRUE, &options, TRUE, response);
     })) << "the whole body takes about 25 s";
     EXPECT_TRUE(got);
     EXPECT_EQ(response, L"untouched");
@@ -129,7 +129,7 @@ TEST_F(XHttpAccessTest, TimeoutsEndARequestToAServiceThatNeverAnswers)
     m_service.SetFault(service::FaultMode::Slow);
     m_service.SetSlowDelayMs(300);
     SetTimeouts(options, 10000);
-    EXPECT_TRUE(XHttpAccess::Get(Url(L"GetStatus"), kAgent, TRUE, &options, TRUE, response));
+    EXPECT_TRUE(net::XHttpAccess::Get(Url(L"GetStatus"), kAgent, TRUE, &options, TRUE, response));
 }
 
 TEST_F(XHttpAccessTest, BodyBeyondTheLimitLeavesTheResponseAsItWas)
@@ -141,13 +141,13 @@ TEST_F(XHttpAccessTest, BodyBeyondTheLimitLeavesTheResponseAsItWas)
         size_t size;
         bool read;
     };
-    for (const Case c : {Case{XHttpAccess::kMaxBodyBytes, true}, Case{XHttpAccess::kMaxBodyBytes + 1, false},
-             Case{8 * XHttpAccess::kMaxBodyBytes, false}})
+    for (const Case c : {Case{net::XHttpAccess::kMaxBodyBytes, true}, Case{net::XHttpAccess::kMaxBodyBytes + 1, false},
+             Case{8 * net::XHttpAccess::kMaxBodyBytes, false}})
     {
         SCOPED_TRACE(c.size);
         m_service.SetCustomBody(std::string(c.size, 'z'));
         std::wstring response = L"kept";
-        EXPECT_TRUE(XHttpAccess::Get(Url(L"GetStatus"), kAgent, TRUE, nullptr, TRUE, response));
+        EXPECT_TRUE(net::XHttpAccess::Get(Url(L"GetStatus"), kAgent, TRUE, nullptr, TRUE, response));
         EXPECT_EQ(response.size(), c.read ? c.size + 4 : 4u);
     }
 }
@@ -164,8 +164,8 @@ TEST_F(XHttpAccessTest, MultiByteCharacterAcrossReadsSurvives)
     const LCID previous = ::GetThreadLocale();
     ASSERT_TRUE(::SetThreadLocale(MAKELCID(MAKELANGID(LANG_JAPANESE, SUBLANG_JAPANESE_JAPAN), SORT_DEFAULT)));
     std::wstring response;
-    const BOOL got = XHttpAccess::Get(Url(L"GetStatus"), kAgent, TRUE, nullptr, TRUE, response);
-    const std::wstring expectedMiddle = XHttpAccess::DecodeBody(japanese, CP_THREAD_ACP);
+    const BOOL got = net::XHttpAccess::Get(Url(L"GetStatus"), kAgent, TRUE, nullptr, TRUE, response);
+    const std::wstring expectedMiddle = net::XHttpAccess::DecodeBody(japanese, CP_THREAD_ACP);
     ::SetThreadLocale(previous);
 
     ASSERT_TRUE(got);

@@ -15,15 +15,15 @@ class XXMLParserTest : public ::testing::Test
 {
 protected:
     win::ComInit m_com;
-    XXMLParser m_parser;
-    XXMLNodeArray m_nodes;
+    net::XXMLParser m_parser;
+    net::XXMLNodeArray m_nodes;
 
     void Request(std::initializer_list<const wchar_t*> names)
     {
         m_nodes.RemoveAll();
         for (const wchar_t* name : names)
         {
-            m_nodes.Add(new XXMLNode(name));
+            m_nodes.Add(new net::XXMLNode(name));
         }
     }
 };
@@ -53,7 +53,7 @@ TEST_F(XXMLParserTest, UnusableTextsGiveNoDocument)
     const testing_support::ExpectFailureReports expected{
         "refused before parsing", "XXMLParser::Load: no text", "not XML"};
     for (const Case& c : {
-             Case{Nested(XXMLParser::kMaxDepth + 1), false},
+             Case{Nested(net::XXMLParser::kMaxDepth + 1), false},
              Case{L"", false},
              Case{L"<?xml version=\"1.0\"?><!DOCTYPE response [<!ENTITY g \"green\">]><response/>", false},
              Case{L"<!doctype response><response/>", false},
@@ -64,7 +64,7 @@ TEST_F(XXMLParserTest, UnusableTextsGiveNoDocument)
          })
     {
         SCOPED_TRACE(testing::Message() << c.text.substr(0, 60));
-        ASSERT_TRUE(m_parser.Load(Nested(XXMLParser::kMaxDepth)));
+        ASSERT_TRUE(m_parser.Load(Nested(net::XXMLParser::kMaxDepth)));
         EXPECT_FALSE(m_parser.Load(c.text));
         EXPECT_EQ(m_parser.HasDocument(), c.document);
         Request({L"vdf_status"});
@@ -107,6 +107,6 @@ TEST(XXMLParserDepthTest, OnlyElementsNestAndMarkupInsideOtherMarkupDoesNotCount
          })
     {
         SCOPED_TRACE(c.text);
-        EXPECT_EQ(XXMLParser::NestsDeeperThan(c.text, 2), c.deeperThanTwo);
+        EXPECT_EQ(net::XXMLParser::NestsDeeperThan(c.text, 2), c.deeperThanTwo);
     }
 }

@@ -397,7 +397,7 @@ protected:
 
     static std::wstring BubbleFilePath()
     {
-        return GetWriteableFolder(L"KelToolbar", TRUE) + L"Norvix.install-bubble.config";
+        return platform::GetWriteableFolder(L"KelToolbar", TRUE) + L"Norvix.install-bubble.config";
     }
 
     static std::vector<std::wstring> s_selfRegistration;

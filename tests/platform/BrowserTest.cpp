@@ -69,7 +69,7 @@ TEST(IEExecutablePathTest, FindsThePathInEachRegistrationWithoutQuotesOrArgument
         FakePlatformSystem system;
         system.registry = c.registry;
         std::wstring path = L"sentinel";
-        EXPECT_EQ(c.expected != nullptr, GetIEExecutablePath(path, system) != FALSE);
+        EXPECT_EQ(c.expected != nullptr, platform::GetIEExecutablePath(path, system) != FALSE);
         EXPECT_EQ(win::WideToAnsi(c.expected ? c.expected : L"", CP_UTF8), win::WideToAnsi(path, CP_UTF8));
     }
 }
@@ -78,14 +78,14 @@ TEST(IEVersionTest, ReadsTheVersionOfTheRegisteredExecutable)
 {
     // Built next to this executable with version 8.0.6001.18702.
     auto system = Registered(L"\"" + win::FolderOf(win::ModuleFileName(nullptr)) + L"VersionProbe.dll\"");
-    EXPECT_EQ(8u, GetIEMajorVersion(system));
+    EXPECT_EQ(8u, platform::GetIEMajorVersion(system));
     std::wstring version = L"sentinel";
-    EXPECT_TRUE(GetIEVersionString(version, system));
+    EXPECT_TRUE(platform::GetIEVersionString(version, system));
     EXPECT_EQ(L"8.0.6001.18702", version);
 
     auto missing = Registered(L"C:\\nowhere\\iexplore.exe");
-    EXPECT_EQ(0u, GetIEMajorVersion(missing));
-    EXPECT_FALSE(GetIEVersionString(version, missing));
+    EXPECT_EQ(0u, platform::GetIEMajorVersion(missing));
+    EXPECT_FALSE(platform::GetIEVersionString(version, missing));
     EXPECT_EQ(L"", version);
 }
 

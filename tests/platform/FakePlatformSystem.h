@@ -14,7 +14,7 @@
 namespace platform_tests
 {
 
-struct FakePlatformSystem : PlatformSystem
+struct FakePlatformSystem : platform::PlatformSystem
 {
     bool vista = true, wow64 = false, createFolders = true;
     std::wstring ieFolder, knownFolder, appDataFolder, moduleFolder = L"C:\\Module\\";
@@ -38,7 +38,7 @@ struct FakePlatformSystem : PlatformSystem
     bool CreateFolderTree(const std::wstring& path) override
     {
         createdFolders.push_back(path);
-        return createFolders && PlatformSystem::CreateFolderTree(path);
+        return createFolders && platform::PlatformSystem::CreateFolderTree(path);
     }
     win::RegKey IEWriteableUserRoot() override
     {

@@ -53,7 +53,7 @@ TEST(ModuleResourcesTest, TypeLibraryStaysAtOneAndEveryRecordCarriesTheProductVe
     EXPECT_TRUE(::IsEqualGUID(kEventsId, type->guid));
     source->ReleaseTypeAttr(type);
 
-    const XVersionInfo own(TRUE);  // the module that holds the code: here this executable
+    const platform::XVersionInfo own(TRUE);  // the module that holds the code: here this executable
     EXPECT_EQ(L"Norvix.dll", own.GetString(L"OriginalFilename"));
     EXPECT_EQ(kProductVersion, own.GetFileVersionText(FALSE));
     EXPECT_EQ(kProductVersion, own.GetProductVersionText(FALSE));

@@ -28,8 +28,8 @@ TEST(OSVersionTest, DecidesFamiliesByMajorAndMinorVersion)
         v.dwPlatformId = VER_PLATFORM_WIN32_NT;
         v.dwMajorVersion = c.major;
         v.dwMinorVersion = c.minor;
-        EXPECT_EQ(c.win2000OrXP, IsWindows2000OrXP(v));
-        EXPECT_EQ(c.vistaOrLater, IsVistaOrLater(v));
+        EXPECT_EQ(c.win2000OrXP, platform::IsWindows2000OrXP(v));
+        EXPECT_EQ(c.vistaOrLater, platform::IsVistaOrLater(v));
     }
 }
 

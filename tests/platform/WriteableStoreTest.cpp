@@ -56,7 +56,7 @@ TEST(WriteableFolderTest, TakesTheFirstSourceThatGivesAFolderAndCreatesTheSubfol
         system.appDataFolder = c.appData;
         system.createFolders = c.creatable;
         system.moduleFolder = L"C:\\Module";
-        const std::wstring folder = GetWriteableFolder(L"KelToolbar", c.low, system);
+        const std::wstring folder = platform::GetWriteableFolder(L"KelToolbar", c.low, system);
         EXPECT_EQ(win::WideToAnsi(c.expected, CP_UTF8), win::WideToAnsi(folder, CP_UTF8));
         EXPECT_EQ(c.ieAsks, system.ieFolderAsks);
         EXPECT_TRUE(folder == L"C:\\Module\\" || IsFolder(folder));
@@ -72,7 +72,7 @@ TEST(WriteableUserValueTest, ReadsTheBranchTheBrowserAllowsAndNeverOverrunsItsBu
     ScratchKey user, browser;
     FakePlatformSystem system;
     system.userRoot = user.Get();
-    const std::wstring key = kToolbarUserKey;
+    const std::wstring key = platform::kToolbarUserKey;
     user.SetText(key, L"guid", L"user");
     browser.SetText(key, L"guid", L"browser");
     user.SetText(key + L"Options", L"ShowText", L"1");
@@ -109,7 +109,7 @@ TEST(WriteableUserValueTest, ReadsTheBranchTheBrowserAllowsAndNeverOverrunsItsBu
         system.vista = c.vista;
         system.ieUserRootPath = c.browserRoot ? browser.Path() : L"";
         std::wstring value = L"sentinel";
-        EXPECT_EQ(c.found, ReadWriteableUserValue(c.subkey, c.value, value, system));
+        EXPECT_EQ(c.found, platform::ReadWriteableUserValue(c.subkey, c.value, value, system));
         EXPECT_TRUE(value == c.expected) << value.size() << " characters";
     }
 }
@@ -119,12 +119,12 @@ TEST(TabShortcutBehaviorTest, MissingOrMistypedValueMeansOne)
     ScratchKey root;
     FakePlatformSystem system;
     system.userRoot = root.Get();
-    EXPECT_EQ(1, GetTabShortcutBehavior(system));
-    root.SetText(kTabbedBrowsingKey, L"ShortcutBehavior", L"0");
-    EXPECT_EQ(1, GetTabShortcutBehavior(system));
+    EXPECT_EQ(1, platform::GetTabShortcutBehavior(system));
+    root.SetText(platform::kTabbedBrowsingKey, L"ShortcutBehavior", L"0");
+    EXPECT_EQ(1, platform::GetTabShortcutBehavior(system));
     const DWORD zero = 0;
-    root.Set(kTabbedBrowsingKey, L"ShortcutBehavior", REG_DWORD, &zero, sizeof(zero));
-    EXPECT_EQ(0, GetTabShortcutBehavior(system));
+    root.Set(platform::kTabbedBrowsingKey, L"ShortcutBehavior", REG_DWORD, &zero, sizeof(zero));
+    EXPECT_EQ(0, platform::GetTabShortcutBehavior(system));
 }
 
 }  // namespace

@@ -28,7 +28,7 @@ WriterRecord RecordOf(int id, int round)
     return {1 + id % 2, 1 + round % 2, id * 100000.0 + round + 1};
 }
 
-bool IsWritten(const StatusConfigStream& record)
+bool IsWritten(const core::StatusConfigStream& record)
 {
     const double check = record.m_lastCheck.value;
     if (record.m_lastCheck.status != 0 || check < 1.0 || check != std::floor(check))
@@ -50,13 +50,13 @@ TEST_F(SharedStatusFileTest, ConcurrentWritersNeverExposeUnwrittenRecordsOrLoseS
     constexpr int kWriters = 5;
     constexpr int kRounds = 400;
     const std::wstring path = m_folder.File(L"Norvix.status.config");
-    const auto save = [](StatusConfigFile& file, const WriterRecord& values) {
+    const auto save = [](core::StatusConfigFile& file, const WriterRecord& values) {
         file.GetRecord()->m_paviseStatus = values.pavise;
         file.GetRecord()->m_norvixStatus = values.norvix;
         file.GetRecord()->m_lastCheck = {values.lastCheck, 0};
         return file.Save(true);
     };
-    StatusConfigFile seed;
+    core::StatusConfigFile seed;
     seed.Open(path);
     ASSERT_TRUE(save(seed, RecordOf(0, 0)));
 
@@ -67,7 +67,7 @@ TEST_F(SharedStatusFileTest, ConcurrentWritersNeverExposeUnwrittenRecordsOrLoseS
     for (int id = 1; id <= kWriters; ++id)
     {
         writers.emplace_back([&, id] {
-            StatusConfigFile file;
+            core::StatusConfigFile file;
             file.Open(path);
             for (int round = 0; round < kRounds; ++round)
             {
@@ -92,7 +92,7 @@ TEST_F(SharedStatusFileTest, ConcurrentWritersNeverExposeUnwrittenRecordsOrLoseS
     EXPECT_EQ(0, failures.load());
 
     // The file ends as the whole last record of one of the writers.
-    StatusConfigFile survivor;
+    core::StatusConfigFile survivor;
     survivor.Open(path);
     ASSERT_TRUE(survivor.Load(false, false));
     EXPECT_TRUE(IsWritten(*survivor.GetRecord()));

@@ -21,7 +21,7 @@ using storage_testing::RawBytesOf;
 using storage_testing::Scramble;
 
 // A status file that records what it reports.
-class RecordingStatusFile : public StatusConfigFile
+class RecordingStatusFile : public core::StatusConfigFile
 {
 public:
     void GetReportFormat(std::wstring& format) override { format = L"<%s>"; }
@@ -43,7 +43,7 @@ protected:
     std::wstring Path() const { return m_folder.File(L"Norvix.status.config"); }
 
     // Opens `file` on Path() and saves a record with the given values.
-    void SaveValues(StatusConfigFile& file, std::int32_t pavise, std::int32_t norvix, double lastCheck)
+    void SaveValues(core::StatusConfigFile& file, std::int32_t pavise, std::int32_t norvix, double lastCheck)
     {
         file.Open(Path());
         file.GetRecord()->m_paviseStatus = pavise;
@@ -52,9 +52,10 @@ protected:
         ASSERT_TRUE(file.Save(false));
     }
 
-    static void ExpectValues(const StatusConfigFile& file, std::int32_t pavise, std::int32_t norvix, double lastCheck)
+    static void ExpectValues(
+        const core::StatusConfigFile& file, std::int32_t pavise, std::int32_t norvix, double lastCheck)
     {
-        const StatusConfigStream* record = file.GetRecord();
+        const core::StatusConfigStream* record = file.GetRecord();
         ASSERT_NE(nullptr, record);
         EXPECT_EQ(pavise, record->m_paviseStatus);
         EXPECT_EQ(norvix, record->m_norvixStatus);
@@ -67,7 +68,7 @@ protected:
 
 TEST_F(StreamFileTest, RecordsAreWrittenFieldByFieldWithVersionOneAndAMissingFileGetsTheDefaults)
 {
-    StatusConfigFile file;
+    core::StatusConfigFile file;
     file.Open(Path());
     ASSERT_TRUE(file.Load(false, true));
     EXPECT_EQ(PlainRecord{}.Status(), PlainBytesOf(Path()));
@@ -79,7 +80,7 @@ TEST_F(StreamFileTest, RecordsAreWrittenFieldByFieldWithVersionOneAndAMissingFil
     EXPECT_EQ(PlainRecord{}.Status(-2, 3, 45123.75, 1), PlainBytesOf(Path()));
 
     const std::wstring bubblePath = m_folder.File(L"Norvix.install-bubble.config");
-    XToolbarBubbleConfigFile bubble;
+    bubble::XToolbarBubbleConfigFile bubble;
     bubble.Open(bubblePath);
     ASSERT_TRUE(bubble.Load(false, true));
     EXPECT_EQ(1u, bubble.GetRecord()->m_showFlag);
@@ -92,26 +93,26 @@ TEST_F(StreamFileTest, RecordsAreWrittenFieldByFieldWithVersionOneAndAMissingFil
 // The two record files and how their fields are set and read, for the trial below.
 struct RecordKind
 {
-    std::unique_ptr<XStreamFile> (*make)();
-    std::string (*fields)(XStreamFile& file);  // as stored
-    void (*mark)(XStreamFile& file);  // sets every field to a value no record of the trial has
+    std::unique_ptr<storage::XStreamFile> (*make)();
+    std::string (*fields)(storage::XStreamFile& file);  // as stored
+    void (*mark)(storage::XStreamFile& file);  // sets every field to a value no record of the trial has
     std::string (*valid)(std::mt19937& random);
     std::vector<std::size_t> numbers;  // offsets of the 4-byte numbers and (last) the 8-byte one, or 0
 };
 
-StatusConfigStream& StatusOf(XStreamFile& file)
+core::StatusConfigStream& StatusOf(storage::XStreamFile& file)
 {
-    return *static_cast<StatusConfigFile&>(file).GetRecord();
+    return *static_cast<core::StatusConfigFile&>(file).GetRecord();
 }
 
 const RecordKind kRecordKinds[] = {
-    {[] { return std::unique_ptr<XStreamFile>(new StatusConfigFile()); },
-        [](XStreamFile& f) {
-            const StatusConfigStream& r = StatusOf(f);
+    {[] { return std::unique_ptr<storage::XStreamFile>(new core::StatusConfigFile()); },
+        [](storage::XStreamFile& f) {
+            const core::StatusConfigStream& r = StatusOf(f);
             return Bytes(r.m_paviseStatus) + Bytes(r.m_norvixStatus) + Bytes(r.m_lastCheck.status) +
                 Bytes(r.m_lastCheck.value);
         },
-        [](XStreamFile& f) {
+        [](storage::XStreamFile& f) {
             StatusOf(f).m_paviseStatus = StatusOf(f).m_norvixStatus = 77;
             StatusOf(f).m_lastCheck = {7.5, 7};
         },
@@ -120,9 +121,11 @@ const RecordKind kRecordKinds[] = {
                 static_cast<std::int32_t>(random() % 6) - 2, 40000.0 + random() % 20000 + (random() % 86400) / 86400.0);
         },
         {0, 4, 14, 18, 22, 26, 30}},
-    {[] { return std::unique_ptr<XStreamFile>(new XToolbarBubbleConfigFile()); },
-        [](XStreamFile& f) { return Bytes(static_cast<XToolbarBubbleConfigFile&>(f).GetRecord()->m_showFlag); },
-        [](XStreamFile& f) { static_cast<XToolbarBubbleConfigFile&>(f).GetRecord()->m_showFlag = 77; },
+    {[] { return std::unique_ptr<storage::XStreamFile>(new bubble::XToolbarBubbleConfigFile()); },
+        [](storage::XStreamFile& f) {
+            return Bytes(static_cast<bubble::XToolbarBubbleConfigFile&>(f).GetRecord()->m_showFlag);
+        },
+        [](storage::XStreamFile& f) { static_cast<bubble::XToolbarBubbleConfigFile&>(f).GetRecord()->m_showFlag = 77; },
         [](std::mt19937& random) { return PlainRecord{}.Head() + Bytes(std::uint32_t(random() % 2)); },
         {0, 4, 14, 18, 0}},
 };
@@ -151,7 +154,7 @@ TEST_F(StreamFileTest, OnlyWholeRecordsOfThisSystemAreTakenAndAsTheyAre)
         "archive: ", "damaged, reset and written anew", "damaged, the record kept", "?reset: "};
     for (const RecordKind& kind : kRecordKinds)
     {
-        const std::unique_ptr<XStreamFile> defaultFile = kind.make();
+        const std::unique_ptr<storage::XStreamFile> defaultFile = kind.make();
         defaultFile->Open(Path());
         const std::string defaults = kind.valid(random).substr(0, 18) + kind.fields(*defaultFile);
         PlainRecord foreign;
@@ -180,7 +183,7 @@ TEST_F(StreamFileTest, OnlyWholeRecordsOfThisSystemAreTakenAndAsTheyAre)
             SCOPED_TRACE(testing::Message() << "seed " << seed << ", input " << input << (reset ? ", reset" : "")
                                             << ": \"" << testing_support::Printable(plain) << "\"");
             WriteScrambled(plain);
-            const std::unique_ptr<XStreamFile> file = kind.make();
+            const std::unique_ptr<storage::XStreamFile> file = kind.make();
             file->Open(Path());
             kind.mark(*file);
             const std::string marked = kind.fields(*file);
@@ -270,12 +273,12 @@ TEST_F(StreamFileTest, FailedSaveLeavesTheOldFileWhole)
     SaveValues(file, 1, 1, 45000.0);
     const std::string before = RawBytesOf(Path());
     s_expectedTarget = Path();
-    const auto previousRename = XStreamFileMirror::SetRenameForTesting(&InspectAndRefuse);
-    const auto previousLookup = XStreamFileMirror::SetReplaceFileLookupForTesting([] { return &DenyReplace; });
+    const auto previousRename = storage::XStreamFileMirror::SetRenameForTesting(&InspectAndRefuse);
+    const auto previousLookup = storage::XStreamFileMirror::SetReplaceFileLookupForTesting([] { return &DenyReplace; });
     file.GetRecord()->m_norvixStatus = 2;
     const bool saved = file.Save(true);
-    XStreamFileMirror::SetRenameForTesting(previousRename);
-    XStreamFileMirror::SetReplaceFileLookupForTesting(previousLookup);
+    storage::XStreamFileMirror::SetRenameForTesting(previousRename);
+    storage::XStreamFileMirror::SetReplaceFileLookupForTesting(previousLookup);
 
     EXPECT_FALSE(saved);
     EXPECT_EQ(std::vector<std::wstring>{L"save failed"}, file.reports);

@@ -28,7 +28,7 @@ std::string Pattern(std::size_t size)
 
 TEST_F(XStreamEncryptorTest, CopyXorsEveryByteAcrossBlockEdgesAndDecodesBack)
 {
-    const XStreamEncryptor encryptor;
+    const storage::XStreamEncryptor encryptor;
     const std::wstring plain = m_folder.File(L"plain.bin");
     const std::wstring scrambled = m_folder.File(L"scrambled.bin");
     const std::wstring back = m_folder.File(L"back.bin");

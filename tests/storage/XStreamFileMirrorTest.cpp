@@ -18,7 +18,7 @@ class XStreamFileMirrorTest : public storage_testing::StorageFixture
 {
 protected:
     // Writes `contents` to Path() through a mirror-capable open for creation; Close not yet called.
-    void OpenAndWrite(XStreamFileMirror& file, const std::string& contents)
+    void OpenAndWrite(storage::XStreamFileMirror& file, const std::string& contents)
     {
         ASSERT_TRUE(
             file.Open(Path(), win::FileAccess::Write, win::FileShare::Exclusive, win::FileCreate::CreateAlways));
@@ -31,15 +31,15 @@ protected:
 class RenameRefusedStandIn
 {
 public:
-    explicit RenameRefusedStandIn(XStreamFileMirror::ReplaceFileLookup lookup)
-        : m_previousLookup(XStreamFileMirror::SetReplaceFileLookupForTesting(lookup)),
-          m_previousRename(XStreamFileMirror::SetRenameForTesting(&RefuseRename))
+    explicit RenameRefusedStandIn(storage::XStreamFileMirror::ReplaceFileLookup lookup)
+        : m_previousLookup(storage::XStreamFileMirror::SetReplaceFileLookupForTesting(lookup)),
+          m_previousRename(storage::XStreamFileMirror::SetRenameForTesting(&RefuseRename))
     {
     }
     ~RenameRefusedStandIn()
     {
-        XStreamFileMirror::SetReplaceFileLookupForTesting(m_previousLookup);
-        XStreamFileMirror::SetRenameForTesting(m_previousRename);
+        storage::XStreamFileMirror::SetReplaceFileLookupForTesting(m_previousLookup);
+        storage::XStreamFileMirror::SetRenameForTesting(m_previousRename);
     }
 
 private:
@@ -49,8 +49,8 @@ private:
         return FALSE;
     }
 
-    XStreamFileMirror::ReplaceFileLookup m_previousLookup;
-    XStreamFileMirror::RenameProc m_previousRename;
+    storage::XStreamFileMirror::ReplaceFileLookup m_previousLookup;
+    storage::XStreamFileMirror::RenameProc m_previousRename;
 };
 
 BOOL WINAPI FailsKeepingNames(LPCWSTR, LPCWSTR, LPCWSTR, DWORD, LPVOID, LPVOID)
@@ -101,7 +101,7 @@ bool BackdateCreation(const std::wstring& path, FILETIME& creation)
 TEST_F(XStreamFileMirrorTest, NewFilesAreWrittenInPlaceExistingOnesReplacedWholeOnCloseWithTheirCreationTime)
 {
     {
-        XStreamFileMirror file;
+        storage::XStreamFileMirror file;
         OpenAndWrite(file, "fresh");
         EXPECT_TRUE(file.MirrorPath().empty());
         EXPECT_EQ(0u, m_folder.CountFiles(L"LIN"));
@@ -109,7 +109,7 @@ TEST_F(XStreamFileMirrorTest, NewFilesAreWrittenInPlaceExistingOnesReplacedWhole
         EXPECT_EQ("fresh", RawBytesOf(Path()));
     }
     {
-        XStreamFileMirror file;
+        storage::XStreamFileMirror file;
         ASSERT_TRUE(
             file.Open(Path(), win::FileAccess::ReadWrite, win::FileShare::DenyWrite, win::FileCreate::OpenExisting));
         EXPECT_TRUE(file.MirrorPath().empty()) << "opened without creating";
@@ -117,7 +117,7 @@ TEST_F(XStreamFileMirrorTest, NewFilesAreWrittenInPlaceExistingOnesReplacedWhole
     }
     FILETIME creation{};
     const bool keepsCreationTimes = BackdateCreation(Path(), creation);
-    XStreamFileMirror file;
+    storage::XStreamFileMirror file;
     OpenAndWrite(file, "new");
     EXPECT_FALSE(file.MirrorPath().empty());
     EXPECT_EQ(1u, m_folder.CountFiles(L"LIN"));
@@ -141,21 +141,21 @@ std::uint64_t AnswerFreeBytes(const std::wstring& root)
 // free; otherwise (and when the query fails, which gives 0) the file is written in place.
 TEST_F(XStreamFileMirrorTest, MirrorsOnlyWithMoreThanTwiceTheFileFreeOnTheRootOfItsPath)
 {
-    const auto previous = XStreamFileMirror::SetFreeSpaceForTesting(&AnswerFreeBytes);
+    const auto previous = storage::XStreamFileMirror::SetFreeSpaceForTesting(&AnswerFreeBytes);
     for (const auto& [free, mirrored] : {std::pair{7u, true}, {6u, false}, {0u, false}})
     {
         SCOPED_TRACE(testing::Message() << free << " bytes free for 3");
         ASSERT_TRUE(win::File::WriteAll(Path(), "old"));
         s_freeBytes = free;
         s_askedRoot.clear();
-        XStreamFileMirror file;
+        storage::XStreamFileMirror file;
         OpenAndWrite(file, "new");
         EXPECT_EQ(mirrored, !file.MirrorPath().empty());
         EXPECT_EQ(Path().substr(0, 3), s_askedRoot);
         ASSERT_TRUE(file.Close());
         EXPECT_EQ("new", RawBytesOf(Path()));
     }
-    XStreamFileMirror::SetFreeSpaceForTesting(previous);
+    storage::XStreamFileMirror::SetFreeSpaceForTesting(previous);
 
     const std::pair<const wchar_t*, const wchar_t*> roots[] = {
         {L"C:\\a\\b.txt", L"C:\\"},
@@ -169,7 +169,7 @@ TEST_F(XStreamFileMirrorTest, MirrorsOnlyWithMoreThanTwiceTheFileFreeOnTheRootOf
     for (const auto& [path, root] : roots)
     {
         SCOPED_TRACE(win::WideToAnsi(path, CP_UTF8));
-        EXPECT_EQ(root, XStreamFileMirror::RootOf(path));
+        EXPECT_EQ(root, storage::XStreamFileMirror::RootOf(path));
     }
 }
 
@@ -181,7 +181,7 @@ TEST_F(XStreamFileMirrorTest, AbandonedWriteKeepsOldFileByteForByte)
         SCOPED_TRACE(abortExplicitly ? "Abort" : "destroyed without Close");
         ASSERT_TRUE(win::File::WriteAll(Path(), old));
         {
-            XStreamFileMirror file;
+            storage::XStreamFileMirror file;
             OpenAndWrite(file, "half a new fi");
             if (abortExplicitly)
             {
@@ -198,11 +198,11 @@ TEST_F(XStreamFileMirrorTest, RefusedRenameFallsBackToReplaceFileAndItsFallbacks
     const struct
     {
         const char* name;
-        XStreamFileMirror::ReplaceFileLookup lookup;
+        storage::XStreamFileMirror::ReplaceFileLookup lookup;
         bool closes;
     } cases[] = {
         {"ReplaceFileW of the system", [] { return &::ReplaceFileW; }, true},
-        {"no ReplaceFileW", [] { return XStreamFileMirror::ReplaceFileProc{}; }, true},
+        {"no ReplaceFileW", [] { return storage::XStreamFileMirror::ReplaceFileProc{}; }, true},
         {"1176: both keep their names", [] { return &FailsKeepingNames; }, true},
         {"1177: old file moved to the backup name", [] { return &FailsAfterMovingOldToBackup; }, true},
         {"other error: old file still in place", [] { return &FailsDenied; }, false},
@@ -212,7 +212,7 @@ TEST_F(XStreamFileMirrorTest, RefusedRenameFallsBackToReplaceFileAndItsFallbacks
         SCOPED_TRACE(c.name);
         const RenameRefusedStandIn standIn(c.lookup);
         ASSERT_TRUE(win::File::WriteAll(Path(), "old"));
-        XStreamFileMirror file;
+        storage::XStreamFileMirror file;
         OpenAndWrite(file, "new");
         EXPECT_EQ(c.closes, file.Close());
         if (!c.closes)
@@ -233,7 +233,7 @@ TEST_F(XStreamFileMirrorTest, ReplacementWaitsForAReaderToLetGoButNotForEver)
         win::FileHandle reader(
             ::CreateFileW(Path().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
         ASSERT_TRUE(reader);
-        XStreamFileMirror file;
+        storage::XStreamFileMirror file;
         OpenAndWrite(file, "new");
         const auto retriesBefore = storage::GetRetryCounts().replaces;
         bool closed = true;

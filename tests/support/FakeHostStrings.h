@@ -12,7 +12,7 @@
 namespace testing_support
 {
 
-class FakeHostStrings : public HostStrings
+class FakeHostStrings : public platform::HostStrings
 {
 public:
     void Set(const std::wstring& key, const std::wstring& value) { m_overrides[key] = value; }

@@ -46,9 +46,9 @@ HRESULT TestToolbarControl::InvokeMember(DISPID id, std::span<VARIANT> arguments
     return S_OK;
 }
 
-XToolbarWindow* TestToolbarControl::CreateToolbarWindow() noexcept
+toolbar::XToolbarWindow* TestToolbarControl::CreateToolbarWindow() noexcept
 {
-    return new (std::nothrow) XToolbarWindow();
+    return new (std::nothrow) toolbar::XToolbarWindow();
 }
 
 HRESULT CreateTestToolbarControl(REFIID iid, void** out) noexcept

@@ -21,10 +21,10 @@ inline constexpr IID DIID_DToolbarTestEvents = {
 inline constexpr wchar_t kTestDispatcherWindowName[] = L"KelToolbarTestDispatcherWindow";
 inline constexpr DWORD kTestMiscStatus = 0x20591;
 
-class TestToolbarControl : public XToolbarController
+class TestToolbarControl : public toolbar::XToolbarController
 {
 public:
-    TestToolbarControl() : XToolbarController(CLSID_ToolbarTest, DIID_DToolbarTest, DIID_DToolbarTestEvents) {}
+    TestToolbarControl() : toolbar::XToolbarController(CLSID_ToolbarTest, DIID_DToolbarTest, DIID_DToolbarTestEvents) {}
 
     HRESULT StartupToolbar(IDispatch* browser, IDispatch* toolbar, const long commandIds[5]);
 
@@ -37,7 +37,7 @@ public:
     void ProcessControllerMessage(LPARAM value) noexcept override { Note(L"message " + std::to_wstring(value)); }
     void OnPostStartUp() noexcept override { Note(L"OnPostStartUp"); }
     void OnButtonClicked(const std::wstring& buttonName) noexcept override { Note(L"clicked " + buttonName); }
-    [[nodiscard]] XToolbarWindow* CreateToolbarWindow() noexcept override;
+    [[nodiscard]] toolbar::XToolbarWindow* CreateToolbarWindow() noexcept override;
     [[nodiscard]] DWORD ControlFlags() const noexcept { return GetControlFlags(); }
 
 protected:

@@ -41,7 +41,7 @@ ControlHolder::ControlHolder()
 
 ToolbarFixture::ToolbarFixture()
 {
-    XToolbarController::ResetPostStartUpForTesting();
+    toolbar::XToolbarController::ResetPostStartUpForTesting();
     AnswerAsHost(host, toolbar.Toolbar());
 }
 

@@ -44,7 +44,7 @@ protected:
         ::SendMessageW(pavise->Hwnd(), message, keys, MAKELPARAM(x, y));
     }
 
-    XToolbarButtonControl* pavise = nullptr;
+    toolbar::XToolbarButtonControl* pavise = nullptr;
 };
 
 TEST_F(ButtonControlTest, OverlaysCoverTheirDisabledHostItemsAndFollowWhenAnEarlierItemWidens)
@@ -165,7 +165,7 @@ TEST_F(ButtonControlTest, AnimationShowsItsFramesInOrderAndWrapsRoundToTheFirst)
     std::vector<UINT> frames{shown()};
     for (int tick = 0; tick < 4; ++tick)
     {
-        ::SendMessageW(pavise->Hwnd(), WM_TIMER, XToolbarButtonControl::kFrameTimerId, 0);
+        ::SendMessageW(pavise->Hwnd(), WM_TIMER, toolbar::XToolbarButtonControl::kFrameTimerId, 0);
         frames.push_back(shown());
     }
     EXPECT_EQ(std::vector<UINT>({IDI_TEST_RED, IDI_TEST_GREEN, IDI_TEST_RED, IDI_TEST_GREEN, IDI_TEST_RED}), frames);

@@ -114,7 +114,7 @@ TEST_F(ControllerTest, StartupAttachesInOrderAndThePostedStartUpRunsAfterItRetur
         return S_OK;
     });
     toolbar.SetObserver([&](const Message& message) {
-        if (message.message == ToolbarPostStartUpMessage())
+        if (message.message == toolbar::ToolbarPostStartUpMessage())
         {
             const bool subclassed = win::Window::FromHandle(toolbar.Toolbar()) != nullptr;
             const bool dispatcher = ::FindWindowW(kTestDispatcherWindowName, nullptr) != nullptr;
@@ -152,8 +152,8 @@ TEST_F(ControllerTest, ContainerFacingInterfacesAnswerAsForAnInvisibleControl)
     EXPECT_EQ(S_OK, ole->GetMiscStatus(DVASPECT_CONTENT, &misc));
     EXPECT_EQ(kTestMiscStatus, misc);
     EXPECT_EQ(S_OK, ole->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, nullptr, 0, nullptr, nullptr));
-    EXPECT_EQ(
-        XToolbarController::kWindowlessActivate, control->ControlFlags() & XToolbarController::kWindowlessActivate);
+    EXPECT_EQ(toolbar::XToolbarController::kWindowlessActivate,
+        control->ControlFlags() & toolbar::XToolbarController::kWindowlessActivate);
 
     win::ComPtr<IProvideClassInfo2> classInfo;
     ASSERT_EQ(S_OK, control.object.As(classInfo));
@@ -319,10 +319,10 @@ TEST_F(ControllerTest, HostReceivesExactAttributeStringsAndOnlyScriptsThatCannot
 TEST_F(ControllerTest, LookupsAndHostCallsGiveTheirFailureValuesWithoutAToolbarOrAfterShutdown)
 {
     ASSERT_EQ(S_OK, Start(*control.control));
-    EXPECT_EQ(XToolbarController::kNoCommand, control->GetCommandId(L"CID_MISSING"));
+    EXPECT_EQ(toolbar::XToolbarController::kNoCommand, control->GetCommandId(L"CID_MISSING"));
     EXPECT_EQ(L"", control->GetButtonName(999));
     EXPECT_EQ(7, control->GetButtonCount());
-    EXPECT_EQ(XToolbarController::kNoCommand, control->GetCommandIdAt(7));
+    EXPECT_EQ(toolbar::XToolbarController::kNoCommand, control->GetCommandIdAt(7));
     EXPECT_EQ(kOptions, control->GetCommandIdAt(6));
     control->HideButton(L"CID_KEL_LOGO", TRUE);
     EXPECT_FALSE(control->IsButtonShown(L"CID_KEL_LOGO"));

@@ -13,7 +13,7 @@
 namespace
 {
 // A dialog from the install bubble's template that records the commands it receives.
-class RecordingDialog : public XDialog
+class RecordingDialog : public ui::XDialog
 {
 public:
     std::vector<WORD> commands;
@@ -32,7 +32,7 @@ protected:
             result = 0;
             return true;
         }
-        return XDialog::DialogProc(message, wParam, lParam, result);
+        return ui::XDialog::DialogProc(message, wParam, lParam, result);
     }
 };
 
@@ -46,7 +46,7 @@ class BitmapButtonTest : public testing::Test
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(TheGlobalGDI().CreateFonts(IDS_FONT_FACE_DEFAULT));
+        ASSERT_TRUE(ui::TheGlobalGDI().CreateFonts(IDS_FONT_FACE_DEFAULT));
         ASSERT_TRUE(dialog.Create(IDD_INSTALL_BUBBLE, nullptr));
     }
     void SetUpButton(UINT disabledId, const wchar_t* fallbackName)
@@ -59,7 +59,7 @@ protected:
     void Release(int x, int y) { ::SendMessageW(button.Hwnd(), WM_LBUTTONUP, 0, At(x, y)); }
 
     RecordingDialog dialog;  // declared first: destroyed after the button lets go of its control
-    XBitmapButton button;
+    ui::XBitmapButton button;
 };
 }  // namespace
 
@@ -82,9 +82,9 @@ TEST_F(BitmapButtonTest, DisabledButtonShowsItsImageAndIgnoresPresses)
     {
         SCOPED_TRACE(c.name);
         SetUpButton(c.disabledId, c.fallbackName);
-        EXPECT_EQ(c.disabledImageLoads, button.IsImageLoaded(XBitmapButton::Disabled));
+        EXPECT_EQ(c.disabledImageLoads, button.IsImageLoaded(ui::XBitmapButton::Disabled));
         ::EnableWindow(button.Hwnd(), FALSE);
-        EXPECT_EQ(XBitmapButton::Disabled, button.CurrentImage());
+        EXPECT_EQ(ui::XBitmapButton::Disabled, button.CurrentImage());
         ::UpdateWindow(button.Hwnd());  // paints without an image of its own
         Press(4, 4);
         Release(4, 4);
@@ -127,7 +127,7 @@ TEST_F(BitmapButtonTest, ParentDestroyedByTheClickLeavesNothingBehind)
 
 TEST_F(BitmapButtonTest, DialogGivesTheSharedFontToItsControls)
 {
-    const HFONT shared = TheGlobalGDI().GetFont(GlobalFont::Normal8);
+    const HFONT shared = ui::TheGlobalGDI().GetFont(ui::GlobalFont::Normal8);
     for (const int id : {IDOK, IDC_BUBBLE_TITLE, IDC_BUBBLE_MESSAGE})
     {
         SCOPED_TRACE(id);

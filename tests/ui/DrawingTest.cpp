@@ -46,7 +46,7 @@ TEST(TransparentBitmap, ExactMagentaTakesTheTransparentColourAndNearMagentaStays
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.name);
-        XTransparentBitmap bitmap;
+        ui::XTransparentBitmap bitmap;
         if (c.setColour)
         {
             bitmap.SetTransparentColor(c.colour);
@@ -79,7 +79,7 @@ TEST(TransparentBitmap, NothingToLoadGivesFalseAndNoSize)
     for (const Case& c : {Case{"id 0", 0}, Case{"missing id", 4711}})
     {
         SCOPED_TRACE(c.name);
-        XTransparentBitmap bitmap;
+        ui::XTransparentBitmap bitmap;
         ASSERT_TRUE(bitmap.Load(IDB_TEST_KEYED));
         EXPECT_FALSE(bitmap.Load(c.id));
         EXPECT_FALSE(bitmap.IsLoaded());
@@ -87,7 +87,7 @@ TEST(TransparentBitmap, NothingToLoadGivesFalseAndNoSize)
         EXPECT_EQ(0, bitmap.GetSize().cy);
         EXPECT_FALSE(bitmap.Reload());
     }
-    XTransparentBitmap named;
+    ui::XTransparentBitmap named;
     EXPECT_FALSE(named.LoadNamed(L"NO_SUCH_BITMAP"));
     EXPECT_TRUE(named.LoadNamed(L"IDB_BUBBLE_DISABLED_CLOSE_BTN"));
 }

@@ -50,7 +50,7 @@ TEST(FontMaker, FaceThatIsNotInstalledFallsBackToTheMenuFontWithTheRequestedSize
     {
         SCOPED_TRACE(testing::Message() << "face \"" << c.face << "\" " << c.points << " pt bold " << c.bold);
         win::Font font;
-        ASSERT_TRUE(MakeFont(c.face, c.points, c.bold, false, false, true, font));
+        ASSERT_TRUE(ui::MakeFont(c.face, c.points, c.bold, false, false, true, font));
         const LOGFONTW description = Describe(font.Get());
         EXPECT_EQ(menuFace, description.lfFaceName);
         EXPECT_EQ(-::MulDiv(c.points, ScreenDpi(), 72), description.lfHeight);

@@ -16,7 +16,7 @@
 
 namespace
 {
-const win::ClassEntry kClasses[] = {Controller::ControllerFactory::kEntry};
+const win::ClassEntry kClasses[] = {core::Controller::ControllerFactory::kEntry};
 
 // A DllInstall command line that asks for the current user's branch ("user", any case, blanks allowed).
 bool AsksForCurrentUser(LPCWSTR commandLine)
@@ -29,7 +29,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void*) noexcept
 {
     if (reason == DLL_PROCESS_ATTACH)
     {
-        NorvixApp::Instance().OnProcessAttach(instance);
+        core::NorvixApp::Instance().OnProcessAttach(instance);
         ::DisableThreadLibraryCalls(instance);
     }
     return TRUE;
@@ -37,7 +37,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void*) noexcept
 
 STDAPI DllGetClassObject(REFCLSID classId, REFIID iid, void** out)
 {
-    NorvixApp::Instance().EnsureStarted();
+    core::NorvixApp::Instance().EnsureStarted();
     return win::GetClassObject(kClasses, classId, iid, out);
 }
 
@@ -53,19 +53,19 @@ STDAPI DllRegisterServer()
         {
             return SELFREG_E_TYPELIB;
         }
-        return FAILED(Controller::ControllerFactory::UpdateRegistry(true)) ? SELFREG_E_CLASS : S_OK;
+        return FAILED(core::Controller::ControllerFactory::UpdateRegistry(true)) ? SELFREG_E_CLASS : S_OK;
     });
 }
 
 STDAPI DllUnregisterServer()
 {
     return win::ComBoundary([] {
-        if (FAILED(win::UnregisterTypeLibrary(
-                win::ModuleFileName(win::ThisModule()), LIBID_NorvixLib, kNorvixTypeLibMajor, kNorvixTypeLibMinor)))
+        if (FAILED(win::UnregisterTypeLibrary(win::ModuleFileName(win::ThisModule()), core::LIBID_NorvixLib,
+                core::kNorvixTypeLibMajor, core::kNorvixTypeLibMinor)))
         {
             return SELFREG_E_TYPELIB;
         }
-        return FAILED(Controller::ControllerFactory::UpdateRegistry(false)) ? SELFREG_E_CLASS : S_OK;
+        return FAILED(core::Controller::ControllerFactory::UpdateRegistry(false)) ? SELFREG_E_CLASS : S_OK;
     });
 }
 

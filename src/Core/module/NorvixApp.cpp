@@ -3,6 +3,9 @@
 #include "res/resource.h"
 #include "ui/XGlobalGDI.h"
 
+namespace core
+{
+
 NorvixApp& NorvixApp::Instance() noexcept
 {
     static NorvixApp app;
@@ -18,6 +21,8 @@ bool NorvixApp::EnsureStarted() noexcept
 bool NorvixApp::InitInstance() noexcept
 {
     // Without its fonts the add-on still works: its windows keep the system's font.
-    (void)TheGlobalGDI().CreateFonts(IDS_FONT_FACE_DEFAULT, m_module);
+    (void)ui::TheGlobalGDI().CreateFonts(IDS_FONT_FACE_DEFAULT, m_module);
     return true;
 }
+
+}  // namespace core

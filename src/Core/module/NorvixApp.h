@@ -5,6 +5,9 @@
 
 #include <windows.h>
 
+namespace core
+{
+
 class NorvixApp
 {
 public:
@@ -21,3 +24,5 @@ private:
 
     HINSTANCE m_module = nullptr;
 };
+
+}  // namespace core
