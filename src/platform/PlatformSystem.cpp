@@ -33,7 +33,7 @@ constexpr DWORD kCreateKnownFolder = 0x8000;  // KF_FLAG_CREATE
 
 bool PlatformSystem::IsVistaOrLater()
 {
-    return IsVistaOrLater() != FALSE;
+    return platform::IsVistaOrLater() != FALSE;  // the free function, not this method
 }
 
 bool PlatformSystem::IsWow64()
