@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Screenshots of KelHost's windows on a virtual X display, cropped to what a user looks at; sourced by
 # scripts/demo and scripts/docs-pictures. Needs DISPLAY, xwininfo (x11-utils) and ImageMagick, called by its
 # own path: another "convert" may come first on PATH.

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Helpers for scripts that run the stand-in programs under Wine; sourced by scripts/demo,
 # scripts/docs-pictures and scripts/benchmark.
 
