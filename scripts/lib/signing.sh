@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Authenticode signing of modules and installer packages with osslsigncode; sourced by scripts/make-msi and
 # scripts/package. The certificate comes from the environment:
 #

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Screenshots of KelHost's windows on a virtual X display, cropped to what a user looks at; sourced by
 # scripts/demo and scripts/docs-pictures. Needs DISPLAY, xwininfo (x11-utils) and ImageMagick, called by its
 # own path: another "convert" may come first on PATH.
@@ -56,7 +57,7 @@ shot_tab() {
     local output=$1 tab=$2 from=${3:-} to=${4:-} screen id x y w h name left top right bottom rx ry rw rh box
     screen=$(mktemp --suffix=.png)
     "$im_import" -window root "$screen"
-    left= top= right= bottom=
+    left='' top='' right='' bottom=''
     grow() { # grow X Y W H: the box takes in the rectangle
         if [ -z "$left" ]; then left=$1 top=$2 right=$(($1 + $3)) bottom=$(($2 + $4)); return; fi
         left=$(($1 < left ? $1 : left)) top=$(($2 < top ? $2 : top))
