@@ -1,15 +1,18 @@
 // The product control in this process over a test toolbar, with a fake browser and a fake host whose
-// addresses all point at a closed loopback port: start-ups that replace earlier ones, a click that comes in
-// while the control shuts down, an event while another process holds the status file, a host that ends the
-// control from inside a call, and clicks whose tracking host never answers.
+// addresses all point at a closed loopback port: start-ups that replace earlier ones, events and start-ups it
+// refuses, a click that comes in while the control shuts down, an event while another process holds the status
+// file, a host that ends the control from inside a call, and clicks whose tracking host never answers.
 
 #include "ProductService.h"  // first: it brings winsock2.h, which must come before windows.h
+
+#include "StatusFileHelpers.h"
 
 #include "Core/Controller.h"
 #include "bubble/ShowInstallBubble.h"
 #include "platform/BrowserUtilities.h"
 #include "HostBrowser.h"
-#include "support/FakeDispatch.h"
+#include "support/FakeHost.h"
+#include "support/FileHolder.h"
 #include "support/ProcessThreads.h"
 #include "support/TestToolbarWindow.h"
 #include "support/Wait.h"
@@ -18,17 +21,15 @@
 #include "win/Bstr.h"
 #include "win/File.h"
 #include "win/Scope.h"
-#include "win/Thread.h"
 
 #include <commctrl.h>
 
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <map>
-
 namespace
 {
+
+using core_tests::Publish;
 
 constexpr long kFirstIds[5] = {201, 202, 203, 204, 205};
 constexpr long kSecondIds[5] = {301, 302, 303, 304, 305};
@@ -39,10 +40,7 @@ std::vector<testing_support::TestToolbarWindow::Button> Buttons()
     for (const long id : kFirstIds)
     {
         buttons.push_back({static_cast<UINT>(id), 30});
-    }
-    for (const long id : kSecondIds)
-    {
-        buttons.push_back({static_cast<UINT>(id), 30});
+        buttons.push_back({static_cast<UINT>(id + 100), 30});
     }
     buttons.push_back({host::kSpacerCommandId, 10});
     buttons.push_back({host::kHiddenCommandId, 20});
@@ -56,32 +54,10 @@ protected:
     {
         XToolbarController::ResetPostStartUpForTesting();
         (void)win::File::Remove(SharedStatusFile::DefaultPath());
-        m_settings[L"KelTb.Url.Norvix.API"] = L"http://127.0.0.1:9/";
-        m_settings[L"KelTb.Url.PaviseTracking"] = L"http://127.0.0.1:9/track?but=BUT_ID";
-        m_settings[L"KelTb.Url.NovrixUpdateTracking"] = L"http://127.0.0.1:9/track?but=BUT_ID";
-        m_settings[L"KelTb.Str.Norvix.Status.Default.Interval"] = L"600";
-        m_settings[L"KelTb.Str.Norvix.Status.Retry.Interval"] = L"600";
-        m_host.SetHandler([this](DISPID id, const std::vector<VARIANT*>& arguments, VARIANT* result) -> HRESULT {
-            switch (id)
-            {
-            case host::kDispidGetString:
-            {
-                if (m_onSettingRead)
-                {
-                    m_onSettingRead(arguments.at(0)->bstrVal);
-                }
-                const auto found = m_settings.find(arguments.at(0)->bstrVal);
-                return testing_support::SetTextResult(
-                    result, found != m_settings.end() ? found->second : arguments.at(1)->bstrVal);
-            }
-            case host::kDispidExpandMacros: return testing_support::SetTextResult(result, arguments.at(0)->bstrVal);
-            case host::kDispidToolbarWindow:
-                result->vt = VT_I4;
-                result->lVal = static_cast<LONG>(reinterpret_cast<LONG_PTR>(m_toolbar.Toolbar()));
-                return S_OK;
-            default: return DISP_E_MEMBERNOTFOUND;
-            }
-        });
+        m_host.settings = {{L"KelTb.Url.Norvix.API", L"http://127.0.0.1:9/"},
+            {L"KelTb.Url.PaviseTracking", L"http://127.0.0.1:9/track?but=BUT_ID"},
+            {L"KelTb.Url.NovrixUpdateTracking", L"http://127.0.0.1:9/track?but=BUT_ID"},
+            {L"KelTb.Str.Norvix.Status.Default.Interval", L"600"}, {L"KelTb.Str.Norvix.Status.Retry.Interval", L"600"}};
         ASSERT_EQ(S_OK, Controller::ControllerFactory::CreateInstance(IID_IUnknown, m_object.PutVoid()));
         m_controller = dynamic_cast<Controller*>(m_object.Get());
         ASSERT_NE(nullptr, m_controller);
@@ -98,18 +74,9 @@ protected:
         return m_controller->StartupToolbar(m_browser.Get(), &m_host, ids[0], ids[1], ids[2], ids[3], ids[4]);
     }
 
-    // The status file as another instance publishes it.
-    static void Publish(std::int32_t pavise, std::int32_t norvix)
-    {
-        SharedStatusFile other;
-        other.Open(SharedStatusFile::DefaultPath(), SharedStatusFile::Caller::Worker);
-        ASSERT_TRUE(other.Save({true, pavise, norvix}, SharedStatusFile::Caller::Worker));
-    }
     static std::int32_t StoredNorvixStatus()
     {
-        SharedStatusFile reader;
-        reader.Open(SharedStatusFile::DefaultPath(), SharedStatusFile::Caller::Worker);
-        return reader.Record().value_or(StatusRecord{0, -99, {}}).norvixStatus;
+        return core_tests::Stored(SharedStatusFile::DefaultPath()).value_or(StatusRecord{0, -99, {}}).norvixStatus;
     }
 
     HRESULT SendEvent(const wchar_t* name)
@@ -125,9 +92,7 @@ protected:
     testing_support::TestToolbarWindow m_toolbar{Buttons(), 900};
     win::ComPtr<kelhost::HostBrowser> m_browser =
         win::ComPtr<kelhost::HostBrowser>::Attach(kelhost::HostBrowser::Create(nullptr, {}));
-    testing_support::FakeDispatch m_host;
-    std::map<std::wstring, std::wstring> m_settings;
-    std::function<void(const std::wstring& key)> m_onSettingRead;
+    testing_support::FakeHost m_host{m_toolbar.Toolbar()};
     win::ComPtr<IUnknown> m_object;
     Controller* m_controller = nullptr;
 };
@@ -165,10 +130,13 @@ TEST_F(ControllerTest, StartUpGoesToolbarButtonMapsOverlaysFirstStateAndTheStart
         events);
 }
 
-TEST_F(ControllerTest, ASecondStartForgetsTheButtonsOfTheFirst)
+TEST_F(ControllerTest, ASecondStartClosesTheInstallBubbleAndForgetsTheButtonsOfTheFirst)
 {
+    (void)win::File::Remove(GetWriteableFolder(L"KelToolbar", TRUE) + kInstallBubbleFileName);
     ASSERT_EQ(S_OK, Start(kFirstIds));
+    ASSERT_TRUE(testing_support::WaitFor([this] { return m_controller->HasInstallBubble(); }));
     ASSERT_EQ(S_OK, Start(kSecondIds));
+    EXPECT_FALSE(m_controller->HasInstallBubble());
     for (size_t i = 0; i < 5; ++i)
     {
         SCOPED_TRACE(i);
@@ -177,23 +145,32 @@ TEST_F(ControllerTest, ASecondStartForgetsTheButtonsOfTheFirst)
     }
     EXPECT_EQ(static_cast<UINT>(kSecondIds[2]), m_controller->GetCommandId(L"CID_PAVISE_STATUS"));
     ASSERT_EQ(2u, m_controller->ButtonControls().size());
-}
-
-TEST_F(ControllerTest, ASecondStartClosesTheInstallBubbleBeforeItReplacesTheToolbar)
-{
-    (void)win::File::Remove(GetWriteableFolder(L"KelToolbar", TRUE) + kInstallBubbleFileName);
-    ASSERT_EQ(S_OK, Start(kFirstIds));
-    ASSERT_TRUE(testing_support::WaitFor([this] { return m_controller->HasInstallBubble(); }));
-    ASSERT_EQ(S_OK, Start(kSecondIds));
-    EXPECT_FALSE(m_controller->HasInstallBubble());
     testing_support::PumpFor(50);
     EXPECT_FALSE(m_controller->HasInstallBubble()) << "shown once per module, not again";
+}
+
+TEST_F(ControllerTest, EventsAreKnownByNameAndAStartWithoutABrowserAttachesNothing)
+{
+    for (const auto& [name, expected] :
+        {std::pair{L"UpdateStatus2", E_NOTIMPL}, {L"StatusUpdate", E_NOTIMPL}, {L"", E_POINTER}})
+    {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(name)));
+        EXPECT_EQ(expected, SendEvent(name));
+    }
+    VARIANT none{};
+    none.vt = VT_BSTR;
+    EXPECT_EQ(E_FAIL, m_controller->OnEvent(&none)) << "a null text is no name";
+    testing_support::FakeDispatch notABrowser;
+    EXPECT_EQ(E_POINTER, m_controller->StartupToolbar(&notABrowser, &m_host, 1, 2, 3, 4, 5));
+    EXPECT_EQ(E_POINTER, m_controller->StartupToolbar(nullptr, &m_host, 1, 2, 3, 4, 5));
+    EXPECT_EQ(nullptr, m_controller->DispatcherHwnd());
+    EXPECT_EQ(0u, m_host.CallCount());
 }
 
 TEST_F(ControllerTest, AnUpdateClickDuringShutdownStartsNothing)
 {
     // A click in the Update state starts the update: Updating is stored at once.
-    Publish(2, static_cast<std::int32_t>(NorvixStatus::Update));
+    Publish(SharedStatusFile::DefaultPath(), 2, static_cast<std::int32_t>(NorvixStatus::Update));
     ASSERT_EQ(S_OK, Start(kFirstIds));
     ASSERT_EQ(NorvixStatus::Update, m_controller->GetNorvixStatus());
     m_controller->OnButtonClicked(L"CID_NORVIX_UPDATE");
@@ -201,7 +178,7 @@ TEST_F(ControllerTest, AnUpdateClickDuringShutdownStartsNothing)
     m_controller->ShutDown();
 
     // The same click, come in while the control shuts down (its worker is ending), is ignored.
-    Publish(2, static_cast<std::int32_t>(NorvixStatus::Update));
+    Publish(SharedStatusFile::DefaultPath(), 2, static_cast<std::int32_t>(NorvixStatus::Update));
     ASSERT_EQ(S_OK, Start(kFirstIds));
     ASSERT_EQ(NorvixStatus::Update, m_controller->GetNorvixStatus());
     testing_support::PostToThisThread([this] { m_controller->OnButtonClicked(L"CID_NORVIX_UPDATE"); });
@@ -212,24 +189,15 @@ TEST_F(ControllerTest, AnUpdateClickDuringShutdownStartsNothing)
 
 TEST_F(ControllerTest, AnEventWhileAnotherProcessHoldsTheFileKeepsTheWindowAnswering)
 {
-    Publish(1, static_cast<std::int32_t>(NorvixStatus::Uptodate));
+    Publish(SharedStatusFile::DefaultPath(), 1, static_cast<std::int32_t>(NorvixStatus::Uptodate));
     ASSERT_EQ(S_OK, Start(kFirstIds));
-    Publish(2, static_cast<std::int32_t>(NorvixStatus::Update));
+    Publish(SharedStatusFile::DefaultPath(), 2, static_cast<std::int32_t>(NorvixStatus::Update));
 
     // Held longer than the UI thread waits: the event keeps the state it had, the window goes on.
-    auto file = std::make_shared<win::File>();
-    ASSERT_TRUE(file->Open(SharedStatusFile::DefaultPath(), win::FileAccess::ReadWrite, win::FileShare::Exclusive,
-        win::FileCreate::OpenExisting));
-    win::Thread holder([file] {
-        ::Sleep(800);
-        file->Close();
-        return DWORD{0};
-    });
-    ASSERT_TRUE(holder.Create());
-    ASSERT_TRUE(holder.Resume());
+    const auto holder = testing_support::HoldFileFor(SharedStatusFile::DefaultPath(), 800);
     EXPECT_EQ(S_OK, SendEvent(L"UpdateStatus"));
     EXPECT_EQ(NorvixStatus::Uptodate, m_controller->GetNorvixStatus());
-    ASSERT_TRUE(holder.Wait(INFINITE));
+    ASSERT_TRUE(holder->Wait(INFINITE));
 
     // Let go, the next event reads it.
     EXPECT_EQ(S_OK, SendEvent(L"updatestatus"));
@@ -275,7 +243,7 @@ TEST_F(ControllerTest, AHostThatEndsTheControlFromInsideItsOwnCallEndsItOnlyAfte
         }
         else
         {
-            m_onSettingRead = [&](const std::wstring& key) {
+            m_host.onRead = [&](const std::wstring& key) {
                 if (key == L"KelTb.Str.Pulling.Instance.Lock.WaitTime")
                 {
                     release();
@@ -285,7 +253,7 @@ TEST_F(ControllerTest, AHostThatEndsTheControlFromInsideItsOwnCallEndsItOnlyAfte
         ASSERT_TRUE(testing_support::WaitFor([&] { return released; }, 20000));
         EXPECT_TRUE(aliveAfterRelease) << "the control went while the host's call was still running";
         EXPECT_TRUE(testing_support::WaitFor([&] { return !::IsWindow(dispatcher); })) << "nor did it go afterwards";
-        m_onSettingRead = nullptr;
+        m_host.onRead = nullptr;
         m_toolbar.SetObserver(nullptr);
     }
 }
@@ -294,13 +262,18 @@ TEST_F(ControllerTest, ClicksWhoseTrackingHostNeverAnswersCostOneThreadInAll)
 {
     // A tracking host whose connect never completes (its accept queue is full), clicked again and again: every
     // click waits at most its short time, and the tracking of clicks while one request is still under way is
-    // dropped instead of getting a thread of its own.
+    // dropped instead of getting a thread of its own. (The first click, while the host still answers, shows where a
+    // click's tracking goes.)
     service::ProductService tracker;
     ASSERT_TRUE(tracker.Start(0));
+    m_host.settings[L"KelTb.Url.PaviseTracking"] = tracker.BaseUrl() + L"track?but=BUT_ID";
+    ASSERT_EQ(S_OK, Start(kFirstIds));
+    m_controller->OnButtonClicked(L"CID_PAVISE_STATUS");
+    ASSERT_TRUE(testing_support::WaitFor([&] { return tracker.RequestCount("/track") == 1; }));
+    EXPECT_EQ("/track?but=202", tracker.Requests()[0].target);
+
     tracker.SetFault(service::FaultMode::Stall);
     ASSERT_TRUE(testing_support::WaitFor([&] { return tracker.IsStalled(); }));
-    m_settings[L"KelTb.Url.PaviseTracking"] = tracker.BaseUrl() + L"track?but=BUT_ID";
-    ASSERT_EQ(S_OK, Start(kFirstIds));
     const size_t threadsBefore = testing_support::ThreadCount();
     for (int click = 0; click < 4; ++click)
     {

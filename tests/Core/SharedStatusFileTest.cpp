@@ -1,10 +1,11 @@
 // The status file as one control uses it from two threads, and how long each thread waits for a file that
 // another process holds.
 
-#include "Core/SharedStatusFile.h"
+#include "StatusFileHelpers.h"
+
+#include "support/FileHolder.h"
 #include "support/TempFolder.h"
 #include "support/Wait.h"
-#include "win/File.h"
 #include "win/Thread.h"
 
 #include <gtest/gtest.h>
@@ -14,33 +15,12 @@
 namespace
 {
 
+using core_tests::Publish;
+using testing_support::HoldFileFor;
+
 class SharedStatusFileTest : public ::testing::Test
 {
 protected:
-    // Writes the file as another instance would have published `pavise` and `norvix`.
-    void Publish(std::int32_t pavise, std::int32_t norvix)
-    {
-        SharedStatusFile other;
-        other.Open(m_path, SharedStatusFile::Caller::Worker);
-        ASSERT_TRUE(other.Save({true, pavise, norvix}, SharedStatusFile::Caller::Worker));
-    }
-
-    // Holds the file the way a busy process does for `ms`, on a thread of its own.
-    std::unique_ptr<win::Thread> HoldFor(DWORD ms)
-    {
-        auto file = std::make_shared<win::File>();
-        EXPECT_TRUE(
-            file->Open(m_path, win::FileAccess::ReadWrite, win::FileShare::Exclusive, win::FileCreate::OpenExisting));
-        auto holder = std::make_unique<win::Thread>([file, ms] {
-            ::Sleep(ms);
-            file->Close();
-            return DWORD{0};
-        });
-        EXPECT_TRUE(holder->Create());
-        EXPECT_TRUE(holder->Resume());
-        return holder;
-    }
-
     testing_support::TempFolder m_folder;
     std::wstring m_path = m_folder.File(SharedStatusFile::kFileName);
 };
@@ -80,17 +60,20 @@ TEST_F(SharedStatusFileTest, TheUiThreadGivesUpOnAHeldFileSoonAndTheWorkerWaitsF
 {
     SharedStatusFile file;
     file.Open(m_path, SharedStatusFile::Caller::UiThread);
-    Publish(1, 1);
+    Publish(m_path, 2, 2);
+    ASSERT_EQ(2, file.Reload(SharedStatusFile::Caller::UiThread).value_or(StatusRecord{}).norvixStatus);
+    Publish(m_path, 1, 1);
 
-    // Held well beyond what the UI thread allows: its reload keeps the record it had.
-    auto holder = HoldFor(800);
+    // Held well beyond what the UI thread allows: its reload keeps the record it had, not the defaults.
+    auto holder = HoldFileFor(m_path, 800);
     const auto ui = file.Reload(SharedStatusFile::Caller::UiThread);
     ASSERT_TRUE(ui);
-    EXPECT_EQ(0, ui->norvixStatus);
+    EXPECT_EQ(2, ui->paviseStatus);
+    EXPECT_EQ(2, ui->norvixStatus);
     ASSERT_TRUE(holder->Wait(INFINITE));
 
     // Held for less than the worker allows: it gets the file once it is let go.
-    holder = HoldFor(300);
+    holder = HoldFileFor(m_path, 300);
     const auto worker = file.Reload(SharedStatusFile::Caller::Worker);
     ASSERT_TRUE(worker);
     EXPECT_EQ(1, worker->norvixStatus);
@@ -98,7 +81,7 @@ TEST_F(SharedStatusFileTest, TheUiThreadGivesUpOnAHeldFileSoonAndTheWorkerWaitsF
 
     // The UI thread's short wait holds also while the control's own worker sits in its longer retries with the
     // record locked: the UI thread gives up (and keeps what it shows) before the worker is through.
-    holder = HoldFor(2000);
+    holder = HoldFileFor(m_path, 2000);
     const auto retriesBefore = storage::GetRetryCounts();
     std::atomic<bool> saved{false};
     win::Thread saver([&] {

@@ -24,12 +24,6 @@ protected:
         m_api.Initialize(&m_host);
     }
 
-    void ExpectStatuses(NorvixStatus norvix, PaviseStatus pavise)
-    {
-        EXPECT_EQ(m_api.GetNorvixStatus(), norvix);
-        EXPECT_EQ(m_api.GetPaviseStatus(), pavise);
-    }
-
     testing_support::FakeHostStrings m_host;
     APIDispatcher m_api;
 };
@@ -56,15 +50,7 @@ std::string Nested(int depth, const std::string& xml)
 
 TEST_F(APIDispatcherTest, AnswersBecomeStatuses)
 {
-    struct Case
-    {
-        std::string body;
-        BOOL result;
-        NorvixStatus norvix;
-        PaviseStatus pavise;
-        BOOL changed;
-    };
-    const Case cases[] = {
+    const std::tuple<std::string, BOOL, NorvixStatus, PaviseStatus, BOOL> cases[] = {
         {Answer("green", "enabled"), TRUE, NorvixStatus::Uptodate, PaviseStatus::Activated, TRUE},
         {Answer("GREEN", "Disabled"), TRUE, NorvixStatus::Uptodate, PaviseStatus::Deactivated, TRUE},
         {Answer("red", "enabled"), TRUE, NorvixStatus::Update, PaviseStatus::Activated, TRUE},
@@ -91,13 +77,14 @@ TEST_F(APIDispatcherTest, AnswersBecomeStatuses)
             TRUE},
     };
     m_service.SetFault(service::FaultMode::Body);
-    for (const Case& c : cases)
+    for (const auto& [body, result, norvix, pavise, changed] : cases)
     {
-        SCOPED_TRACE(c.body);
-        m_service.SetCustomBody(c.body);
-        EXPECT_EQ(m_api.QueryStatus(), c.result);
-        ExpectStatuses(c.norvix, c.pavise);
-        EXPECT_EQ(m_api.HasChanged(), c.changed);
+        SCOPED_TRACE(body);
+        m_service.SetCustomBody(body);
+        EXPECT_EQ(m_api.QueryStatus(), result);
+        EXPECT_EQ(m_api.GetNorvixStatus(), norvix);
+        EXPECT_EQ(m_api.GetPaviseStatus(), pavise);
+        EXPECT_EQ(m_api.HasChanged(), changed);
     }
 }
 
@@ -116,14 +103,7 @@ TEST_F(APIDispatcherTest, TheHostsVocabularyIsUsedThroughTheSnapshotsAWorkerTake
     {
         m_host.Set(key, value);
     }
-    struct Case
-    {
-        const wchar_t* command;
-        std::string body;
-        NorvixStatus norvix;
-        PaviseStatus pavise;
-    };
-    const Case cases[] = {
+    const std::tuple<const wchar_t*, std::string, NorvixStatus, PaviseStatus> cases[] = {
         {L"GetStatus", "<etat><defs>OK</defs><shield>off</shield></etat>", NorvixStatus::Uptodate,
             PaviseStatus::Deactivated},
         {L"GetStatus", "<etat><defs>ancient</defs><shield>ON</shield></etat>", NorvixStatus::Update,
@@ -137,17 +117,17 @@ TEST_F(APIDispatcherTest, TheHostsVocabularyIsUsedThroughTheSnapshotsAWorkerTake
         {L"Status", "<etat><defs>ok</defs><shield>on</shield></etat>", NorvixStatus::Error, PaviseStatus::Error},
     };
     m_service.SetFault(service::FaultMode::Body);
-    for (const Case& c : cases)
+    for (const auto& [command, body, norvix, pavise] : cases)
     {
-        SCOPED_TRACE(testing::Message() << c.body << " for " << win::WideToAnsi(c.command, CP_UTF8));
-        m_host.Set(L"KelTb.Str.API.Status", c.command);
-        m_service.SetCustomBody(c.body);
+        SCOPED_TRACE(testing::Message() << body << " for " << win::WideToAnsi(command, CP_UTF8));
+        m_host.Set(L"KelTb.Str.API.Status", command);
+        m_service.SetCustomBody(body);
         SettingsSnapshot snapshot;
         snapshot.Capture(m_host, APIDispatcher::QuerySettings());
         APIDispatcher::Answer answer;
         (void)m_api.QueryStatus(snapshot, nullptr, answer);
-        EXPECT_EQ(answer.norvix, c.norvix);
-        EXPECT_EQ(answer.pavise, c.pavise);
+        EXPECT_EQ(answer.norvix, norvix);
+        EXPECT_EQ(answer.pavise, pavise);
         EXPECT_EQ(snapshot.Misses(), 0u);
     }
     EXPECT_EQ(m_service.RequestCount("/getSTATUS"), 1u) << "the status command is taken as the host gives it";
@@ -165,36 +145,28 @@ TEST_F(APIDispatcherTest, TheHostsVocabularyIsUsedThroughTheSnapshotsAWorkerTake
 
 TEST_F(APIDispatcherTest, ServiceFaultsBecomeConnectionFailureOrError)
 {
-    struct Case
-    {
-        service::FaultMode fault;
-        NorvixStatus norvix;
-    };
     m_host.Set(L"KelTb.Str.API.HTTP.Timeout.Secs", L"1");
     m_api.Initialize(&m_host);
     m_service.SetHugeBytes(2u << 20);
     m_service.SetSlowDelayMs(200);
-    for (const Case c : {Case{service::FaultMode::NotFound, NorvixStatus::ConnectionFailure},
-             Case{service::FaultMode::ServerError, NorvixStatus::ConnectionFailure},
-             Case{service::FaultMode::NoContent, NorvixStatus::ConnectionFailure},
-             Case{service::FaultMode::Partial, NorvixStatus::ConnectionFailure},
-             Case{service::FaultMode::Refuse, NorvixStatus::ConnectionFailure},
-             Case{service::FaultMode::Hang, NorvixStatus::ConnectionFailure},
-             Case{service::FaultMode::NotXml, NorvixStatus::Error},
-             Case{service::FaultMode::Truncated, NorvixStatus::Error},
-             Case{service::FaultMode::Huge, NorvixStatus::Error}, Case{service::FaultMode::Dtd, NorvixStatus::Error},
-             Case{service::FaultMode::Drip, NorvixStatus::Error},
-             Case{service::FaultMode::Redirect, NorvixStatus::Uptodate},
-             Case{service::FaultMode::Loop, NorvixStatus::ConnectionFailure},
-             Case{service::FaultMode::Endless, NorvixStatus::Error}})
+    using service::FaultMode;
+    for (const auto& [fault, norvix] : {std::pair{FaultMode::NotFound, NorvixStatus::ConnectionFailure},
+             {FaultMode::ServerError, NorvixStatus::ConnectionFailure},
+             {FaultMode::NoContent, NorvixStatus::ConnectionFailure},
+             {FaultMode::Partial, NorvixStatus::ConnectionFailure},
+             {FaultMode::Refuse, NorvixStatus::ConnectionFailure}, {FaultMode::Hang, NorvixStatus::ConnectionFailure},
+             {FaultMode::NotXml, NorvixStatus::Error}, {FaultMode::Truncated, NorvixStatus::Error},
+             {FaultMode::Huge, NorvixStatus::Error}, {FaultMode::Dtd, NorvixStatus::Error},
+             {FaultMode::Drip, NorvixStatus::Error}, {FaultMode::Redirect, NorvixStatus::Uptodate},
+             {FaultMode::Loop, NorvixStatus::ConnectionFailure}, {FaultMode::Endless, NorvixStatus::Error}})
     {
-        SCOPED_TRACE(service::FaultModeName(c.fault));
-        m_service.SetFault(c.fault);
+        SCOPED_TRACE(service::FaultModeName(fault));
+        m_service.SetFault(fault);
         ASSERT_TRUE(m_api.SetStatuses(PaviseStatus::Deactivated, NorvixStatus::Updating));
         BOOL result = TRUE;
         ASSERT_TRUE(EndsWithin(30000, [&] { result = m_api.QueryStatus(); }));
-        EXPECT_EQ(result, c.norvix == NorvixStatus::Uptodate);
-        EXPECT_EQ(m_api.GetNorvixStatus(), c.norvix);
+        EXPECT_EQ(result, norvix == NorvixStatus::Uptodate);
+        EXPECT_EQ(m_api.GetNorvixStatus(), norvix);
         EXPECT_TRUE(m_api.HasChanged());
     }
 }
@@ -227,18 +199,13 @@ TEST_F(APIDispatcherTest, QueryLeavesTheThreadsComApartmentAsItFoundIt)
 
 TEST(APIDispatcherSettingsTest, TimeoutSettingBecomesThreeOptionsInMilliseconds)
 {
-    struct Case
-    {
-        const wchar_t* text;
-        DWORD ms;
-    };
     // Texts without a positive number keep the built-in 3 s: 0 ms would mean no time-out at all.
-    for (const Case c : {Case{L"10", 10000}, Case{L" 7 s", 7000}, Case{L"abc", 3000}, Case{L"0", 3000},
-             Case{L"-4", 3000}, Case{L"", 3000}, Case{L"99999999999", 0x7FFFFFFF}})
+    for (const auto& [text, ms] :
+        {std::pair{L"10", 10000ul}, {L"abc", 3000ul}, {L"0", 3000ul}, {L"-4", 3000ul}, {L"99999999999", 0x7FFFFFFFul}})
     {
-        SCOPED_TRACE(c.text);
+        SCOPED_TRACE(win::WideToAnsi(text, CP_UTF8));
         testing_support::FakeHostStrings host;
-        host.Set(L"KelTb.Str.API.HTTP.Timeout.Secs", c.text);
+        host.Set(L"KelTb.Str.API.HTTP.Timeout.Secs", text);
         APIDispatcher api;
         api.Initialize(&host);
         api.Initialize(&host);
@@ -252,29 +219,22 @@ TEST(APIDispatcherSettingsTest, TimeoutSettingBecomesThreeOptionsInMilliseconds)
             ASSERT_NE(item, nullptr);
             EXPECT_EQ(item->Option(), expectedOptions[i]);
             ASSERT_EQ(item->Length(), 4u);
-            EXPECT_EQ(*static_cast<const DWORD*>(item->Value()), c.ms);
+            EXPECT_EQ(*static_cast<const DWORD*>(item->Value()), ms);
         }
     }
 }
 
 TEST(APIDispatcherSettingsTest, StatusesFromOutsideAreTakenOnlyWhenBothAreValid)
 {
-    struct Case
-    {
-        std::int32_t pavise;
-        std::int32_t norvix;
-        BOOL accepted;
-    };
     APIDispatcher api;
-    for (const Case c : {Case{3, 1, FALSE}, Case{1, 3, TRUE}, Case{-3, 0, FALSE}, Case{2, -2, TRUE}, Case{0, 4, FALSE},
-             Case{-2, -3, FALSE}})
+    for (const auto& [pavise, norvix, accepted] :
+        {std::tuple{3, 1, FALSE}, {1, 3, TRUE}, {-3, 0, FALSE}, {2, -2, TRUE}, {0, 4, FALSE}, {-2, -3, FALSE}})
     {
-        SCOPED_TRACE(testing::Message() << c.pavise << "/" << c.norvix);
+        SCOPED_TRACE(testing::Message() << pavise << "/" << norvix);
         ASSERT_TRUE(api.SetStatuses(PaviseStatus::Error, NorvixStatus::Uptodate));
-        const auto pavise = static_cast<PaviseStatus>(c.pavise);
-        EXPECT_EQ(api.SetStatuses(pavise, static_cast<NorvixStatus>(c.norvix)), c.accepted);
-        EXPECT_EQ(static_cast<std::int32_t>(api.GetPaviseStatus()), c.accepted ? c.pavise : -1);
-        EXPECT_EQ(static_cast<std::int32_t>(api.GetNorvixStatus()), c.accepted ? c.norvix : 1);
+        EXPECT_EQ(api.SetStatuses(static_cast<PaviseStatus>(pavise), static_cast<NorvixStatus>(norvix)), accepted);
+        EXPECT_EQ(static_cast<std::int32_t>(api.GetPaviseStatus()), accepted ? pavise : -1);
+        EXPECT_EQ(static_cast<std::int32_t>(api.GetNorvixStatus()), accepted ? norvix : 1);
     }
 }
 

@@ -6,23 +6,6 @@
 
 #include <string>
 
-namespace
-{
-
-constexpr const wchar_t* kAgent = L"Norvix Toolbar for Internet Explorer";
-
-void SetTimeouts(HTTPOptionItemArray& options, DWORD ms)
-{
-    options.RemoveAll();
-    for (const DWORD option :
-        {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT})
-    {
-        options.Add(new HTTPOptionItem(HTTPOptionItem::FromDword(option, ms)));
-    }
-}
-
-}  // namespace
-
 using XHttpAccessTest = ServiceFixture;
 
 TEST_F(XHttpAccessTest, GetFollowsARedirectionAndPostDoesNot)
@@ -46,20 +29,15 @@ TEST_F(XHttpAccessTest, GetFollowsAFewRedirectionsOfAServiceThatRedirectsForEver
     m_service.SetFault(service::FaultMode::Loop);
     HTTPOptionItemArray timeouts;
     SetTimeouts(timeouts, 3000);
-    struct Case
-    {
-        const HTTPOptionItemArray* options;
-        BOOL readResponse;
-    };
     // The status query, and a tracking request that neither reads nor has time-outs.
-    for (const Case c : {Case{&timeouts, TRUE}, Case{nullptr, FALSE}})
+    for (const auto& [options, readResponse] : {std::pair{&timeouts, TRUE}, {nullptr, FALSE}})
     {
-        SCOPED_TRACE(c.readResponse);
+        SCOPED_TRACE(readResponse);
         m_service.ClearRequests();
         BOOL got = TRUE;
         std::wstring response = L"untouched";
         ASSERT_TRUE(EndsWithin(10000, [&] {
-            got = XHttpAccess::Get(Url(L"GetStatus?x=1"), kAgent, TRUE, c.options, c.readResponse, response);
+            got = XHttpAccess::Get(Url(L"GetStatus?x=1"), kAgent, TRUE, options, readResponse, response);
         })) << "WinINet on its own follows for ever";
         EXPECT_FALSE(got);
         EXPECT_EQ(response, L"untouched");
@@ -129,19 +107,14 @@ TEST_F(XHttpAccessTest, TimeoutsEndARequestToAServiceThatNeverAnswers)
 TEST_F(XHttpAccessTest, BodyBeyondTheLimitLeavesTheResponseAsItWas)
 {
     m_service.SetFault(service::FaultMode::Body);
-    struct Case
+    for (const auto& [size, read] : {std::pair{XHttpAccess::kMaxBodyBytes, true},
+             {XHttpAccess::kMaxBodyBytes + 1, false}, {8 * XHttpAccess::kMaxBodyBytes, false}})
     {
-        size_t size;
-        bool read;
-    };
-    for (const Case c : {Case{XHttpAccess::kMaxBodyBytes, true}, Case{XHttpAccess::kMaxBodyBytes + 1, false},
-             Case{8 * XHttpAccess::kMaxBodyBytes, false}})
-    {
-        SCOPED_TRACE(c.size);
-        m_service.SetCustomBody(std::string(c.size, 'z'));
+        SCOPED_TRACE(size);
+        m_service.SetCustomBody(std::string(size, 'z'));
         std::wstring response = L"kept";
         EXPECT_TRUE(XHttpAccess::Get(Url(L"GetStatus"), kAgent, TRUE, nullptr, TRUE, response));
-        EXPECT_EQ(response.size(), c.read ? c.size + 4 : 4u);
+        EXPECT_EQ(response.size(), read ? size + 4 : 4u);
     }
 }
 

@@ -58,48 +58,27 @@ std::wstring KnownFolder(REFKNOWNFOLDERID id)
     return result;
 }
 
-// `text` with every occurrence of `what` (compared without regard to case) replaced.
-std::wstring ReplaceNoCase(std::wstring text, const std::wstring& what, const std::wstring& with)
-{
-    if (what.empty())
-    {
-        return text;
-    }
-    const std::wstring lowerWhat = win::ToLower(what);
-    for (size_t at = win::ToLower(text).find(lowerWhat); at != std::wstring::npos;
-         at = win::ToLower(text).find(lowerWhat, at + with.size()))
-    {
-        text.replace(at, what.size(), with);
-    }
-    return text;
-}
-
-// The control's entries among snapshot lines, with the branch written as <classes>, the module's path as
-// <module> and its folder (with or without the closing backslash) as <folder>, so that a registration in
-// one branch from one place compares with one in another branch from another place.
+// The control's entries among snapshot lines, in lower case (keys and paths compare without regard to case: Wine's
+// machine branch spells one "Typelib"), with the branch written as <classes>, the module's path as <module> and its
+// folder (with or without the closing backslash) as <folder>, so that a registration in one branch from one place
+// compares with one in another branch from another place.
 std::vector<std::wstring> ControlEntries(
     const std::vector<std::wstring>& lines, const std::wstring& classes, const std::wstring& module)
 {
-    const std::wstring folder = win::FolderOf(module);
+    const std::wstring branch = win::ToLower(classes), path = win::ToLower(module), folder = win::FolderOf(path);
     std::vector<std::wstring> entries;
-    for (const auto& line : lines)
+    for (const std::wstring& line : lines)
     {
-        if (line.compare(0, classes.size(), classes) != 0)
+        const std::wstring entry = win::ToLower(line);
+        if (entry.starts_with(branch) &&
+            std::any_of(std::begin(kControlSubtrees), std::end(kControlSubtrees), [&](const wchar_t* subtree) {
+                return entry.compare(branch.size(), wcslen(subtree), win::ToLower(subtree)) == 0;
+            }))
         {
-            continue;
+            const std::wstring named = win::ReplaceAll(
+                win::ReplaceAll(L"<classes>" + entry.substr(branch.size()), path, L"<module>"), folder, L"<folder>");
+            entries.push_back(win::ReplaceAll(named, folder.substr(0, folder.size() - 1), L"<folder>"));
         }
-        // Key names compare without regard to case: Wine's machine branch spells one "Typelib".
-        std::wstring rest = line.substr(classes.size());
-        const auto subtree = std::find_if(std::begin(kControlSubtrees), std::end(kControlSubtrees),
-            [&](const wchar_t* name) { return ::_wcsnicmp(rest.c_str(), name, wcslen(name)) == 0; });
-        if (subtree == std::end(kControlSubtrees))
-        {
-            continue;
-        }
-        rest.replace(0, wcslen(*subtree), *subtree);
-        std::wstring entry = ReplaceNoCase(L"<classes>" + rest, module, L"<module>");
-        entry = ReplaceNoCase(entry, folder, L"<folder>");
-        entries.push_back(ReplaceNoCase(entry, folder.substr(0, folder.size() - 1), L"<folder>"));
     }
     std::sort(entries.begin(), entries.end());
     return entries;
@@ -291,8 +270,8 @@ protected:
             << "no " << win::WideToAnsi(module);
 
         auto written = ControlEntries(added, classes, module);
-        const wchar_t flags[] = L"<classes>\\TypeLib\\{006AD7B2-968A-11DE-88C9-5BDE55D89593}\\1.0\\FLAGS\\\\ = ";
-        EXPECT_NE(written.end(), std::find(written.begin(), written.end(), flags + std::wstring(L"REG_SZ 0")));
+        const wchar_t flags[] = L"<classes>\\typelib\\{006ad7b2-968a-11de-88c9-5bde55d89593}\\1.0\\flags\\\\ = ";
+        EXPECT_NE(written.end(), std::find(written.begin(), written.end(), flags + std::wstring(L"reg_sz 0")));
         auto expected = s_selfRegistration;
         for (auto* list : {&written, &expected})
         {

@@ -1,0 +1,30 @@
+#pragma once
+// The shared status file as other instances leave it and find it, for the tests of the control's parts.
+
+#include "Core/SharedStatusFile.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+namespace core_tests
+{
+
+// Writes the file at `path` as another instance publishes `pavise` and `norvix`; `checked` stamps the last check.
+inline void Publish(const std::wstring& path, std::int32_t pavise, std::int32_t norvix, bool checked = true)
+{
+    SharedStatusFile other;
+    other.Open(path, SharedStatusFile::Caller::Worker);
+    ASSERT_TRUE(other.Save({checked, pavise, norvix}, SharedStatusFile::Caller::Worker));
+}
+
+// The record as another instance finds it in the file at `path`.
+inline std::optional<StatusRecord> Stored(const std::wstring& path)
+{
+    SharedStatusFile reader;
+    reader.Open(path, SharedStatusFile::Caller::Worker);
+    return reader.Record();
+}
+
+}  // namespace core_tests
