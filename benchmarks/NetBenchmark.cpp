@@ -9,6 +9,7 @@
 #include "net/HttpExchange.h"
 #include "net/XHttpAccess.h"
 #include "support/FakeHostStrings.h"
+#include "win/Scope.h"
 
 #include <algorithm>
 #include <atomic>
@@ -41,6 +42,7 @@ double Median(std::vector<double> values)
 int main(int argc, char** argv)
 {
     const int queries = argc > 1 ? std::max(1, std::atoi(argv[1])) : 100;
+    const win::ComInit com(COINIT_APARTMENTTHREADED);  // the answers are read in this thread's apartment
     service::ProductService productService;
     if (!productService.Start(0))
     {

@@ -10,6 +10,7 @@
 #include "toolbar/XToolbarButtonControl.h"
 #include "win/ComBoundary.h"
 #include "win/ComRegistration.h"
+#include "win/FailureReport.h"
 #include "win/Module.h"
 #include "win/Scope.h"
 #include "win/Strings.h"
@@ -115,14 +116,11 @@ HRESULT Controller::StartupToolbar(IDispatch* browser, IDispatch* toolbar, long 
         win::ComPtr<IWebBrowser2> webBrowser;
         if (!browser || !toolbar || FAILED(browser->QueryInterface(IID_IWebBrowser2, webBrowser.PutVoid())))
         {
+            WIN_REPORT_FAILURE("StartupToolbar", E_POINTER, L"no browser (IWebBrowser2) or no toolbar: refused");
             return E_POINTER;
         }
         CloseInstallBubble();
-        const HRESULT hr = StartUp(browser, toolbar, kDispatcherWindowName);
-        if (FAILED(hr))
-        {
-            return hr;
-        }
+        WIN_RETURN_IF_FAILED(StartUp(browser, toolbar, kDispatcherWindowName));
         StopPolling();
         CloseStatusFile();
         while (!ButtonControls().empty())
@@ -132,6 +130,7 @@ HRESULT Controller::StartupToolbar(IDispatch* browser, IDispatch* toolbar, long 
         }
         if (!m_api.Initialize(static_cast<XToolbarController*>(this)))
         {
+            WIN_REPORT_FAILURE("m_api.Initialize(this)", E_FAIL, {});
             return E_FAIL;
         }
         OpenStatusFile();
@@ -433,6 +432,7 @@ void Controller::OnButtonClicked(const std::wstring& buttonName)
         const std::wstring page = NorvixClickPage(m_api.GetNorvixStatus(), *this);
         if (!page.empty() && !Navigate(page, FALSE))
         {
+            WIN_REPORT_FAILURE("Navigate(page, FALSE)", S_OK, L"the browser did not open " + page + L"; no update");
             return;
         }
         if (!m_api.IsUpdateNeeded())

@@ -2,6 +2,7 @@
 
 #include "Core/ControllerSettings.h"
 #include "Core/PollSchedule.h"
+#include "win/FailureReport.h"
 #include "win/MessagePump.h"
 #include "win/Scope.h"
 
@@ -17,6 +18,10 @@ PollingWorker::~PollingWorker()
 
 bool PollingWorker::Start(const std::wstring& mutexName, Capture capture)
 {
+    if (!WIN_CHECK_THREAD(m_uiThread))
+    {
+        return false;
+    }
     if (m_thread)
     {
         return true;
@@ -24,7 +29,7 @@ bool PollingWorker::Start(const std::wstring& mutexName, Capture capture)
     m_threadData.m_stop = 0;
     m_stopEvent.Reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     m_wakeEvent.Reset(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
-    if (!m_stopEvent || !m_wakeEvent)
+    if (WIN_LOG_LAST_ERROR_IF(!m_stopEvent || !m_wakeEvent))
     {
         return false;
     }
@@ -36,8 +41,13 @@ bool PollingWorker::Start(const std::wstring& mutexName, Capture capture)
     {
         m_mutex = std::move(mutex);
     }
+    else
+    {
+        const DWORD error = ::GetLastError();
+        WIN_REPORT_FAILURE("mutex->Create(mutexName)", HRESULT_FROM_WIN32(error), mutexName + L": never polls");
+    }
     auto thread = std::make_shared<win::Thread>([this] { return ConnectionThreadProc(); });
-    if (!thread->Create() || !thread->Resume())
+    if (WIN_LOG_LAST_ERROR_IF(!thread->Create() || !thread->Resume()))
     {
         m_mutex.reset();
         return false;
@@ -48,6 +58,9 @@ bool PollingWorker::Start(const std::wstring& mutexName, Capture capture)
 
 void PollingWorker::Stop() noexcept
 {
+    // From another thread the wait would pump the wrong thread's messages; it still stops, as the caller frees next
+    // what the thread uses.
+    (void)WIN_CHECK_THREAD(m_uiThread);
     // The messages pumped while waiting may enter Stop again, or start the control anew (a nested Start after a
     // nested Stop): each call returns only once no thread of this worker runs, the newer one included, since the
     // caller frees next what the threads use.
@@ -69,6 +82,10 @@ void PollingWorker::Stop() noexcept
 
 void PollingWorker::RequestUpdate(SettingsSnapshot settings)
 {
+    if (!WIN_CHECK_THREAD(m_uiThread))
+    {
+        return;
+    }
     {
         const std::lock_guard lock(m_requestLock);
         m_requestSettings = std::move(settings);
@@ -82,7 +99,8 @@ void PollingWorker::RequestUpdate(SettingsSnapshot settings)
 
 void PollingWorker::RefreshSettings(bool onlyWhenAsked)
 {
-    if (!m_capture || IsStopping())
+    // The snapshot is taken from the host, which only its own thread may call.
+    if (!WIN_CHECK_THREAD(m_uiThread) || !m_capture || IsStopping())
     {
         return;
     }
@@ -121,7 +139,7 @@ DWORD PollingWorker::ConnectionThreadProc()
             break;
         }
         ProcessRequest();
-        if (m_publishPending.load() && m_owner.PostStatusPublished())
+        if (m_publishPending.load() && Posted(m_owner.PostStatusPublished(), "m_owner.PostStatusPublished()"))
         {
             m_publishPending = false;
         }
@@ -150,7 +168,7 @@ void PollingWorker::TakeSettings()
     if (!m_settingsAsked.load() && ::GetTickCount64() - takenAt >= kSettingsAgeMs)
     {
         m_settingsAsked = true;
-        if (!m_owner.PostSettingsRequest())
+        if (!Posted(m_owner.PostSettingsRequest(), "m_owner.PostSettingsRequest()"))
         {
             m_settingsAsked = false;
         }
@@ -243,7 +261,7 @@ void PollingWorker::PublishStatus(const APIDispatcher::Answer& answer)
     {
         // The buttons and the host's event belong to the UI thread; the worker only hands them over, again at
         // the next pass when that thread's queue has no room now.
-        m_publishPending = !m_owner.PostStatusPublished();
+        m_publishPending = !Posted(m_owner.PostStatusPublished(), "m_owner.PostStatusPublished()");
     }
 }
 
@@ -258,7 +276,24 @@ void PollingWorker::ProcessRequest()
         const std::lock_guard lock(m_requestLock);
         settings = m_requestSettings;
     }
-    (void)m_api.RequestUpdate(settings, m_stopEvent.Get());
+    if (!m_api.RequestUpdate(settings, m_stopEvent.Get()) && !IsStopping())
+    {
+        WIN_REPORT_FAILURE(
+            "m_api.RequestUpdate(settings, m_stopEvent.Get())", S_OK, L"the product was not told to update");
+    }
+}
+
+bool PollingWorker::Posted(bool posted, const char* post) noexcept
+{
+    // A UI thread whose queue is full refuses every post until it catches up: the first refusal is told, the
+    // others are the same story until a post gets through again.
+    const DWORD error = ::GetLastError();
+    if (!posted && !m_postsRefused)
+    {
+        (void)win::ReportWin32Error(__FILE__, __LINE__, post, error);
+    }
+    m_postsRefused = !posted;
+    return posted;
 }
 
 bool PollingWorker::Pause(DWORD ms, bool wakeForRequest) noexcept

@@ -17,8 +17,12 @@
 // asks for one (once the snapshot is kSettingsAgeMs old) and at once after a click: a setting changed in the
 // host takes effect within about a second.
 //
-// Threads: Start, Stop, RequestUpdate and RefreshSettings are for the UI thread; the rest runs on the worker.
+// Threads: Start, Stop, RequestUpdate and RefreshSettings are for the UI thread, the one that made the worker
+// (checked: a call from another thread is a broken rule, see win::ThreadAffinity); the rest runs on the worker.
 // Stop keeps the UI thread's messages flowing while it waits, and may be entered again from those messages.
+//
+// Failures are reported (win::FailureReport) where they happen: a worker that cannot start or has no mutex, an
+// update request that failed, a post its UI thread refused (the first of a run of them).
 
 #include "Core/ControllerSettings.h"
 #include "Core/SharedStatusFile.h"
@@ -27,6 +31,7 @@
 #include "win/Handle.h"
 #include "win/NamedMutex.h"
 #include "win/Thread.h"
+#include "win/ThreadAffinity.h"
 
 #include <atomic>
 #include <cstdint>
@@ -111,7 +116,10 @@ private:
     // Waits `ms`, ending early when the worker is told to stop (or, when asked, is woken for a request).
     // False when stopping.
     bool Pause(DWORD ms, bool wakeForRequest) noexcept;
+    // Passes on whether a post to the UI thread went through, reporting the first refusal of a run.
+    bool Posted(bool posted, const char* post) noexcept;
 
+    win::ThreadAffinity m_uiThread;
     Owner& m_owner;
     APIDispatcher& m_api;
     SharedStatusFile& m_statusFile;
@@ -126,6 +134,7 @@ private:
     ULONGLONG m_settingsTakenAt = 0;
     std::atomic<bool> m_settingsAsked{false};
     std::atomic<bool> m_publishPending{false};  // a change was stored; the UI thread has not been told yet
+    bool m_postsRefused = false;  // worker only: the last post to the UI thread was refused
 
     std::mutex m_requestLock;
     SettingsSnapshot m_requestSettings;

@@ -1,6 +1,7 @@
 #include "Core/SharedStatusFile.h"
 
 #include "platform/BrowserUtilities.h"
+#include "win/FailureReport.h"
 
 #include <chrono>
 
@@ -22,7 +23,11 @@ std::unique_lock<std::timed_mutex> SharedStatusFile::Lock(Caller caller, std::op
     }
     limit.emplace(storage::kUiThreadRetryLimitMs);
     std::unique_lock lock(m_lock, std::defer_lock);
-    (void)lock.try_lock_for(std::chrono::milliseconds(storage::kUiThreadRetryLimitMs));
+    if (!lock.try_lock_for(std::chrono::milliseconds(storage::kUiThreadRetryLimitMs)))
+    {
+        WIN_REPORT_FAILURE("lock.try_lock_for", HRESULT_FROM_WIN32(ERROR_TIMEOUT),
+            L"its lock stayed taken longer than the UI thread waits: the status file is not used now");
+    }
     return lock;
 }
 

@@ -6,8 +6,9 @@
 //
 // A load or save on the UI thread gives up after a short while in all (storage::kUiThreadRetryLimitMs), whether
 // another process holds the file or this control's worker holds the lock through its own longer retries, so
-// the window keeps answering; the worker waits as long as the storage layer allows. Failures are not
-// reported: the record keeps what it held, or the defaults after a damaged file.
+// the window keeps answering; the worker waits as long as the storage layer allows. Failures are not shown to
+// the user: the record keeps what it held, or the defaults after a damaged file. They are reported for
+// diagnosis (win::FailureReport) by the storage layer, and here when the UI thread gives up on the lock.
 
 #include "Core/StatusConfigFile.h"
 #include "storage/SharingRetry.h"

@@ -1,8 +1,8 @@
 #pragma once
 // StatusConfigFile: the status file that every browser process of the user shares. It holds a
-// StatusConfigStream; failures are not reported anywhere (the in-memory record then keeps its values or the
-// defaults). Owned by the product control; loads on the UI thread, saves on its polling thread, never both
-// at once on one object.
+// StatusConfigStream; failures are not shown to the user (the in-memory record then keeps its values or the
+// defaults), only reported for diagnosis by the storage layer (win::FailureReport). Owned by the product control; loads
+// on the UI thread, saves on its polling thread, never both at once on one object.
 
 #include "Core/StatusConfigStream.h"
 #include "storage/XStreamFile.h"

@@ -1,6 +1,7 @@
 #include "net/APIDispatcher.h"
 
 #include "net/XHttpAccess.h"
+#include "win/FailureReport.h"
 #include "win/Scope.h"
 #include "win/Strings.h"
 
@@ -137,18 +138,25 @@ BOOL APIDispatcher::QueryStatus(HostStrings* settings, HANDLE abandon, Answer& a
         m_changed = 1;
         if (!m_exchange.Get(DeadlineMs(), abandon, url, kUserAgent, TRUE, &m_options, TRUE, text))
         {
+            // Why is told where it happened; a query ended by shutdown is no failure of the service.
+            if (!abandon || ::WaitForSingleObject(abandon, 0) != WAIT_OBJECT_0)
+            {
+                WIN_REPORT_FAILURE("status query", S_OK, L"no answer from " + url + L": unavailable");
+            }
             return fail(NorvixStatus::ConnectionFailure);
         }
         // Each query starts from no known state; the codes are written once, at the end, so the UI thread never
         // sees a passing Default while the request runs.
         if (!Interpret(settings, command, text, PaviseStatus::Default, NorvixStatus::Default, &answer))
         {
+            WIN_REPORT_FAILURE("status query", S_OK, L"the answer of " + url + L" is unusable: error");
             return fail(NorvixStatus::Error);
         }
         return TRUE;
     }
     catch (...)
     {
+        (void)WIN_REPORT_CAUGHT("status query");
         return fail(NorvixStatus::Error);
     }
 }
@@ -171,19 +179,35 @@ BOOL APIDispatcher::Interpret(HostStrings* settings, const std::wstring& command
     // The document is released here, on the thread that made it (the polling worker), before that thread and its
     // COM apartment end; nothing reads it after the two codes.
     const win::ScopeExit release([this]() noexcept { m_parser.Clear(); });
-    if (!m_parser.Load(answer) || !win::EqualsNoCase(command, kStatusCommand))
+    if (!m_parser.Load(answer))
     {
+        return FALSE;  // the parser tells why
+    }
+    if (!win::EqualsNoCase(command, kStatusCommand))
+    {
+        WIN_REPORT_FAILURE("win::EqualsNoCase(command, kStatusCommand)", S_OK,
+            L"only answers of " + std::wstring(kStatusCommand) + L" are read, not of " + command);
         return FALSE;
     }
     PrepareNodes(settings);
-    if (!m_parser.FindNodes(Lookup(settings, kKeyResponseNode, kDefaultResponseNode), m_nodes))
+    const std::wstring responseNode = Lookup(settings, kKeyResponseNode, kDefaultResponseNode);
+    if (!m_parser.FindNodes(responseNode, m_nodes))
     {
+        WIN_REPORT_FAILURE("m_parser.FindNodes(responseNode, m_nodes)", S_OK,
+            L"no element " + responseNode + L" holds a status element with a text");
         return FALSE;
     }
-    const NorvixStatus norvix =
-        ToNorvixStatus(settings, m_nodes.GetValue(Lookup(settings, kKeyNorvixNode, kDefaultNorvixNode)));
-    const PaviseStatus pavise =
-        ToPaviseStatus(settings, m_nodes.GetValue(Lookup(settings, kKeyPaviseNode, kDefaultPaviseNode)));
+    const std::wstring norvixCode = m_nodes.GetValue(Lookup(settings, kKeyNorvixNode, kDefaultNorvixNode));
+    const std::wstring paviseCode = m_nodes.GetValue(Lookup(settings, kKeyPaviseNode, kDefaultPaviseNode));
+    const NorvixStatus norvix = ToNorvixStatus(settings, norvixCode);
+    const PaviseStatus pavise = ToPaviseStatus(settings, paviseCode);
+    if (norvix == NorvixStatus::Default || pavise == PaviseStatus::Default)
+    {
+        // Shown as "no usable answer": the buttons keep their default look until the service answers known codes.
+        WIN_REPORT_FAILURE("status codes", S_OK,
+            win::Format(L"a code this add-on does not know: definitions \"%ls\", web protection \"%ls\"",
+                norvixCode.c_str(), paviseCode.c_str()));
+    }
     const bool changed = norvix != previousNorvix || pavise != previousPavise;
     m_norvixStatus = static_cast<std::int32_t>(norvix);
     m_paviseStatus = static_cast<std::int32_t>(pavise);
@@ -247,6 +271,7 @@ BOOL APIDispatcher::RequestUpdate(HostStrings* settings, HANDLE abandon)
     }
     catch (...)
     {
+        (void)WIN_REPORT_CAUGHT("update request");
         return FALSE;
     }
 }

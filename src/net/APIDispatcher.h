@@ -59,7 +59,10 @@ public:
     // Asks the service for its status. True when an answer was interpreted; otherwise both statuses are
     // ConnectionFailure (the request failed, the deadline passed or `abandon` was set) or Error (the answer was
     // unusable). The settings come from the owner, or from `settings` (a thread that may not call the owner
-    // hands in what it looked up before); `answer` receives the outcome.
+    // hands in what it looked up before); `answer` receives the outcome. A failed query is reported
+    // (win::FailureReport) with its cause where it happened and its outcome here, as is an answer with a code
+    // this add-on does not know; a query abandoned through `abandon` is not. The answer is read with MSXML in the
+    // calling thread's COM apartment, which it must have entered.
     BOOL QueryStatus();
     BOOL QueryStatus(HostStrings& settings, HANDLE abandon, Answer& answer);
     // Tells the service to update itself, within the same time-outs as the query. True when the request was

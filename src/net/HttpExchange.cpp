@@ -1,7 +1,9 @@
 #include "net/HttpExchange.h"
 
 #include "win/DetachedThread.h"
+#include "win/FailureReport.h"
 #include "win/Handle.h"
+#include "win/Strings.h"
 
 #include <algorithm>
 #include <functional>
@@ -18,11 +20,15 @@ struct HttpExchange::Flight
     win::KernelHandle ended{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};  // the thread is done with the request
     BOOL result = FALSE;
     std::wstring response;
+    // Closed when the caller stops waiting: it has reported the outcome, and the request's later failures are
+    // nobody's concern.
+    win::FailureGate reports;
 
     [[nodiscard]] const HTTPOptionItemArray* Options() const noexcept { return hasOptions ? &options : nullptr; }
 
     void Fly() noexcept
     {
+        const win::FailureGateScope gate(reports);
         try
         {
             (void)body(response, [this](BOOL value) {
@@ -32,6 +38,7 @@ struct HttpExchange::Flight
         }
         catch (...)
         {
+            (void)WIN_REPORT_CAUGHT("HTTP request");
             result = FALSE;
         }
         // The handles are closed by now, however long WinINet took to let go of an unread answer.
@@ -80,6 +87,7 @@ BOOL HttpExchange::Get(DWORD deadlineMs, HANDLE abandon, const std::wstring& url
     }
     catch (...)
     {
+        (void)WIN_REPORT_CAUGHT("HttpExchange request");
         return FALSE;
     }
 }
@@ -105,6 +113,7 @@ BOOL HttpExchange::Post(DWORD deadlineMs, HANDLE abandon, const std::wstring& ur
     }
     catch (...)
     {
+        (void)WIN_REPORT_CAUGHT("HttpExchange request");
         return FALSE;
     }
 }
@@ -118,17 +127,34 @@ bool HttpExchange::IsBusy() const
 BOOL HttpExchange::Run(DWORD deadlineMs, HANDLE abandon, const std::shared_ptr<Flight>& flight, std::wstring& response)
 {
     const ULONGLONG end = ::GetTickCount64() + deadlineMs;
-    if (!flight->answered || !flight->ended || !TakeTurn(flight, end, abandon))
+    if (WIN_LOG_LAST_ERROR_IF(!flight->answered || !flight->ended))
     {
         return FALSE;
     }
-    if (!win::StartDetachedThread([flight] { flight->Fly(); }))
+    if (!TakeTurn(flight, end, abandon))
+    {
+        // A caller that is shutting down gave up by itself; anything else is the last request still running.
+        if (!abandon || !IsSet(abandon))
+        {
+            WIN_REPORT_FAILURE("TakeTurn(flight, end, abandon)", HRESULT_FROM_WIN32(ERROR_BUSY),
+                m_whenBusy == WhenBusy::Drop ? L"dropped: the last request still runs"
+                                             : L"the last request still ran at the deadline");
+        }
+        return FALSE;
+    }
+    if (WIN_LOG_LAST_ERROR_IF(!win::StartDetachedThread([flight] { flight->Fly(); })))
     {
         ::SetEvent(flight->ended.Get());  // never flew: the next request need not wait for it
         return FALSE;
     }
     if (!WaitUntil(flight->answered.Get(), abandon, end))
     {
+        flight->reports.Close();
+        if (!abandon || !IsSet(abandon))
+        {
+            WIN_REPORT_FAILURE("WaitUntil(flight->answered.Get(), abandon, end)", HRESULT_FROM_WIN32(ERROR_TIMEOUT),
+                win::Format(L"no answer within %lu ms: left to end by itself", deadlineMs));
+        }
         return FALSE;
     }
     response += flight->response;

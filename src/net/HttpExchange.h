@@ -13,6 +13,10 @@
 // and fails when it is still running then. A service that never lets go thus costs each caller one thread and
 // nothing more.
 //
+// A request that was not answered in time, and one refused because the last still runs, are reported
+// (win::FailureReport); a request abandoned through the event is not, as its caller chose to stop. Once its
+// caller has stopped waiting, the request's own thread reports nothing more.
+//
 // Any thread may call; the object may go while a request's thread still runs.
 
 #include "net/HTTPOptionItemArray.h"

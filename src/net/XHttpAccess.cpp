@@ -1,5 +1,6 @@
 #include "net/XHttpAccess.h"
 
+#include "win/FailureReport.h"
 #include "win/Handle.h"
 #include "win/Strings.h"
 
@@ -145,14 +146,17 @@ private:
     DWORD state = 0;
     if (!::InternetGetConnectedState(&state, 0))
     {
+        WIN_REPORT_FAILURE("::InternetGetConnectedState(&state, 0)", HRESULT_FROM_WIN32(ERROR_INTERNET_DISCONNECTED),
+            L"the system is offline");
         return nullptr;
     }
     const HINTERNET session =
         handles.Keep(::InternetOpenW(userAgent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-    if (session)
+    if (WIN_LOG_LAST_ERROR_IF(!session))
     {
-        ApplyOptions(session, options, deadline);
+        return nullptr;
     }
+    ApplyOptions(session, options, deadline);
     return session;
 }
 
@@ -176,9 +180,10 @@ void ReadBody(HINTERNET request, const Deadline& deadline, std::wstring& respons
         // look at the clock between the pieces of a body that trickles in.
         DWORD available = 0;
         DWORD read = 0;
-        if (!::InternetQueryDataAvailable(request, &available, 0, 0) ||
-            (available > 0 &&
-                !::InternetReadFile(request, buffer.data(), std::min(available, XHttpAccess::kReadChunkBytes), &read)))
+        if (WIN_LOG_LAST_ERROR_IF(!::InternetQueryDataAvailable(request, &available, 0, 0) ||
+                (available > 0 &&
+                    !::InternetReadFile(
+                        request, buffer.data(), std::min(available, XHttpAccess::kReadChunkBytes), &read))))
         {
             break;
         }
@@ -186,8 +191,17 @@ void ReadBody(HINTERNET request, const Deadline& deadline, std::wstring& respons
         {
             break;
         }
-        if (body.size() + read > XHttpAccess::kMaxBodyBytes || deadline.Passed())
+        if (body.size() + read > XHttpAccess::kMaxBodyBytes)
         {
+            WIN_REPORT_FAILURE("body", HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE),
+                win::Format(L"more than %u bytes: not read", static_cast<unsigned>(XHttpAccess::kMaxBodyBytes)));
+            return;
+        }
+        if (deadline.Passed())
+        {
+            WIN_REPORT_FAILURE("body", HRESULT_FROM_WIN32(ERROR_TIMEOUT),
+                win::Format(
+                    L"still arriving at the deadline after %u bytes: not read", static_cast<unsigned>(body.size())));
             return;
         }
         body.append(buffer.data(), read);
@@ -206,6 +220,8 @@ void ReadBody(HINTERNET request, const Deadline& deadline, std::wstring& respons
     const DWORD status = QueryStatusCode(request);
     if (status < lowest || status > highest)
     {
+        WIN_REPORT_FAILURE(
+            "QueryStatusCode(request)", S_OK, win::Format(L"HTTP status %lu, not %lu-%lu", status, lowest, highest));
         return FALSE;
     }
     ReadBody(request, deadline, response);
@@ -222,15 +238,21 @@ void ReadBody(HINTERNET request, const Deadline& deadline, std::wstring& respons
     const HTTPOptionItemArray* options, const Deadline& deadline)
 {
     XHttpAccess::UrlParts target;
-    if (deadline.Passed() || !XHttpAccess::SplitUrl(url, 0, true, target) || !IsHttp(target.scheme))
+    if (deadline.Passed())
     {
+        WIN_REPORT_FAILURE("deadline.Passed()", HRESULT_FROM_WIN32(ERROR_TIMEOUT), L"no time left for " + url);
+        return nullptr;
+    }
+    if (!XHttpAccess::SplitUrl(url, 0, true, target) || !IsHttp(target.scheme))
+    {
+        WIN_REPORT_FAILURE("SplitUrl", E_INVALIDARG, L"not an HTTP address: " + url);
         return nullptr;
     }
     // Opened in steps rather than with InternetOpenUrl, so that the time-outs can be set on the connection and
     // request handles before anything is sent.
     const HINTERNET connection = handles.Keep(
         ::InternetConnectW(session, target.host.c_str(), target.port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
-    if (!connection)
+    if (WIN_LOG_LAST_ERROR_IF(!connection))
     {
         return nullptr;
     }
@@ -244,12 +266,19 @@ void ReadBody(HINTERNET request, const Deadline& deadline, std::wstring& respons
         (target.path.empty() ? L"/" : target.path) + target.extra.substr(0, target.extra.find(L'#'));
     const HINTERNET request =
         handles.Keep(::HttpOpenRequestW(connection, L"GET", object.c_str(), nullptr, nullptr, nullptr, flags, 0));
-    if (!request)
+    if (WIN_LOG_LAST_ERROR_IF(!request))
     {
         return nullptr;
     }
     ApplyOptions(request, options, deadline);
-    return ::HttpSendRequestW(request, nullptr, 0, nullptr, 0) ? request : nullptr;
+    if (!::HttpSendRequestW(request, nullptr, 0, nullptr, 0))
+    {
+        const DWORD error = ::GetLastError();
+        WIN_REPORT_FAILURE(
+            "::HttpSendRequestW(request, nullptr, 0, nullptr, 0)", HRESULT_FROM_WIN32(error), L"GET " + url);
+        return nullptr;
+    }
+    return request;
 }
 
 // Where a redirection answer sends the client, resolved against the URL it answered; false when the answer is
@@ -298,6 +327,9 @@ void ReadBody(HINTERNET request, const Deadline& deadline, std::wstring& respons
         }
         if (redirections == XHttpAccess::kMaxRedirections)
         {
+            WIN_REPORT_FAILURE("redirections == XHttpAccess::kMaxRedirections",
+                HRESULT_FROM_WIN32(ERROR_HTTP_REDIRECT_FAILED),
+                L"redirected again after " + std::to_wstring(redirections) + L" redirections, to " + next);
             return nullptr;
         }
         current = std::move(next);
@@ -310,6 +342,7 @@ void ReadBody(HINTERNET request, const Deadline& deadline, std::wstring& respons
     XHttpAccess::UrlParts checked;
     if (!XHttpAccess::SplitUrl(url, ICU_DECODE, false, checked))
     {
+        WIN_REPORT_FAILURE("SplitUrl", E_INVALIDARG, L"not an address: " + url);
         return FALSE;
     }
     const Deadline deadline(options);
@@ -328,6 +361,11 @@ void ReadBody(HINTERNET request, const Deadline& deadline, std::wstring& respons
         : handles.Keep(::InternetOpenUrlW(session, url.c_str(), nullptr, 0, flags, 0));
     if (!request)
     {
+        // The steps of an HTTP request have reported their failure; the platform's opening of another scheme not.
+        if (!IsHttp(checked.scheme))
+        {
+            (void)WIN_LOG_LAST_ERROR_IF(!request);
+        }
         return FALSE;
     }
     return TakeAnswer(request, HTTP_STATUS_OK, HTTP_STATUS_OK, readResponse, deadline, response);
@@ -340,6 +378,7 @@ void ReadBody(HINTERNET request, const Deadline& deadline, std::wstring& respons
     XHttpAccess::UrlParts target;
     if (!XHttpAccess::SplitUrl(url, ICU_DECODE, false, target))
     {
+        WIN_REPORT_FAILURE("SplitUrl", E_INVALIDARG, L"not an address: " + url);
         return FALSE;
     }
     const Deadline deadline(options);
@@ -350,14 +389,14 @@ void ReadBody(HINTERNET request, const Deadline& deadline, std::wstring& respons
     }
     const HINTERNET connection = handles.Keep(
         ::InternetConnectW(session, target.host.c_str(), target.port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
-    if (!connection)
+    if (WIN_LOG_LAST_ERROR_IF(!connection))
     {
         return FALSE;
     }
     ApplyOptions(connection, options, deadline);
     const HINTERNET request = handles.Keep(
         ::HttpOpenRequestW(connection, L"POST", target.path.c_str(), L"HTTP/1.0", nullptr, nullptr, kPostFlags, 0));
-    if (!request)
+    if (WIN_LOG_LAST_ERROR_IF(!request))
     {
         return FALSE;
     }
@@ -365,8 +404,8 @@ void ReadBody(HINTERNET request, const Deadline& deadline, std::wstring& respons
     if (!headers.empty())
     {
         const std::string header = win::WideToAnsi(headers, CP_THREAD_ACP);
-        if (!::HttpAddRequestHeadersA(request, header.c_str(), static_cast<DWORD>(header.size()),
-                HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_COALESCE_WITH_COMMA))
+        if (WIN_LOG_LAST_ERROR_IF(!::HttpAddRequestHeadersA(request, header.c_str(), static_cast<DWORD>(header.size()),
+                HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_COALESCE_WITH_COMMA)))
         {
             return FALSE;
         }
@@ -374,6 +413,8 @@ void ReadBody(HINTERNET request, const Deadline& deadline, std::wstring& respons
     std::string body = win::WideToAnsi(data, CP_THREAD_ACP);
     if (!::HttpSendRequestA(request, nullptr, 0, body.empty() ? nullptr : body.data(), static_cast<DWORD>(body.size())))
     {
+        const DWORD error = ::GetLastError();
+        WIN_REPORT_FAILURE("::HttpSendRequestA(request, ...)", HRESULT_FROM_WIN32(error), L"POST " + url);
         return FALSE;
     }
     return TakeAnswer(request, 200, 206, readResponse, deadline, response);
@@ -436,6 +477,7 @@ BOOL XHttpAccess::Get(const std::wstring& url, const std::wstring& userAgent, BO
     }
     catch (...)
     {
+        (void)WIN_REPORT_CAUGHT("XHttpAccess request");
         result = FALSE;
     }
     return result;
@@ -463,6 +505,7 @@ BOOL XHttpAccess::Post(const std::wstring& url, const std::wstring& userAgent, c
     }
     catch (...)
     {
+        (void)WIN_REPORT_CAUGHT("XHttpAccess request");
         result = FALSE;
     }
     return result;

@@ -1,7 +1,9 @@
 #pragma once
 // XHttpAccess: single blocking HTTP requests through WinINet. Each call opens its own handles and is done with
 // all of them when it returns, so several threads may call at once. Failures are a false result; the caller
-// cannot tell a bad URL from an offline machine or a refused connection.
+// cannot tell a bad URL from an offline machine or a refused connection, but each is reported where it happens
+// (win::FailureReport): the WinINet call and its error, a status outside the range, too many redirections, a
+// body over the cap or still arriving at the deadline.
 //
 // Time-outs come in as options (HTTPOptionItemArray). They are set on the session handle and again on the
 // connection and request handles: some WinINet implementations ignore time-outs given only to the session,

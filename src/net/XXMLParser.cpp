@@ -1,6 +1,8 @@
 #include "net/XXMLParser.h"
 
 #include "win/Bstr.h"
+#include "win/FailureReport.h"
+#include "win/Strings.h"
 
 #include <algorithm>
 #include <cwctype>
@@ -23,15 +25,6 @@ XXMLParser::~XXMLParser()
 void XXMLParser::Clear() noexcept
 {
     m_document.Reset();
-    if (m_comThread != 0)
-    {
-        // Another thread's initialisation cannot be undone from here; it ends with that thread.
-        if (m_comThread == ::GetCurrentThreadId())
-        {
-            ::CoUninitialize();
-        }
-        m_comThread = 0;
-    }
 }
 
 bool XXMLParser::DeclaresDocumentType(std::wstring_view text) noexcept
@@ -127,22 +120,31 @@ BOOL XXMLParser::Load(const std::wstring& text)
     if (text.empty() || DeclaresDocumentType(text) || HoldsCharacterOutsideXml(text) ||
         NestsDeeperThan(text, kMaxDepth))
     {
+        WIN_REPORT_FAILURE("XXMLParser::Load", S_OK,
+            text.empty() ? L"no text" : L"refused before parsing: a document type, or elements nested too deep");
         return FALSE;
     }
-    // Undone by Clear on this thread, after the document has gone.
-    if (SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)))
+    // The document lives in the caller's apartment, which outlives it (Clear, on the caller's thread).
+    APTTYPE apartment{};
+    APTTYPEQUALIFIER qualifier{};
+    const HRESULT hasApartment = ::CoGetApartmentType(&apartment, &qualifier);
+    if (FAILED(hasApartment))
     {
-        m_comThread = ::GetCurrentThreadId();
+        WIN_REPORT_FAILURE("::CoGetApartmentType(&apartment, &qualifier)", hasApartment,
+            L"the calling thread has no COM apartment; XML needs one");
+        return FALSE;
     }
     win::ComPtr<IXMLDOMDocument> document;
-    if (FAILED(::CoCreateInstance(kClsidDomDocument, nullptr, CLSCTX_ALL, kIidDomDocument, document.PutVoid())) ||
+    if (FAILED(WIN_LOG_IF_FAILED(
+            ::CoCreateInstance(kClsidDomDocument, nullptr, CLSCTX_ALL, kIidDomDocument, document.PutVoid()))) ||
         !document)
     {
         return FALSE;
     }
     m_document = document;
-    if (FAILED(document->put_async(VARIANT_FALSE)) || FAILED(document->put_resolveExternals(VARIANT_FALSE)) ||
-        FAILED(document->put_validateOnParse(VARIANT_FALSE)))
+    if (FAILED(WIN_LOG_IF_FAILED(document->put_async(VARIANT_FALSE))) ||
+        FAILED(WIN_LOG_IF_FAILED(document->put_resolveExternals(VARIANT_FALSE))) ||
+        FAILED(WIN_LOG_IF_FAILED(document->put_validateOnParse(VARIANT_FALSE))))
     {
         return FALSE;
     }
@@ -159,10 +161,38 @@ BOOL XXMLParser::Load(const std::wstring& text)
     win::Bstr xml(text);
     if (!xml.IsValid())
     {
+        WIN_REPORT_FAILURE("win::Bstr xml(text)", E_OUTOFMEMORY, {});
         return FALSE;
     }
     VARIANT_BOOL loaded = VARIANT_FALSE;
-    return SUCCEEDED(document->loadXML(xml.Get(), &loaded)) && loaded == VARIANT_TRUE;
+    if (FAILED(WIN_LOG_IF_FAILED(document->loadXML(xml.Get(), &loaded))))
+    {
+        return FALSE;
+    }
+    if (loaded != VARIANT_TRUE)
+    {
+        ReportParseError(*document.Get());
+        return FALSE;
+    }
+    return TRUE;
+}
+
+void XXMLParser::ReportParseError(IXMLDOMDocument& document)
+{
+    long code = 0;
+    long line = 0;
+    long position = 0;
+    win::Bstr reason;
+    win::ComPtr<IXMLDOMParseError> error;
+    if (SUCCEEDED(document.get_parseError(error.Put())) && error)
+    {
+        (void)error->get_errorCode(&code);
+        (void)error->get_line(&line);
+        (void)error->get_linepos(&position);
+        (void)error->get_reason(reason.Put());
+    }
+    WIN_REPORT_FAILURE("document->loadXML(xml.Get(), &loaded)", static_cast<HRESULT>(code),
+        win::Trim(win::Format(L"not XML (line %ld, column %ld): %ls", line, position, reason.Str().c_str())));
 }
 
 bool XXMLParser::FindChildText(IXMLDOMNode* element, const std::wstring& name, std::wstring& text)

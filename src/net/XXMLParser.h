@@ -10,10 +10,9 @@
 // not allow (some versions stop reading at such a character and take the document before it as whole), and
 // the document is told never to resolve external resources nor validate.
 //
-// A parser belongs to one thread at a time. A Load that reaches MSXML initialises COM on its thread; Clear (or
-// the next Load, or the destructor) on that thread releases the document and then undoes the initialisation.
-// So a user should Clear on the loading thread before that thread ends: on another thread, Clear can only
-// release the document, whose apartment may be gone by then.
+// A parser belongs to one thread at a time, which must have entered a COM apartment: the document is made in the
+// caller's apartment, and a Load without one is reported and fails. Clear (or the next Load, or the
+// destructor) releases the document; a user should Clear on the loading thread while its apartment lasts.
 
 #include "net/XXMLNodeArray.h"
 #include "win/ComPtr.h"
@@ -57,7 +56,8 @@ public:
 
 private:
     [[nodiscard]] static bool FindChildText(IXMLDOMNode* element, const std::wstring& name, std::wstring& text);
+    // Reports why MSXML did not take a text as a document.
+    static void ReportParseError(IXMLDOMDocument& document);
 
     win::ComPtr<IXMLDOMDocument> m_document;
-    DWORD m_comThread = 0;  // the thread whose COM initialisation Load made and Clear undoes; 0 when none
 };

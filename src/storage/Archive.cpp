@@ -2,6 +2,7 @@
 
 #include "storage/XStorageObject.h"
 #include "storage/XStreamFileMirror.h"
+#include "win/FailureReport.h"
 #include "win/Handle.h"
 #include "win/Module.h"
 #include "win/Strings.h"
@@ -94,8 +95,25 @@ void SetErrorText(
     }
     catch (...)
     {
+        (void)WIN_REPORT_CAUGHT("error text");
         errorText.clear();
     }
+}
+
+// What a load or save of `path` caught: an archive's cause, or a file failure with the system's error code.
+void ReportCaught(const ArchiveException& error, const std::wstring& path) noexcept
+{
+    static const char* const kCauses[] = {"archive: none", "archive: generic", "archive: read only",
+        "archive: end of file", "archive: write only", "archive: bad index", "archive: bad class",
+        "archive: bad schema"};
+    const auto cause = static_cast<std::size_t>(error.GetCause());
+    WIN_REPORT_FAILURE(cause < std::size(kCauses) ? kCauses[cause] : "archive", S_OK, path);
+}
+
+void ReportCaught(const FileException& error, const std::wstring& path) noexcept
+{
+    WIN_REPORT_FAILURE("file", error.OsError() == NO_ERROR ? E_FAIL : HRESULT_FROM_WIN32(error.OsError()),
+        error.FileName().empty() ? path : error.FileName());
 }
 
 }  // namespace
@@ -215,7 +233,8 @@ void Archive::Fill()
     DWORD read = 0;
     if (!m_file.Read(m_buffer.data(), static_cast<DWORD>(m_buffer.size()), read))
     {
-        throw FileException::FromOsError(::GetLastError(), m_file.FilePath());
+        const DWORD error = ::GetLastError();
+        throw FileException::FromOsError(error, m_file.FilePath());
     }
     if (read == 0)
     {
@@ -229,7 +248,8 @@ void Archive::Flush()
 {
     if (m_position > 0 && !m_file.Write(m_buffer.data(), static_cast<DWORD>(m_position)))
     {
-        throw FileException::FromOsError(::GetLastError(), m_file.FilePath());
+        const DWORD error = ::GetLastError();
+        throw FileException::FromOsError(error, m_file.FilePath());
     }
     m_position = 0;
 }
@@ -301,7 +321,9 @@ bool ReadArchive(const std::wstring& path, XStorageObject& record, std::wstring&
         XStreamFileMirror file;
         if (!file.Open(path, win::FileAccess::Read, win::FileShare::DenyWrite, win::FileCreate::OpenExisting))
         {
-            const FileException error = FileException::FromOsError(::GetLastError(), path);
+            const DWORD osError = ::GetLastError();
+            const FileException error = FileException::FromOsError(osError, path);
+            ReportCaught(error, path);
             SetErrorText(errorText, path, &error, false, kIdFailedToLoad);
             return false;
         }
@@ -311,7 +333,8 @@ bool ReadArchive(const std::wstring& path, XStorageObject& record, std::wstring&
             std::uint64_t length = 0;
             if (!file.GetLength(length))
             {
-                throw FileException::FromOsError(::GetLastError(), path);
+                const DWORD error = ::GetLastError();
+                throw FileException::FromOsError(error, path);
             }
             if (length == 0)
             {
@@ -321,24 +344,28 @@ bool ReadArchive(const std::wstring& path, XStorageObject& record, std::wstring&
             archive.Close();
             if (!file.Close())
             {
-                throw FileException::FromOsError(::GetLastError(), path);
+                const DWORD error = ::GetLastError();
+                throw FileException::FromOsError(error, path);
             }
             return true;
         }
         catch (const ArchiveException& error)
         {
             file.Abort();
+            ReportCaught(error, path);
             SetErrorText(errorText, path, &error, false, kIdFailedToLoad);
         }
         catch (const FileException& error)
         {
             file.Abort();
+            ReportCaught(error, path);
             SetErrorText(errorText, path, &error, false, kIdFailedToLoad);
         }
     }
     catch (...)
     {
         // Out of memory: nothing more to say than the failure itself.
+        (void)WIN_REPORT_CAUGHT("ReadArchive");
     }
     return false;
 }
@@ -355,7 +382,9 @@ bool WriteArchive(const std::wstring& path, XStorageObject& record, std::wstring
         XStreamFileMirror file;
         if (!file.Open(path, win::FileAccess::ReadWrite, win::FileShare::Exclusive, win::FileCreate::CreateAlways))
         {
-            const FileException error = FileException::FromOsError(::GetLastError(), path);
+            const DWORD osError = ::GetLastError();
+            const FileException error = FileException::FromOsError(osError, path);
+            ReportCaught(error, path);
             SetErrorText(errorText, path, &error, true, kIdFailedToSave);
             return false;
         }
@@ -366,24 +395,28 @@ bool WriteArchive(const std::wstring& path, XStorageObject& record, std::wstring
             archive.Close();
             if (!file.Close())
             {
-                throw FileException::FromOsError(::GetLastError(), path);
+                const DWORD error = ::GetLastError();
+                throw FileException::FromOsError(error, path);
             }
             return true;
         }
         catch (const ArchiveException& error)
         {
             file.Abort();
+            ReportCaught(error, path);
             SetErrorText(errorText, path, &error, true, kIdSaveException);
         }
         catch (const FileException& error)
         {
             file.Abort();
+            ReportCaught(error, path);
             SetErrorText(errorText, path, &error, true, kIdSaveException);
         }
     }
     catch (...)
     {
         // Out of memory: the file object's destructor has abandoned the write.
+        (void)WIN_REPORT_CAUGHT("WriteArchive");
     }
     return false;
 }

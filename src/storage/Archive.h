@@ -1,8 +1,10 @@
 #pragma once
 // The record archive: raw little-endian values one after the other, with no type or class information,
 // read and written through a 4096-byte buffer over an XStreamFileMirror. Reading past the end raises
-// ArchiveException(EndOfFile); a failing read or write of the file raises FileException. Both stay inside
-// the storage layer: ReadArchive and WriteArchive turn them into false and a lower-case error text.
+// ArchiveException(EndOfFile); a failing read or write of the file raises FileException, which carries the
+// system's error code of the call that failed. Both stay inside the storage layer: ReadArchive and WriteArchive
+// report them (win::FailureReport, a file failure with its code) and turn them into false and a lower-case
+// error text.
 
 #include <windows.h>
 

@@ -2,6 +2,7 @@
 
 #include "storage/SharingRetry.h"
 #include "storage/XStreamFileMirror.h"
+#include "win/FailureReport.h"
 #include "win/File.h"
 
 #include <memory>
@@ -59,10 +60,10 @@ bool XStreamEncryptor::CopyThrough(const std::wstring& sourcePath, const std::ws
     // Held exclusively while copying. The shared status file is opened by every browser process of the user
     // now and then, so a source that is busy for a moment is tried again rather than given up.
     win::File source;
-    if (!storage::RetryWhileShared(storage::RetryKind::Open, [&] {
-            return source.Open(
-                sourcePath, win::FileAccess::Read, win::FileShare::Exclusive, win::FileCreate::OpenExisting);
-        }))
+    const bool sourceOpened = storage::RetryWhileShared(storage::RetryKind::Open, [&] {
+        return source.Open(sourcePath, win::FileAccess::Read, win::FileShare::Exclusive, win::FileCreate::OpenExisting);
+    });
+    if (WIN_LOG_LAST_ERROR_IF(!sourceOpened))
     {
         return false;
     }
@@ -73,7 +74,7 @@ bool XStreamEncryptor::CopyThrough(const std::wstring& sourcePath, const std::ws
                                        win::FileCreate::CreateAlways)
                                  : directTarget.Open(targetPath, win::FileAccess::Write, win::FileShare::Exclusive,
                                        win::FileCreate::CreateAlways);
-    if (!opened)
+    if (WIN_LOG_LAST_ERROR_IF(!opened))
     {
         return false;
     }
@@ -87,14 +88,14 @@ bool XStreamEncryptor::CopyThrough(const std::wstring& sourcePath, const std::ws
     for (;;)
     {
         DWORD read = 0;
-        if (!source.Read(buffer.get(), static_cast<DWORD>(kBlockSize), read))
+        if (WIN_LOG_LAST_ERROR_IF(!source.Read(buffer.get(), static_cast<DWORD>(kBlockSize), read)))
         {
             return false;
         }
         Transform(buffer.get(), read);
         const bool written =
             mirrored ? mirroredTarget.Write(buffer.get(), read) : directTarget.Write(buffer.get(), read);
-        if (!written)
+        if (WIN_LOG_LAST_ERROR_IF(!written))
         {
             return false;
         }
@@ -104,5 +105,5 @@ bool XStreamEncryptor::CopyThrough(const std::wstring& sourcePath, const std::ws
         }
     }
     source.Close();
-    return mirrored ? mirroredTarget.Close() : (directTarget.Close(), true);
+    return mirrored ? !WIN_LOG_LAST_ERROR_IF(!mirroredTarget.Close()) : (directTarget.Close(), true);
 }

@@ -2,6 +2,7 @@
 
 #include "platform/XVersionInfo.h"
 #include "storage/Archive.h"
+#include "win/FailureReport.h"
 #include "win/File.h"
 #include "win/Module.h"
 #include "win/Strings.h"
@@ -33,6 +34,7 @@ bool XStreamFile::Load(bool report, bool resetOnFailure)
     }
     catch (...)
     {
+        (void)WIN_REPORT_CAUGHT("XStreamFile::Load");
         RemoveTempFile();
         return false;
     }
@@ -62,6 +64,7 @@ bool XStreamFile::LoadFile(bool report, bool resetOnFailure)
     std::wstring text;
     if (!CreateTempFile())
     {
+        WIN_REPORT_FAILURE("CreateTempFile()", S_OK, L"not read, the record kept: " + m_filePath);
         GetDecodeFailedText(text);
         Reset(text, report, false);
         return false;
@@ -73,9 +76,13 @@ bool XStreamFile::LoadFile(bool report, bool resetOnFailure)
         {
             // The file is there but could not be read now (another process held it past the retries, or
             // it cannot be read at all). It may well be sound: keep it and keep the record.
+            WIN_REPORT_FAILURE("m_encryptor.DecodeFile(m_filePath, m_tempPath)", S_OK,
+                L"not read, the file and the record kept: " + m_filePath);
             Reset(text, report, false);
             return false;
         }
+        WIN_REPORT_FAILURE("m_encryptor.DecodeFile(m_filePath, m_tempPath)", S_OK,
+            L"gone while read, reset and written anew: " + m_filePath);
         Reset(text, report, true);
         static_cast<void>(Save(report));
         return false;
@@ -89,6 +96,8 @@ bool XStreamFile::LoadFile(bool report, bool resetOnFailure)
         {
             GetLoadFailedText(text);
         }
+        WIN_REPORT_FAILURE("storage::ReadArchive(m_tempPath, *loaded, text)", S_OK,
+            (resetOnFailure ? L"damaged, reset and written anew: " : L"damaged, the record kept: ") + m_filePath);
         Reset(text, report, resetOnFailure);
         if (resetOnFailure)
         {
@@ -99,6 +108,9 @@ bool XStreamFile::LoadFile(bool report, bool resetOnFailure)
     if (loaded->languageId != ::GetSystemDefaultLangID())
     {
         // Not rewritten here: the next Save writes the defaults under this system's language.
+        WIN_REPORT_FAILURE("loaded->languageId != ::GetSystemDefaultLangID()", S_OK,
+            win::Format(L"written under language %u, reset: %ls", static_cast<unsigned>(loaded->languageId),
+                m_filePath.c_str()));
         GetLanguageMismatchText(text);
         Reset(text, report, true);
         return false;
@@ -118,6 +130,7 @@ bool XStreamFile::Save(bool report)
     }
     catch (...)
     {
+        (void)WIN_REPORT_CAUGHT("XStreamFile::Save");
         RemoveTempFile();
         return false;
     }
@@ -133,6 +146,8 @@ bool XStreamFile::SaveFile(bool report)
     if (!CreateTempFile() || !storage::WriteArchive(m_tempPath, *m_stream, errorText) ||
         !m_encryptor.EncodeFile(m_tempPath, m_filePath))
     {
+        WIN_REPORT_FAILURE(
+            "XStreamFile::Save", S_OK, L"not saved, the file keeps its last whole record: " + m_filePath);
         RemoveTempFile();
         ReportSaveFailure(report);
         return false;
@@ -220,12 +235,12 @@ bool XStreamFile::CreateTempFile()
     RemoveTempFile();
     wchar_t folder[MAX_PATH + 1];
     const DWORD n = ::GetTempPathW(MAX_PATH + 1, folder);
-    if (n == 0 || n > MAX_PATH)
+    if (WIN_LOG_LAST_ERROR_IF(n == 0 || n > MAX_PATH))
     {
         return false;
     }
     wchar_t name[MAX_PATH + 1];
-    if (!::GetTempFileNameW(folder, L"Kel", 0, name))
+    if (WIN_LOG_LAST_ERROR_IF(!::GetTempFileNameW(folder, L"Kel", 0, name)))
     {
         return false;
     }

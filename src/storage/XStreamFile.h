@@ -9,6 +9,8 @@
 // written under another system language resets the record and is left for the next Save. A file that
 // exists but cannot be read at the moment (another process holds it for longer than the retry allows)
 // is left alone and the record keeps its values. The temporary file is removed after every Load and Save.
+// Every load that did not take the file (not read, damaged, reset) and every failed save is reported with the
+// file's path (win::FailureReport), whatever `report` asks of ReportError.
 //
 // Nothing is thrown out of Load or Save. No lock of its own: one thread at a time per object; objects in
 // several threads or processes may share one file.

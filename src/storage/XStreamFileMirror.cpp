@@ -1,6 +1,7 @@
 #include "storage/XStreamFileMirror.h"
 
 #include "storage/SharingRetry.h"
+#include "win/FailureReport.h"
 #include "win/Module.h"
 
 #include <atomic>
@@ -121,6 +122,7 @@ void XStreamFileMirror::CopyAccessControl(const std::wstring& source) noexcept
     catch (...)
     {
         // Without the old list the mirror keeps the folder's default one.
+        (void)WIN_REPORT_CAUGHT("CopyAccessControl");
     }
 }
 

@@ -5,6 +5,7 @@
 #include "toolbar/XToolbarDispatcherWindow.h"
 #include "toolbar/XToolbarWindow.h"
 #include "win/Bstr.h"
+#include "win/FailureReport.h"
 #include "win/Scope.h"
 #include "win/Strings.h"
 #include "win/Variant.h"
@@ -528,7 +529,8 @@ BOOL XToolbarController::Navigate(const std::wstring& url, BOOL newWindow)
     {
         return FALSE;
     }
-    return SUCCEEDED(m_browser->Navigate(address.Get(), flags.Get(), empty1.Get(), empty2.Get(), empty3.Get()));
+    return SUCCEEDED(
+        WIN_LOG_IF_FAILED(m_browser->Navigate(address.Get(), flags.Get(), empty1.Get(), empty2.Get(), empty3.Get())));
 }
 
 HRESULT XToolbarController::NavigateToKey(const std::wstring& key)

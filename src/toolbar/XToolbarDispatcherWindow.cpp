@@ -1,6 +1,7 @@
 #include "toolbar/XToolbarDispatcherWindow.h"
 
 #include "toolbar/XToolbarController.h"
+#include "win/FailureReport.h"
 #include "win/Module.h"
 
 UINT ToolbarProcessControllerMessage() noexcept
@@ -50,6 +51,7 @@ LRESULT XToolbarDispatcherWindow::WindowProc(UINT message, WPARAM wParam, LPARAM
             catch (...)
             {
                 // Work that failed (out of memory) is dropped like a message that never came.
+                (void)WIN_REPORT_CAUGHT("ProcessControllerMessage");
             }
             owner->InternalRelease();
         }

@@ -2,6 +2,7 @@
 
 #include "platform/OSVersion.h"
 #include "ui/Fonts.h"
+#include "win/FailureReport.h"
 #include "win/Module.h"
 
 namespace
@@ -35,6 +36,7 @@ bool XGlobalGDI::CreateFonts(UINT faceResourceId, HMODULE module) noexcept
     }
     catch (...)
     {
+        (void)WIN_REPORT_CAUGHT("font face name");
         return false;
     }
     if (face.empty())

@@ -3,6 +3,7 @@
 #include "win/Bstr.h"
 #include "win/ComBoundary.h"
 #include "win/ComPtr.h"
+#include "win/FailureReport.h"
 #include "win/Module.h"
 #include "win/Registry.h"
 #include "win/Strings.h"
@@ -17,10 +18,13 @@ namespace
 {
 std::atomic<bool> s_perUser{false};
 
-HRESULT LastRegistryError() noexcept
+// Reports the registry's last error for the step on `path` (in the chosen branch) and gives it as an HRESULT.
+HRESULT LastRegistryError(const char* step, const std::wstring& path) noexcept
 {
     const DWORD error = ::GetLastError();
-    return error == ERROR_SUCCESS ? E_FAIL : HRESULT_FROM_WIN32(error);
+    const HRESULT hr = error == ERROR_SUCCESS ? E_FAIL : HRESULT_FROM_WIN32(error);
+    WIN_REPORT_FAILURE(step, hr, path);
+    return hr;
 }
 
 HRESULT WriteKey(const std::wstring& path, const wchar_t* name, const std::wstring& value) noexcept
@@ -28,9 +32,10 @@ HRESULT WriteKey(const std::wstring& path, const wchar_t* name, const std::wstri
     RegKey key = CreateRegKey(ClassesRoot(), path, KEY_WRITE);
     if (!key)
     {
-        return LastRegistryError();
+        return LastRegistryError("CreateRegKey(ClassesRoot(), path, KEY_WRITE)", path);
     }
-    return WriteRegString(key.Get(), name, value) ? S_OK : LastRegistryError();
+    return WriteRegString(key.Get(), name, value) ? S_OK
+                                                  : LastRegistryError("WriteRegString(key.Get(), name, value)", path);
 }
 
 }  // namespace
@@ -90,6 +95,7 @@ HRESULT RegisterControl(const ControlRegistration& control) noexcept
         };
         if (control.progId.empty())
         {
+            WIN_REPORT_FAILURE("control.progId.empty()", E_INVALIDARG, L"a control needs a ProgID");
             return E_INVALIDARG;
         }
         for (const auto& value : values)
@@ -108,13 +114,14 @@ HRESULT UnregisterControl(const CLSID& classId, const std::wstring& progId) noex
 {
     return ComBoundary([&] {
         const std::wstring classes = ClassesPath();
-        if (!DeleteRegTree(ClassesRoot(), classes + L"\\CLSID\\" + GuidToString(classId)))
+        const std::wstring classKey = classes + L"\\CLSID\\" + GuidToString(classId);
+        if (!DeleteRegTree(ClassesRoot(), classKey))
         {
-            return LastRegistryError();
+            return LastRegistryError("DeleteRegTree(ClassesRoot(), classKey)", classKey);
         }
         if (!progId.empty() && !DeleteRegTree(ClassesRoot(), classes + L"\\" + progId))
         {
-            return LastRegistryError();
+            return LastRegistryError("DeleteRegTree(ClassesRoot(), classes + progId)", classes + L"\\" + progId);
         }
         return S_OK;
     });
@@ -184,11 +191,8 @@ HRESULT ForEachMarshalledInterface(ITypeLib* library, Visit visit)
 HRESULT RegisterTypeLibraryForUser(ITypeLib* library, const std::wstring& modulePath)
 {
     TLIBATTR* attributes = nullptr;
-    HRESULT hr = library->GetLibAttr(&attributes);
-    if (FAILED(hr))
-    {
-        return hr;
-    }
+    HRESULT hr = S_OK;
+    WIN_RETURN_IF_FAILED(library->GetLibAttr(&attributes));
     const TLIBATTR attr = *attributes;
     library->ReleaseTLibAttr(attributes);
     Bstr name;
@@ -254,7 +258,8 @@ HRESULT UnregisterTypeLibraryForUser(const std::wstring& modulePath, const GUID&
         const HRESULT hr =
             ForEachMarshalledInterface(library.Get(), [](const GUID& iid, const std::wstring&, const wchar_t*) {
                 const std::wstring key = std::wstring(ClassesPath()) + L"\\Interface\\" + GuidToString(iid);
-                return DeleteRegTree(ClassesRoot(), key) ? S_OK : LastRegistryError();
+                return DeleteRegTree(ClassesRoot(), key) ? S_OK
+                                                         : LastRegistryError("DeleteRegTree(ClassesRoot(), key)", key);
             });
         if (FAILED(hr))
         {
@@ -262,9 +267,10 @@ HRESULT UnregisterTypeLibraryForUser(const std::wstring& modulePath, const GUID&
         }
     }
     const std::wstring libraryKey = TypeLibKey(typeLibId);
-    if (!DeleteRegTree(ClassesRoot(), libraryKey + L"\\" + VersionText(major, minor)))
+    const std::wstring versionKey = libraryKey + L"\\" + VersionText(major, minor);
+    if (!DeleteRegTree(ClassesRoot(), versionKey))
     {
-        return LastRegistryError();
+        return LastRegistryError("DeleteRegTree(ClassesRoot(), versionKey)", versionKey);
     }
     // The library's own key goes when no other version is left in it.
     DWORD versions = 0;
@@ -285,17 +291,14 @@ HRESULT RegisterTypeLibraryOf(const std::wstring& modulePath) noexcept
 {
     return ComBoundary([&] {
         ComPtr<ITypeLib> library;
-        HRESULT hr = ::LoadTypeLibEx(modulePath.c_str(), REGKIND_NONE, library.Put());
-        if (FAILED(hr))
-        {
-            return hr;
-        }
+        WIN_RETURN_IF_FAILED(::LoadTypeLibEx(modulePath.c_str(), REGKIND_NONE, library.Put()));
         if (s_perUser)
         {
             return RegisterTypeLibraryForUser(library.Get(), modulePath);
         }
         std::wstring path = modulePath;
-        return ::RegisterTypeLib(library.Get(), path.data(), nullptr);
+        WIN_RETURN_IF_FAILED(::RegisterTypeLib(library.Get(), path.data(), nullptr));
+        return S_OK;
     });
 }
 
@@ -314,7 +317,7 @@ HRESULT UnregisterTypeLibrary(const std::wstring& modulePath, const GUID& typeLi
         {
             return S_OK;
         }
-        return hr;
+        return WIN_LOG_IF_FAILED(hr);
     });
 }
 

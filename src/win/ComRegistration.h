@@ -2,7 +2,7 @@
 // Registration of the module's control classes and type library, in the machine's class branch
 // (HKLM\Software\Classes) or the current user's (HKCU\Software\Classes), chosen once for the process by
 // SetPerUserRegistration and used by every later call. Failures come back as HRESULTs built from the
-// registry's error codes; the first failing step stops a call.
+// registry's error codes; the first failing step stops a call and is reported with its key (win::FailureReport).
 //
 // Layout written for a control:
 //   CLSID\{clsid}                  (default) type name

@@ -1,5 +1,6 @@
 #include "win/DetachedThread.h"
 
+#include "win/FailureReport.h"
 #include "win/Handle.h"
 
 #include <process.h>
@@ -29,6 +30,7 @@ unsigned __stdcall Run(void* parameter) noexcept
         }
         catch (...)
         {
+            (void)WIN_REPORT_CAUGHT("detached thread body");
         }
     }
     // Ends the thread inside the system: no code of the module runs after its reference is given back.
@@ -60,6 +62,7 @@ bool StartDetachedThread(std::function<void()> body) noexcept
     }
     catch (...)
     {
+        (void)WIN_REPORT_CAUGHT("StartDetachedThread");
         return false;
     }
 }

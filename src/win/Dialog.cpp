@@ -1,5 +1,6 @@
 #include "win/Dialog.h"
 
+#include "win/FailureReport.h"
 #include "win/Module.h"
 
 namespace win
@@ -50,6 +51,7 @@ bool Dialog::Create(UINT templateId, HWND parent, HINSTANCE instance) noexcept
         ::SetLastError(ERROR_ALREADY_EXISTS);
         return false;
     }
+    m_affinity.Rebind();
     Dialog* const outer = t_creating;
     t_creating = this;
     const HWND window = ::CreateDialogParamW(instance ? instance : ThisModule(), MAKEINTRESOURCEW(templateId), parent,
@@ -68,6 +70,7 @@ void Dialog::Destroy() noexcept
 {
     if (m_hwnd)
     {
+        (void)WIN_CHECK_THREAD(m_affinity);
         ::DestroyWindow(m_hwnd);  // WM_NCDESTROY unbinds
         if (m_hwnd)
         {
@@ -129,6 +132,7 @@ INT_PTR CALLBACK Dialog::StaticProc(HWND window, UINT message, WPARAM wParam, LP
     catch (...)
     {
         // A handler that failed (out of memory) leaves the message to the dialog manager.
+        (void)WIN_REPORT_CAUGHT("DialogProc");
         handled = false;
     }
     if (message == WM_NCDESTROY && self->m_hwnd == window)

@@ -5,7 +5,8 @@
 // WM_NCDESTROY. Controls of the template are bound to objects of ours by subclassing them (BindControl).
 //
 // The owner keeps the object; destroying the object destroys its window. Only the dialog's thread may use
-// it. Keyboard navigation needs IsDialogMessageW in the thread's loop, which is the host's.
+// it: Destroy from another thread is a broken rule (ThreadAffinity). Keyboard navigation needs IsDialogMessageW in the
+// thread's loop, which is the host's.
 
 #include "win/Window.h"
 
@@ -54,6 +55,7 @@ private:
     void Unbind() noexcept;
 
     HWND m_hwnd = nullptr;
+    ThreadAffinity m_affinity;  // the thread that created the dialog
 };
 
 }  // namespace win

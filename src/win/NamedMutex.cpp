@@ -1,5 +1,7 @@
 #include "win/NamedMutex.h"
 
+#include "win/FailureReport.h"
+
 #include <string>
 
 namespace win
@@ -14,6 +16,7 @@ bool NamedMutex::Create(std::wstring_view name) noexcept
     }
     catch (...)
     {
+        (void)WIN_REPORT_CAUGHT("NamedMutex::Create");
         m_handle.Reset();
         ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     }

@@ -218,6 +218,7 @@ OleControl::OleControl(const CLSID& classId, const IID& dispatchIid, const IID& 
 
 OleControl::~OleControl()
 {
+    (void)WIN_CHECK_THREAD(m_affinity);
     if (m_eventsPoint)
     {
         static_cast<EventsPoint*>(m_eventsPoint.Get())->Detach();
@@ -351,6 +352,10 @@ HRESULT OleControl::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* 
     {
         ::VariantInit(result);
     }
+    if (!WIN_CHECK_THREAD(m_affinity))
+    {
+        return RPC_E_WRONG_THREAD;
+    }
     if (iid != IID_NULL)
     {
         return DISP_E_UNKNOWNINTERFACE;
@@ -443,6 +448,10 @@ HRESULT OleControl::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* 
 
 HRESULT OleControl::SetClientSite(IOleClientSite* site) noexcept
 {
+    if (!WIN_CHECK_THREAD(m_affinity))
+    {
+        return RPC_E_WRONG_THREAD;
+    }
     m_clientSite = site;
     return S_OK;
 }
@@ -454,6 +463,10 @@ HRESULT OleControl::GetClientSite(IOleClientSite** site) noexcept
 
 HRESULT OleControl::Close(DWORD) noexcept
 {
+    if (!WIN_CHECK_THREAD(m_affinity))
+    {
+        return RPC_E_WRONG_THREAD;
+    }
     if (m_adviseHolder)
     {
         m_adviseHolder->SendOnClose();

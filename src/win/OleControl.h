@@ -8,13 +8,16 @@
 // dispinterface, through which the control raises nothing; both the points and a point's connections can be
 // enumerated.
 //
-// The control lives on the thread that created it (apartment threading); every COM method is noexcept and
-// turns an exception into E_OUTOFMEMORY. A derived class may add interfaces with AddInterface in its
-// constructor. The type library is loaded on first use; without it dispatch calls fail with
+// The control lives on the thread that created it (apartment threading): a call from another thread is a broken
+// rule (ThreadAffinity): Invoke, SetClientSite and Close refuse it with RPC_E_WRONG_THREAD. Every COM method is
+// noexcept; the work of one that may throw runs inside win::ComBoundary, which reports the exception and returns
+// E_OUTOFMEMORY for an allocation failure and E_UNEXPECTED for any other. A derived class may add interfaces with
+// AddInterface in its constructor. The type library is loaded on first use; without it dispatch calls fail with
 // TYPE_E_ELEMENTNOTFOUND or E_FAIL and nothing else is affected.
 
 #include "win/ComObject.h"
 #include "win/ComPtr.h"
+#include "win/ThreadAffinity.h"
 
 #include <ocidl.h>
 #include <oleidl.h>
@@ -113,6 +116,8 @@ protected:
     [[nodiscard]] virtual DWORD GetOleMiscStatus() const noexcept { return OLEMISC_INVISIBLEATRUNTIME; }
 
     [[nodiscard]] IOleClientSite* ClientSite() const noexcept { return m_clientSite.Get(); }
+    // The thread the control belongs to: the one that created it.
+    [[nodiscard]] const ThreadAffinity& Affinity() const noexcept { return m_affinity; }
 
 private:
     struct Member;
@@ -122,6 +127,7 @@ private:
     [[nodiscard]] HRESULT EnsureEventsPoint() noexcept;
     [[nodiscard]] const Member* FindMember(DISPID id) const noexcept;
 
+    ThreadAffinity m_affinity;
     CLSID m_classId;
     IID m_dispatchIid;
     IID m_eventsIid;

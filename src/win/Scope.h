@@ -1,6 +1,8 @@
 #pragma once
 // Scope guards for the paired calls of Win32: each undoes exactly what its constructor did, on every path.
 
+#include "win/ThreadAffinity.h"
+
 #include <windows.h>
 
 #include <objbase.h>
@@ -92,20 +94,25 @@ private:
 };
 
 // COM on the calling thread; uninitialised at the end only when this guard's call succeeded. Movable, so an
-// owner can hold it, but only within the thread that made it: CoUninitialize must run there.
+// owner can hold it, but only within the thread that made it: CoUninitialize must run there. A release on
+// another thread is a broken rule (ThreadAffinity); it is reported and leaves COM alone.
 class ComInit
 {
 public:
     explicit ComInit(DWORD model = COINIT_APARTMENTTHREADED) noexcept : m_result(::CoInitializeEx(nullptr, model)) {}
     ComInit(const ComInit&) = delete;
     ComInit& operator=(const ComInit&) = delete;
-    ComInit(ComInit&& other) noexcept : m_result(std::exchange(other.m_result, CO_E_NOTINITIALIZED)) {}
+    ComInit(ComInit&& other) noexcept
+        : m_result(std::exchange(other.m_result, CO_E_NOTINITIALIZED)), m_affinity(other.m_affinity)
+    {
+    }
     ComInit& operator=(ComInit&& other) noexcept
     {
         if (this != &other)
         {
             Uninitialize();
             m_result = std::exchange(other.m_result, CO_E_NOTINITIALIZED);
+            m_affinity = other.m_affinity;
         }
         return *this;
     }
@@ -115,7 +122,7 @@ public:
 private:
     void Uninitialize() noexcept
     {
-        if (SUCCEEDED(m_result))
+        if (SUCCEEDED(m_result) && WIN_CHECK_THREAD(m_affinity))
         {
             ::CoUninitialize();
         }
@@ -123,6 +130,7 @@ private:
     }
 
     HRESULT m_result;
+    ThreadAffinity m_affinity;
 };
 
 // Runs a callable at scope exit.

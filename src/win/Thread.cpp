@@ -1,5 +1,7 @@
 #include "win/Thread.h"
 
+#include "win/FailureReport.h"
+
 #include <process.h>
 
 namespace win
@@ -61,6 +63,7 @@ unsigned __stdcall Thread::Start(void* self) noexcept
     }
     catch (...)
     {
+        (void)WIN_REPORT_CAUGHT("thread body");
         return 1;
     }
 }

@@ -1,5 +1,6 @@
 #include "win/Window.h"
 
+#include "win/FailureReport.h"
 #include "win/Module.h"
 
 namespace win
@@ -106,6 +107,7 @@ bool Window::Subclass(HWND window) noexcept
         return false;
     }
     m_hwnd = window;
+    m_affinity.Rebind();
     if (const WNDPROC forward = ForwardTarget(window))
     {
         // Our procedure is still in the chain from an earlier subclass: the object takes that place again.
@@ -130,6 +132,7 @@ bool Window::Unsubclass() noexcept
     {
         return false;
     }
+    (void)WIN_CHECK_THREAD(m_affinity);
     Unbind();
     return true;
 }
@@ -140,6 +143,7 @@ void Window::Destroy() noexcept
     {
         return;
     }
+    (void)WIN_CHECK_THREAD(m_affinity);
     if (m_created)
     {
         ::DestroyWindow(m_hwnd);  // WM_NCDESTROY unbinds
@@ -177,6 +181,7 @@ LRESULT Window::Default(UINT message, WPARAM wParam, LPARAM lParam) noexcept
 void Window::Bind(HWND window) noexcept
 {
     m_hwnd = window;
+    m_affinity.Rebind();
     ::SetPropW(window, BindingProperty(), this);
 }
 
@@ -251,6 +256,7 @@ LRESULT Window::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) noexcept
     catch (...)
     {
         // A handler that failed (out of memory) leaves the message to the procedure behind ours.
+        (void)WIN_REPORT_CAUGHT("WindowProc");
         return Default(message, wParam, lParam);
     }
 }

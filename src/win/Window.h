@@ -6,9 +6,11 @@
 // The object and the handle are linked through a window property, so the binding survives other code
 // storing its own data in the window. The binding ends at WM_NCDESTROY (after WindowProc has seen it) or at
 // Unsubclass. The owner keeps the object; destroying the object destroys a window it created and removes a
-// subclass it installed. Only the window's own thread may use the object.
+// subclass it installed. Only the window's own thread may use the object: Unsubclass and Destroy (the destructor's
+// too) from another thread are broken rules (ThreadAffinity).
 
 #include "win/Handle.h"
+#include "win/ThreadAffinity.h"
 
 #include <string_view>
 
@@ -70,6 +72,7 @@ private:
     HWND m_hwnd = nullptr;
     WNDPROC m_previousProc = nullptr;
     bool m_created = false;
+    ThreadAffinity m_affinity;  // the thread that bound the window
 };
 
 }  // namespace win

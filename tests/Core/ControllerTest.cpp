@@ -11,6 +11,7 @@
 #include "bubble/ShowInstallBubble.h"
 #include "platform/BrowserUtilities.h"
 #include "HostBrowser.h"
+#include "support/FailureReports.h"
 #include "support/FakeHost.h"
 #include "support/FileHolder.h"
 #include "support/ProcessThreads.h"
@@ -25,6 +26,8 @@
 #include <commctrl.h>
 
 #include <gtest/gtest.h>
+
+#include <thread>
 
 namespace
 {
@@ -88,6 +91,8 @@ protected:
         return m_controller->OnEvent(&argument);
     }
 
+    // Every address of the host points at a closed port: whatever the control asks of it fails, when it asks.
+    testing_support::ExpectFailureReports m_closedPort{"?127.0.0.1:9/", "?the product was not told to update"};
     win::ComInit m_com;
     testing_support::TestToolbarWindow m_toolbar{Buttons(), 900};
     win::ComPtr<kelhost::HostBrowser> m_browser =
@@ -161,6 +166,7 @@ TEST_F(ControllerTest, EventsAreKnownByNameAndAStartWithoutABrowserAttachesNothi
     none.vt = VT_BSTR;
     EXPECT_EQ(E_FAIL, m_controller->OnEvent(&none)) << "a null text is no name";
     testing_support::FakeDispatch notABrowser;
+    const testing_support::ExpectFailureReports refused{"no browser (IWebBrowser2) or no toolbar: refused"};
     EXPECT_EQ(E_POINTER, m_controller->StartupToolbar(&notABrowser, &m_host, 1, 2, 3, 4, 5));
     EXPECT_EQ(E_POINTER, m_controller->StartupToolbar(nullptr, &m_host, 1, 2, 3, 4, 5));
     EXPECT_EQ(nullptr, m_controller->DispatcherHwnd());
@@ -194,6 +200,8 @@ TEST_F(ControllerTest, AnEventWhileAnotherProcessHoldsTheFileKeepsTheWindowAnswe
     Publish(SharedStatusFile::DefaultPath(), 2, static_cast<std::int32_t>(NorvixStatus::Update));
 
     // Held longer than the UI thread waits: the event keeps the state it had, the window goes on.
+    const testing_support::ExpectFailureReports held{
+        "!sourceOpened: 0x80070020", "not read, the file and the record kept"};
     const auto holder = testing_support::HoldFileFor(SharedStatusFile::DefaultPath(), 800);
     EXPECT_EQ(S_OK, SendEvent(L"UpdateStatus"));
     EXPECT_EQ(NorvixStatus::Uptodate, m_controller->GetNorvixStatus());
@@ -274,6 +282,8 @@ TEST_F(ControllerTest, ClicksWhoseTrackingHostNeverAnswersCostOneThreadInAll)
 
     tracker.SetFault(service::FaultMode::Stall);
     ASSERT_TRUE(testing_support::WaitFor([&] { return tracker.IsStalled(); }));
+    const testing_support::ExpectFailureReports stalled{
+        "no answer within 1500 ms", "dropped: the last request still runs"};
     const size_t threadsBefore = testing_support::ThreadCount();
     for (int click = 0; click < 4; ++click)
     {
@@ -281,6 +291,18 @@ TEST_F(ControllerTest, ClicksWhoseTrackingHostNeverAnswersCostOneThreadInAll)
     }
     EXPECT_LE(testing_support::ThreadCount(), threadsBefore + 1);
     tracker.SetFault(service::FaultMode::None);
+}
+
+// The control belongs to the thread that made it: the test programs stop at a call from another thread.
+using ControllerDeathTest = ControllerTest;
+
+TEST_F(ControllerDeathTest, ACallFromAnotherThreadIsReportedAndStopsTheTestProgram)
+{
+    ASSERT_EQ(S_OK, Start(kFirstIds));
+    win::ComPtr<IOleObject> object;
+    ASSERT_EQ(S_OK, m_object->QueryInterface(IID_IOleObject, object.PutVoid()));
+    EXPECT_DEATH(std::thread([&] { (void)object->SetClientSite(nullptr); }).join(),
+        "broken rule: src/win/OleControl.cpp.*SetClientSite: called on thread");
 }
 
 }  // namespace

@@ -8,12 +8,14 @@
 #include "StatusFileHelpers.h"
 
 #include "Core/PollingWorker.h"
+#include "support/FailureReports.h"
 #include "support/FakeHostStrings.h"
 #include "support/ServiceQueries.h"
 #include "support/TempFolder.h"
 #include "support/Wait.h"
 #include "win/File.h"
 #include "win/Strings.h"
+#include "win/Window.h"
 
 #include <gtest/gtest.h>
 
@@ -24,6 +26,32 @@
 
 namespace
 {
+
+// The window of an instance's UI thread (the thread that made the instance): a settings request posted to it is
+// answered when that thread pumps its messages.
+class SettingsWindow final : public win::Window
+{
+public:
+    explicit SettingsWindow(PollingWorker& worker) : m_worker(worker)
+    {
+        EXPECT_TRUE(Create(0, L"STATIC", nullptr, 0, RECT{}, HWND_MESSAGE, 0));
+    }
+    bool Post() noexcept { return ::PostMessageW(Hwnd(), WM_APP, 0, 0) != FALSE; }
+
+protected:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        if (message != WM_APP)
+        {
+            return Default(message, wParam, lParam);
+        }
+        m_worker.RefreshSettings(true);
+        return 0;
+    }
+
+private:
+    PollingWorker& m_worker;
+};
 
 // One browser instance: its status file object, API client, worker and a control that plays its UI thread.
 class Instance final : private PollingWorker::Owner
@@ -73,14 +101,7 @@ public:
     [[nodiscard]] APIDispatcher& Api() { return m_api; }
 
 private:
-    bool PostSettingsRequest() noexcept override
-    {
-        if (!m_busy)
-        {
-            m_worker.RefreshSettings(true);
-        }
-        return true;
-    }
+    bool PostSettingsRequest() noexcept override { return m_busy || m_window.Post(); }
     bool PostStatusPublished() noexcept override
     {
         if (m_refusals.load() > 0)
@@ -100,6 +121,7 @@ private:
     SharedStatusFile m_file;
     APIDispatcher m_api;
     PollingWorker m_worker{*this, m_api, m_file};
+    SettingsWindow m_window{m_worker};
 };
 
 class PollingWorkerTest : public ::testing::Test
@@ -170,6 +192,7 @@ TEST_F(PollingWorkerTest, AServiceThatNeverFinishesItsAnswerIsUnavailableAtTheDe
     // plus its margin) ends the query, long before the headers would.
     m_service.SetFault(service::FaultMode::DripHeaders);
     m_service.SetSlowDelayMs(500);
+    const testing_support::ExpectFailureReports expected{"no answer within 1500 ms", "no answer from"};
     auto instance = MakeInstance(L"1");
     instance->Start(m_mutexName);
     ASSERT_TRUE(testing_support::WaitFor(
@@ -181,23 +204,26 @@ TEST_F(PollingWorkerTest, AServiceThatNeverFinishesItsAnswerIsUnavailableAtTheDe
     instance->Stop();
 
     // A query that the service holds for a minute: the mutex is free meanwhile, and the instance stops at once.
+    // Its UI thread is a thread of its own, so that a Stop that never returns fails the test.
     m_service.SetFault(service::FaultMode::Hang);
     (void)win::File::Remove(m_statusPath);
     m_service.ClearRequests();
-    instance = MakeInstance(L"60");
-    instance->Start(m_mutexName);
-    ASSERT_TRUE(testing_support::WaitFor([&] { return m_service.RequestCount("/GetStatus") == 1; }));
+    std::atomic<int> stage{0};  // 1: asked to stop; 2: stopped
+    std::thread ui([&] {
+        auto hanging = MakeInstance(L"60");
+        hanging->Start(m_mutexName);
+        (void)testing_support::WaitFor([&] { return stage.load() == 1; }, 60000);
+        hanging->Stop();
+        stage = 2;
+    });
+    EXPECT_TRUE(testing_support::WaitFor([&] { return m_service.RequestCount("/GetStatus") == 1; }));
     win::NamedMutex mutex;
-    ASSERT_TRUE(mutex.Create(m_mutexName));
+    EXPECT_TRUE(mutex.Create(m_mutexName));
     EXPECT_EQ(win::NamedMutex::WaitResult::Acquired, mutex.Wait(10000)) << "held across the query";
     mutex.Release();
-    std::atomic<bool> stopped{false};
-    std::thread stopper([&] {
-        instance->Stop();
-        stopped = true;
-    });
-    EXPECT_TRUE(testing_support::WaitFor([&] { return stopped.load(); }, 20000)) << "waited for the query";
-    stopper.join();
+    stage = 1;
+    EXPECT_TRUE(testing_support::WaitFor([&] { return stage.load() == 2; }, 20000)) << "waited for the query";
+    ui.join();
 }
 
 TEST_F(PollingWorkerTest, APublicationTheUiThreadHadNoRoomForIsToldAgainAndTheWorkerGoesOn)
@@ -208,6 +234,7 @@ TEST_F(PollingWorkerTest, APublicationTheUiThreadHadNoRoomForIsToldAgainAndTheWo
     instance->Set(L"KelTb.Str.Norvix.Status.Default.Interval", L"600");
     instance->RefusePublications(3);
     instance->SetBusy(true);  // nor is any settings request answered
+    const testing_support::ExpectFailureReports refused{"m_owner.PostStatusPublished()"};
     instance->Start(m_mutexName);
     ASSERT_TRUE(testing_support::WaitFor([&] { return instance->Publications() == 1; }));
     EXPECT_EQ(1u, m_service.RequestCount("/GetStatus"));
@@ -222,6 +249,7 @@ TEST_F(PollingWorkerTest, AnAnswerWithCodesTheProductDoesNotKnowMovesOnlyTheLast
     core_tests::Publish(m_statusPath, 1, 1, false);  // never checked: due at once
     m_service.SetDefinitions("purple");
     m_service.SetProtection("unheard-of");
+    const testing_support::ExpectFailureReports expected{"a code this add-on does not know"};
     auto instance = MakeInstance();
     instance->Start(m_mutexName);
     // The update request is sent only between passes: once it arrives, the poll and its store are over.
@@ -292,6 +320,16 @@ TEST_F(PollingWorkerTest, AStartFromTheMessagesAStopPumpsIsStoppedToo)
     {
         ui.detach();  // it hangs: the test has failed
     }
+}
+
+// The worker's UI-thread side belongs to the thread that made it: the test programs stop at a call from another.
+using PollingWorkerDeathTest = PollingWorkerTest;
+
+TEST_F(PollingWorkerDeathTest, AClickFromAnotherThreadIsReportedAndStopsTheTestProgram)
+{
+    auto instance = MakeInstance();
+    EXPECT_DEATH(std::thread([&] { instance->RequestUpdate(); }).join(),
+        "broken rule: src/Core/PollingWorker.cpp.*RequestUpdate: called on thread");
 }
 
 }  // namespace

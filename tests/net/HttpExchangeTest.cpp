@@ -4,6 +4,7 @@
 #include "ServiceFixture.h"
 
 #include "net/HttpExchange.h"
+#include "support/FailureReports.h"
 #include "support/ProcessThreads.h"
 #include "win/Handle.h"
 
@@ -40,6 +41,7 @@ TEST_F(HttpExchangeTest, AnswersAsGetAndPostDo)
     EXPECT_TRUE(m_service.IsUpdating());
 
     m_service.SetFault(service::FaultMode::NotFound);
+    const testing_support::ExpectFailureReports expected{"HTTP status 404, not 200-200"};
     response = L"untouched";
     EXPECT_FALSE(exchange.Get(10000, nullptr, Url(L"GetStatus"), kAgent, TRUE, nullptr, TRUE, response));
     EXPECT_EQ(L"untouched", response);
@@ -51,6 +53,7 @@ TEST_F(HttpExchangeTest, EveryRequestEndsForItsCallerAtItsDeadlineWhateverTheSer
     // never completes (the service's accept queue is full): each would hold the caller for a minute.
     using service::FaultMode;
     m_service.SetSlowDelayMs(500);
+    const testing_support::ExpectFailureReports expected{"no answer within 1000 ms: left to end by itself"};
     for (const auto& [fault, post] : {std::pair{FaultMode::DripHeaders, false}, {FaultMode::Hang, false},
              {FaultMode::Hang, true}, {FaultMode::Stall, false}, {FaultMode::Stall, true}})
     {
@@ -96,6 +99,8 @@ TEST_F(HttpExchangeTest, ANewRequestWaitsForTheLastWithinItsOwnDeadlineOrIsDropp
 {
     // The first requests are abandoned early; the service holds them until it leaves the hang mode.
     m_service.SetFault(service::FaultMode::Hang);
+    const testing_support::ExpectFailureReports expected{
+        "no answer within 200 ms", "dropped: the last request still runs"};
     HttpExchange waiting;
     HttpExchange dropping(HttpExchange::WhenBusy::Drop);
     std::wstring response;
@@ -121,6 +126,9 @@ TEST_F(HttpExchangeTest, AnswersThatNeverEndCostOneThreadHoweverOftenTheyAreAske
     // request (WinINet reads the rest first, for as long as the service sends) goes on on the request's thread.
     // A huge answer of known length and one that never ends, each asked again and again.
     m_service.SetHugeBytes(64u << 20);
+    // A request that gets its turn just before its deadline meets the deadline itself.
+    const testing_support::ExpectFailureReports expected{
+        "more than 1048576 bytes: not read", "the last request still ran at the deadline", "?no answer within"};
     HTTPOptionItemArray timeouts;
     SetTimeouts(timeouts, 3000);
     for (const auto fault : {service::FaultMode::Huge, service::FaultMode::Endless})

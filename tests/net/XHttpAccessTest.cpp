@@ -1,6 +1,7 @@
 #include "ServiceFixture.h"
 
 #include "net/XHttpAccess.h"
+#include "support/FailureReports.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,7 @@ TEST_F(XHttpAccessTest, GetFollowsARedirectionAndPostDoesNot)
 {
     m_service.SetFault(service::FaultMode::Redirect);
     m_service.SetDefinitions("red");
+    const testing_support::ExpectFailureReports expected{"HTTP status 302, not 200-206"};
     std::wstring response;
     ASSERT_TRUE(XHttpAccess::Get(Url(L"GetStatus"), kAgent, TRUE, nullptr, TRUE, response));
     EXPECT_NE(response.find(L"<vdf_status>red</vdf_status>"), std::wstring::npos);
@@ -27,6 +29,7 @@ TEST_F(XHttpAccessTest, GetFollowsARedirectionAndPostDoesNot)
 TEST_F(XHttpAccessTest, GetFollowsAFewRedirectionsOfAServiceThatRedirectsForEverAndFails)
 {
     m_service.SetFault(service::FaultMode::Loop);
+    const testing_support::ExpectFailureReports expected{"redirected again after 5 redirections, to "};
     HTTPOptionItemArray timeouts;
     SetTimeouts(timeouts, 3000);
     // The status query, and a tracking request that neither reads nor has time-outs.
@@ -61,6 +64,7 @@ TEST_F(XHttpAccessTest, RedirectionsShareTheTimeOfOneExchange)
     // them: the first answer (at 400 ms) leaves time for one more request, whose answer is past the time.
     m_service.SetFault(service::FaultMode::SlowLoop);
     m_service.SetSlowDelayMs(400);
+    const testing_support::ExpectFailureReports expected{"?::HttpSendRequestW", "?no time left for "};
     HTTPOptionItemArray options;
     SetTimeouts(options, 500);
     BOOL got = TRUE;
@@ -74,6 +78,8 @@ TEST_F(XHttpAccessTest, RedirectionsShareTheTimeOfOneExchange)
 TEST_F(XHttpAccessTest, TimeoutsEndARequestToAServiceThatNeverAnswers)
 {
     m_service.SetFault(service::FaultMode::Hang);
+    const testing_support::ExpectFailureReports expected{
+        "::HttpSendRequestW", "::HttpSendRequestA", "still arriving at the deadline"};
     HTTPOptionItemArray options;
     SetTimeouts(options, 1000);
     BOOL got = TRUE;
@@ -107,6 +113,7 @@ TEST_F(XHttpAccessTest, TimeoutsEndARequestToAServiceThatNeverAnswers)
 TEST_F(XHttpAccessTest, BodyBeyondTheLimitLeavesTheResponseAsItWas)
 {
     m_service.SetFault(service::FaultMode::Body);
+    const testing_support::ExpectFailureReports expected{"more than 1048576 bytes: not read"};
     for (const auto& [size, read] : {std::pair{XHttpAccess::kMaxBodyBytes, true},
              {XHttpAccess::kMaxBodyBytes + 1, false}, {8 * XHttpAccess::kMaxBodyBytes, false}})
     {

@@ -1,9 +1,12 @@
 #include "net/XXMLNodeArray.h"
 #include "net/XXMLParser.h"
 
+#include "support/FailureReports.h"
 #include "win/Scope.h"
 
 #include <gtest/gtest.h>
+
+#include <thread>
 
 namespace
 {
@@ -42,6 +45,8 @@ std::wstring Nested(int depth)
 
 TEST_F(XXMLParserTest, UnusableTextsGiveNoDocument)
 {
+    const testing_support::ExpectFailureReports expected{
+        "refused before parsing", "XXMLParser::Load: no text", "not XML"};
     // The second of each pair: whether MSXML was reached.
     for (const auto& [text, document] : {std::pair{Nested(XXMLParser::kMaxDepth + 1), false}, {L"", false},
              {L"<?xml version=\"1.0\"?><!DOCTYPE response [<!ENTITY g \"green\">]><response/>", false},
@@ -55,6 +60,17 @@ TEST_F(XXMLParserTest, UnusableTextsGiveNoDocument)
         Request({L"vdf_status"});
         EXPECT_FALSE(m_parser.FindNodes(L"response", m_nodes));
     }
+}
+
+// The document is made in the caller's apartment; a thread that has none gets no document and is told why.
+TEST_F(XXMLParserTest, ATextOnAThreadWithoutAnApartmentIsNotParsed)
+{
+    const testing_support::ExpectFailureReports expected{"::CoGetApartmentType(&apartment, &qualifier): 0x800401F0"};
+    BOOL loaded = TRUE;
+    std::thread([&] { loaded = m_parser.Load(L"<response/>"); }).join();
+    EXPECT_FALSE(loaded);
+    EXPECT_FALSE(m_parser.HasDocument());
+    EXPECT_TRUE(m_parser.Load(L"<response/>"));
 }
 
 TEST(XXMLParserDepthTest, OnlyElementsNestAndMarkupInsideOtherMarkupDoesNotCount)

@@ -3,6 +3,7 @@
 #include "Core/StatusConfigFile.h"
 #include "bubble/XToolbarBubbleConfigFile.h"
 #include "storage/XStreamFileMirror.h"
+#include "support/FailureReports.h"
 #include "support/Trial.h"
 #include "win/Strings.h"
 
@@ -145,6 +146,9 @@ TEST_F(StreamFileTest, OnlyWholeRecordsOfThisSystemAreTakenAndAsTheyAre)
         0xFFF0000000000000, 0x7FEFFFFFFFFFFFFF, 0xFFEFFFFFFFFFFFFF, 1, 0x8000000000000000, 0xBFF0000000000000};
     const std::uint32_t integers[] = {0, 1, 3, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFE, 0xFFFFFFFF};
     const std::string language = Bytes(PlainRecord{}.languageId);
+    // Each file not taken is reported, as the archive's failure and as the outcome for the file.
+    const testing_support::ExpectFailureReports expected{
+        "archive: ", "damaged, reset and written anew", "damaged, the record kept", "?reset: "};
     for (const RecordKind& kind : kRecordKinds)
     {
         const std::unique_ptr<XStreamFile> defaultFile = kind.make();
@@ -195,6 +199,8 @@ TEST_F(StreamFileTest, OnlyWholeRecordsOfThisSystemAreTakenAndAsTheyAre)
 
 TEST_F(StreamFileTest, FailuresAreReportedAndOnlyTheLanguageOrTheDamageResetsTheRecord)
 {
+    const testing_support::ExpectFailureReports expected{"reset: ", "archive: end of file", "damaged, reset",
+        "!sourceOpened: 0x80070020", "not read, the file and the record kept"};
     // Another language: the next save writes the defaults under this system's.
     PlainRecord other;
     other.languageId = static_cast<std::uint16_t>(::GetSystemDefaultLangID() ^ 0x0400);
@@ -259,6 +265,7 @@ BOOL WINAPI DenyReplace(LPCWSTR, LPCWSTR, LPCWSTR, DWORD, LPVOID, LPVOID)
 
 TEST_F(StreamFileTest, FailedSaveLeavesTheOldFileWhole)
 {
+    const testing_support::ExpectFailureReports expected{"!mirroredTarget.Close()", "not saved, the file keeps"};
     RecordingStatusFile file;
     SaveValues(file, 1, 1, 45000.0);
     const std::string before = RawBytesOf(Path());

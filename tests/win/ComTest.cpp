@@ -8,6 +8,7 @@
 #include "win/Scope.h"
 #include "win/Variant.h"
 
+#include "support/FailureReports.h"
 #include "support/FakeDispatch.h"
 
 #include <gtest/gtest.h>
@@ -200,10 +201,11 @@ TEST(ComBoundaryTest, EachExceptionBecomesItsFailureValueAndScopeGuardsRunOnTheW
             return body();
         });
     };
+    const testing_support::ExpectFailureReports reported{"out of memory", "exception: any other", "unknown exception"};
     EXPECT_EQ(S_FALSE, guarded([]() -> HRESULT { return S_FALSE; }));
     EXPECT_EQ(E_OUTOFMEMORY, guarded([]() -> HRESULT { throw std::bad_alloc(); }));
-    EXPECT_EQ(E_FAIL, guarded([]() -> HRESULT { throw std::runtime_error("any other"); }));
-    EXPECT_EQ(E_FAIL, guarded([]() -> HRESULT { throw 7; }));
+    EXPECT_EQ(E_UNEXPECTED, guarded([]() -> HRESULT { throw std::runtime_error("any other"); }));
+    EXPECT_EQ(E_UNEXPECTED, guarded([]() -> HRESULT { throw 7; }));
     EXPECT_EQ(4, cleanups);
     {
         win::ScopeExit dismissed([&] { ++cleanups; });
