@@ -127,6 +127,30 @@ SystemSnapshot SystemSnapshot::Take()
     return snapshot;
 }
 
+SystemSnapshot SystemSnapshot::TakeOf(const std::vector<std::wstring>& keys, const std::vector<std::wstring>& files)
+{
+    SystemSnapshot snapshot;
+    for (const std::wstring& key : keys)
+    {
+        win::RegKey opened;
+        const HKEY root = key.starts_with(L"HKCU\\") ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+        if (::RegOpenKeyExW(root, key.substr(5).c_str(), 0, KEY_READ, opened.Put()) == ERROR_SUCCESS)
+        {
+            ListKey(opened.Get(), key, snapshot.m_entries);
+        }
+    }
+    for (const std::wstring& file : files)
+    {
+        WIN32_FILE_ATTRIBUTE_DATA data{};
+        if (::GetFileAttributesExW(file.c_str(), GetFileExInfoStandard, &data))
+        {
+            snapshot.m_entries[file] =
+                std::to_wstring((static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+        }
+    }
+    return snapshot;
+}
+
 std::vector<std::wstring> SystemSnapshot::AddedIn(const SystemSnapshot& later) const
 {
     std::vector<std::wstring> added;
