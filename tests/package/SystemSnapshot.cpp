@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <thread>
+
 namespace package_tests
 {
 namespace
@@ -116,14 +118,18 @@ void ListFolder(const std::wstring& folder, std::map<std::wstring, std::wstring>
 
 SystemSnapshot SystemSnapshot::Take()
 {
+    // The drive is listed while the registry is: each waits mostly for the Wine server.
     SystemSnapshot snapshot;
+    std::map<std::wstring, std::wstring> files;
+    std::thread drive([&files] { ListFolder(L"C:\\", files); });
     ListKey(HKEY_CURRENT_USER, L"HKCU", snapshot.m_entries);
     win::RegKey software;
     if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software", 0, KEY_READ, software.Put()) == ERROR_SUCCESS)
     {
         ListKey(software.Get(), L"HKLM\\Software", snapshot.m_entries);
     }
-    ListFolder(L"C:\\", snapshot.m_entries);
+    drive.join();
+    snapshot.m_entries.merge(files);
     return snapshot;
 }
 
