@@ -4,7 +4,6 @@
 #include "StatusFileHelpers.h"
 
 #include "support/FailureReports.h"
-#include "support/FileHolder.h"
 #include "support/TempFolder.h"
 #include "support/Wait.h"
 #include "win/Thread.h"
@@ -16,8 +15,8 @@
 namespace
 {
 
+using core_tests::Held;
 using core_tests::Publish;
-using testing_support::HoldFileFor;
 
 class SharedStatusFileTest : public ::testing::Test
 {
@@ -36,7 +35,7 @@ TEST_F(SharedStatusFileTest, WorkerSavesAndUiReloadsNeverTearTheRecord)
 
     std::atomic<bool> stop{false};
     win::Thread worker([&] {
-        for (int i = 0; i < 1000 && !stop; ++i)
+        for (int i = 0; i < 300 && !stop; ++i)
         {
             (void)file.Save({true, 2, 2}, SharedStatusFile::Caller::Worker);
         }
@@ -68,42 +67,48 @@ TEST_F(SharedStatusFileTest, TheUiThreadGivesUpOnAHeldFileSoonAndTheWorkerWaitsF
         "not read, the file and the record kept", "its lock stayed taken longer than the UI thread waits",
         "?!mirroredTarget.Close()", "?not saved"};
 
-    // Held well beyond what the UI thread allows: its reload keeps the record it had, not the defaults.
-    auto holder = HoldFileFor(m_path, 800);
+    // Held while the UI thread reloads: it gives up and keeps the record it had, not the defaults.
+    win::File held = Held(m_path);
     const auto ui = file.Reload(SharedStatusFile::Caller::UiThread);
     ASSERT_TRUE(ui);
     EXPECT_EQ(2, ui->paviseStatus);
     EXPECT_EQ(2, ui->norvixStatus);
-    ASSERT_TRUE(holder->Wait(INFINITE));
 
-    // Held for less than the worker allows: it gets the file once it is let go.
-    holder = HoldFileFor(m_path, 300);
-    const auto worker = file.Reload(SharedStatusFile::Caller::Worker);
+    // The worker waits: let go once it has met the held file, it gets the file.
+    auto retriesBefore = storage::GetRetryCounts();
+    const auto retried = [&] {
+        const auto retries = storage::GetRetryCounts();
+        return retries.opens + retries.replaces > retriesBefore.opens + retriesBefore.replaces;
+    };
+    std::optional<StatusRecord> worker;
+    win::Thread reader([&] {
+        worker = file.Reload(SharedStatusFile::Caller::Worker);
+        return DWORD{0};
+    });
+    ASSERT_TRUE(reader.Create() && reader.Resume());
+    ASSERT_TRUE(testing_support::WaitFor(retried)) << "the worker never met the held file";
+    held.Close();
+    ASSERT_TRUE(reader.Wait(INFINITE));
     ASSERT_TRUE(worker);
     EXPECT_EQ(1, worker->norvixStatus);
-    ASSERT_TRUE(holder->Wait(INFINITE));
 
     // The UI thread's short wait holds also while the control's own worker sits in its longer retries with the
     // record locked: the UI thread gives up (and keeps what it shows) before the worker is through.
-    holder = HoldFileFor(m_path, 2000);
-    const auto retriesBefore = storage::GetRetryCounts();
+    held = Held(m_path);
+    retriesBefore = storage::GetRetryCounts();
     std::atomic<bool> saved{false};
     win::Thread saver([&] {
         (void)file.Save({true, 2, 2}, SharedStatusFile::Caller::Worker);
         saved = true;
         return DWORD{0};
     });
-    ASSERT_TRUE(saver.Create());
-    ASSERT_TRUE(saver.Resume());
-    ASSERT_TRUE(testing_support::WaitFor([&] {
-        const auto retries = storage::GetRetryCounts();
-        return retries.opens + retries.replaces > retriesBefore.opens + retriesBefore.replaces;
-    })) << "the worker never met the held file";
+    ASSERT_TRUE(saver.Create() && saver.Resume());
+    ASSERT_TRUE(testing_support::WaitFor(retried)) << "the worker never met the held file";
     EXPECT_FALSE(file.Reload(SharedStatusFile::Caller::UiThread));
     EXPECT_FALSE(saved.load()) << "the UI thread waited for the worker's retries";
     EXPECT_FALSE(file.Save({true, 1, 1}, SharedStatusFile::Caller::UiThread));
+    held.Close();
     ASSERT_TRUE(saver.Wait(INFINITE));
-    ASSERT_TRUE(holder->Wait(INFINITE));
 }
 
 }  // namespace

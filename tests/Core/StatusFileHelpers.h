@@ -2,6 +2,7 @@
 // The shared status file as other instances leave it and find it, for the tests of the control's parts.
 
 #include "Core/SharedStatusFile.h"
+#include "win/File.h"
 
 #include <gtest/gtest.h>
 
@@ -17,6 +18,14 @@ inline void Publish(const std::wstring& path, std::int32_t pavise, std::int32_t 
     SharedStatusFile other;
     other.Open(path, SharedStatusFile::Caller::Worker);
     ASSERT_TRUE(other.Save({checked, pavise, norvix}, SharedStatusFile::Caller::Worker));
+}
+
+// The file at `path` held as a busy process holds it (opened without sharing) until the result goes.
+inline win::File Held(const std::wstring& path)
+{
+    win::File file;
+    EXPECT_TRUE(file.Open(path, win::FileAccess::ReadWrite, win::FileShare::Exclusive, win::FileCreate::OpenExisting));
+    return file;
 }
 
 // The record as another instance finds it in the file at `path`.
