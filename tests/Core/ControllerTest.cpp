@@ -1,16 +1,18 @@
 // The product control in this process over a test toolbar, with a fake browser and a fake host whose
-// addresses all point at a closed loopback port: start-ups that replace earlier ones, a click that comes in
-// while the control shuts down, an event while another process holds the status file, a host that ends the
-// control from inside a call, and clicks whose tracking host never answers.
+// addresses all point at a closed loopback port: start-ups that replace earlier ones, events and start-ups it
+// refuses, a click that comes in while the control shuts down, an event while another process holds the status
+// file, a host that ends the control from inside a call, and clicks whose tracking host never answers.
 
 #include "ProductService.h"  // first: it brings winsock2.h, which must come before windows.h
+
+#include "StatusFileHelpers.h"
 
 #include "Core/Controller.h"
 #include "bubble/ShowInstallBubble.h"
 #include "platform/BrowserUtilities.h"
 #include "HostBrowser.h"
 #include "support/FailureReports.h"
-#include "support/FakeDispatch.h"
+#include "support/FakeHost.h"
 #include "support/ProcessThreads.h"
 #include "support/TestToolbarWindow.h"
 #include "support/Wait.h"
@@ -19,18 +21,17 @@
 #include "win/Bstr.h"
 #include "win/File.h"
 #include "win/Scope.h"
-#include "win/Thread.h"
 
 #include <commctrl.h>
 
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <map>
 #include <thread>
 
 namespace
 {
+
+using core_tests::Publish;
 
 constexpr long kFirstIds[5] = {201, 202, 203, 204, 205};
 constexpr long kSecondIds[5] = {301, 302, 303, 304, 305};
@@ -41,10 +42,7 @@ std::vector<testing_support::TestToolbarWindow::Button> Buttons()
     for (const long id : kFirstIds)
     {
         buttons.push_back({static_cast<UINT>(id), 30});
-    }
-    for (const long id : kSecondIds)
-    {
-        buttons.push_back({static_cast<UINT>(id), 30});
+        buttons.push_back({static_cast<UINT>(id + 100), 30});
     }
     buttons.push_back({host::kSpacerCommandId, 10});
     buttons.push_back({host::kHiddenCommandId, 20});
@@ -58,32 +56,10 @@ protected:
     {
         toolbar::XToolbarController::ResetPostStartUpForTesting();
         (void)win::File::Remove(core::SharedStatusFile::DefaultPath());
-        m_settings[L"KelTb.Url.Norvix.API"] = L"http://127.0.0.1:9/";
-        m_settings[L"KelTb.Url.PaviseTracking"] = L"http://127.0.0.1:9/track?but=BUT_ID";
-        m_settings[L"KelTb.Url.NovrixUpdateTracking"] = L"http://127.0.0.1:9/track?but=BUT_ID";
-        m_settings[L"KelTb.Str.Norvix.Status.Default.Interval"] = L"600";
-        m_settings[L"KelTb.Str.Norvix.Status.Retry.Interval"] = L"600";
-        m_host.SetHandler([this](DISPID id, const std::vector<VARIANT*>& arguments, VARIANT* result) -> HRESULT {
-            switch (id)
-            {
-            case host::kDispidGetString:
-            {
-                if (m_onSettingRead)
-                {
-                    m_onSettingRead(arguments.at(0)->bstrVal);
-                }
-                const auto found = m_settings.find(arguments.at(0)->bstrVal);
-                return testing_support::SetTextResult(
-                    result, found != m_settings.end() ? found->second : arguments.at(1)->bstrVal);
-            }
-            case host::kDispidExpandMacros: return testing_support::SetTextResult(result, arguments.at(0)->bstrVal);
-            case host::kDispidToolbarWindow:
-                result->vt = VT_I4;
-                result->lVal = static_cast<LONG>(reinterpret_cast<LONG_PTR>(m_toolbar.Toolbar()));
-                return S_OK;
-            default: return DISP_E_MEMBERNOTFOUND;
-            }
-        });
+        m_host.settings = {{L"KelTb.Url.Norvix.API", L"http://127.0.0.1:9/"},
+            {L"KelTb.Url.PaviseTracking", L"http://127.0.0.1:9/track?but=BUT_ID"},
+            {L"KelTb.Url.NovrixUpdateTracking", L"http://127.0.0.1:9/track?but=BUT_ID"},
+            {L"KelTb.Str.Norvix.Status.Default.Interval", L"600"}, {L"KelTb.Str.Norvix.Status.Retry.Interval", L"600"}};
         ASSERT_EQ(S_OK, core::Controller::ControllerFactory::CreateInstance(IID_IUnknown, m_object.PutVoid()));
         m_controller = dynamic_cast<core::Controller*>(m_object.Get());
         ASSERT_NE(nullptr, m_controller);
@@ -100,18 +76,11 @@ protected:
         return m_controller->StartupToolbar(m_browser.Get(), &m_host, ids[0], ids[1], ids[2], ids[3], ids[4]);
     }
 
-    // The status file as another instance publishes it.
-    static void Publish(std::int32_t pavise, std::int32_t norvix)
-    {
-        core::SharedStatusFile other;
-        other.Open(core::SharedStatusFile::DefaultPath(), core::SharedStatusFile::Caller::Worker);
-        ASSERT_TRUE(other.Save({true, pavise, norvix}, core::SharedStatusFile::Caller::Worker));
-    }
     static std::int32_t StoredNorvixStatus()
     {
-        core::SharedStatusFile reader;
-        reader.Open(core::SharedStatusFile::DefaultPath(), core::SharedStatusFile::Caller::Worker);
-        return reader.Record().value_or(core::StatusRecord{0, -99, {}}).norvixStatus;
+        return core_tests::Stored(core::SharedStatusFile::DefaultPath())
+            .value_or(core::StatusRecord{0, -99, {}})
+            .norvixStatus;
     }
 
     HRESULT SendEvent(const wchar_t* name)
@@ -129,9 +98,7 @@ protected:
     testing_support::TestToolbarWindow m_toolbar{Buttons(), 900};
     win::ComPtr<kelhost::HostBrowser> m_browser =
         win::ComPtr<kelhost::HostBrowser>::Attach(kelhost::HostBrowser::Create(nullptr, {}));
-    testing_support::FakeDispatch m_host;
-    std::map<std::wstring, std::wstring> m_settings;
-    std::function<void(const std::wstring& key)> m_onSettingRead;
+    testing_support::FakeHost m_host{m_toolbar.Toolbar()};
     win::ComPtr<IUnknown> m_object;
     core::Controller* m_controller = nullptr;
 };
@@ -169,10 +136,13 @@ TEST_F(ControllerTest, StartUpGoesToolbarButtonMapsOverlaysFirstStateAndTheStart
         events);
 }
 
-TEST_F(ControllerTest, ASecondStartForgetsTheButtonsOfTheFirst)
+TEST_F(ControllerTest, ASecondStartClosesTheInstallBubbleAndForgetsTheButtonsOfTheFirst)
 {
+    (void)win::File::Remove(platform::GetWriteableFolder(L"KelToolbar", TRUE) + bubble::kInstallBubbleFileName);
     ASSERT_EQ(S_OK, Start(kFirstIds));
+    ASSERT_TRUE(testing_support::WaitFor([this] { return m_controller->HasInstallBubble(); }));
     ASSERT_EQ(S_OK, Start(kSecondIds));
+    EXPECT_FALSE(m_controller->HasInstallBubble());
     for (size_t i = 0; i < 5; ++i)
     {
         SCOPED_TRACE(i);
@@ -181,23 +151,33 @@ TEST_F(ControllerTest, ASecondStartForgetsTheButtonsOfTheFirst)
     }
     EXPECT_EQ(static_cast<UINT>(kSecondIds[2]), m_controller->GetCommandId(L"CID_PAVISE_STATUS"));
     ASSERT_EQ(2u, m_controller->ButtonControls().size());
-}
-
-TEST_F(ControllerTest, ASecondStartClosesTheInstallBubbleBeforeItReplacesTheToolbar)
-{
-    (void)win::File::Remove(platform::GetWriteableFolder(L"KelToolbar", TRUE) + bubble::kInstallBubbleFileName);
-    ASSERT_EQ(S_OK, Start(kFirstIds));
-    ASSERT_TRUE(testing_support::WaitFor([this] { return m_controller->HasInstallBubble(); }));
-    ASSERT_EQ(S_OK, Start(kSecondIds));
-    EXPECT_FALSE(m_controller->HasInstallBubble());
     testing_support::PumpFor(50);
     EXPECT_FALSE(m_controller->HasInstallBubble()) << "shown once per module, not again";
+}
+
+TEST_F(ControllerTest, EventsAreKnownByNameAndAStartWithoutABrowserAttachesNothing)
+{
+    for (const auto& [name, expected] :
+        {std::pair{L"UpdateStatus2", E_NOTIMPL}, {L"StatusUpdate", E_NOTIMPL}, {L"", E_POINTER}})
+    {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(name)));
+        EXPECT_EQ(expected, SendEvent(name));
+    }
+    VARIANT none{};
+    none.vt = VT_BSTR;
+    EXPECT_EQ(E_FAIL, m_controller->OnEvent(&none)) << "a null text is no name";
+    testing_support::FakeDispatch notABrowser;
+    const testing_support::ExpectFailureReports refused{"no browser (IWebBrowser2) or no toolbar: refused"};
+    EXPECT_EQ(E_POINTER, m_controller->StartupToolbar(&notABrowser, &m_host, 1, 2, 3, 4, 5));
+    EXPECT_EQ(E_POINTER, m_controller->StartupToolbar(nullptr, &m_host, 1, 2, 3, 4, 5));
+    EXPECT_EQ(nullptr, m_controller->DispatcherHwnd());
+    EXPECT_EQ(0u, m_host.CallCount());
 }
 
 TEST_F(ControllerTest, AnUpdateClickDuringShutdownStartsNothing)
 {
     // A click in the Update state starts the update: Updating is stored at once.
-    Publish(2, static_cast<std::int32_t>(net::NorvixStatus::Update));
+    Publish(core::SharedStatusFile::DefaultPath(), 2, static_cast<std::int32_t>(net::NorvixStatus::Update));
     ASSERT_EQ(S_OK, Start(kFirstIds));
     ASSERT_EQ(net::NorvixStatus::Update, m_controller->GetNorvixStatus());
     m_controller->OnButtonClicked(L"CID_NORVIX_UPDATE");
@@ -205,7 +185,7 @@ TEST_F(ControllerTest, AnUpdateClickDuringShutdownStartsNothing)
     m_controller->ShutDown();
 
     // The same click, come in while the control shuts down (its worker is ending), is ignored.
-    Publish(2, static_cast<std::int32_t>(net::NorvixStatus::Update));
+    Publish(core::SharedStatusFile::DefaultPath(), 2, static_cast<std::int32_t>(net::NorvixStatus::Update));
     ASSERT_EQ(S_OK, Start(kFirstIds));
     ASSERT_EQ(net::NorvixStatus::Update, m_controller->GetNorvixStatus());
     testing_support::PostToThisThread([this] { m_controller->OnButtonClicked(L"CID_NORVIX_UPDATE"); });
@@ -216,26 +196,17 @@ TEST_F(ControllerTest, AnUpdateClickDuringShutdownStartsNothing)
 
 TEST_F(ControllerTest, AnEventWhileAnotherProcessHoldsTheFileKeepsTheWindowAnswering)
 {
-    Publish(1, static_cast<std::int32_t>(net::NorvixStatus::Uptodate));
+    Publish(core::SharedStatusFile::DefaultPath(), 1, static_cast<std::int32_t>(net::NorvixStatus::Uptodate));
     ASSERT_EQ(S_OK, Start(kFirstIds));
-    Publish(2, static_cast<std::int32_t>(net::NorvixStatus::Update));
+    Publish(core::SharedStatusFile::DefaultPath(), 2, static_cast<std::int32_t>(net::NorvixStatus::Update));
 
-    // Held longer than the UI thread waits: the event keeps the state it had, the window goes on.
-    const testing_support::ExpectFailureReports held{
+    // Held while the event comes: it keeps the state it had, the window goes on.
+    const testing_support::ExpectFailureReports reports{
         "!sourceOpened: 0x80070020", "not read, the file and the record kept"};
-    auto file = std::make_shared<win::File>();
-    ASSERT_TRUE(file->Open(core::SharedStatusFile::DefaultPath(), win::FileAccess::ReadWrite, win::FileShare::Exclusive,
-        win::FileCreate::OpenExisting));
-    win::Thread holder([file] {
-        ::Sleep(800);
-        file->Close();
-        return DWORD{0};
-    });
-    ASSERT_TRUE(holder.Create());
-    ASSERT_TRUE(holder.Resume());
+    win::File held = core_tests::Held(core::SharedStatusFile::DefaultPath());
     EXPECT_EQ(S_OK, SendEvent(L"UpdateStatus"));
     EXPECT_EQ(net::NorvixStatus::Uptodate, m_controller->GetNorvixStatus());
-    ASSERT_TRUE(holder.Wait(INFINITE));
+    held.Close();
 
     // Let go, the next event reads it.
     EXPECT_EQ(S_OK, SendEvent(L"updatestatus"));
@@ -281,7 +252,7 @@ TEST_F(ControllerTest, AHostThatEndsTheControlFromInsideItsOwnCallEndsItOnlyAfte
         }
         else
         {
-            m_onSettingRead = [&](const std::wstring& key) {
+            m_host.onRead = [&](const std::wstring& key) {
                 if (key == L"KelTb.Str.Pulling.Instance.Lock.WaitTime")
                 {
                     release();
@@ -291,7 +262,7 @@ TEST_F(ControllerTest, AHostThatEndsTheControlFromInsideItsOwnCallEndsItOnlyAfte
         ASSERT_TRUE(testing_support::WaitFor([&] { return released; }, 20000));
         EXPECT_TRUE(aliveAfterRelease) << "the control went while the host's call was still running";
         EXPECT_TRUE(testing_support::WaitFor([&] { return !::IsWindow(dispatcher); })) << "nor did it go afterwards";
-        m_onSettingRead = nullptr;
+        m_host.onRead = nullptr;
         m_toolbar.SetObserver(nullptr);
     }
 }
@@ -300,13 +271,18 @@ TEST_F(ControllerTest, ClicksWhoseTrackingHostNeverAnswersCostOneThreadInAll)
 {
     // A tracking host whose connect never completes (its accept queue is full), clicked again and again: every
     // click waits at most its short time, and the tracking of clicks while one request is still under way is
-    // dropped instead of getting a thread of its own.
+    // dropped instead of getting a thread of its own. (The first click, while the host still answers, shows where a
+    // click's tracking goes.)
     service::ProductService tracker;
     ASSERT_TRUE(tracker.Start(0));
+    m_host.settings[L"KelTb.Url.PaviseTracking"] = tracker.BaseUrl() + L"track?but=BUT_ID";
+    ASSERT_EQ(S_OK, Start(kFirstIds));
+    m_controller->OnButtonClicked(L"CID_PAVISE_STATUS");
+    ASSERT_TRUE(testing_support::WaitFor([&] { return tracker.RequestCount("/track") == 1; }));
+    EXPECT_EQ("/track?but=202", tracker.Requests()[0].target);
+
     tracker.SetFault(service::FaultMode::Stall);
     ASSERT_TRUE(testing_support::WaitFor([&] { return tracker.IsStalled(); }));
-    m_settings[L"KelTb.Url.PaviseTracking"] = tracker.BaseUrl() + L"track?but=BUT_ID";
-    ASSERT_EQ(S_OK, Start(kFirstIds));
     const testing_support::ExpectFailureReports stalled{
         "no answer within 1500 ms", "dropped: the last request still runs"};
     const size_t threadsBefore = testing_support::ThreadCount();

@@ -35,49 +35,26 @@ TEST(PollScheduleTest, EachDefinitionsStatusWaitsItsOwnInterval)
     host.Set(L"KelTb.Str.Norvix.Status.Retry.Interval", L"100");
     host.Set(L"KelTb.Str.Norvix.Status.Update.Interval", L"1000");
     const core::ControllerSettings settings(host);
-    struct Case
+    for (const auto& [norvix, interval] :
+        {std::pair{net::NorvixStatus::ConnectionFailure, 100}, {net::NorvixStatus::Error, 10},
+            {net::NorvixStatus::Default, 10}, {net::NorvixStatus::Uptodate, 10}, {net::NorvixStatus::Update, 10},
+            {net::NorvixStatus::Updating, 1000}, {static_cast<net::NorvixStatus>(4), 10}})
     {
-        net::NorvixStatus status;
-        std::int32_t interval;
-    };
-    for (const Case c : {Case{net::NorvixStatus::ConnectionFailure, 100}, Case{net::NorvixStatus::Error, 10},
-             Case{net::NorvixStatus::Default, 10}, Case{net::NorvixStatus::Uptodate, 10},
-             Case{net::NorvixStatus::Update, 10}, Case{net::NorvixStatus::Updating, 1000},
-             Case{static_cast<net::NorvixStatus>(4), 10}})
-    {
-        const auto status = static_cast<std::int32_t>(c.status);
+        const auto status = static_cast<std::int32_t>(norvix);
         SCOPED_TRACE(status);
-        EXPECT_EQ(c.interval, core::PollIntervalSeconds(status, settings));
+        EXPECT_EQ(interval, core::PollIntervalSeconds(status, settings));
     }
 }
 
-TEST(PollScheduleTest, DueOnceTheIntervalHasPassedInWholeSeconds)
+// A last check in the future is due as well, so that a clock set back cannot stop polling.
+TEST(PollScheduleTest, DueOnceTheIntervalHasPassedInWholeSecondsOrWhenTheLastCheckLiesAhead)
 {
-    struct Case
+    for (const auto& [ago, interval, due] : {std::tuple{29.0, 30, false}, {30.0, 30, true}, {29.4, 30, false},
+             {29.6, 30, true}, {0.0, 0, true}, {5.0, -1, true}, {-1.0, 30, true}, {-3 * 86400.0, 30, true}})
     {
-        double ago;
-        std::int32_t interval;
-        bool due;
-    };
-    const Case cases[] = {
-        {29, 30, false},
-        {30, 30, true},
-        {29.4, 30, false},
-        {29.6, 30, true},
-        {0, 0, true},
-        {5, -1, true},
-    };
-    for (const auto& c : cases)
-    {
-        SCOPED_TRACE(::testing::Message() << c.ago << " s ago, interval " << c.interval);
-        EXPECT_EQ(c.due, core::IsPollDueAt(kNow - c.ago * kSecond, true, c.interval, kNow));
+        SCOPED_TRACE(::testing::Message() << ago << " s ago, interval " << interval);
+        EXPECT_EQ(due, core::IsPollDueAt(kNow - ago * kSecond, true, interval, kNow));
     }
-}
-
-TEST(PollScheduleTest, LastCheckInTheFutureIsDueSoAClockSetBackCannotStopPolling)
-{
-    EXPECT_TRUE(core::IsPollDueAt(kNow + 1 * kSecond, true, 30, kNow));
-    EXPECT_TRUE(core::IsPollDueAt(kNow + 3.0, true, 30, kNow));  // three days ahead
 }
 
 TEST(PollScheduleTest, SecondsBetweenRoundsHalvesAwayFromZeroAndClampsHugeSpans)

@@ -5,9 +5,12 @@
 
 #include "ProductService.h"  // first: it brings winsock2.h, which must come before windows.h
 
+#include "StatusFileHelpers.h"
+
 #include "Core/PollingWorker.h"
 #include "support/FailureReports.h"
 #include "support/FakeHostStrings.h"
+#include "support/ServiceQueries.h"
 #include "support/TempFolder.h"
 #include "support/Wait.h"
 #include "win/File.h"
@@ -132,38 +135,7 @@ protected:
         return std::make_unique<Instance>(m_statusPath, m_service.BaseUrl(), timeoutSecs);
     }
 
-    [[nodiscard]] std::vector<ULONGLONG> QueryTimes() const
-    {
-        std::vector<ULONGLONG> times;
-        for (const auto& request : m_service.Requests())
-        {
-            if (request.path == "/GetStatus")
-            {
-                times.push_back(request.receivedAtMs);
-            }
-        }
-        return times;
-    }
-
-    // Waits until the service has been queried `count` times; then no two queries came closer than the interval
-    // allows (2 s, stamped to the second: more than 1 s apart).
-    void ExpectQueriesOneIntervalApart(size_t count)
-    {
-        ASSERT_TRUE(testing_support::WaitFor([&] { return QueryTimes().size() >= count; }, 30000))
-            << QueryTimes().size() << " queries";
-        const std::vector<ULONGLONG> times = QueryTimes();
-        for (size_t i = 1; i < times.size(); ++i)
-        {
-            EXPECT_GE(times[i] - times[i - 1], 900u) << "query " << i;
-        }
-    }
-
-    [[nodiscard]] std::optional<core::StatusRecord> Stored() const
-    {
-        core::SharedStatusFile reader;
-        reader.Open(m_statusPath, core::SharedStatusFile::Caller::Worker);
-        return reader.Record();
-    }
+    [[nodiscard]] std::optional<core::StatusRecord> Stored() const { return core_tests::Stored(m_statusPath); }
 
     service::ProductService m_service;
     testing_support::TempFolder m_folder;
@@ -179,7 +151,7 @@ TEST_F(PollingWorkerTest, InstancesThatNeverReloadStillQueryOncePerIntervalAndSh
     auto second = MakeInstance();
     first->Start(m_mutexName);
     second->Start(m_mutexName);
-    ExpectQueriesOneIntervalApart(4);
+    testing_support::ExpectQueriesOneIntervalApart(m_service, 4);
     first->Stop();
     second->Stop();
 
@@ -198,7 +170,7 @@ TEST_F(PollingWorkerTest, AWindowThatNeverAnswersHoldsUpNoWorkerNotEvenItsOwn)
     auto other = MakeInstance();
     other->SetBusy(true);
     other->Start(m_mutexName);
-    ExpectQueriesOneIntervalApart(4);
+    testing_support::ExpectQueriesOneIntervalApart(m_service, 4);
 
     // A click in the busy window still reaches the service: the request carries its own settings.
     busy->RequestUpdate();
@@ -274,11 +246,7 @@ TEST_F(PollingWorkerTest, APublicationTheUiThreadHadNoRoomForIsToldAgainAndTheWo
 
 TEST_F(PollingWorkerTest, AnAnswerWithCodesTheProductDoesNotKnowMovesOnlyTheLastCheck)
 {
-    {
-        core::SharedStatusFile other;
-        other.Open(m_statusPath, core::SharedStatusFile::Caller::Worker);
-        ASSERT_TRUE(other.Save({false, 1, 1}, core::SharedStatusFile::Caller::Worker));  // never checked: due at once
-    }
+    core_tests::Publish(m_statusPath, 1, 1, false);  // never checked: due at once
     m_service.SetDefinitions("purple");
     m_service.SetProtection("unheard-of");
     const testing_support::ExpectFailureReports expected{"a code this add-on does not know"};

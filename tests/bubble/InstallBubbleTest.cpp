@@ -4,7 +4,7 @@
 #include "res/resource.h"
 #include "support/Wait.h"
 #include "ui/XGlobalGDI.h"
-#include "win/GdiHandles.h"
+#include "win/Handle.h"
 #include "win/Scope.h"
 
 #include <commctrl.h>
@@ -100,48 +100,37 @@ TEST_F(InstallBubbleTest, HidesWhenTheLogoButtonNearsTheToolbarsRightEnd)
     ASSERT_TRUE(testing_support::WaitFor([&] { return BubbleVisible(); }));
     const int frame = ::GetSystemMetrics(SM_CXFRAME) * 2;
     owner.SetLogoWidth(40);
-    struct Case
-    {
-        const char* what;
-        int gapToEnd;  // widened toolbar's right edge minus the logo button's left edge
-        bool visible;
-    };
-    const Case cases[] = {
+    const std::tuple<const char*, int, bool> cases[] = {
         {"well inside", 200, true},
         {"one pixel more than the margin", bubble::InstallBubbleDialog::kRightEdgeMargin + 1, true},
         {"at the margin", bubble::InstallBubbleDialog::kRightEdgeMargin, false},
         {"past the end", -10, false},
         {"back inside", 150, true},
     };
-    for (const Case& c : cases)
+    for (const auto& [what, gapToEnd, visible] : cases)
     {
-        SCOPED_TRACE(c.what);
+        SCOPED_TRACE(what);
         // Size the toolbar so that its right edge lies where the case wants it.
         const RECT logo = LogoRect();
         const RECT bar = WindowRect(owner.GetToolbarHwnd());
-        const int wantedBarRight = logo.left + c.gapToEnd - frame;
+        const int wantedBarRight = logo.left + gapToEnd - frame;
         owner.SetToolbarWidth(wantedBarRight - bar.left);
         ASSERT_EQ(wantedBarRight, WindowRect(owner.GetToolbarHwnd()).right);
         ASSERT_EQ(logo.left, LogoRect().left);
-        EXPECT_TRUE(testing_support::WaitFor([&] { return BubbleVisible() == c.visible; }));
+        EXPECT_TRUE(testing_support::WaitFor([&] { return BubbleVisible() == visible; }));
         const long queries = owner.RectQueries();
         ASSERT_TRUE(testing_support::WaitFor([&] { return owner.RectQueries() > queries + 6; }));
-        EXPECT_EQ(c.visible, BubbleVisible());
+        EXPECT_EQ(visible, BubbleVisible());
     }
 }
 
 TEST_F(InstallBubbleTest, ClosingStopsTrackingBeforeTheWindowGoes)
 {
-    struct Case
-    {
-        const char* what;
-        int closeBy;
-    };
-    const Case cases[] = {
+    const std::tuple<const char*, int> cases[] = {
         {"the close cross", 0}, {"the Close button", 1}, {"closing the host window", 2}, {"deleting the bubble", 3}};
-    for (const Case& c : cases)
+    for (const auto& [what, closeBy] : cases)
     {
-        SCOPED_TRACE(c.what);
+        SCOPED_TRACE(what);
         if (!::IsWindow(owner.HostWindow()))
         {
             owner.OpenHost();
@@ -155,7 +144,7 @@ TEST_F(InstallBubbleTest, ClosingStopsTrackingBeforeTheWindowGoes)
             ASSERT_TRUE(bubble->IsTracking());
             const HWND window = bubble->Hwnd();
             owner.WatchBubble(window);
-            switch (c.closeBy)
+            switch (closeBy)
             {
             case 0: bubble->CloseButton().Click(); break;
             case 1:
@@ -168,7 +157,7 @@ TEST_F(InstallBubbleTest, ClosingStopsTrackingBeforeTheWindowGoes)
             EXPECT_FALSE(::IsWindow(window));
             EXPECT_TRUE(!bubble || !bubble->IsTracking());
             bubble.reset();
-            if (c.closeBy == 2)
+            if (closeBy == 2)
             {
                 break;
             }
@@ -225,21 +214,14 @@ TEST_F(InstallBubbleTest, ShowsTheHostsTextsAndWrapsALongTitleAboveTheMessage)
     }
 }
 
+// 2000 and XP whatever the style, Vista and later by the visual style, nothing on other systems.
 TEST(BubbleVerticalOffset, StandsBelowTheButtonByTheSystemsRule)
 {
-    struct Case
+    for (const auto& [windows2000OrXP, vistaOrLater, themeActive, offset] :
+        {std::tuple{true, false, true, 1}, {false, true, true, -1}, {false, true, false, 1}, {false, false, true, 0}})
     {
-        bool windows2000OrXP;
-        bool vistaOrLater;
-        bool themeActive;
-        int offset;
-    };
-    for (const Case c : {Case{true, false, false, 1}, Case{true, false, true, 1}, Case{false, true, true, -1},
-             Case{false, true, false, 1}, Case{false, false, true, 0}, Case{false, false, false, 0}})
-    {
-        SCOPED_TRACE(testing::Message() << c.windows2000OrXP << c.vistaOrLater << c.themeActive);
-        EXPECT_EQ(c.offset,
-            bubble::XToolbarBubbleDialog::VerticalOffsetFor(c.windows2000OrXP, c.vistaOrLater, c.themeActive));
+        SCOPED_TRACE(testing::Message() << windows2000OrXP << vistaOrLater << themeActive);
+        EXPECT_EQ(offset, bubble::XToolbarBubbleDialog::VerticalOffsetFor(windows2000OrXP, vistaOrLater, themeActive));
     }
 }
 

@@ -1,13 +1,7 @@
-// The module as a COM server in this process: what registration writes in each branch, and what the control
-// answers on its scripted interface before and after the host's unlock.
+// The module as a COM server in this process: what its registration writes in each branch and removes again.
 
 #include "NorvixSystem.h"
 
-#include "Core/NorvixIds.h"
-#include "support/FakeDispatch.h"
-#include "toolbar/HostToolbarInterface.h"
-#include "win/Bstr.h"
-#include "win/ComPtr.h"
 #include "win/Module.h"
 #include "win/Registry.h"
 #include "win/Strings.h"
@@ -139,22 +133,6 @@ TEST_F(RegistrationTest, MachineRegistrationWritesClassProgIdTypeLibraryAndATool
     ExpectNothingRegistered(HKEY_CURRENT_USER);
 }
 
-TEST_F(RegistrationTest, PerUserRegistrationWritesOnlyTheUsersBranchAndRemovesAllOfIt)
-{
-    ASSERT_EQ(S_OK, unregisterServer());
-    ExpectNothingRegistered(HKEY_LOCAL_MACHINE);
-
-    // Nothing of it goes to the machine's branch, which a user without administrator rights cannot write.
-    ASSERT_EQ(S_OK, setPerUser(TRUE));
-    ASSERT_EQ(S_OK, registerServer());
-    ExpectControlKeys(HKEY_CURRENT_USER);
-    ExpectTypeLibraryKeys(HKEY_CURRENT_USER);
-    ExpectNothingRegistered(HKEY_LOCAL_MACHINE);
-
-    EXPECT_EQ(S_OK, unregisterServer());
-    ExpectNothingRegistered(HKEY_CURRENT_USER);
-}
-
 TEST_F(RegistrationTest, UnregisteringAfterTheTypeLibraryWentStillRemovesTheClass)
 {
     for (const BOOL perUser : {TRUE, FALSE})
@@ -172,14 +150,16 @@ TEST_F(RegistrationTest, UnregisteringAfterTheTypeLibraryWentStillRemovesTheClas
     }
 }
 
-TEST_F(RegistrationTest, DllInstallChoosesTheBranchForItsOwnCallOnly)
+TEST_F(RegistrationTest, PerUserRegistrationWritesOnlyTheUsersBranchAndDllInstallChoosesItForItsOwnCallOnly)
 {
-    // "regsvr32 /n /i:user": the current user alone; the branch chosen before is back afterwards.
-    ASSERT_EQ(S_OK, setPerUser(FALSE));
+    // "regsvr32 /n /i:user": the current user alone, and nothing of it in the machine's branch, which a user without
+    // administrator rights cannot write; the branch chosen before is back afterwards.
+    ASSERT_EQ(S_OK, unregisterServer());
     ASSERT_EQ(S_OK, install(TRUE, L" USER "));
     ExpectControlKeys(HKEY_CURRENT_USER);
-    ASSERT_EQ(S_OK, unregisterServer());
+    ExpectTypeLibraryKeys(HKEY_CURRENT_USER);
     ExpectNothingRegistered(HKEY_LOCAL_MACHINE);
+    ASSERT_EQ(S_OK, unregisterServer());
     ExpectControlKeys(HKEY_CURRENT_USER);
 
     ASSERT_EQ(S_OK, setPerUser(TRUE));
@@ -190,120 +170,6 @@ TEST_F(RegistrationTest, DllInstallChoosesTheBranchForItsOwnCallOnly)
     ExpectNothingRegistered(HKEY_CURRENT_USER);
     ASSERT_EQ(S_OK, registerServer());
     ExpectControlKeys(HKEY_CURRENT_USER);
-}
-
-class ControlInThisProcess : public ModuleTest
-{
-protected:
-    void SetUp() override
-    {
-        ModuleTest::SetUp();
-        ASSERT_EQ(S_OK,
-            ::CoCreateInstance(core::CLSID_Norvix, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, m_control.PutVoid()));
-    }
-    void TearDown() override
-    {
-        m_control.Reset();
-        ModuleTest::TearDown();
-    }
-
-    HRESULT CallOnEvent(VARIANT argument, long& result)
-    {
-        DISPPARAMS params{&argument, nullptr, 1, 0};
-        VARIANT answer;
-        ::VariantInit(&answer);
-        const HRESULT hr = m_control->Invoke(2, IID_NULL, 0, DISPATCH_METHOD, &params, &answer, nullptr, nullptr);
-        result = answer.vt == VT_I4 ? answer.lVal : 0x7FFFFFFF;
-        ::VariantClear(&answer);
-        return hr;
-    }
-
-    void Unlock()
-    {
-        win::ComPtr<IToolbarSecurity> security;
-        ASSERT_EQ(S_OK, m_control.As(security));
-        ASSERT_EQ(S_OK, security->EnableToolbarScripting());
-    }
-
-    win::ComPtr<IDispatch> m_control;
-};
-
-TEST_F(ControlInThisProcess, RefusesDispatchUntilTheHostUnlocksIt)
-{
-    LPOLESTR names[] = {const_cast<LPOLESTR>(L"StartupToolbar"), const_cast<LPOLESTR>(L"OnEvent")};
-    DISPID ids[2] = {-7, -7};
-    ASSERT_EQ(S_OK, m_control->GetIDsOfNames(IID_NULL, &names[0], 1, 0, &ids[0]));
-    ASSERT_EQ(S_OK, m_control->GetIDsOfNames(IID_NULL, &names[1], 1, 0, &ids[1]));
-    EXPECT_EQ(core::kDispIdStartupToolbar, ids[0]);
-    EXPECT_EQ(core::kDispIdOnEvent, ids[1]);
-
-    win::Bstr name(L"UpdateStatus");
-    VARIANT argument;
-    argument.vt = VT_BSTR;
-    argument.bstrVal = name.Get();
-    long result = 0;
-    EXPECT_EQ(E_ACCESSDENIED, CallOnEvent(argument, result));
-    Unlock();
-    EXPECT_EQ(S_OK, CallOnEvent(argument, result));
-    EXPECT_EQ(S_OK, result);
-}
-
-TEST_F(ControlInThisProcess, AnswersEventsByNameAndRefusesBadStarts)
-{
-    Unlock();
-    struct Case
-    {
-        const wchar_t* what;
-        const wchar_t* name;  // null: a null BSTR
-        long expected;
-    };
-    const Case cases[] = {
-        {L"null", nullptr, E_FAIL},
-        {L"empty", L"", E_POINTER},
-        {L"other case", L"updatestatus", S_OK},
-        {L"other event", L"StatusUpdate", E_NOTIMPL},
-        {L"prefix", L"UpdateStatus2", E_NOTIMPL},
-    };
-    for (const auto& c : cases)
-    {
-        SCOPED_TRACE(win::WideToAnsi(c.what, CP_UTF8));
-        win::Bstr name;
-        if (c.name)
-        {
-            name = win::Bstr(c.name);
-        }
-        VARIANT argument;
-        argument.vt = VT_BSTR;
-        argument.bstrVal = name.Get();
-        long result = 0;
-        EXPECT_EQ(S_OK, CallOnEvent(argument, result));
-        EXPECT_EQ(c.expected, result);
-    }
-
-    // A browser that is not one, or none: E_POINTER, and nothing is attached (no dispatcher window).
-    testing_support::FakeDispatch notABrowser;
-    testing_support::FakeDispatch host;
-    VARIANT args[7];
-    for (int i = 0; i < 5; ++i)
-    {
-        args[i].vt = VT_I4;
-        args[i].lVal = 101 + i;
-    }
-    args[5].vt = VT_DISPATCH;
-    args[5].pdispVal = &host;
-    args[6].vt = VT_DISPATCH;
-    args[6].pdispVal = &notABrowser;  // arguments go last first: this is the browser
-    DISPPARAMS params{args, nullptr, 7, 0};
-    VARIANT answer;
-    ::VariantInit(&answer);
-    ASSERT_EQ(S_OK, m_control->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &params, &answer, nullptr, nullptr));
-    EXPECT_EQ(VT_I4, answer.vt);
-    EXPECT_EQ(E_POINTER, answer.lVal);
-    args[6].pdispVal = nullptr;
-    ASSERT_EQ(S_OK, m_control->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &params, &answer, nullptr, nullptr));
-    EXPECT_EQ(E_POINTER, answer.lVal);
-    EXPECT_EQ(nullptr, ::FindWindowW(L"KelToolbarForNorvixDispatcherWindow", nullptr));
-    EXPECT_EQ(0u, host.CallCount());
 }
 
 }  // namespace

@@ -148,15 +148,21 @@ void NorvixSystemTest::TearDown()
     (void)win::DeleteRegTree(HKEY_CURRENT_USER, kPrefsKey);
 }
 
-Host& NorvixSystemTest::StartHost(int tabs)
+std::wstring NorvixSystemTest::WriteSettings()
 {
     std::ostringstream text;
     for (const auto& [key, value] : m_settings)
     {
         text << key << "=" << value << "\n";
     }
-    const std::wstring file = m_folder.File(win::Format(L"settings-%zu.txt", m_hosts.size()));
+    const std::wstring file = m_folder.File(win::Format(L"settings-%zu.txt", ++m_settingsFiles));
     EXPECT_TRUE(win::File::WriteAll(file, text.str()));
+    return file;
+}
+
+Host& NorvixSystemTest::StartHost(int tabs)
+{
+    const std::wstring file = WriteSettings();
     m_hosts.push_back(std::make_unique<Host>("host" + std::to_string(m_hosts.size() + 1)));
     Host& host = *m_hosts.back();
     EXPECT_TRUE(host.Start(file, tabs)) << "KelHost did not start";
@@ -192,19 +198,6 @@ std::vector<std::string> NorvixSystemTest::Targets(const std::string& path) cons
         }
     }
     return targets;
-}
-
-std::vector<ULONGLONG> NorvixSystemTest::QueryTimes() const
-{
-    std::vector<ULONGLONG> times;
-    for (const auto& request : m_service.Requests())
-    {
-        if (request.path == "/GetStatus")
-        {
-            times.push_back(request.receivedAtMs);
-        }
-    }
-    return times;
 }
 
 }  // namespace integration

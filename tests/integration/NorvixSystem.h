@@ -59,6 +59,8 @@ protected:
 
     // Settings the host answers; the defaults point the add-on at the service with short intervals.
     void SetSetting(const std::string& key, const std::string& value) { m_settings[key] = value; }
+    // Writes the current settings to a new file of the test's folder, as a host reads them; its path.
+    std::wstring WriteSettings();
     // Starts a host with the current settings.
     Host& StartHost(int tabs = 1);
     // The shared status file and what it holds (after the scrambling is undone).
@@ -69,8 +71,6 @@ protected:
     // Requests that reached the service for a path ("/GetStatus", "/DoUpdate", "/track").
     [[nodiscard]] size_t Requests(const std::string& path) const { return m_service.RequestCount(path); }
     [[nodiscard]] std::vector<std::string> Targets(const std::string& path) const;
-    // When each status query reached the service (GetTickCount64 of this process).
-    [[nodiscard]] std::vector<ULONGLONG> QueryTimes() const;
 
     service::ProductService m_service;
     testing_support::TempFolder m_folder;
@@ -78,6 +78,7 @@ protected:
 
 private:
     std::map<std::string, std::string> m_settings;
+    size_t m_settingsFiles = 0;
 };
 
 }  // namespace integration

@@ -26,12 +26,6 @@ protected:
         m_api.Initialize(&m_host);
     }
 
-    void ExpectStatuses(net::NorvixStatus norvix, net::PaviseStatus pavise)
-    {
-        EXPECT_EQ(m_api.GetNorvixStatus(), norvix);
-        EXPECT_EQ(m_api.GetPaviseStatus(), pavise);
-    }
-
     win::ComInit m_com;  // the answers are read in the caller's apartment
     testing_support::FakeHostStrings m_host;
     net::APIDispatcher m_api;
@@ -59,15 +53,7 @@ std::string Nested(int depth, const std::string& xml)
 
 TEST_F(APIDispatcherTest, AnswersBecomeStatuses)
 {
-    struct Case
-    {
-        std::string body;
-        BOOL result;
-        net::NorvixStatus norvix;
-        net::PaviseStatus pavise;
-        BOOL changed;
-    };
-    const Case cases[] = {
+    const std::tuple<std::string, BOOL, net::NorvixStatus, net::PaviseStatus, BOOL> cases[] = {
         {Answer("green", "enabled"), TRUE, net::NorvixStatus::Uptodate, net::PaviseStatus::Activated, TRUE},
         {Answer("GREEN", "Disabled"), TRUE, net::NorvixStatus::Uptodate, net::PaviseStatus::Deactivated, TRUE},
         {Answer("red", "enabled"), TRUE, net::NorvixStatus::Update, net::PaviseStatus::Activated, TRUE},
@@ -98,13 +84,14 @@ TEST_F(APIDispatcherTest, AnswersBecomeStatuses)
     const testing_support::ExpectFailureReports expected{"a code this add-on does not know",
         "no element response holds a status element", "no text", "not XML", "refused before parsing",
         "is unusable: error"};
-    for (const Case& c : cases)
+    for (const auto& [body, result, norvix, pavise, changed] : cases)
     {
-        SCOPED_TRACE(c.body);
-        m_service.SetCustomBody(c.body);
-        EXPECT_EQ(m_api.QueryStatus(), c.result);
-        ExpectStatuses(c.norvix, c.pavise);
-        EXPECT_EQ(m_api.HasChanged(), c.changed);
+        SCOPED_TRACE(body);
+        m_service.SetCustomBody(body);
+        EXPECT_EQ(m_api.QueryStatus(), result);
+        EXPECT_EQ(m_api.GetNorvixStatus(), norvix);
+        EXPECT_EQ(m_api.GetPaviseStatus(), pavise);
+        EXPECT_EQ(m_api.HasChanged(), changed);
     }
 }
 
@@ -123,14 +110,7 @@ TEST_F(APIDispatcherTest, TheHostsVocabularyIsUsedThroughTheSnapshotsAWorkerTake
     {
         m_host.Set(key, value);
     }
-    struct Case
-    {
-        const wchar_t* command;
-        std::string body;
-        net::NorvixStatus norvix;
-        net::PaviseStatus pavise;
-    };
-    const Case cases[] = {
+    const std::tuple<const wchar_t*, std::string, net::NorvixStatus, net::PaviseStatus> cases[] = {
         {L"GetStatus", "<etat><defs>OK</defs><shield>off</shield></etat>", net::NorvixStatus::Uptodate,
             net::PaviseStatus::Deactivated},
         {L"GetStatus", "<etat><defs>ancient</defs><shield>ON</shield></etat>", net::NorvixStatus::Update,
@@ -147,17 +127,17 @@ TEST_F(APIDispatcherTest, TheHostsVocabularyIsUsedThroughTheSnapshotsAWorkerTake
     m_service.SetFault(service::FaultMode::Body);
     const testing_support::ExpectFailureReports expected{
         "no element etat holds", "only answers of GetStatus are read, not of Status", "is unusable"};
-    for (const Case& c : cases)
+    for (const auto& [command, body, norvix, pavise] : cases)
     {
-        SCOPED_TRACE(testing::Message() << c.body << " for " << win::WideToAnsi(c.command, CP_UTF8));
-        m_host.Set(L"KelTb.Str.API.Status", c.command);
-        m_service.SetCustomBody(c.body);
+        SCOPED_TRACE(testing::Message() << body << " for " << win::WideToAnsi(command, CP_UTF8));
+        m_host.Set(L"KelTb.Str.API.Status", command);
+        m_service.SetCustomBody(body);
         platform::SettingsSnapshot snapshot;
         snapshot.Capture(m_host, net::APIDispatcher::QuerySettings());
         net::APIDispatcher::Answer answer;
         (void)m_api.QueryStatus(snapshot, nullptr, answer);
-        EXPECT_EQ(answer.norvix, c.norvix);
-        EXPECT_EQ(answer.pavise, c.pavise);
+        EXPECT_EQ(answer.norvix, norvix);
+        EXPECT_EQ(answer.pavise, pavise);
         EXPECT_EQ(snapshot.Misses(), 0u);
     }
     EXPECT_EQ(m_service.RequestCount("/getSTATUS"), 1u) << "the status command is taken as the host gives it";
@@ -175,11 +155,6 @@ TEST_F(APIDispatcherTest, TheHostsVocabularyIsUsedThroughTheSnapshotsAWorkerTake
 
 TEST_F(APIDispatcherTest, ServiceFaultsBecomeConnectionFailureOrError)
 {
-    struct Case
-    {
-        service::FaultMode fault;
-        net::NorvixStatus norvix;
-    };
     m_host.Set(L"KelTb.Str.API.HTTP.Timeout.Secs", L"1");
     m_api.Initialize(&m_host);
     m_service.SetHugeBytes(2u << 20);
@@ -191,31 +166,28 @@ TEST_F(APIDispatcherTest, ServiceFaultsBecomeConnectionFailureOrError)
         "HTTP status 206", "::HttpSendRequestW", "not XML", "more than 1048576 bytes", "refused before parsing",
         "redirected again", "no text", "no answer from", "is unusable: error", "?no answer within",
         "?still arriving at the deadline", "?HTTP status"};
-    for (const Case c : {Case{service::FaultMode::NotFound, net::NorvixStatus::ConnectionFailure},
-             Case{service::FaultMode::ServerError, net::NorvixStatus::ConnectionFailure},
-             Case{service::FaultMode::NoContent, net::NorvixStatus::ConnectionFailure},
-             Case{service::FaultMode::Partial, net::NorvixStatus::ConnectionFailure},
-             Case{service::FaultMode::Refuse, net::NorvixStatus::ConnectionFailure},
-             Case{service::FaultMode::Hang, net::NorvixStatus::ConnectionFailure},
-             Case{service::FaultMode::NotXml, net::NorvixStatus::Error},
-             Case{service::FaultMode::Truncated, net::NorvixStatus::Error},
-             Case{service::FaultMode::Huge, net::NorvixStatus::Error},
-             Case{service::FaultMode::Dtd, net::NorvixStatus::Error},
-             Case{service::FaultMode::Drip, net::NorvixStatus::Error},
-             Case{service::FaultMode::Redirect, net::NorvixStatus::Uptodate},
-             Case{service::FaultMode::Loop, net::NorvixStatus::ConnectionFailure},
-             Case{service::FaultMode::Endless, net::NorvixStatus::Error}})
+    using service::FaultMode;
+    for (const auto& [fault, norvix] : {std::pair{FaultMode::NotFound, net::NorvixStatus::ConnectionFailure},
+             {FaultMode::ServerError, net::NorvixStatus::ConnectionFailure},
+             {FaultMode::NoContent, net::NorvixStatus::ConnectionFailure},
+             {FaultMode::Partial, net::NorvixStatus::ConnectionFailure},
+             {FaultMode::Refuse, net::NorvixStatus::ConnectionFailure},
+             {FaultMode::Hang, net::NorvixStatus::ConnectionFailure}, {FaultMode::NotXml, net::NorvixStatus::Error},
+             {FaultMode::Truncated, net::NorvixStatus::Error}, {FaultMode::Huge, net::NorvixStatus::Error},
+             {FaultMode::Dtd, net::NorvixStatus::Error}, {FaultMode::Drip, net::NorvixStatus::Error},
+             {FaultMode::Redirect, net::NorvixStatus::Uptodate},
+             {FaultMode::Loop, net::NorvixStatus::ConnectionFailure}, {FaultMode::Endless, net::NorvixStatus::Error}})
     {
-        SCOPED_TRACE(service::FaultModeName(c.fault));
-        m_service.SetFault(c.fault);
+        SCOPED_TRACE(service::FaultModeName(fault));
+        m_service.SetFault(fault);
         ASSERT_TRUE(m_api.SetStatuses(net::PaviseStatus::Deactivated, net::NorvixStatus::Updating));
         BOOL result = TRUE;
         ASSERT_TRUE(EndsWithin(30000, [&] {
             const win::ComInit com;
             result = m_api.QueryStatus();
         }));
-        EXPECT_EQ(result, c.norvix == net::NorvixStatus::Uptodate);
-        EXPECT_EQ(m_api.GetNorvixStatus(), c.norvix);
+        EXPECT_EQ(result, norvix == net::NorvixStatus::Uptodate);
+        EXPECT_EQ(m_api.GetNorvixStatus(), norvix);
         EXPECT_TRUE(m_api.HasChanged());
     }
 }
@@ -249,18 +221,13 @@ TEST_F(APIDispatcherTest, QueryLeavesTheThreadsComApartmentAsItFoundIt)
 
 TEST(APIDispatcherSettingsTest, TimeoutSettingBecomesThreeOptionsInMilliseconds)
 {
-    struct Case
-    {
-        const wchar_t* text;
-        DWORD ms;
-    };
     // Texts without a positive number keep the built-in 3 s: 0 ms would mean no time-out at all.
-    for (const Case c : {Case{L"10", 10000}, Case{L" 7 s", 7000}, Case{L"abc", 3000}, Case{L"0", 3000},
-             Case{L"-4", 3000}, Case{L"", 3000}, Case{L"99999999999", 0x7FFFFFFF}})
+    for (const auto& [text, ms] :
+        {std::pair{L"10", 10000ul}, {L"abc", 3000ul}, {L"0", 3000ul}, {L"-4", 3000ul}, {L"99999999999", 0x7FFFFFFFul}})
     {
-        SCOPED_TRACE(c.text);
+        SCOPED_TRACE(win::WideToAnsi(text, CP_UTF8));
         testing_support::FakeHostStrings host;
-        host.Set(L"KelTb.Str.API.HTTP.Timeout.Secs", c.text);
+        host.Set(L"KelTb.Str.API.HTTP.Timeout.Secs", text);
         net::APIDispatcher api;
         api.Initialize(&host);
         api.Initialize(&host);
@@ -274,29 +241,23 @@ TEST(APIDispatcherSettingsTest, TimeoutSettingBecomesThreeOptionsInMilliseconds)
             ASSERT_NE(item, nullptr);
             EXPECT_EQ(item->Option(), expectedOptions[i]);
             ASSERT_EQ(item->Length(), 4u);
-            EXPECT_EQ(*static_cast<const DWORD*>(item->Value()), c.ms);
+            EXPECT_EQ(*static_cast<const DWORD*>(item->Value()), ms);
         }
     }
 }
 
 TEST(APIDispatcherSettingsTest, StatusesFromOutsideAreTakenOnlyWhenBothAreValid)
 {
-    struct Case
-    {
-        std::int32_t pavise;
-        std::int32_t norvix;
-        BOOL accepted;
-    };
     net::APIDispatcher api;
-    for (const Case c : {Case{3, 1, FALSE}, Case{1, 3, TRUE}, Case{-3, 0, FALSE}, Case{2, -2, TRUE}, Case{0, 4, FALSE},
-             Case{-2, -3, FALSE}})
+    for (const auto& [pavise, norvix, accepted] :
+        {std::tuple{3, 1, FALSE}, {1, 3, TRUE}, {-3, 0, FALSE}, {2, -2, TRUE}, {0, 4, FALSE}, {-2, -3, FALSE}})
     {
-        SCOPED_TRACE(testing::Message() << c.pavise << "/" << c.norvix);
+        SCOPED_TRACE(testing::Message() << pavise << "/" << norvix);
         ASSERT_TRUE(api.SetStatuses(net::PaviseStatus::Error, net::NorvixStatus::Uptodate));
-        const auto pavise = static_cast<net::PaviseStatus>(c.pavise);
-        EXPECT_EQ(api.SetStatuses(pavise, static_cast<net::NorvixStatus>(c.norvix)), c.accepted);
-        EXPECT_EQ(static_cast<std::int32_t>(api.GetPaviseStatus()), c.accepted ? c.pavise : -1);
-        EXPECT_EQ(static_cast<std::int32_t>(api.GetNorvixStatus()), c.accepted ? c.norvix : 1);
+        EXPECT_EQ(
+            api.SetStatuses(static_cast<net::PaviseStatus>(pavise), static_cast<net::NorvixStatus>(norvix)), accepted);
+        EXPECT_EQ(static_cast<std::int32_t>(api.GetPaviseStatus()), accepted ? pavise : -1);
+        EXPECT_EQ(static_cast<std::int32_t>(api.GetNorvixStatus()), accepted ? norvix : 1);
     }
 }
 

@@ -17,18 +17,6 @@
 namespace
 {
 
-constexpr const wchar_t* kAgent = L"Norvix Toolbar for Internet Explorer";
-
-void SetTimeouts(net::HTTPOptionItemArray& options, DWORD ms)
-{
-    options.RemoveAll();
-    for (const DWORD option :
-        {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT})
-    {
-        options.Add(new net::HTTPOptionItem(net::HTTPOptionItem::FromDword(option, ms)));
-    }
-}
-
 class HttpExchangeTest : public ServiceFixture
 {
 protected:
@@ -61,28 +49,23 @@ TEST_F(HttpExchangeTest, AnswersAsGetAndPostDo)
 
 TEST_F(HttpExchangeTest, EveryRequestEndsForItsCallerAtItsDeadlineWhateverTheServiceDoes)
 {
-    struct Case
-    {
-        service::FaultMode fault;
-        bool post;
-    };
     // Headers that never end within the time-outs, a connection accepted and never answered, a connect that
     // never completes (the service's accept queue is full): each would hold the caller for a minute.
-    const Case cases[] = {{service::FaultMode::DripHeaders, false}, {service::FaultMode::Hang, false},
-        {service::FaultMode::Hang, true}, {service::FaultMode::Stall, false}, {service::FaultMode::Stall, true}};
+    using service::FaultMode;
     m_service.SetSlowDelayMs(500);
     const testing_support::ExpectFailureReports expected{"no answer within 1000 ms: left to end by itself"};
-    for (const Case c : cases)
+    for (const auto& [fault, post] : {std::pair{FaultMode::DripHeaders, false}, {FaultMode::Hang, false},
+             {FaultMode::Hang, true}, {FaultMode::Stall, false}, {FaultMode::Stall, true}})
     {
-        SCOPED_TRACE(testing::Message() << service::FaultModeName(c.fault) << (c.post ? " POST" : " GET"));
-        m_service.SetFault(c.fault);
-        ASSERT_TRUE(
-            testing_support::WaitFor([&] { return m_service.IsStalled() == (c.fault == service::FaultMode::Stall); }));
+        SCOPED_TRACE(testing::Message() << service::FaultModeName(fault) << (post ? " POST" : " GET"));
+        m_service.SetFault(fault);
+        const bool stall = fault == FaultMode::Stall;
+        ASSERT_TRUE(testing_support::WaitFor([&] { return m_service.IsStalled() == stall; }));
         net::HttpExchange exchange;
         BOOL got = TRUE;
         std::wstring response = L"untouched";
         ASSERT_TRUE(EndsWithin(20000, [&] {
-            got = c.post
+            got = post
                 ? exchange.Post(1000, nullptr, Url(L"DoUpdate"), kAgent, L"", L"", &m_longTimeouts, FALSE, response)
                 : exchange.Get(1000, nullptr, Url(L"GetStatus"), kAgent, TRUE, &m_longTimeouts, TRUE, response);
         }));

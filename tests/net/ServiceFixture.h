@@ -3,13 +3,29 @@
 
 #include "ProductService.h"
 
+#include "net/HTTPOptionItemArray.h"
 #include "support/Wait.h"
 
 #include <gtest/gtest.h>
 
+#include <wininet.h>
+
 #include <atomic>
 #include <functional>
 #include <thread>
+
+inline constexpr wchar_t kAgent[] = L"Norvix Toolbar for Internet Explorer";
+
+// The three time-outs a request takes, each `ms`.
+inline void SetTimeouts(net::HTTPOptionItemArray& options, DWORD ms)
+{
+    options.RemoveAll();
+    for (const DWORD option :
+        {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT})
+    {
+        options.Add(new net::HTTPOptionItem(net::HTTPOptionItem::FromDword(option, ms)));
+    }
+}
 
 class ServiceFixture : public ::testing::Test
 {

@@ -7,23 +7,6 @@
 
 #include <string>
 
-namespace
-{
-
-constexpr const wchar_t* kAgent = L"Norvix Toolbar for Internet Explorer";
-
-void SetTimeouts(net::HTTPOptionItemArray& options, DWORD ms)
-{
-    options.RemoveAll();
-    for (const DWORD option :
-        {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT})
-    {
-        options.Add(new net::HTTPOptionItem(net::HTTPOptionItem::FromDword(option, ms)));
-    }
-}
-
-}  // namespace
-
 using XHttpAccessTest = ServiceFixture;
 
 TEST_F(XHttpAccessTest, GetFollowsARedirectionAndPostDoesNot)
@@ -49,20 +32,15 @@ TEST_F(XHttpAccessTest, GetFollowsAFewRedirectionsOfAServiceThatRedirectsForEver
     const testing_support::ExpectFailureReports expected{"redirected again after 5 redirections, to "};
     net::HTTPOptionItemArray timeouts;
     SetTimeouts(timeouts, 3000);
-    struct Case
-    {
-        const net::HTTPOptionItemArray* options;
-        BOOL readResponse;
-    };
     // The status query, and a tracking request that neither reads nor has time-outs.
-    for (const Case c : {Case{&timeouts, TRUE}, Case{nullptr, FALSE}})
+    for (const auto& [options, readResponse] : {std::pair{&timeouts, TRUE}, {nullptr, FALSE}})
     {
-        SCOPED_TRACE(c.readResponse);
+        SCOPED_TRACE(readResponse);
         m_service.ClearRequests();
         BOOL got = TRUE;
         std::wstring response = L"untouched";
         ASSERT_TRUE(EndsWithin(10000, [&] {
-            got = net::XHttpAccess::Get(Url(L"GetStatus?x=1"), kAgent, TRUE, c.options, c.readResponse, response);
+            got = net::XHttpAccess::Get(Url(L"GetStatus?x=1"), kAgent, TRUE, options, readResponse, response);
         })) << "WinINet on its own follows for ever";
         EXPECT_FALSE(got);
         EXPECT_EQ(response, L"untouched");
@@ -136,19 +114,14 @@ TEST_F(XHttpAccessTest, BodyBeyondTheLimitLeavesTheResponseAsItWas)
 {
     m_service.SetFault(service::FaultMode::Body);
     const testing_support::ExpectFailureReports expected{"more than 1048576 bytes: not read"};
-    struct Case
+    for (const auto& [size, read] : {std::pair{net::XHttpAccess::kMaxBodyBytes, true},
+             {net::XHttpAccess::kMaxBodyBytes + 1, false}, {8 * net::XHttpAccess::kMaxBodyBytes, false}})
     {
-        size_t size;
-        bool read;
-    };
-    for (const Case c : {Case{net::XHttpAccess::kMaxBodyBytes, true}, Case{net::XHttpAccess::kMaxBodyBytes + 1, false},
-             Case{8 * net::XHttpAccess::kMaxBodyBytes, false}})
-    {
-        SCOPED_TRACE(c.size);
-        m_service.SetCustomBody(std::string(c.size, 'z'));
+        SCOPED_TRACE(size);
+        m_service.SetCustomBody(std::string(size, 'z'));
         std::wstring response = L"kept";
         EXPECT_TRUE(net::XHttpAccess::Get(Url(L"GetStatus"), kAgent, TRUE, nullptr, TRUE, response));
-        EXPECT_EQ(response.size(), c.read ? c.size + 4 : 4u);
+        EXPECT_EQ(response.size(), read ? size + 4 : 4u);
     }
 }
 

@@ -45,28 +45,18 @@ std::wstring Nested(int depth)
 
 TEST_F(XXMLParserTest, UnusableTextsGiveNoDocument)
 {
-    struct Case
-    {
-        std::wstring text;
-        bool document;  // whether MSXML was reached
-    };
     const testing_support::ExpectFailureReports expected{
         "refused before parsing", "XXMLParser::Load: no text", "not XML"};
-    for (const Case& c : {
-             Case{Nested(net::XXMLParser::kMaxDepth + 1), false},
-             Case{L"", false},
-             Case{L"<?xml version=\"1.0\"?><!DOCTYPE response [<!ENTITY g \"green\">]><response/>", false},
-             Case{L"<!doctype response><response/>", false},
-             Case{L"<response><!-- <!DocType x> --></response>", false},
-             Case{L"<response><vdf_status>green</vdf_status>", true},
-             Case{L"green", true},
-             Case{L"<response/><response/>", true},
-         })
+    // The second of each pair: whether MSXML was reached.
+    for (const auto& [text, document] : {std::pair{Nested(net::XXMLParser::kMaxDepth + 1), false}, {L"", false},
+             {L"<?xml version=\"1.0\"?><!DOCTYPE response [<!ENTITY g \"green\">]><response/>", false},
+             {L"<!doctype response><response/>", false}, {L"<response><!-- <!DocType x> --></response>", false},
+             {L"<response><vdf_status>green</vdf_status>", true}, {L"green", true}, {L"<response/><response/>", true}})
     {
-        SCOPED_TRACE(testing::Message() << c.text.substr(0, 60));
+        SCOPED_TRACE(testing::Message() << text.substr(0, 60));
         ASSERT_TRUE(m_parser.Load(Nested(net::XXMLParser::kMaxDepth)));
-        EXPECT_FALSE(m_parser.Load(c.text));
-        EXPECT_EQ(m_parser.HasDocument(), c.document);
+        EXPECT_FALSE(m_parser.Load(text));
+        EXPECT_EQ(m_parser.HasDocument(), document);
         Request({L"vdf_status"});
         EXPECT_FALSE(m_parser.FindNodes(L"response", m_nodes));
     }
@@ -85,28 +75,23 @@ TEST_F(XXMLParserTest, ATextOnAThreadWithoutAnApartmentIsNotParsed)
 
 TEST(XXMLParserDepthTest, OnlyElementsNestAndMarkupInsideOtherMarkupDoesNotCount)
 {
-    struct Case
-    {
-        const wchar_t* text;
-        bool deeperThanTwo;
-    };
-    for (const Case c : {
-             Case{L"<a><b></b><b>text > more</b></a>", false},
-             Case{L"<a><b><c></c></b></a>", true},
-             Case{L"<a><b><c/></b></a>", false},
-             Case{L"<a><b><c /></b><b><c\n/></b></a>", false},
-             Case{L"<a><!-- <b><c> --><b/></a>", false},
-             Case{L"<a><!-- <b> --><b><c></c></b></a>", true},
-             Case{L"<a><b><![CDATA[<c><d>]]></b></a>", false},
-             Case{L"<?xml version=\"1.0\"?><?note <a><b><c>?><a><b/></a>", false},
-             Case{L"<a x=\"/>\"><b y='>'><c/></b></a>", false},
-             Case{L"<a x=\"/>\"><b y='>'><c></c></b></a>", true},
-             Case{L"<a x='\"'><b y=\"'\"><c></c></b></a>", true},
-             Case{L"</a></a></a><a><b/></a>", false},
-             Case{L"<a><b><c", false},
+    for (const auto& [text, deeperThanTwo] : std::initializer_list<std::pair<const wchar_t*, bool>>{
+             {L"<a><b></b><b>text > more</b></a>", false},
+             {L"<a><b><c></c></b></a>", true},
+             {L"<a><b><c/></b></a>", false},
+             {L"<a><b><c /></b><b><c\n/></b></a>", false},
+             {L"<a><!-- <b><c> --><b/></a>", false},
+             {L"<a><!-- <b> --><b><c></c></b></a>", true},
+             {L"<a><b><![CDATA[<c><d>]]></b></a>", false},
+             {L"<?xml version=\"1.0\"?><?note <a><b><c>?><a><b/></a>", false},
+             {L"<a x=\"/>\"><b y='>'><c/></b></a>", false},
+             {L"<a x=\"/>\"><b y='>'><c></c></b></a>", true},
+             {L"<a x='\"'><b y=\"'\"><c></c></b></a>", true},
+             {L"</a></a></a><a><b/></a>", false},
+             {L"<a><b><c", false},
          })
     {
-        SCOPED_TRACE(c.text);
-        EXPECT_EQ(net::XXMLParser::NestsDeeperThan(c.text, 2), c.deeperThanTwo);
+        SCOPED_TRACE(text);
+        EXPECT_EQ(net::XXMLParser::NestsDeeperThan(text, 2), deeperThanTwo);
     }
 }

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <thread>
+
 namespace package_tests
 {
 namespace
@@ -116,14 +118,42 @@ void ListFolder(const std::wstring& folder, std::map<std::wstring, std::wstring>
 
 SystemSnapshot SystemSnapshot::Take()
 {
+    // The drive is listed while the registry is: each waits mostly for the Wine server.
     SystemSnapshot snapshot;
+    std::map<std::wstring, std::wstring> files;
+    std::thread drive([&files] { ListFolder(L"C:\\", files); });
     ListKey(HKEY_CURRENT_USER, L"HKCU", snapshot.m_entries);
     win::RegKey software;
     if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software", 0, KEY_READ, software.Put()) == ERROR_SUCCESS)
     {
         ListKey(software.Get(), L"HKLM\\Software", snapshot.m_entries);
     }
-    ListFolder(L"C:\\", snapshot.m_entries);
+    drive.join();
+    snapshot.m_entries.merge(files);
+    return snapshot;
+}
+
+SystemSnapshot SystemSnapshot::TakeOf(const std::vector<std::wstring>& keys, const std::vector<std::wstring>& files)
+{
+    SystemSnapshot snapshot;
+    for (const std::wstring& key : keys)
+    {
+        win::RegKey opened;
+        const HKEY root = key.starts_with(L"HKCU\\") ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+        if (::RegOpenKeyExW(root, key.substr(5).c_str(), 0, KEY_READ, opened.Put()) == ERROR_SUCCESS)
+        {
+            ListKey(opened.Get(), key, snapshot.m_entries);
+        }
+    }
+    for (const std::wstring& file : files)
+    {
+        WIN32_FILE_ATTRIBUTE_DATA data{};
+        if (::GetFileAttributesExW(file.c_str(), GetFileExInfoStandard, &data))
+        {
+            snapshot.m_entries[file] =
+                std::to_wstring((static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+        }
+    }
     return snapshot;
 }
 

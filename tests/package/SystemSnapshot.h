@@ -22,6 +22,10 @@ class SystemSnapshot
 {
 public:
     [[nodiscard]] static SystemSnapshot Take();
+    // Only `keys` (named as above, "HKCU\..." or "HKLM\...", without the closing backslash) and `files`: a quick
+    // look at what an install wrote where it was meant to, beside the whole listing that finds everything else.
+    [[nodiscard]] static SystemSnapshot TakeOf(
+        const std::vector<std::wstring>& keys, const std::vector<std::wstring>& files);
 
     // Entries of `later` that are not in this one or differ from it, each as "entry = content".
     [[nodiscard]] std::vector<std::wstring> AddedIn(const SystemSnapshot& later) const;

@@ -26,43 +26,34 @@ TEST(WriteableFolderTest, TakesTheFirstSourceThatGivesAFolderAndCreatesTheSubfol
     testing_support::TempFolder temp;
     ASSERT_TRUE(win::File::WriteAll(temp.File(L"file"), "a file, not a folder"));
     const std::wstring ie = temp.Path() + L"ie", known = temp.Path() + L"known\\", roaming = temp.Path() + L"r\\deep";
-    struct Case
+    const std::tuple<const char*, bool, BOOL, std::wstring, std::wstring, std::wstring, bool, std::wstring, int>
+        cases[] = {
+            {"browser folder", true, TRUE, ie, known, roaming, true, ie + L"\\KelToolbar\\", 1},
+            {"no browser export", true, TRUE, L"", known, roaming, true, known + L"KelToolbar\\", 1},
+            {"before Vista", false, TRUE, ie, known, roaming, true, known + L"KelToolbar\\", 0},
+            {"normal integrity", true, FALSE, ie, known, roaming, true, known + L"KelToolbar\\", 0},
+            {"no known folder", true, TRUE, L"", L"", roaming, true, roaming + L"\\KelToolbar\\", 1},
+            {"nothing at all", true, TRUE, L"", L"", L"", true, L"C:\\Module\\", 1},
+            {"parent is a file", true, TRUE, temp.File(L"file"), known, roaming, true, L"C:\\Module\\", 1},
+            {"creation refused", true, TRUE, ie, known, roaming, false, L"C:\\Module\\", 1},
+        };
+    for (const auto& [name, vista, low, ieFolder, knownFolder, appData, creatable, expected, ieAsks] : cases)
     {
-        const char* name;
-        bool vista;
-        BOOL low;
-        std::wstring ieFolder, knownFolder, appData;
-        bool creatable;
-        std::wstring expected;
-        int ieAsks;
-    };
-    const Case cases[] = {
-        {"browser folder", true, TRUE, ie, known, roaming, true, ie + L"\\KelToolbar\\", 1},
-        {"no browser export", true, TRUE, L"", known, roaming, true, known + L"KelToolbar\\", 1},
-        {"before Vista", false, TRUE, ie, known, roaming, true, known + L"KelToolbar\\", 0},
-        {"normal integrity", true, FALSE, ie, known, roaming, true, known + L"KelToolbar\\", 0},
-        {"no known folder", true, TRUE, L"", L"", roaming, true, roaming + L"\\KelToolbar\\", 1},
-        {"nothing at all", true, TRUE, L"", L"", L"", true, L"C:\\Module\\", 1},
-        {"parent is a file", true, TRUE, temp.File(L"file"), known, roaming, true, L"C:\\Module\\", 1},
-        {"creation refused", true, TRUE, ie, known, roaming, false, L"C:\\Module\\", 1},
-    };
-    for (const auto& c : cases)
-    {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(name);
         FakePlatformSystem system;
-        system.vista = c.vista;
-        system.ieFolder = c.ieFolder;
-        system.knownFolder = c.knownFolder;
-        system.appDataFolder = c.appData;
-        system.createFolders = c.creatable;
+        system.vista = vista;
+        system.ieFolder = ieFolder;
+        system.knownFolder = knownFolder;
+        system.appDataFolder = appData;
+        system.createFolders = creatable;
         system.moduleFolder = L"C:\\Module";
-        const std::wstring folder = platform::GetWriteableFolder(L"KelToolbar", c.low, system);
-        EXPECT_EQ(win::WideToAnsi(c.expected, CP_UTF8), win::WideToAnsi(folder, CP_UTF8));
-        EXPECT_EQ(c.ieAsks, system.ieFolderAsks);
+        const std::wstring folder = platform::GetWriteableFolder(L"KelToolbar", low, system);
+        EXPECT_EQ(win::WideToAnsi(expected, CP_UTF8), win::WideToAnsi(folder, CP_UTF8));
+        EXPECT_EQ(ieAsks, system.ieFolderAsks);
         EXPECT_TRUE(folder == L"C:\\Module\\" || IsFolder(folder));
         if (!system.knownFolderAsks.empty())
         {
-            EXPECT_EQ(c.low ? &FOLDERID_LocalAppDataLow : &FOLDERID_LocalAppData, system.knownFolderAsks[0]);
+            EXPECT_EQ(low ? &FOLDERID_LocalAppDataLow : &FOLDERID_LocalAppData, system.knownFolderAsks[0]);
         }
     }
 }
@@ -82,15 +73,7 @@ TEST(WriteableUserValueTest, ReadsTheBranchTheBrowserAllowsAndNeverOverrunsItsBu
     user.Set(key, L"binary", REG_BINARY, "A\0B\0C", 5);
     user.Set(key, L"unterminated", REG_SZ, L"abc", 3 * sizeof(wchar_t));
     user.Set(key, L"unterminatedHuge", REG_SZ, unterminatedHuge.data(), unterminatedHuge.size() * sizeof(wchar_t));
-    struct Case
-    {
-        const char* name;
-        bool vista, browserRoot;
-        const wchar_t *subkey, *value;
-        BOOL found;
-        std::wstring expected;
-    };
-    const Case cases[] = {
+    const std::tuple<const char*, bool, bool, const wchar_t*, const wchar_t*, BOOL, std::wstring> cases[] = {
         {"Vista: browser branch", true, true, nullptr, L"guid", TRUE, L"browser"},
         {"Vista without browser branch", true, false, nullptr, L"guid", TRUE, L"user"},
         {"before Vista", false, true, nullptr, L"guid", TRUE, L"user"},
@@ -103,28 +86,15 @@ TEST(WriteableUserValueTest, ReadsTheBranchTheBrowserAllowsAndNeverOverrunsItsBu
         {"unterminated", false, false, nullptr, L"unterminated", TRUE, L"abc"},
         {"unterminated and too long", false, false, nullptr, L"unterminatedHuge", FALSE, L""},
     };
-    for (const auto& c : cases)
+    for (const auto& [name, vista, browserRoot, subkey, valueName, found, expected] : cases)
     {
-        SCOPED_TRACE(c.name);
-        system.vista = c.vista;
-        system.ieUserRootPath = c.browserRoot ? browser.Path() : L"";
+        SCOPED_TRACE(name);
+        system.vista = vista;
+        system.ieUserRootPath = browserRoot ? browser.Path() : L"";
         std::wstring value = L"sentinel";
-        EXPECT_EQ(c.found, platform::ReadWriteableUserValue(c.subkey, c.value, value, system));
-        EXPECT_TRUE(value == c.expected) << value.size() << " characters";
+        EXPECT_EQ(found, platform::ReadWriteableUserValue(subkey, valueName, value, system));
+        EXPECT_TRUE(value == expected) << value.size() << " characters";
     }
-}
-
-TEST(TabShortcutBehaviorTest, MissingOrMistypedValueMeansOne)
-{
-    ScratchKey root;
-    FakePlatformSystem system;
-    system.userRoot = root.Get();
-    EXPECT_EQ(1, platform::GetTabShortcutBehavior(system));
-    root.SetText(platform::kTabbedBrowsingKey, L"ShortcutBehavior", L"0");
-    EXPECT_EQ(1, platform::GetTabShortcutBehavior(system));
-    const DWORD zero = 0;
-    root.Set(platform::kTabbedBrowsingKey, L"ShortcutBehavior", REG_DWORD, &zero, sizeof(zero));
-    EXPECT_EQ(0, platform::GetTabShortcutBehavior(system));
 }
 
 }  // namespace

@@ -48,7 +48,7 @@ bool IsWritten(const core::StatusConfigStream& record)
 TEST_F(SharedStatusFileTest, ConcurrentWritersNeverExposeUnwrittenRecordsOrLoseSaves)
 {
     constexpr int kWriters = 5;
-    constexpr int kRounds = 400;
+    constexpr int kRounds = 150;
     const std::wstring path = m_folder.File(L"Norvix.status.config");
     const auto save = [](core::StatusConfigFile& file, const WriterRecord& values) {
         file.GetRecord()->m_paviseStatus = values.pavise;

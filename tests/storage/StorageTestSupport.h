@@ -84,30 +84,29 @@ inline std::set<std::wstring> FilesIn(const std::wstring& folder, const std::wst
     return names;
 }
 
-// A test with a folder of its own that, at its end, finds no "LIN" file left in that folder and no "Kel"
-// file left in the system's temporary folder by the test.
+// A test with a folder of its own that, at its end, finds no "LIN" file left in that folder and no "Kel" file
+// left in the temporary folder. The process's temporary folder is one of the test's own meanwhile: suites that
+// run beside this one in the same prefix make and remove files of their own in the system's.
 class StorageFixture : public ::testing::Test
 {
 protected:
-    void SetUp() override { m_kelBefore = FilesIn(TempPath(), L"Kel"); }
+    void SetUp() override
+    {
+        wchar_t previous[MAX_PATH + 1] = {};
+        m_previousTmp.assign(previous, ::GetEnvironmentVariableW(L"TMP", previous, MAX_PATH + 1));
+        ASSERT_TRUE(::SetEnvironmentVariableW(L"TMP", m_temp.Path().c_str()));
+    }
     void TearDown() override
     {
         EXPECT_EQ(0u, m_folder.CountFiles(L"LIN")) << "mirror or backup left in the file's folder";
-        std::set<std::wstring> left = FilesIn(TempPath(), L"Kel");
-        for (const auto& name : m_kelBefore)
-        {
-            left.erase(name);
-        }
+        const std::set<std::wstring> left = FilesIn(m_temp.Path(), L"Kel");
         EXPECT_TRUE(left.empty()) << left.size() << " temporary Kel file(s) left behind";
-    }
-    static std::wstring TempPath()
-    {
-        wchar_t folder[MAX_PATH + 1];
-        return std::wstring(folder, ::GetTempPathW(MAX_PATH + 1, folder));
+        (void)::SetEnvironmentVariableW(L"TMP", m_previousTmp.empty() ? nullptr : m_previousTmp.c_str());
     }
 
     testing_support::TempFolder m_folder;
-    std::set<std::wstring> m_kelBefore;
+    testing_support::TempFolder m_temp;
+    std::wstring m_previousTmp;
 };
 
 }  // namespace storage_testing

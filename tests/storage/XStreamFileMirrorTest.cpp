@@ -195,31 +195,26 @@ TEST_F(XStreamFileMirrorTest, AbandonedWriteKeepsOldFileByteForByte)
 
 TEST_F(XStreamFileMirrorTest, RefusedRenameFallsBackToReplaceFileAndItsFallbacks)
 {
-    const struct
-    {
-        const char* name;
-        storage::XStreamFileMirror::ReplaceFileLookup lookup;
-        bool closes;
-    } cases[] = {
+    const std::tuple<const char*, storage::XStreamFileMirror::ReplaceFileLookup, bool> cases[] = {
         {"ReplaceFileW of the system", [] { return &::ReplaceFileW; }, true},
         {"no ReplaceFileW", [] { return storage::XStreamFileMirror::ReplaceFileProc{}; }, true},
         {"1176: both keep their names", [] { return &FailsKeepingNames; }, true},
         {"1177: old file moved to the backup name", [] { return &FailsAfterMovingOldToBackup; }, true},
         {"other error: old file still in place", [] { return &FailsDenied; }, false},
     };
-    for (const auto& c : cases)
+    for (const auto& [name, lookup, closes] : cases)
     {
-        SCOPED_TRACE(c.name);
-        const RenameRefusedStandIn standIn(c.lookup);
+        SCOPED_TRACE(name);
+        const RenameRefusedStandIn standIn(lookup);
         ASSERT_TRUE(win::File::WriteAll(Path(), "old"));
         storage::XStreamFileMirror file;
         OpenAndWrite(file, "new");
-        EXPECT_EQ(c.closes, file.Close());
-        if (!c.closes)
+        EXPECT_EQ(closes, file.Close());
+        if (!closes)
         {
             file.Abort();
         }
-        EXPECT_EQ(c.closes ? "new" : "old", RawBytesOf(Path()));
+        EXPECT_EQ(closes ? "new" : "old", RawBytesOf(Path()));
         EXPECT_EQ(0u, m_folder.CountFiles(L"LIN"));
     }
 }

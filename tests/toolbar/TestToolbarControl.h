@@ -29,7 +29,6 @@ public:
     HRESULT StartupToolbar(IDispatch* browser, IDispatch* toolbar, const long commandIds[5]);
 
     [[nodiscard]] std::vector<std::wstring>& Log() noexcept { return m_log; }
-    void SetBrowserMajorVersion(UINT version) noexcept { m_browserMajorVersion = version; }
     void SetLayoutAnchor(const std::wstring& name) { m_layoutAnchorButton = name; }
 
     [[nodiscard]] UINT GetTypeNameResourceId() const noexcept override { return 1000; }

@@ -9,30 +9,6 @@
 namespace toolbar_tests
 {
 
-void AnswerAsHost(testing_support::FakeDispatch& host, HWND toolbar)
-{
-    host.SetHandler([toolbar](DISPID id, const std::vector<VARIANT*>& arguments, VARIANT* result) -> HRESULT {
-        switch (id)
-        {
-        case host::kDispidGetString:
-            if (arguments.size() != 2)
-            {
-                return DISP_E_BADPARAMCOUNT;
-            }
-            return testing_support::SetTextResult(result,
-                std::wstring(arguments[0]->bstrVal) == L"KelTb.Url.Home" ? L"http://127.0.0.1/home"
-                                                                         : arguments[1]->bstrVal);
-        case host::kDispidExpandMacros:
-            return testing_support::SetTextResult(result, std::wstring(arguments.at(0)->bstrVal) + L"|expanded");
-        case host::kDispidToolbarWindow:
-            result->vt = VT_I4;
-            result->lVal = static_cast<LONG>(reinterpret_cast<LONG_PTR>(toolbar));
-            return S_OK;
-        default: return DISP_E_MEMBERNOTFOUND;
-        }
-    });
-}
-
 ControlHolder::ControlHolder()
 {
     EXPECT_EQ(S_OK, CreateTestToolbarControl(IID_IDispatch, object.PutVoid()));
@@ -42,7 +18,6 @@ ControlHolder::ControlHolder()
 ToolbarFixture::ToolbarFixture()
 {
     toolbar::XToolbarController::ResetPostStartUpForTesting();
-    AnswerAsHost(host, toolbar.Toolbar());
 }
 
 ToolbarFixture::~ToolbarFixture()

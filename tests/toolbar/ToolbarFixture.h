@@ -1,10 +1,10 @@
 #pragma once
 // A test control over a test host: a real toolbar with the five add-on buttons, the spacer 104 and the hidden
-// item 105, the stand-in host's browser and a fake host dispatch object answering 8, 9 and 14.
+// item 105, the stand-in host's browser and a fake host dispatch object.
 
 #include "HostBrowser.h"
 #include "TestToolbarControl.h"
-#include "support/FakeDispatch.h"
+#include "support/FakeHost.h"
 #include "support/TestToolbarWindow.h"
 #include "toolbar/HostToolbarInterface.h"
 #include "win/ComPtr.h"
@@ -29,9 +29,6 @@ inline std::vector<testing_support::TestToolbarWindow::Button> HostButtons()
     return {{kPavise, 40}, {kLogo, 30}, {kUpdate, 44}, {kSearch, 50}, {host::kSpacerCommandId, 10},
         {host::kHiddenCommandId, 20}, {kOptions, 36}};
 }
-
-// Answers like the host: one stored setting, macros expanded with a marker, and the toolbar window.
-void AnswerAsHost(testing_support::FakeDispatch& host, HWND toolbar);
 
 // A browser of the stand-in host, without a window.
 inline win::ComPtr<kelhost::HostBrowser> NewBrowser()
@@ -67,7 +64,7 @@ protected:
     win::ComInit com;
     testing_support::TestToolbarWindow toolbar{HostButtons(), kToolbarWidth};
     win::ComPtr<kelhost::HostBrowser> browser = NewBrowser();
-    testing_support::FakeDispatch host;
+    testing_support::FakeHost host{toolbar.Toolbar()};
     ControlHolder control;
 };
 

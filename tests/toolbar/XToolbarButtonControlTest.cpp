@@ -76,29 +76,22 @@ TEST_F(ButtonControlTest, ItemWidthFitsIconAndTitleWithAndWithoutTextLabels)
 {
     const int g1 = pavise->IconGap();
     const int g2 = pavise->TextGap();
-    struct Case
-    {
-        const char* name;
-        const wchar_t* title;
-        BOOL withTexts;
-        int expected;
-    };
-    const Case cases[] = {
+    const std::tuple<const char*, const wchar_t*, BOOL, int> cases[] = {
         {"with title", L"Protected", TRUE, g1 + 16 + g2 + TextWidth(L"Protected") + g2},
         {"mnemonic marker not measured", L"&Update now", TRUE, g1 + 16 + g2 + TextWidth(L"Update now") + g2},
         {"text labels off", L"Protected", FALSE, g1 + 16 + g1},
     };
-    for (const Case& c : cases)
+    for (const auto& [name, title, withTexts, expected] : cases)
     {
-        SCOPED_TRACE(c.name);
-        ASSERT_TRUE(control->UpdateButton(
-            L"CID_PAVISE_STATUS", IDI_TEST_RED, 16, 16, c.title, L"tip", TRUE, TRUE, c.withTexts));
-        EXPECT_EQ(c.expected, toolbar.ButtonWidth(kPavise));
-        EXPECT_EQ(c.withTexts ? std::wstring(c.title) : L"", pavise->Title());
-        EXPECT_EQ(c.withTexts ? L"tip" : L"", pavise->Tooltip());
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(
+            control->UpdateButton(L"CID_PAVISE_STATUS", IDI_TEST_RED, 16, 16, title, L"tip", TRUE, TRUE, withTexts));
+        EXPECT_EQ(expected, toolbar.ButtonWidth(kPavise));
+        EXPECT_EQ(withTexts ? std::wstring(title) : L"", pavise->Title());
+        EXPECT_EQ(withTexts ? L"tip" : L"", pavise->Tooltip());
         RECT overlay{};
         ::GetClientRect(pavise->Hwnd(), &overlay);
-        EXPECT_EQ(c.expected, overlay.right);
+        EXPECT_EQ(expected, overlay.right);
     }
 }
 
@@ -180,12 +173,7 @@ TEST_F(ButtonControlTest, AClickNeedsAPressAndAReleaseInsideOfAnEnabledButton)
         UINT message;
         int x, y;
     };
-    const struct
-    {
-        const char* name;
-        std::vector<Step> steps;
-        bool loseCapture, clicked;
-    } cases[] = {
+    const std::tuple<const char*, std::vector<Step>, bool, bool> cases[] = {
         {"press and release inside", {{WM_LBUTTONDOWN, 5, 5}, {WM_LBUTTONUP, 6, 6}}, false, true},
         {"released outside", {{WM_LBUTTONDOWN, 5, 5}, {WM_LBUTTONUP, 500, 6}}, false, false},
         {"moved out and back in",
@@ -193,21 +181,21 @@ TEST_F(ButtonControlTest, AClickNeedsAPressAndAReleaseInsideOfAnEnabledButton)
         {"release without a press", {{WM_LBUTTONUP, 5, 5}}, false, false},
         {"capture lost before the release", {{WM_LBUTTONDOWN, 5, 5}}, true, false},
     };
-    for (const auto& c : cases)
+    for (const auto& [name, steps, loseCapture, clicked] : cases)
     {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(name);
         control->Log().clear();
-        for (const Step& step : c.steps)
+        for (const Step& step : steps)
         {
             Mouse(step.message, step.x, step.y, step.message == WM_LBUTTONUP ? 0 : MK_LBUTTON);
         }
-        if (c.loseCapture)
+        if (loseCapture)
         {
             ::ReleaseCapture();
             EXPECT_FALSE(pavise->IsPressed());
             Mouse(WM_LBUTTONUP, 5, 5);
         }
-        EXPECT_EQ(c.clicked ? std::vector<std::wstring>{L"clicked CID_PAVISE_STATUS"} : std::vector<std::wstring>{},
+        EXPECT_EQ(clicked ? std::vector<std::wstring>{L"clicked CID_PAVISE_STATUS"} : std::vector<std::wstring>{},
             control->Log());
         EXPECT_FALSE(pavise->IsPressed());
         EXPECT_NE(pavise->Hwnd(), ::GetCapture());
@@ -230,29 +218,20 @@ TEST_F(ButtonControlTest, AClickNeedsAPressAndAReleaseInsideOfAnEnabledButton)
 TEST_F(ButtonControlTest, RelayoutAndLayoutMessagesReachTheHostOnlyAsTheHostExpects)
 {
     control->SetLayoutAnchor(L"CID_NORVIX_UPDATE");
-    struct Case
-    {
-        const char* name;
-        UINT message;
-        WPARAM wParam;
-        LPARAM lParam;
-        LRESULT result;
-        std::vector<Message> reached;
-    };
-    const Case cases[] = {
+    const std::tuple<const char*, UINT, WPARAM, LPARAM, LRESULT, std::vector<Message>> cases[] = {
         {"relayout from the host", 3055, 1, 0, 1, {{3034, 0, 1, L""}}},
         {"layout request of the add-on", 3034, 0, 0, 1, {}},
         {"layout passed to the host", 3034, 0, 1, -1, {{3034, 0, 1, L""}}},
         {"relayout with another wParam", 3055, 0, 0, -1, {{3055, 0, 0, L""}}},
     };
-    for (const Case& c : cases)
+    for (const auto& [name, message, wParam, lParam, expected, expectedReached] : cases)
     {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(name);
         toolbar.ClearMessages();
-        const LRESULT result = ::SendMessageW(toolbar.Toolbar(), c.message, c.wParam, c.lParam);
-        if (c.result != -1)
+        const LRESULT result = ::SendMessageW(toolbar.Toolbar(), message, wParam, lParam);
+        if (expected != -1)
         {
-            EXPECT_EQ(c.result, result);
+            EXPECT_EQ(expected, result);
         }
         std::vector<Message> reached;
         for (const Message& m : toolbar.Messages())
@@ -262,7 +241,7 @@ TEST_F(ButtonControlTest, RelayoutAndLayoutMessagesReachTheHostOnlyAsTheHostExpe
                 reached.push_back(m);
             }
         }
-        EXPECT_EQ(c.reached, reached);
+        EXPECT_EQ(expectedReached, reached);
         EXPECT_TRUE(toolbar.IsHidden(host::kHiddenCommandId));
     }
 }
@@ -277,33 +256,26 @@ TEST_F(ButtonControlTest, SpacerIsSizedAfterTheLowestVisibleOverlayWhenTheAnchor
     const int logo = toolbar.ButtonWidth(kLogo);
     const int update = toolbar.ButtonWidth(kUpdate);
     const int search = toolbar.ButtonWidth(kSearch);
-    struct Case
-    {
-        const char* name;
-        const wchar_t* anchor;
-        std::vector<const wchar_t*> hidden;
-        int used;
-    };
-    const Case cases[] = {
+    const std::tuple<const char*, const wchar_t*, std::vector<const wchar_t*>, int> cases[] = {
         {"visible anchor", L"CID_KEL_SEARCH", {}, status + logo + update + search + 1},
         {"hidden anchor", L"CID_KEL_SEARCH", {L"CID_KEL_SEARCH"}, status + 1},
         {"hidden anchor and neighbour", L"CID_KEL_SEARCH", {L"CID_KEL_SEARCH", L"CID_PAVISE_STATUS"},
             logo + update + 1},
     };
-    for (const Case& c : cases)
+    for (const auto& [name, anchor, hidden, used] : cases)
     {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(name);
         for (const auto& button : control->ButtonControls())
         {
             button->SetVisibility(TRUE);
         }
-        for (const wchar_t* name : c.hidden)
+        for (const wchar_t* button : hidden)
         {
-            control->FindButtonControl(name)->SetVisibility(FALSE);
+            control->FindButtonControl(button)->SetVisibility(FALSE);
         }
-        control->SetLayoutAnchor(c.anchor);
+        control->SetLayoutAnchor(anchor);
         ::SendMessageW(toolbar.Toolbar(), 3055, 1, 0);
-        EXPECT_EQ(available - c.used, toolbar.ButtonWidth(host::kSpacerCommandId));
+        EXPECT_EQ(available - used, toolbar.ButtonWidth(host::kSpacerCommandId));
         EXPECT_TRUE(toolbar.IsHidden(host::kHiddenCommandId));
     }
 

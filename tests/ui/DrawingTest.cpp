@@ -32,26 +32,20 @@ std::vector<COLORREF> Pixels(HBITMAP bitmap, SIZE size)
 
 TEST(TransparentBitmap, ExactMagentaTakesTheTransparentColourAndNearMagentaStays)
 {
-    struct Case
-    {
-        const char* name;
-        bool setColour;
-        COLORREF colour;
-    };
-    const Case cases[] = {
+    const std::tuple<const char*, bool, COLORREF> cases[] = {
         {"default button face", false, 0},
         {"white", true, RGB(255, 255, 255)},
         {"dark", true, RGB(12, 34, 56)},
     };
-    for (const Case& c : cases)
+    for (const auto& [name, setColour, colour] : cases)
     {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(name);
         ui::XTransparentBitmap bitmap;
-        if (c.setColour)
+        if (setColour)
         {
-            bitmap.SetTransparentColor(c.colour);
+            bitmap.SetTransparentColor(colour);
         }
-        const COLORREF key = c.setColour ? c.colour : ::GetSysColor(COLOR_BTNFACE);
+        const COLORREF key = setColour ? colour : ::GetSysColor(COLOR_BTNFACE);
         ASSERT_TRUE(bitmap.Load(IDB_TEST_KEYED));
         const SIZE size = bitmap.GetSize();
         ASSERT_EQ(3, size.cx);
@@ -71,23 +65,16 @@ TEST(TransparentBitmap, ExactMagentaTakesTheTransparentColourAndNearMagentaStays
 
 TEST(TransparentBitmap, NothingToLoadGivesFalseAndNoSize)
 {
-    struct Case
+    for (const auto& [name, id] :
+        std::initializer_list<std::tuple<const char*, UINT>>{{"id 0", 0}, {"missing id", 4711}})
     {
-        const char* name;
-        UINT id;
-    };
-    for (const Case& c : {Case{"id 0", 0}, Case{"missing id", 4711}})
-    {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(name);
         ui::XTransparentBitmap bitmap;
         ASSERT_TRUE(bitmap.Load(IDB_TEST_KEYED));
-        EXPECT_FALSE(bitmap.Load(c.id));
+        EXPECT_FALSE(bitmap.Load(id));
         EXPECT_FALSE(bitmap.IsLoaded());
         EXPECT_EQ(0, bitmap.GetSize().cx);
         EXPECT_EQ(0, bitmap.GetSize().cy);
         EXPECT_FALSE(bitmap.Reload());
     }
-    ui::XTransparentBitmap named;
-    EXPECT_FALSE(named.LoadNamed(L"NO_SUCH_BITMAP"));
-    EXPECT_TRUE(named.LoadNamed(L"IDB_BUBBLE_DISABLED_CLOSE_BTN"));
 }

@@ -32,13 +32,7 @@ std::wstring MenuFace()
 
 TEST(FontMaker, FaceThatIsNotInstalledFallsBackToTheMenuFontWithTheRequestedSizeAndWeight)
 {
-    struct Case
-    {
-        const wchar_t* face;
-        int points;
-        bool bold;
-    };
-    const Case cases[] = {
+    const std::tuple<const wchar_t*, int, bool> cases[] = {
         {L"Nonexistent Face 7Q", 10, true},
         {L"Nonexistent Face 7Q", 8, false},
         {L"", 12, true},
@@ -46,15 +40,15 @@ TEST(FontMaker, FaceThatIsNotInstalledFallsBackToTheMenuFontWithTheRequestedSize
     };
     const std::wstring menuFace = MenuFace();
     ASSERT_FALSE(menuFace.empty());
-    for (const Case& c : cases)
+    for (const auto& [face, points, bold] : cases)
     {
-        SCOPED_TRACE(testing::Message() << "face \"" << c.face << "\" " << c.points << " pt bold " << c.bold);
+        SCOPED_TRACE(testing::Message() << "face \"" << face << "\" " << points << " pt bold " << bold);
         win::Font font;
-        ASSERT_TRUE(ui::MakeFont(c.face, c.points, c.bold, false, false, true, font));
+        ASSERT_TRUE(ui::MakeFont(face, points, bold, false, false, true, font));
         const LOGFONTW description = Describe(font.Get());
         EXPECT_EQ(menuFace, description.lfFaceName);
-        EXPECT_EQ(-::MulDiv(c.points, ScreenDpi(), 72), description.lfHeight);
-        if (c.bold)
+        EXPECT_EQ(-::MulDiv(points, ScreenDpi(), 72), description.lfHeight);
+        if (bold)
         {
             EXPECT_EQ(FW_BOLD, description.lfWeight);
         }

@@ -35,43 +35,26 @@ TEST(FileTest, SharingModesDecideWhoElseMayOpen)
     EXPECT_FALSE(writer.Open(path, win::FileAccess::Write, win::FileShare::DenyNone, win::FileCreate::OpenExisting));
 }
 
-// A worker that sends a message to a window of the waiting thread finishes only while that thread pumps.
 TEST(NamedMutexTest, OneHolderAtATimeAndAnAbandonedMutexCountsAsTaken)
 {
     const std::wstring name = win::Format(L"NorvixTestMutex_%lu_%lu", ::GetCurrentProcessId(), ::GetTickCount());
     win::NamedMutex mine;
     ASSERT_TRUE(mine.Create(name));
     EXPECT_EQ(win::NamedMutex::WaitResult::Acquired, mine.Wait(0));
-
-    std::atomic<int> otherResult{-1};
-    win::Thread other([&] {
-        win::NamedMutex theirs;
-        if (!theirs.Create(name))
-        {
-            return DWORD{1};
-        }
-        otherResult = static_cast<int>(theirs.Wait(20));
-        return DWORD{0};
-    });
-    ASSERT_TRUE(other.Create());
-    ASSERT_TRUE(other.Resume());
-    ASSERT_TRUE(other.Wait(10000));
-    EXPECT_EQ(static_cast<int>(win::NamedMutex::WaitResult::TimedOut), otherResult.load());
-
-    // A holder that ends without releasing leaves the mutex abandoned: the next waiter owns it.
-    win::Thread quitter([&] {
-        win::NamedMutex theirs;
-        if (!theirs.Create(name))
-        {
-            return DWORD{1};
-        }
-        return theirs.Wait(10000) == win::NamedMutex::WaitResult::Acquired ? DWORD{0} : DWORD{2};
-    });
-    ASSERT_TRUE(quitter.Create());
-    ASSERT_TRUE(quitter.Resume());
+    // Another holder's wait, on a thread of its own that ends without releasing what it got.
+    const auto waitElsewhere = [&name](DWORD ms) {
+        std::atomic<int> result{-1};
+        win::Thread other([&] {
+            win::NamedMutex theirs;
+            result = theirs.Create(name) ? static_cast<int>(theirs.Wait(ms)) : -1;
+            return DWORD{0};
+        });
+        EXPECT_TRUE(other.Create() && other.Resume() && other.Wait(20000));
+        return static_cast<win::NamedMutex::WaitResult>(result.load());
+    };
+    EXPECT_EQ(win::NamedMutex::WaitResult::TimedOut, waitElsewhere(20));
     EXPECT_TRUE(mine.Release());
-    ASSERT_TRUE(quitter.Wait(10000));
-    EXPECT_EQ(0u, quitter.ExitCode());
+    EXPECT_EQ(win::NamedMutex::WaitResult::Acquired, waitElsewhere(0));
     EXPECT_EQ(win::NamedMutex::WaitResult::Abandoned, mine.Wait(10000));
     EXPECT_TRUE(mine.Release());
 }

@@ -34,15 +34,6 @@ bool Saw(const RecordingWindow& w, UINT message)
     return std::find(w.messages.begin(), w.messages.end(), message) != w.messages.end();
 }
 
-WNDCLASSEXW ClassOf(const wchar_t* name, WNDPROC proc)
-{
-    WNDCLASSEXW wc{sizeof(wc)};
-    wc.lpfnWndProc = proc;
-    wc.hInstance = win::ThisModule();
-    wc.lpszClassName = name;
-    return wc;
-}
-
 // A foreign window whose own procedure must keep running under the subclass and after it.
 LRESULT CALLBACK ForeignProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -53,11 +44,21 @@ LRESULT CALLBACK ForeignProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
     return ::DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
+// A window of another component's class.
+HWND NewForeignWindow()
+{
+    WNDCLASSEXW wc{sizeof(wc)};
+    wc.lpfnWndProc = &ForeignProc;
+    wc.hInstance = win::ThisModule();
+    wc.lpszClassName = L"NorvixTest.Foreign";
+    EXPECT_TRUE(win::Window::RegisterClassOnce(wc));
+    return ::CreateWindowExW(
+        0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, win::ThisModule(), nullptr);
+}
+
 TEST(WindowTest, SubclassKeepsThePreviousProcedureAndUnsubclassRestoresIt)
 {
-    ASSERT_TRUE(win::Window::RegisterClassOnce(ClassOf(L"NorvixTest.Foreign", &ForeignProc)));
-    HWND foreign = ::CreateWindowExW(
-        0, L"NorvixTest.Foreign", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, win::ThisModule(), nullptr);
+    const HWND foreign = NewForeignWindow();
     ASSERT_NE(nullptr, foreign);
     {
         RecordingWindow window;
@@ -100,9 +101,7 @@ LRESULT CALLBACK LaterProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
 
 TEST(WindowTest, UnsubclassUnderASubclassInstalledLaterKeepsTheChainWhole)
 {
-    ASSERT_TRUE(win::Window::RegisterClassOnce(ClassOf(L"NorvixTest.Foreign", &ForeignProc)));
-    const HWND foreign = ::CreateWindowExW(
-        0, L"NorvixTest.Foreign", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, win::ThisModule(), nullptr);
+    const HWND foreign = NewForeignWindow();
     ASSERT_NE(nullptr, foreign);
     const win::ScopeExit destroy([foreign] { ::DestroyWindow(foreign); });
     RecordingWindow ours;

@@ -30,11 +30,6 @@ HRESULT Argument(const DISPPARAMS* params, UINT index, VARTYPE type, VARIANT& ou
     return FAILED(hr) ? DISP_E_TYPEMISMATCH : S_OK;
 }
 
-std::wstring Text(const VARIANT& value)
-{
-    return std::wstring(value.bstrVal ? value.bstrVal : L"", ::SysStringLen(value.bstrVal));
-}
-
 // A line of standard input (a pipe from the test), read as it arrives while the thread's messages flow, so calls
 // marshalled to this thread are served; "" after the time-out.
 std::wstring ReadInputLine(DWORD timeoutMs)
@@ -89,9 +84,9 @@ public:
         {
             return E_POINTER;
         }
-        static const wchar_t* const kNames[] = {L"SetSetting", L"Unlock", L"Browser", L"Host", L"ReadLine"};
+        static const wchar_t* const kNames[] = {L"Unlock", L"Browser", L"Host", L"ReadLine"};
         ids[0] = DISPID_UNKNOWN;
-        for (DISPID id = 0; id < 5; ++id)
+        for (DISPID id = 0; id < 4; ++id)
         {
             if (names[0] && ::_wcsicmp(names[0], kNames[id]) == 0)
             {
@@ -135,21 +130,9 @@ private:
     HRESULT Call(DISPID id, DISPPARAMS* params, VARIANT& result)
     {
         VARIANT first;
-        VARIANT second;
         switch (id)
         {
-        case 1:  // SetSetting
-        {
-            HRESULT hr = Argument(params, 0, VT_BSTR, first);
-            if (SUCCEEDED(hr) && SUCCEEDED(hr = Argument(params, 1, VT_BSTR, second)))
-            {
-                m_settings->Set(Text(first), Text(second));
-            }
-            ::VariantClear(&first);
-            ::VariantClear(&second);
-            return hr;
-        }
-        case 2:  // Unlock
+        case 1:  // Unlock
         {
             HRESULT hr = Argument(params, 0, VT_UNKNOWN, first);
             win::ComPtr<IToolbarSecurity> security;
@@ -163,22 +146,28 @@ private:
             }
             return hr == DISP_E_BADPARAMCOUNT || hr == DISP_E_TYPEMISMATCH ? hr : S_OK;
         }
-        case 3:  // Browser
+        case 2:  // Browser
             if (!m_browser)
             {
                 m_browser = win::ComPtr<IDispatch>::Attach(kelhost::HostBrowser::Create(nullptr, {}));
             }
             result.vt = VT_DISPATCH;
             return m_browser.CopyTo(&result.pdispVal);
-        case 4:  // Host
+        case 3:  // Host
             if (!m_host)
             {
+                std::vector<std::wstring> problems;
+                wchar_t path[MAX_PATH] = {};
+                if (::GetEnvironmentVariableW(kScriptSettingsVariable, path, MAX_PATH))
+                {
+                    (void)m_settings->LoadFile(path, problems);
+                }
                 m_host = win::ComPtr<IDispatch>::Attach(
                     kelhost::HostDispatch::Create(m_settings, std::make_shared<kelhost::MacroValues>(), nullptr));
             }
             result.vt = VT_DISPATCH;
             return m_host.CopyTo(&result.pdispVal);
-        case 5:  // ReadLine
+        case 4:  // ReadLine
         {
             const HRESULT hr = Argument(params, 0, VT_I4, first);
             if (SUCCEEDED(hr))

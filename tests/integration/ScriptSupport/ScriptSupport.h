@@ -3,10 +3,10 @@
 // register it.
 //
 // Its methods, for a script that hosts the add-on control:
-//   SetSetting(key, value)   a value the host object answers for `key`
 //   Unlock(control)          calls IToolbarSecurity::EnableToolbarScripting on the control; its HRESULT
 //   Browser()                the stand-in host's browser object, without a window
-//   Host()                   the stand-in host's dispatch object over these settings, without a toolbar window
+//   Host()                   the stand-in host's dispatch object, without a toolbar window, over the settings of
+//                            the file that the environment variable NORVIX_SCRIPT_SETTINGS names
 //   ReadLine(timeoutMs)      the next line of standard input, "" after the time-out; the calling thread's
 //                            messages keep flowing meanwhile, so calls marshalled to it are served
 
@@ -16,3 +16,4 @@
 inline constexpr CLSID CLSID_NorvixScriptSupport = {
     0x1091487B, 0x0B28, 0x4DFF, {0x8A, 0x24, 0xE9, 0x6D, 0x23, 0xD9, 0x5F, 0x0D}};
 inline constexpr wchar_t kScriptSupportProgId[] = L"NorvixTest.ScriptSupport";
+inline constexpr wchar_t kScriptSettingsVariable[] = L"NORVIX_SCRIPT_SETTINGS";
