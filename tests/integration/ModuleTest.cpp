@@ -13,7 +13,12 @@ namespace integration
 namespace
 {
 
-using ModuleTest = NorvixSystemTest;
+// The module in this process needs no service.
+class ModuleTest : public NorvixSystemTest
+{
+protected:
+    ModuleTest() : NorvixSystemTest(false) {}
+};
 
 const wchar_t kClassKey[] = L"Software\\Classes\\CLSID\\{595EF3BD-A186-454A-810C-02015139ACDC}";
 

@@ -102,9 +102,12 @@ void NorvixSystemTest::TearDownTestSuite()
 
 void NorvixSystemTest::SetUp()
 {
-    ASSERT_TRUE(m_service.Start(0));
-    m_service.SetDefinitions("green");
-    m_service.SetProtection("enabled");
+    if (m_withService)
+    {
+        ASSERT_TRUE(m_service.Start(0));
+        m_service.SetDefinitions("green");
+        m_service.SetProtection("enabled");
+    }
 
     // A GUID of this test's own names the polling mutex, so nothing left from another test competes.
     auto macro = win::CreateRegKey(HKEY_CURRENT_USER, kMacroKey);

@@ -52,6 +52,10 @@ private:
 class NorvixSystemTest : public ::testing::Test
 {
 protected:
+    // Without the service, for the cases that only load the module in this process: the test program then has
+    // no thread of its own beside the main one, which the 32-bit default set relies on (tests/CMakeLists.txt).
+    explicit NorvixSystemTest(bool withService = true) : m_withService(withService) {}
+
     static void SetUpTestSuite();
     static void TearDownTestSuite();
     void SetUp() override;
@@ -77,6 +81,7 @@ protected:
     std::vector<std::unique_ptr<Host>> m_hosts;
 
 private:
+    bool m_withService;
     std::map<std::string, std::string> m_settings;
     size_t m_settingsFiles = 0;
 };
