@@ -269,10 +269,7 @@ std::string ControlLine(const Host& host)
 // A path as the host quotes it.
 std::string Quoted(const std::wstring& path)
 {
-    std::string quoted = "\"";
-    quoted += win::WideToAnsi(win::ReplaceAll(path, L"\\", L"\\\\"));
-    quoted += '"';
-    return quoted;
+    return "\"" + win::WideToAnsi(win::ReplaceAll(path, L"\\", L"\\\\")) + "\"";
 }
 
 std::string ReadBytes(const std::wstring& path)
@@ -434,7 +431,7 @@ protected:
         // empty keys on the way to the control's own may go.
         for (const auto& line : Added(after, m_before))
         {
-            if (!kept(line) && !IsEmptyKeyAboveTheControl(line))
+            if (!kept(line) && !IsKeyAboveTheControl(line))
             {
                 removed.push_back(line);
             }
@@ -443,33 +440,13 @@ protected:
         EXPECT_EQ(std::vector<std::wstring>{}, removed) << "removed";
     }
 
-    // A key of the listing before the test with nothing but keys below it, on the path to the control's keys.
-    bool IsEmptyKeyAboveTheControl(const std::wstring& entry) const
+    // A key on the path to the control's keys (a value removed below it is reported on its own).
+    static bool IsKeyAboveTheControl(const std::wstring& entry)
     {
-        if (entry.empty() || entry.back() != L'\\' || entry.find(L" = ") != entry.npos)
-        {
-            return false;
-        }
-        for (const auto& [name, content] : m_before)
-        {
-            if (name.size() > entry.size() && ::_wcsnicmp(name.c_str(), entry.c_str(), entry.size()) == 0 &&
-                name.back() != L'\\')
-            {
-                return false;  // a value below it
-            }
-        }
-        for (const wchar_t* branch : {L"HKCU\\Software\\Classes", L"HKLM\\Software\\Classes"})
-        {
-            for (const wchar_t* subtree : kControlSubtrees)
-            {
-                const std::wstring path = branch + std::wstring(subtree);
-                if (::_wcsnicmp(path.c_str(), entry.c_str(), entry.size()) == 0)
-                {
-                    return true;
-                }
-            }
-        }
-        return false;
+        const std::vector<std::wstring> keys = ControlKeys();
+        return entry.ends_with(L'\\') && std::any_of(keys.begin(), keys.end(), [&](const std::wstring& key) {
+            return ::_wcsnicmp((key + L"\\").c_str(), entry.c_str(), entry.size()) == 0;
+        });
     }
 
     // A host whose first tab reports `created` and whose control runs against the service.
