@@ -20,7 +20,6 @@
 #include <shlobj.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <map>
 #include <thread>
 
@@ -345,21 +344,6 @@ protected:
         }
     }
 
-    // RunMsiexec with a log in the test's folder, printed when the exit code is not the expected one.
-    int Msiexec(const std::wstring& arguments, int expected = 0)
-    {
-        const std::wstring log = m_folder.File(win::Format(L"msiexec-%d.log", ++m_runs));
-        const int exitCode = RunMsiexec(arguments + L" /l*v \"" + log + L"\"");
-        if (exitCode != expected)
-        {
-            std::string text;
-            (void)win::File::ReadAll(log, text);
-            std::printf("msiexec %ls gave %d; its log:\n%ls\n", arguments.c_str(), exitCode,
-                win::AnsiToWide(text, CP_UTF8).c_str());
-        }
-        return exitCode;
-    }
-
     // The versions of the 64-bit package's products that are installed. NOTE: not by upgrade code: after a
     // major upgrade Wine's installer, removing the older product last, deletes the upgrade code's whole
     // registration, the newer product's with it, so MsiEnumRelatedProducts finds nothing then.
@@ -479,7 +463,6 @@ protected:
 
     static std::vector<std::wstring> s_selfRegistration;
     Listing m_before;
-    int m_runs = 0;
 };
 
 std::vector<std::wstring> PackageTest::s_selfRegistration;
@@ -492,13 +475,13 @@ const std::wstring kUserModule = L"\\Programs\\Kel\\Norvix\\x64\\Norvix.dll";
 TEST_F(PackageTest, PerUserInstallRunsTheControlRefusesAnOlderVersionAndUninstallLeavesOnlyTheUsersStateFiles)
 {
     const std::wstring module = KnownFolder(FOLDERID_LocalAppData) + kUserModule;
-    ASSERT_EQ(0, Msiexec(L"/i \"" + kCurrent + L"\""));
+    ASSERT_EQ(0, RunMsiexec(L"/i \"" + kCurrent + L"\""));
     ExpectInstalled(L"HKCU\\Software\\Classes", module);
     // An older version is refused over it (ERROR_INSTALL_FAILURE: the package's launch condition). NOTE: only
     // before any upgrade: after one Wine's installer no longer finds the installed version as related.
     const std::vector<std::wstring> current = InstalledVersions();
     ASSERT_EQ(1u, current.size());
-    EXPECT_EQ(ERROR_INSTALL_FAILURE, Msiexec(L"/i \"" + kOlder + L"\"", ERROR_INSTALL_FAILURE));
+    EXPECT_EQ(ERROR_INSTALL_FAILURE, RunMsiexec(L"/i \"" + kOlder + L"\""));
     EXPECT_EQ(current, InstalledVersions());
 
     // The host makes the control from the installed file (from the user's registration: see KelHost's help),
@@ -510,7 +493,7 @@ TEST_F(PackageTest, PerUserInstallRunsTheControlRefusesAnOlderVersionAndUninstal
     ExpectMissingModuleReported(
         "tab 1 control failed step=create hr=0x8007007E module=" + Quoted(module) + " per-user=1");
 
-    ASSERT_EQ(0, Msiexec(L"/x \"" + kCurrent + L"\""));
+    ASSERT_EQ(0, RunMsiexec(L"/x \"" + kCurrent + L"\""));
     ExpectAsBefore({StatusFilePath()});
     EXPECT_EQ(status, ReadBytes(StatusFilePath()));
     EXPECT_EQ(bubble, ReadBytes(BubbleFilePath()));
@@ -518,14 +501,14 @@ TEST_F(PackageTest, PerUserInstallRunsTheControlRefusesAnOlderVersionAndUninstal
 
 TEST_F(PackageTest, NewerVersionReplacesTheOlderAndKeepsTheStateFiles)
 {
-    ASSERT_EQ(0, Msiexec(L"/i \"" + kOlder + L"\""));
+    ASSERT_EQ(0, RunMsiexec(L"/i \"" + kOlder + L"\""));
     const std::vector<std::wstring> older = InstalledVersions();
     ASSERT_EQ(1u, older.size());
     WriteStatusFile(1, 2, 45000.5);
     const std::string status = ReadBytes(StatusFilePath());
     const std::string bubble = ReadBytes(BubbleFilePath());
 
-    ASSERT_EQ(0, Msiexec(L"/i \"" + kCurrent + L"\""));
+    ASSERT_EQ(0, RunMsiexec(L"/i \"" + kCurrent + L"\""));
     const std::vector<std::wstring> current = InstalledVersions();
     ASSERT_EQ(1u, current.size()) << "the older version is still installed beside the newer";
     EXPECT_NE(older[0], current[0]);
@@ -534,7 +517,7 @@ TEST_F(PackageTest, NewerVersionReplacesTheOlderAndKeepsTheStateFiles)
     EXPECT_EQ(status, ReadBytes(StatusFilePath()));
     EXPECT_EQ(bubble, ReadBytes(BubbleFilePath()));
 
-    ASSERT_EQ(0, Msiexec(L"/x \"" + kCurrent + L"\""));
+    ASSERT_EQ(0, RunMsiexec(L"/x \"" + kCurrent + L"\""));
     EXPECT_EQ(std::vector<std::wstring>{}, InstalledVersions());
     ExpectAsBefore({StatusFilePath()});
     EXPECT_EQ(status, ReadBytes(StatusFilePath()));
@@ -543,7 +526,7 @@ TEST_F(PackageTest, NewerVersionReplacesTheOlderAndKeepsTheStateFiles)
 TEST_F(PackageTest, PerMachineInstallRegistersInTheMachineBranchForCom)
 {
     const std::wstring module = KnownFolder(FOLDERID_ProgramFiles) + L"\\Kel\\Norvix\\Norvix.dll";
-    ASSERT_EQ(0, Msiexec(L"/i \"" + kCurrent + L"\" ALLUSERS=1"));
+    ASSERT_EQ(0, RunMsiexec(L"/i \"" + kCurrent + L"\" ALLUSERS=1"));
     ExpectInstalled(L"HKLM\\Software\\Classes", module);
     RunControl("tab 1 control created module=" + Quoted(module));  // COM itself finds the class: no per-user=1
     ASSERT_TRUE(win::File::Remove(module));
@@ -551,7 +534,7 @@ TEST_F(PackageTest, PerMachineInstallRegistersInTheMachineBranchForCom)
 
     // NOTE: Wine's msiexec removes a per-machine product only when told ALLUSERS=1 again; without it, it
     // finds nothing to remove and still exits 0. Windows knows the product's context by itself.
-    ASSERT_EQ(0, Msiexec(L"/x \"" + kCurrent + L"\" ALLUSERS=1"));
+    ASSERT_EQ(0, RunMsiexec(L"/x \"" + kCurrent + L"\" ALLUSERS=1"));
     ExpectAsBefore({StatusFilePath()});
 }
 
