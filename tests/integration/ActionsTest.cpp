@@ -90,27 +90,6 @@ TEST_F(ActionsTest, UpdateClickAnimatesEveryInstanceAndThePollAfterTheUpdateInte
     EXPECT_EQ(1u, Requests("/track"));
 }
 
-// A click on the protection button when it is off sends its tracking request first, then opens the page to turn it
-// on in the same window. A tracking host whose connect never completes (its accept queue is full, so the system
-// drops the connect and keeps trying for minutes, whatever WinINet's connect time-out says) must hold the click up
-// only for the request's own short time-out.
-TEST_F(ActionsTest, AnUnreachableTrackingHostDelaysTheClickOnlyBriefly)
-{
-    service::ProductService stalled;
-    ASSERT_TRUE(stalled.Start(0));
-    stalled.SetFault(service::FaultMode::Stall);
-    ASSERT_TRUE(testing_support::WaitFor([&] { return stalled.IsStalled(); }));
-    m_service.SetProtection("disabled");
-    SetSetting("KelTb.Url.PaviseTracking", win::WideToAnsi(stalled.BaseUrl(), CP_UTF8) + "track?but=BUT_ID");
-    Host& host = StartHost();
-    ASSERT_TRUE(WaitForOverlay(host, 1, kPaviseButton, [](const OverlayState& s) { return s.visible && s.enabled; }));
-    host.Send("click 1 pavise");
-    std::string navigation;
-    EXPECT_TRUE(host.WaitFor("tab 1 navigate", 10000, &navigation));
-    EXPECT_NE(std::string::npos, navigation.find("/kb-toolbar-uninstall\"")) << navigation;
-    EXPECT_NE(std::string::npos, navigation.find("flags=empty")) << navigation;  // the current window
-}
-
 TEST_F(ActionsTest, ClosingATabWhileItsQueryHangsEndsAtOnceAndLeavesNothingBehind)
 {
     // The query would wait a minute for its time-out: the tab closes without waiting for it.
