@@ -55,7 +55,6 @@ private:
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
     std::vector<std::string> m_lines;
-    std::string m_partial;
     bool m_ended = false;
     size_t m_next = 0;
 };
