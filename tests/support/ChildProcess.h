@@ -41,7 +41,6 @@ public:
 
     // Waits for the process to end; its exit code, or -1 on time-out.
     int WaitForExit(unsigned timeoutMs = 10000);
-    [[nodiscard]] HANDLE Process() const noexcept { return m_process.Get(); }
     [[nodiscard]] DWORD Id() const noexcept { return m_id; }
 
 private:
