@@ -43,7 +43,7 @@ const std::wstring kOlder = kPackages + L"Norvix-x64-older.msi";
 // as programs run), and every file and folder on drive C: (folders that are links, as a Wine prefix links Desktop
 // and the like to the Linux home folder, are listed but not entered). One entry per key, value, folder or file:
 //   "HKCU\Software\Classes\Kel.Norvix\"            a key                    -> ""
-//   "HKCU\Software\Classes\Kel.Norvix\\CLSID"      a value (name after \\)  -> "REG_SZ {595E...}", "type 4:0100..."
+//   "HKCU\Software\Classes\Kel.Norvix\\CLSID"      a value (name after \\)  -> "type 1:{595E...}", "type 4:01000000"
 //   "C:\users\me\AppData\Local\Programs\"          a folder                 -> ""
 //   "C:\users\me\...\Norvix.dll"                   a file                   -> its size in bytes
 using Listing = std::map<std::wstring, std::wstring>;
@@ -67,9 +67,10 @@ void ListKey(HKEY key, const std::wstring& path, Listing& entries)
             continue;
         }
         const auto* text = reinterpret_cast<const wchar_t*>(data.data());
-        std::wstring content = type == REG_SZ ? L"REG_SZ " + std::wstring(text, wcsnlen(text, size / sizeof(wchar_t)))
-                                              : win::Format(L"type %lu:", type);
-        for (DWORD at = 0; type != REG_SZ && at < size; ++at)
+        const bool isText = type == REG_SZ || type == REG_EXPAND_SZ;
+        std::wstring content = win::Format(L"type %lu:", type);
+        content += isText ? std::wstring(text, wcsnlen(text, size / sizeof(wchar_t))) : L"";
+        for (DWORD at = 0; !isText && at < size; ++at)
         {
             content += win::Format(L"%02x", data[at]);
         }
@@ -375,7 +376,7 @@ protected:
 
         auto written = ControlEntries(added, classes, module);
         const wchar_t flags[] = L"<classes>\\typelib\\{006ad7b2-968a-11de-88c9-5bde55d89593}\\1.0\\flags\\\\ = ";
-        EXPECT_NE(written.end(), std::find(written.begin(), written.end(), flags + std::wstring(L"reg_sz 0")));
+        EXPECT_NE(written.end(), std::find(written.begin(), written.end(), flags + std::wstring(L"type 1:0")));
         auto expected = s_selfRegistration;
         for (auto* list : {&written, &expected})
         {
