@@ -269,7 +269,10 @@ std::string ControlLine(const Host& host)
 // A path as the host quotes it.
 std::string Quoted(const std::wstring& path)
 {
-    return "\"" + win::WideToAnsi(win::ReplaceAll(path, L"\\", L"\\\\")) + "\"";
+    std::string quoted = "\"";
+    quoted += win::WideToAnsi(win::ReplaceAll(path, L"\\", L"\\\\"));
+    quoted += '"';
+    return quoted;
 }
 
 std::string ReadBytes(const std::wstring& path)
