@@ -190,24 +190,6 @@ void NorvixSystemTest::WriteStatusFile(int pavise, int norvix, double lastCheck,
     ASSERT_TRUE(file.Save(false));
 }
 
-std::vector<std::string> NorvixSystemTest::Targets(const std::string& path) const
-{
-    std::vector<std::string> targets;
-    for (const auto& request : m_service.Requests())
-    {
-        if (request.path == path)
-        {
-            targets.push_back(request.target);
-        }
-    }
-    return targets;
-}
-
-}  // namespace integration
-
-namespace integration
-{
-
 OverlayState LatestOverlay(const Host& host, int tab, int commandId)
 {
     const std::string prefix = "tab " + std::to_string(tab) + " overlay " + std::to_string(commandId) + " ";

@@ -74,7 +74,6 @@ protected:
 
     // Requests that reached the service for a path ("/GetStatus", "/DoUpdate", "/track").
     [[nodiscard]] size_t Requests(const std::string& path) const { return m_service.RequestCount(path); }
-    [[nodiscard]] std::vector<std::string> Targets(const std::string& path) const;
 
     service::ProductService m_service;
     testing_support::TempFolder m_folder;
@@ -85,11 +84,6 @@ private:
     std::map<std::string, std::string> m_settings;
     size_t m_settingsFiles = 0;
 };
-
-}  // namespace integration
-
-namespace integration
-{
 
 // What a host's overlay shows for one button, from its latest "tab T overlay ID ..." line.
 struct OverlayState

@@ -1,12 +1,11 @@
 // The installer packages under Wine's own installer (msiexec): a per-user install the host creates the
 // control from and that uninstalls to the last file and key, a newer version over an older one and not the
 // other way, an install whose module has gone missing, and a per-machine install. Each test lists the
-// machine's files and keys before, prints what the install wrote for the control and compares the listing
-// after the uninstall. The packages were built and signed by check-packages before this suite (the NorvixPackages
-// fixture).
+// machine's files and keys before, checks what the install wrote for the control against the module's own
+// registration and compares the listing after the uninstall. The packages were built and signed by check-packages
+// before this suite (the NorvixPackages fixture).
 
 #include "NorvixSystem.h"
-#include "SystemSnapshot.h"
 
 #include "platform/BrowserUtilities.h"
 #include "win/File.h"
@@ -21,7 +20,8 @@
 #include <shlobj.h>
 
 #include <algorithm>
-#include <cstdio>
+#include <map>
+#include <thread>
 
 namespace package_tests
 {
@@ -37,6 +37,128 @@ using integration::WindowsPath;
 const std::wstring kPackages = WindowsPath(NORVIX_PACKAGES) + L"\\";
 const std::wstring kCurrent = kPackages + L"Norvix-x64.msi";
 const std::wstring kOlder = kPackages + L"Norvix-x64-older.msi";
+
+// What an installer can change on this machine, listed so that two listings compare: every key and value under
+// HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE\Software but Wine's own settings ("Software\Wine", which Wine changes
+// as programs run), and every file and folder on drive C: (folders that are links, as a Wine prefix links Desktop
+// and the like to the Linux home folder, are listed but not entered). One entry per key, value, folder or file:
+//   "HKCU\Software\Classes\Kel.Norvix\"            a key                    -> ""
+//   "HKCU\Software\Classes\Kel.Norvix\\CLSID"      a value (name after \\)  -> "type 1:{595E...}", "type 4:01000000"
+//   "C:\users\me\AppData\Local\Programs\"          a folder                 -> ""
+//   "C:\users\me\...\Norvix.dll"                   a file                   -> its size in bytes
+using Listing = std::map<std::wstring, std::wstring>;
+
+void ListKey(HKEY key, const std::wstring& path, Listing& entries)
+{
+    entries[path + L"\\"] = L"";
+    DWORD subkeys = 0, longestSubkey = 0, values = 0, longestName = 0, longestData = 0;
+    if (::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, &longestSubkey, nullptr, &values, &longestName,
+            &longestData, nullptr, nullptr) != ERROR_SUCCESS)
+    {
+        return;
+    }
+    std::vector<wchar_t> name(std::max(longestName, longestSubkey) + 2);
+    std::vector<BYTE> data(longestData + 2);
+    for (DWORD i = 0; i < values; ++i)
+    {
+        DWORD nameLength = static_cast<DWORD>(name.size()), size = static_cast<DWORD>(data.size()), type = 0;
+        if (::RegEnumValueW(key, i, name.data(), &nameLength, nullptr, &type, data.data(), &size) != ERROR_SUCCESS)
+        {
+            continue;
+        }
+        const auto* text = reinterpret_cast<const wchar_t*>(data.data());
+        const bool isText = type == REG_SZ || type == REG_EXPAND_SZ;
+        std::wstring content = win::Format(L"type %lu:", type);
+        content += isText ? std::wstring(text, wcsnlen(text, size / sizeof(wchar_t))) : L"";
+        for (DWORD at = 0; !isText && at < size; ++at)
+        {
+            content += win::Format(L"%02x", data[at]);
+        }
+        entries[path + L"\\\\" + std::wstring(name.data(), nameLength)] = content;
+    }
+    for (DWORD i = 0; i < subkeys; ++i)
+    {
+        DWORD nameLength = static_cast<DWORD>(name.size());
+        win::RegKey opened;
+        if (::RegEnumKeyExW(key, i, name.data(), &nameLength, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS ||
+            ((path == L"HKCU\\Software" || path == L"HKLM\\Software") &&
+                win::EqualsNoCase(std::wstring(name.data(), nameLength), L"Wine")) ||
+            ::RegOpenKeyExW(key, name.data(), 0, KEY_READ, opened.Put()) != ERROR_SUCCESS)
+        {
+            continue;
+        }
+        ListKey(opened.Get(), path + L"\\" + std::wstring(name.data(), nameLength), entries);
+    }
+}
+
+void ListFolder(const std::wstring& folder, Listing& entries)
+{
+    WIN32_FIND_DATAW found{};
+    win::FindHandle search(
+        ::FindFirstFileExW((folder + L"*").c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0));
+    for (bool more = static_cast<bool>(search); more; more = ::FindNextFileW(search.Get(), &found))
+    {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..")
+        {
+            continue;
+        }
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        {
+            entries[folder + name] =
+                std::to_wstring((static_cast<ULONGLONG>(found.nFileSizeHigh) << 32) | found.nFileSizeLow);
+            continue;
+        }
+        entries[folder + name + L"\\"] = L"";
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        {
+            ListFolder(folder + name + L"\\", entries);
+        }
+    }
+}
+
+// The keys `keys` ("HKCU\..." or "HKLM\...", without the closing backslash).
+Listing ListKeys(const std::vector<std::wstring>& keys)
+{
+    Listing entries;
+    for (const std::wstring& key : keys)
+    {
+        win::RegKey opened;
+        const HKEY root = key.starts_with(L"HKCU") ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+        if (::RegOpenKeyExW(root, key.size() > 5 ? key.c_str() + 5 : nullptr, 0, KEY_READ, opened.Put()) ==
+            ERROR_SUCCESS)
+        {
+            ListKey(opened.Get(), key, entries);
+        }
+    }
+    return entries;
+}
+
+Listing ListSystem()
+{
+    // The drive is listed while the registry is: each waits mostly for the Wine server.
+    Listing files;
+    std::thread drive([&files] { ListFolder(L"C:\\", files); });
+    Listing entries = ListKeys({L"HKCU", L"HKLM\\Software"});
+    drive.join();
+    entries.merge(files);
+    return entries;
+}
+
+// Entries of `later` that `earlier` lacks or holds otherwise, each as "entry = content" (a key or folder alone).
+std::vector<std::wstring> Added(const Listing& earlier, const Listing& later)
+{
+    std::vector<std::wstring> added;
+    for (const auto& [entry, content] : later)
+    {
+        const auto it = earlier.find(entry);
+        if (it == earlier.end() || it->second != content)
+        {
+            added.push_back(content.empty() ? entry : entry + L" = " + content);
+        }
+    }
+    return added;
+}
 
 // The parts of a classes branch that belong to the control: its class, ProgID, type library and interfaces.
 const wchar_t* const kControlSubtrees[] = {
@@ -99,16 +221,6 @@ std::vector<std::wstring> ControlEntries(
     return entries;
 }
 
-std::wstring Lines(const std::vector<std::wstring>& lines)
-{
-    std::wstring text;
-    for (const auto& line : lines)
-    {
-        text += L"  " + line + L"\n";
-    }
-    return text;
-}
-
 // What the module writes when it registers itself for the current user: the reference for the package's
 // registry rows. Under Wine the type library goes to the machine's branch (there is no per-user type
 // library registration), so both branches are read.
@@ -128,9 +240,9 @@ std::vector<std::wstring> SelfRegistration()
         return {};
     }
     EXPECT_EQ(S_OK, setPerUser(TRUE));
-    const SystemSnapshot before = SystemSnapshot::TakeOf(ControlKeys(), {});
+    const Listing before = ListKeys(ControlKeys());
     EXPECT_EQ(S_OK, registerServer());
-    const std::vector<std::wstring> added = before.AddedIn(SystemSnapshot::TakeOf(ControlKeys(), {}));
+    const std::vector<std::wstring> added = Added(before, ListKeys(ControlKeys()));
     EXPECT_EQ(S_OK, unregisterServer());
     EXPECT_EQ(S_OK, setPerUser(FALSE));
     std::vector<std::wstring> entries = ControlEntries(added, L"HKCU\\Software\\Classes", path);
@@ -200,7 +312,7 @@ protected:
     void SetUp() override
     {
         NorvixSystemTest::SetUp();
-        m_before = SystemSnapshot::Take();
+        m_before = ListSystem();
     }
 
     void TearDown() override
@@ -236,21 +348,6 @@ protected:
         }
     }
 
-    // RunMsiexec with a log in the test's folder, printed when the exit code is not the expected one.
-    int Msiexec(const std::wstring& arguments, int expected = 0)
-    {
-        const std::wstring log = m_folder.File(win::Format(L"msiexec-%d.log", ++m_runs));
-        const int exitCode = RunMsiexec(arguments + L" /l*v \"" + log + L"\"");
-        if (exitCode != expected)
-        {
-            std::string text;
-            (void)win::File::ReadAll(log, text);
-            std::printf("msiexec %ls gave %d; its log:\n%ls\n", arguments.c_str(), exitCode,
-                win::AnsiToWide(text, CP_UTF8).c_str());
-        }
-        return exitCode;
-    }
-
     // The versions of the 64-bit package's products that are installed. NOTE: not by upgrade code: after a
     // major upgrade Wine's installer, removing the older product last, deletes the upgrade code's whole
     // registration, the newer product's with it, so MsiEnumRelatedProducts finds nothing then.
@@ -277,16 +374,12 @@ protected:
     // type library registration the library's flags). Anything else it added is found by the uninstall's check.
     void ExpectInstalled(const std::wstring& classes, const std::wstring& module)
     {
-        const std::vector<std::wstring> added = m_before.AddedIn(SystemSnapshot::TakeOf(ControlKeys(), {module}));
-        std::printf("the install added:\n%ls", Lines(added).c_str());
-        EXPECT_NE(added.end(),
-            std::find_if(added.begin(), added.end(),
-                [&](const std::wstring& line) { return win::EqualsNoCase(line.substr(0, line.find(L" = ")), module); }))
-            << "no " << win::WideToAnsi(module);
+        const std::vector<std::wstring> added = Added(m_before, ListKeys(ControlKeys()));
+        EXPECT_NE(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(module.c_str())) << win::WideToAnsi(module);
 
         auto written = ControlEntries(added, classes, module);
         const wchar_t flags[] = L"<classes>\\typelib\\{006ad7b2-968a-11de-88c9-5bde55d89593}\\1.0\\flags\\\\ = ";
-        EXPECT_NE(written.end(), std::find(written.begin(), written.end(), flags + std::wstring(L"reg_sz 0")));
+        EXPECT_NE(written.end(), std::find(written.begin(), written.end(), flags + std::wstring(L"type 1:0")));
         auto expected = s_selfRegistration;
         for (auto* list : {&written, &expected})
         {
@@ -294,9 +387,7 @@ protected:
                             [&](const std::wstring& line) { return line.rfind(flags, 0) == 0; }),
                 list->end());
         }
-        EXPECT_EQ(expected, written) << "package:\n"
-                                     << win::WideToAnsi(Lines(written)) << "module's own:\n"
-                                     << win::WideToAnsi(Lines(expected));
+        EXPECT_EQ(expected, written) << "the package's rows against the module's own registration";
 
         const std::wstring otherBranch = classes[2] == L'C' ? L"HKLM\\Software\\Classes" : L"HKCU\\Software\\Classes";
         EXPECT_EQ(std::vector<std::wstring>{}, ControlEntries(added, otherBranch, module));
@@ -306,63 +397,44 @@ protected:
     // scratch folder (settings, installer logs).
     void ExpectAsBefore(const std::vector<std::wstring>& keep = {})
     {
-        const SystemSnapshot after = SystemSnapshot::Take();
+        const Listing after = ListSystem();
         const std::wstring scratch = m_folder.Path();
-        std::vector<std::wstring> left;
-        for (const auto& line : m_before.AddedIn(after))
-        {
+        const auto kept = [&](const std::wstring& line) {
             const std::wstring entry = line.substr(0, line.find(L" = "));
+            return win::EqualsNoCase(entry.substr(0, scratch.size()), scratch) ||
+                std::any_of(
+                    keep.begin(), keep.end(), [&](const std::wstring& k) { return win::EqualsNoCase(k, entry); });
+        };
+        std::vector<std::wstring> left, removed;
+        for (const auto& line : Added(m_before, after))
+        {
             // The installer's own bookkeeping keys, which it makes the first time it runs in a prefix, stay.
-            const bool installersKey = entry == line && entry.find(L"\\Installer\\") != std::wstring::npos;
-            if (!installersKey && !win::EqualsNoCase(entry.substr(0, scratch.size()), scratch) &&
-                std::none_of(
-                    keep.begin(), keep.end(), [&](const std::wstring& kept) { return win::EqualsNoCase(kept, entry); }))
+            if (!kept(line) && !(line.ends_with(L"\\") && line.find(L"\\Installer\\") != std::wstring::npos))
             {
                 left.push_back(line);
             }
         }
-        EXPECT_EQ(std::vector<std::wstring>{}, left) << "left behind:\n" << win::WideToAnsi(Lines(left));
         // NOTE: Wine's installer also deletes the keys that removing its values left empty, up to the branch
         // ("HKCU\Software\Classes" when nothing else is in it), even those that were there before; only
         // empty keys on the way to the control's own may go.
-        std::vector<std::wstring> removed;
-        for (const auto& line : m_before.RemovedIn(after))
+        for (const auto& line : Added(after, m_before))
         {
-            if (!IsEmptyKeyAboveTheControl(line))
+            if (!kept(line) && !IsKeyAboveTheControl(line))
             {
                 removed.push_back(line);
             }
         }
-        EXPECT_EQ(std::vector<std::wstring>{}, removed) << "removed:\n" << win::WideToAnsi(Lines(removed));
+        EXPECT_EQ(std::vector<std::wstring>{}, left) << "left behind";
+        EXPECT_EQ(std::vector<std::wstring>{}, removed) << "removed";
     }
 
-    // A key of the listing before the test with nothing but keys below it, on the path to the control's keys.
-    bool IsEmptyKeyAboveTheControl(const std::wstring& entry) const
+    // A key on the path to the control's keys (a value removed below it is reported on its own).
+    static bool IsKeyAboveTheControl(const std::wstring& entry)
     {
-        if (entry.empty() || entry.back() != L'\\' || entry.find(L" = ") != entry.npos)
-        {
-            return false;
-        }
-        for (const auto& [name, content] : m_before.Entries())
-        {
-            if (name.size() > entry.size() && ::_wcsnicmp(name.c_str(), entry.c_str(), entry.size()) == 0 &&
-                name.back() != L'\\')
-            {
-                return false;  // a value below it
-            }
-        }
-        for (const wchar_t* branch : {L"HKCU\\Software\\Classes", L"HKLM\\Software\\Classes"})
-        {
-            for (const wchar_t* subtree : kControlSubtrees)
-            {
-                const std::wstring path = branch + std::wstring(subtree);
-                if (::_wcsnicmp(path.c_str(), entry.c_str(), entry.size()) == 0)
-                {
-                    return true;
-                }
-            }
-        }
-        return false;
+        const std::vector<std::wstring> keys = ControlKeys();
+        return entry.ends_with(L'\\') && std::any_of(keys.begin(), keys.end(), [&](const std::wstring& key) {
+            return ::_wcsnicmp((key + L"\\").c_str(), entry.c_str(), entry.size()) == 0;
+        });
     }
 
     // A host whose first tab reports `created` and whose control runs against the service.
@@ -394,8 +466,7 @@ protected:
     }
 
     static std::vector<std::wstring> s_selfRegistration;
-    SystemSnapshot m_before;
-    int m_runs = 0;
+    Listing m_before;
 };
 
 std::vector<std::wstring> PackageTest::s_selfRegistration;
@@ -408,13 +479,13 @@ const std::wstring kUserModule = L"\\Programs\\Kel\\Norvix\\x64\\Norvix.dll";
 TEST_F(PackageTest, PerUserInstallRunsTheControlRefusesAnOlderVersionAndUninstallLeavesOnlyTheUsersStateFiles)
 {
     const std::wstring module = KnownFolder(FOLDERID_LocalAppData) + kUserModule;
-    ASSERT_EQ(0, Msiexec(L"/i \"" + kCurrent + L"\""));
+    ASSERT_EQ(0, RunMsiexec(L"/i \"" + kCurrent + L"\""));
     ExpectInstalled(L"HKCU\\Software\\Classes", module);
     // An older version is refused over it (ERROR_INSTALL_FAILURE: the package's launch condition). NOTE: only
     // before any upgrade: after one Wine's installer no longer finds the installed version as related.
     const std::vector<std::wstring> current = InstalledVersions();
     ASSERT_EQ(1u, current.size());
-    EXPECT_EQ(ERROR_INSTALL_FAILURE, Msiexec(L"/i \"" + kOlder + L"\"", ERROR_INSTALL_FAILURE));
+    EXPECT_EQ(ERROR_INSTALL_FAILURE, RunMsiexec(L"/i \"" + kOlder + L"\""));
     EXPECT_EQ(current, InstalledVersions());
 
     // The host makes the control from the installed file (from the user's registration: see KelHost's help),
@@ -426,7 +497,7 @@ TEST_F(PackageTest, PerUserInstallRunsTheControlRefusesAnOlderVersionAndUninstal
     ExpectMissingModuleReported(
         "tab 1 control failed step=create hr=0x8007007E module=" + Quoted(module) + " per-user=1");
 
-    ASSERT_EQ(0, Msiexec(L"/x \"" + kCurrent + L"\""));
+    ASSERT_EQ(0, RunMsiexec(L"/x \"" + kCurrent + L"\""));
     ExpectAsBefore({StatusFilePath()});
     EXPECT_EQ(status, ReadBytes(StatusFilePath()));
     EXPECT_EQ(bubble, ReadBytes(BubbleFilePath()));
@@ -434,14 +505,14 @@ TEST_F(PackageTest, PerUserInstallRunsTheControlRefusesAnOlderVersionAndUninstal
 
 TEST_F(PackageTest, NewerVersionReplacesTheOlderAndKeepsTheStateFiles)
 {
-    ASSERT_EQ(0, Msiexec(L"/i \"" + kOlder + L"\""));
+    ASSERT_EQ(0, RunMsiexec(L"/i \"" + kOlder + L"\""));
     const std::vector<std::wstring> older = InstalledVersions();
     ASSERT_EQ(1u, older.size());
     WriteStatusFile(1, 2, 45000.5);
     const std::string status = ReadBytes(StatusFilePath());
     const std::string bubble = ReadBytes(BubbleFilePath());
 
-    ASSERT_EQ(0, Msiexec(L"/i \"" + kCurrent + L"\""));
+    ASSERT_EQ(0, RunMsiexec(L"/i \"" + kCurrent + L"\""));
     const std::vector<std::wstring> current = InstalledVersions();
     ASSERT_EQ(1u, current.size()) << "the older version is still installed beside the newer";
     EXPECT_NE(older[0], current[0]);
@@ -450,7 +521,7 @@ TEST_F(PackageTest, NewerVersionReplacesTheOlderAndKeepsTheStateFiles)
     EXPECT_EQ(status, ReadBytes(StatusFilePath()));
     EXPECT_EQ(bubble, ReadBytes(BubbleFilePath()));
 
-    ASSERT_EQ(0, Msiexec(L"/x \"" + kCurrent + L"\""));
+    ASSERT_EQ(0, RunMsiexec(L"/x \"" + kCurrent + L"\""));
     EXPECT_EQ(std::vector<std::wstring>{}, InstalledVersions());
     ExpectAsBefore({StatusFilePath()});
     EXPECT_EQ(status, ReadBytes(StatusFilePath()));
@@ -459,7 +530,7 @@ TEST_F(PackageTest, NewerVersionReplacesTheOlderAndKeepsTheStateFiles)
 TEST_F(PackageTest, PerMachineInstallRegistersInTheMachineBranchForCom)
 {
     const std::wstring module = KnownFolder(FOLDERID_ProgramFiles) + L"\\Kel\\Norvix\\Norvix.dll";
-    ASSERT_EQ(0, Msiexec(L"/i \"" + kCurrent + L"\" ALLUSERS=1"));
+    ASSERT_EQ(0, RunMsiexec(L"/i \"" + kCurrent + L"\" ALLUSERS=1"));
     ExpectInstalled(L"HKLM\\Software\\Classes", module);
     RunControl("tab 1 control created module=" + Quoted(module));  // COM itself finds the class: no per-user=1
     ASSERT_TRUE(win::File::Remove(module));
@@ -467,7 +538,7 @@ TEST_F(PackageTest, PerMachineInstallRegistersInTheMachineBranchForCom)
 
     // NOTE: Wine's msiexec removes a per-machine product only when told ALLUSERS=1 again; without it, it
     // finds nothing to remove and still exits 0. Windows knows the product's context by itself.
-    ASSERT_EQ(0, Msiexec(L"/x \"" + kCurrent + L"\" ALLUSERS=1"));
+    ASSERT_EQ(0, RunMsiexec(L"/x \"" + kCurrent + L"\" ALLUSERS=1"));
     ExpectAsBefore({StatusFilePath()});
 }
 

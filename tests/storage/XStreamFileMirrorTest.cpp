@@ -189,7 +189,6 @@ TEST_F(XStreamFileMirrorTest, AbandonedWriteKeepsOldFileByteForByte)
             }
         }
         EXPECT_EQ(old, RawBytesOf(Path()));
-        EXPECT_EQ(0u, m_folder.CountFiles(L"LIN"));
     }
 }
 
@@ -215,7 +214,6 @@ TEST_F(XStreamFileMirrorTest, RefusedRenameFallsBackToReplaceFileAndItsFallbacks
             file.Abort();
         }
         EXPECT_EQ(closes ? "new" : "old", RawBytesOf(Path()));
-        EXPECT_EQ(0u, m_folder.CountFiles(L"LIN"));
     }
 }
 

@@ -25,20 +25,11 @@ bool ChildProcess::Start(const std::wstring& commandLine)
     SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
     win::FileHandle childInput;
     win::FileHandle childOutput;
-    HANDLE readEnd = nullptr;
-    HANDLE writeEnd = nullptr;
-    if (!::CreatePipe(&readEnd, &writeEnd, &inherit, 0))
+    if (!::CreatePipe(childInput.Put(), m_input.Put(), &inherit, 0) ||
+        !::CreatePipe(m_output.Put(), childOutput.Put(), &inherit, 0))
     {
         return false;
     }
-    childInput.Reset(readEnd);
-    m_input.Reset(writeEnd);
-    if (!::CreatePipe(&readEnd, &writeEnd, &inherit, 0))
-    {
-        return false;
-    }
-    m_output.Reset(readEnd);
-    childOutput.Reset(writeEnd);
     ::SetHandleInformation(m_input.Get(), HANDLE_FLAG_INHERIT, 0);
     ::SetHandleInformation(m_output.Get(), HANDLE_FLAG_INHERIT, 0);
 
@@ -78,32 +69,21 @@ void ChildProcess::ReadOutput()
 {
     char buffer[4096];
     DWORD read = 0;
+    std::string partial;
     while (::ReadFile(m_output.Get(), buffer, sizeof(buffer), &read, nullptr) && read > 0)
     {
         std::lock_guard lock(m_mutex);
-        for (DWORD i = 0; i < read; ++i)
+        partial.append(buffer, read);
+        for (size_t end = 0; (end = partial.find('\n')) != std::string::npos; partial.erase(0, end + 1))
         {
-            if (buffer[i] == '\n')
-            {
-                if (!m_partial.empty() && m_partial.back() == '\r')
-                {
-                    m_partial.pop_back();
-                }
-                m_lines.push_back(std::move(m_partial));
-                m_partial.clear();
-            }
-            else
-            {
-                m_partial.push_back(buffer[i]);
-            }
+            m_lines.push_back(partial.substr(0, end > 0 && partial[end - 1] == '\r' ? end - 1 : end));
         }
         m_changed.notify_all();
     }
     std::lock_guard lock(m_mutex);
-    if (!m_partial.empty())
+    if (!partial.empty())
     {
-        m_lines.push_back(std::move(m_partial));
-        m_partial.clear();
+        m_lines.push_back(partial);
     }
     m_ended = true;
     m_changed.notify_all();

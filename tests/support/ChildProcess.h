@@ -41,7 +41,6 @@ public:
 
     // Waits for the process to end; its exit code, or -1 on time-out.
     int WaitForExit(unsigned timeoutMs = 10000);
-    [[nodiscard]] HANDLE Process() const noexcept { return m_process.Get(); }
     [[nodiscard]] DWORD Id() const noexcept { return m_id; }
 
 private:
@@ -55,7 +54,6 @@ private:
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
     std::vector<std::string> m_lines;
-    std::string m_partial;
     bool m_ended = false;
     size_t m_next = 0;
 };

@@ -143,14 +143,4 @@ LRESULT CALLBACK TestToolbarWindow::Record(
     return ::DefSubclassProc(window, message, wParam, lParam);
 }
 
-void PrintTo(const TestToolbarWindow::Message& message, std::ostream* out)
-{
-    *out << "{" << message.message << ", " << message.wParam << ", " << message.lParam << ", \"";
-    for (const wchar_t c : message.text)
-    {
-        *out << (c < 0x80 ? static_cast<char>(c) : '?');
-    }
-    *out << "\"}";
-}
-
 }  // namespace testing_support

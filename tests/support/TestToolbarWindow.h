@@ -8,7 +8,6 @@
 #include <windows.h>
 
 #include <functional>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -59,8 +58,5 @@ private:
     std::vector<Message> m_messages;
     std::function<void(const Message&)> m_observer;
 };
-
-// Readable failure output for message logs.
-void PrintTo(const TestToolbarWindow::Message& message, std::ostream* out);
 
 }  // namespace testing_support

@@ -159,12 +159,6 @@ TEST_F(ControllerTest, ContainerFacingInterfacesAnswerAsForAnInvisibleControl)
     GUID events{};
     EXPECT_EQ(S_OK, classInfo->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &events));
     EXPECT_EQ(DIID_DToolbarTestEvents, events);
-    win::ComPtr<ITypeInfo> info;
-    ASSERT_EQ(S_OK, classInfo->GetClassInfo(info.Put()));
-    TYPEATTR* attributes = nullptr;
-    ASSERT_EQ(S_OK, info->GetTypeAttr(&attributes));
-    EXPECT_EQ(TKIND_COCLASS, attributes->typekind);
-    info->ReleaseTypeAttr(attributes);
 
     win::ComPtr<IConnectionPointContainer> points;
     ASSERT_EQ(S_OK, control.object.As(points));

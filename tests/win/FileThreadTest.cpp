@@ -15,26 +15,6 @@ namespace
 
 using testing_support::TempFolder;
 
-TEST(FileTest, SharingModesDecideWhoElseMayOpen)
-{
-    TempFolder folder;
-    const auto path = folder.File(L"state.bin");
-    ASSERT_TRUE(win::File::WriteAll(path, "abc"));
-
-    win::File exclusive;
-    ASSERT_TRUE(exclusive.Open(path, win::FileAccess::Read, win::FileShare::Exclusive, win::FileCreate::OpenExisting));
-    win::File other;
-    EXPECT_FALSE(other.Open(path, win::FileAccess::Read, win::FileShare::DenyNone, win::FileCreate::OpenExisting));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), ::GetLastError());
-    exclusive.Close();
-
-    win::File denyWrite;
-    ASSERT_TRUE(denyWrite.Open(path, win::FileAccess::Read, win::FileShare::DenyWrite, win::FileCreate::OpenExisting));
-    EXPECT_TRUE(other.Open(path, win::FileAccess::Read, win::FileShare::DenyWrite, win::FileCreate::OpenExisting));
-    win::File writer;
-    EXPECT_FALSE(writer.Open(path, win::FileAccess::Write, win::FileShare::DenyNone, win::FileCreate::OpenExisting));
-}
-
 TEST(NamedMutexTest, OneHolderAtATimeAndAnAbandonedMutexCountsAsTaken)
 {
     const std::wstring name = win::Format(L"NorvixTestMutex_%lu_%lu", ::GetCurrentProcessId(), ::GetTickCount());
