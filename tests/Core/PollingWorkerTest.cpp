@@ -186,11 +186,28 @@ TEST_F(PollingWorkerTest, AWindowThatNeverAnswersHoldsUpNoWorkerNotEvenItsOwn)
     other->Stop();
 }
 
-// A query that the service holds for a minute: the mutex is free meanwhile, and the instance stops at once. Its UI
-// thread is a thread of its own, so that a Stop that never returns fails the test.
-TEST_F(PollingWorkerTest, AQueryTheServiceHoldsLeavesTheMutexFreeAndStopsAtOnce)
+TEST_F(PollingWorkerTest, AServiceThatNeverFinishesItsAnswerIsUnavailableAtTheDeadlineAndHoldsNothing)
 {
+    // Headers dripped a byte every half second never end a read's time-out: only the deadline (1 s time-out
+    // plus its margin) ends the query, long before the headers would.
+    m_service.SetFault(service::FaultMode::DripHeaders);
+    m_service.SetSlowDelayMs(500);
+    const testing_support::ExpectFailureReports expected{"no answer within 1500 ms", "no answer from"};
+    auto instance = MakeInstance(L"1");
+    instance->Start(m_mutexName);
+    ASSERT_TRUE(testing_support::WaitFor(
+        [&] {
+            const auto record = Stored();
+            return record && record->norvixStatus == static_cast<std::int32_t>(net::NorvixStatus::ConnectionFailure);
+        },
+        20000));
+    instance->Stop();
+
+    // A query that the service holds for a minute: the mutex is free meanwhile, and the instance stops at once.
+    // Its UI thread is a thread of its own, so that a Stop that never returns fails the test.
     m_service.SetFault(service::FaultMode::Hang);
+    (void)win::File::Remove(m_statusPath);
+    m_service.ClearRequests();
     std::atomic<int> stage{0};  // 1: asked to stop; 2: stopped
     std::thread ui([&] {
         auto hanging = MakeInstance(L"60");
