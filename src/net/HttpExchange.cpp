@@ -14,9 +14,7 @@ namespace net
 // One request and what it gave, shared by the caller and the request's thread: either may be the last to let go.
 struct HttpExchange::Flight
 {
-    using Body = std::function<BOOL(std::wstring& response, const XHttpAccess::Answered& answered)>;
-
-    Body body;
+    RequestBody body;
     HTTPOptionItemArray options;  // a copy: the caller's may be gone before the request ends
     bool hasOptions = false;
     win::KernelHandle answered{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};  // `result` and `response` final
@@ -34,7 +32,7 @@ struct HttpExchange::Flight
         const win::FailureGateScope gate(reports);
         try
         {
-            (void)body(response, [this](BOOL value) {
+            (void)body(Options(), response, [this](BOOL value) {
                 result = value;
                 ::SetEvent(answered.Get());
             });
@@ -73,40 +71,31 @@ bool IsSet(HANDLE event) noexcept
 BOOL HttpExchange::Get(DWORD deadlineMs, HANDLE abandon, const std::wstring& url, const std::wstring& userAgent,
     BOOL dontCache, const HTTPOptionItemArray* options, BOOL readResponse, std::wstring& response)
 {
-    try
-    {
-        auto flight = std::make_shared<Flight>();
-        Flight* self = flight.get();
-        flight->body = [self, url, userAgent, dontCache, readResponse](
-                           std::wstring& answer, const XHttpAccess::Answered& answered) {
-            return XHttpAccess::Get(url, userAgent, dontCache, self->Options(), readResponse, answer, answered);
-        };
-        if (options)
-        {
-            flight->options.CopyFrom(*options);
-            flight->hasOptions = true;
-        }
-        return Run(deadlineMs, abandon, flight, response);
-    }
-    catch (...)
-    {
-        (void)WIN_REPORT_CAUGHT("HttpExchange request");
-        return FALSE;
-    }
+    return Start(deadlineMs, abandon, options, response,
+        [url, userAgent, dontCache, readResponse](
+            const HTTPOptionItemArray* copied, std::wstring& answer, const XHttpAccess::Answered& answered) {
+            return XHttpAccess::Get(url, userAgent, dontCache, copied, readResponse, answer, answered);
+        });
 }
 
 BOOL HttpExchange::Post(DWORD deadlineMs, HANDLE abandon, const std::wstring& url, const std::wstring& userAgent,
     const std::wstring& headers, const std::wstring& data, const HTTPOptionItemArray* options, BOOL readResponse,
     std::wstring& response)
 {
+    return Start(deadlineMs, abandon, options, response,
+        [url, userAgent, headers, data, readResponse](
+            const HTTPOptionItemArray* copied, std::wstring& answer, const XHttpAccess::Answered& answered) {
+            return XHttpAccess::Post(url, userAgent, headers, data, copied, readResponse, answer, answered);
+        });
+}
+
+BOOL HttpExchange::Start(
+    DWORD deadlineMs, HANDLE abandon, const HTTPOptionItemArray* options, std::wstring& response, RequestBody body)
+{
     try
     {
         auto flight = std::make_shared<Flight>();
-        Flight* self = flight.get();
-        flight->body = [self, url, userAgent, headers, data, readResponse](
-                           std::wstring& answer, const XHttpAccess::Answered& answered) {
-            return XHttpAccess::Post(url, userAgent, headers, data, self->Options(), readResponse, answer, answered);
-        };
+        flight->body = std::move(body);
         if (options)
         {
             flight->options.CopyFrom(*options);

@@ -24,6 +24,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -59,6 +60,13 @@ public:
 
 private:
     struct Flight;
+    // The request itself, run on the request's thread with the options the flight copied.
+    using RequestBody =
+        std::function<BOOL(const HTTPOptionItemArray* options, std::wstring& response, const XHttpAccess::Answered&)>;
+
+    // Copies `options` (the caller's may be gone before the request ends) and runs `body` as one flight.
+    [[nodiscard]] BOOL Start(
+        DWORD deadlineMs, HANDLE abandon, const HTTPOptionItemArray* options, std::wstring& response, RequestBody body);
 
     [[nodiscard]] BOOL Run(
         DWORD deadlineMs, HANDLE abandon, const std::shared_ptr<Flight>& flight, std::wstring& response);
