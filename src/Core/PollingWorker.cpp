@@ -289,13 +289,15 @@ void PollingWorker::ProcessRequest()
 bool PollingWorker::Posted(bool posted, const char* post) noexcept
 {
     // A UI thread whose queue is full refuses every post until it catches up: the first refusal is told, the
-    // others are the same story until a post gets through again.
+    // others are the same story until a post gets through again. A control between the windows of two start-ups
+    // has none to post to: no failure, as a new window shows what the file holds (the post is tried again too).
     const DWORD error = ::GetLastError();
-    if (!posted && !m_postsRefused)
+    const bool refused = !posted && error != ERROR_INVALID_WINDOW_HANDLE;
+    if (refused && !m_postsRefused)
     {
         (void)win::ReportWin32Error(__FILE__, __LINE__, post, error);
     }
-    m_postsRefused = !posted;
+    m_postsRefused = refused;
     return posted;
 }
 

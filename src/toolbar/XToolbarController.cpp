@@ -757,9 +757,12 @@ void XToolbarController::LayoutToolbar()
 
 BOOL XToolbarController::PostControllerMessage(LPARAM value) noexcept
 {
+    // Between a start-up's windows (or after the last) there is no window: the refusal says so, as a post to a
+    // destroyed window would.
     const HWND window = m_dispatcherHwnd.load();
     if (!window || !::IsWindow(window))
     {
+        ::SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return FALSE;
     }
     return ::PostMessageW(window, ToolbarProcessControllerMessage(), 0, value);

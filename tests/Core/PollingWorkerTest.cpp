@@ -22,6 +22,7 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 namespace
@@ -84,8 +85,13 @@ public:
     void Set(const wchar_t* key, const wchar_t* value) { m_host.Set(key, value); }
     // A busy window takes no snapshot when asked.
     void SetBusy(bool busy) { m_busy = busy; }
-    // The UI thread's queue has no room for this many of the worker's posts about a published status.
-    void RefusePublications(int count) { m_refusals = count; }
+    // This many of the worker's posts about a published status are refused: the UI thread's queue has no room,
+    // or (ERROR_INVALID_WINDOW_HANDLE) the control is between the windows of two start-ups.
+    void RefusePublications(int count, DWORD error)
+    {
+        m_refusalError = error;
+        m_refusals = count;
+    }
     [[nodiscard]] int Publications() const { return m_publications.load(); }
 
     void RequestUpdate()
@@ -107,6 +113,7 @@ private:
         if (m_refusals.load() > 0)
         {
             --m_refusals;
+            ::SetLastError(m_refusalError);
             return false;
         }
         ++m_publications;
@@ -117,6 +124,7 @@ private:
     testing_support::FakeHostStrings m_host;
     std::atomic<bool> m_busy{false};
     std::atomic<int> m_refusals{0};
+    std::atomic<DWORD> m_refusalError{0};
     std::atomic<int> m_publications{0};
     core::SharedStatusFile m_file;
     net::APIDispatcher m_api;
@@ -226,22 +234,34 @@ TEST_F(PollingWorkerTest, AServiceThatNeverFinishesItsAnswerIsUnavailableAtTheDe
     ui.join();
 }
 
-TEST_F(PollingWorkerTest, APublicationTheUiThreadHadNoRoomForIsToldAgainAndTheWorkerGoesOn)
+TEST_F(PollingWorkerTest, APublicationTheUiThreadHadNoRoomOrNoWindowForIsToldAgainAndTheWorkerGoesOn)
 {
-    // One query in all (the next is ten minutes away): only telling the UI thread again gets the change to it.
+    // One query for each instance (the next is ten minutes away): only telling the UI thread again gets the
+    // change to it. A full queue is a failure, told once; no window (between two start-ups) is none.
     m_service.SetDefinitions("yellow");
-    auto instance = MakeInstance();
-    instance->Set(L"KelTb.Str.Norvix.Status.Default.Interval", L"600");
-    instance->RefusePublications(3);
-    instance->SetBusy(true);  // nor is any settings request answered
-    const testing_support::ExpectFailureReports refused{"m_owner.PostStatusPublished()"};
-    instance->Start(m_mutexName);
-    ASSERT_TRUE(testing_support::WaitFor([&] { return instance->Publications() == 1; }));
-    EXPECT_EQ(1u, m_service.RequestCount("/GetStatus"));
+    for (const auto& [error, report] : {std::pair{ERROR_NOT_ENOUGH_QUOTA, true}, {ERROR_INVALID_WINDOW_HANDLE, false}})
+    {
+        SCOPED_TRACE(error);
+        (void)win::File::Remove(m_statusPath);  // never checked: due at once
+        auto instance = MakeInstance();
+        instance->Set(L"KelTb.Str.Norvix.Status.Default.Interval", L"600");
+        instance->RefusePublications(3, error);
+        instance->SetBusy(true);  // nor is any settings request answered
+        std::optional<testing_support::ExpectFailureReports> refused;
+        if (report)
+        {
+            refused.emplace(std::initializer_list<std::string>{"m_owner.PostStatusPublished()"});
+        }
+        const size_t queries = m_service.RequestCount("/GetStatus");
+        instance->Start(m_mutexName);
+        ASSERT_TRUE(testing_support::WaitFor([&] { return instance->Publications() == 1; }));
+        EXPECT_EQ(queries + 1, m_service.RequestCount("/GetStatus"));
 
-    // Still running: a click is sent.
-    instance->RequestUpdate();
-    EXPECT_TRUE(testing_support::WaitFor([&] { return m_service.RequestCount("/DoUpdate") == 1; }));
+        // Still running: a click is sent.
+        const size_t updates = m_service.RequestCount("/DoUpdate");
+        instance->RequestUpdate();
+        EXPECT_TRUE(testing_support::WaitFor([&] { return m_service.RequestCount("/DoUpdate") == updates + 1; }));
+    }
 }
 
 TEST_F(PollingWorkerTest, AnAnswerWithCodesTheProductDoesNotKnowMovesOnlyTheLastCheck)
