@@ -17,12 +17,9 @@
 #include "support/TestToolbarWindow.h"
 #include "support/Wait.h"
 #include "toolbar/HostToolbarInterface.h"
-#include "toolbar/XToolbarDispatcherWindow.h"
 #include "win/Bstr.h"
 #include "win/File.h"
 #include "win/Scope.h"
-
-#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
@@ -102,39 +99,6 @@ protected:
     win::ComPtr<IUnknown> m_object;
     core::Controller* m_controller = nullptr;
 };
-
-TEST_F(ControllerTest, StartUpGoesToolbarButtonMapsOverlaysFirstStateAndTheStartUpMessageAfterTheCall)
-{
-    std::vector<std::wstring> events;
-    const auto note = [&events](const std::wstring& event) {
-        if (events.empty() || events.back() != event)
-        {
-            events.push_back(event);
-        }
-    };
-    m_toolbar.SetObserver([&](const testing_support::TestToolbarWindow::Message& message) {
-        if (message.message == TB_ENABLEBUTTON)
-        {
-            // The maps are whole before the first overlay is made.
-            note(m_controller->GetCommandId(L"CID_KEL_OPTIONS") == static_cast<UINT>(kFirstIds[4])
-                    ? L"overlays, maps filled"
-                    : L"overlays, maps not filled");
-        }
-        else if (message.message == host::kMsgSetAttribute && message.wParam != 0)
-        {
-            note(L"first state");
-        }
-        else if (message.message == toolbar::ToolbarPostStartUpMessage())
-        {
-            note(L"start-up message");
-        }
-    });
-    ASSERT_EQ(S_OK, Start(kFirstIds));
-    note(L"returned");
-    ASSERT_TRUE(testing_support::WaitFor([&] { return events.back() == L"start-up message"; }));
-    EXPECT_EQ(std::vector<std::wstring>({L"overlays, maps filled", L"first state", L"returned", L"start-up message"}),
-        events);
-}
 
 TEST_F(ControllerTest, ASecondStartClosesTheInstallBubbleAndForgetsTheButtonsOfTheFirst)
 {
