@@ -41,7 +41,8 @@ DWORD RunMsiexec(const std::wstring& arguments)
     std::wstring commandLine = L"msiexec.exe " + arguments + L" /qn";
     STARTUPINFOW startup{sizeof(startup)};
     PROCESS_INFORMATION process{};
-    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    if (!::CreateProcessW(
+            nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
     {
         return static_cast<DWORD>(-1);
     }
