@@ -31,10 +31,8 @@ protected:
     net::APIDispatcher m_api;
 };
 
-std::string Answer(const std::string& vdf, const std::string& pavise)
-{
-    return service::ProductService::StatusXml(vdf, pavise);
-}
+// A status answer as the service gives it.
+const auto Answer = &service::ProductService::StatusXml;
 
 // `xml` (without its declaration) inside `depth` further elements.
 std::string Nested(int depth, const std::string& xml)
