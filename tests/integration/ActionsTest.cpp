@@ -100,15 +100,8 @@ TEST_F(ActionsTest, ClosingATabWhileItsQueryHangsEndsAtOnceAndLeavesNothingBehin
     SetSetting("KelTb.Str.API.HTTP.Timeout.Secs", "60");
     m_service.SetFault(service::FaultMode::Hang);
     Host& host = StartHost();
-    std::string opened;
     ASSERT_EQ(1u, host.Count("tab 1 open window="));
-    for (const auto& line : host.Lines())
-    {
-        if (line.rfind("tab 1 open window=", 0) == 0)
-        {
-            opened = line;
-        }
-    }
+    const std::string opened = host.FirstLine("tab 1 open window=");
     const HWND frame = reinterpret_cast<HWND>(std::stoull(ParseFields(opened)["window"], nullptr, 16));
     ASSERT_TRUE(testing_support::WaitFor([&] { return m_service.RequestCount("/GetStatus") > 0; }, 10000));
 

@@ -1,8 +1,8 @@
 #include "NorvixSystem.h"
 
-#include "Core/StatusConfigFile.h"
 #include "bubble/XToolbarBubbleConfigFile.h"
 #include "platform/BrowserUtilities.h"
+#include "win/ComRegistration.h"
 #include "win/File.h"
 #include "win/Module.h"
 #include "win/Registry.h"
@@ -11,6 +11,7 @@
 #include <objbase.h>
 #include <olectl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <regex>
 #include <sstream>
@@ -31,24 +32,11 @@ HRESULT CallExport(const char* name)
     return function ? function() : E_NOTIMPL;
 }
 
-std::wstring NewGuidText()
-{
-    GUID guid{};
-    (void)::CoCreateGuid(&guid);
-    wchar_t text[64] = {};
-    ::StringFromGUID2(guid, text, 64);
-    return win::ToLower(text);  // the add-on upper-cases it for the mutex name
-}
 }  // namespace
 
 std::wstring WindowsPath(const char* unixPath)
 {
-    std::wstring result = L"Z:";
-    for (const char* c = unixPath; *c; ++c)
-    {
-        result += *c == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(*c));
-    }
-    return result;
+    return L"Z:" + win::ReplaceAll(win::AnsiToWide(unixPath), L"/", L"\\");
 }
 
 bool Host::Start(const std::wstring& settingsFile, int tabs)
@@ -60,6 +48,14 @@ bool Host::Start(const std::wstring& settingsFile, int tabs)
         return false;
     }
     return m_process.WaitForLine("ready tabs=" + std::to_string(tabs), 60000);
+}
+
+std::string Host::FirstLine(const std::string& prefix) const
+{
+    const auto lines = Lines();
+    const auto it =
+        std::find_if(lines.begin(), lines.end(), [&](const auto& line) { return line.starts_with(prefix); });
+    return it != lines.end() ? *it : std::string();
 }
 
 int Host::Quit()
@@ -110,14 +106,17 @@ void NorvixSystemTest::SetUp()
     }
 
     // A GUID of this test's own names the polling mutex, so nothing left from another test competes.
+    // Written in lower case: the add-on upper-cases it for the mutex name.
+    GUID guid{};
+    ASSERT_EQ(S_OK, ::CoCreateGuid(&guid));
     auto macro = win::CreateRegKey(HKEY_CURRENT_USER, kMacroKey);
-    ASSERT_TRUE(macro && win::WriteRegString(macro.Get(), L"guid", NewGuidText()));
+    ASSERT_TRUE(macro && win::WriteRegString(macro.Get(), L"guid", win::ToLower(win::GuidToString(guid))));
     (void)win::DeleteRegTree(HKEY_CURRENT_USER, kPrefsKey);
 
     win::File::Remove(StatusFilePath());
     // The install bubble has been shown: the tests here are about the status buttons.
     bubble::XToolbarBubbleConfigFile bubbleFile;
-    bubbleFile.Open(platform::GetWriteableFolder(L"KelToolbar", TRUE) + L"Norvix.install-bubble.config");
+    bubbleFile.Open(BubbleFilePath());
     (void)bubbleFile.Load(false, true);
     bubbleFile.GetRecord()->m_showFlag = 0;
     ASSERT_TRUE(bubbleFile.Save(false));
@@ -177,17 +176,9 @@ std::wstring NorvixSystemTest::StatusFilePath()
     return platform::GetWriteableFolder(L"KelToolbar", TRUE) + L"Norvix.status.config";
 }
 
-void NorvixSystemTest::WriteStatusFile(int pavise, int norvix, double lastCheck, int lastCheckStatus)
+std::wstring NorvixSystemTest::BubbleFilePath()
 {
-    core::StatusConfigFile file;
-    file.Open(StatusFilePath());
-    core::StatusConfigStream* record = file.GetRecord();
-    ASSERT_NE(nullptr, record);
-    record->m_paviseStatus = pavise;
-    record->m_norvixStatus = norvix;
-    record->m_lastCheck.value = lastCheck;
-    record->m_lastCheck.status = lastCheckStatus;
-    ASSERT_TRUE(file.Save(false));
+    return platform::GetWriteableFolder(L"KelToolbar", TRUE) + L"Norvix.install-bubble.config";
 }
 
 OverlayState LatestOverlay(const Host& host, int tab, int commandId)

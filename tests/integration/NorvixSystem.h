@@ -36,6 +36,8 @@ public:
     }
     [[nodiscard]] size_t Count(const std::string& text) const { return m_process.CountLines(text); }
     [[nodiscard]] std::vector<std::string> Lines() const { return m_process.Lines(); }
+    // The first line that starts with `prefix`; "" when none does.
+    [[nodiscard]] std::string FirstLine(const std::string& prefix) const;
     // Ends the host through its quit command; its exit code.
     int Quit();
     [[nodiscard]] testing_support::ChildProcess& Process() noexcept { return m_process; }
@@ -67,10 +69,9 @@ protected:
     std::wstring WriteSettings();
     // Starts a host with the current settings.
     Host& StartHost(int tabs = 1);
-    // The shared status file and what it holds (after the scrambling is undone).
+    // The shared status file and the install bubble's file.
     [[nodiscard]] static std::wstring StatusFilePath();
-    // Writes the status file as a given instance would have published it.
-    static void WriteStatusFile(int pavise, int norvix, double lastCheck, int lastCheckStatus = 0);
+    [[nodiscard]] static std::wstring BubbleFilePath();
 
     // Requests that reached the service for a path ("/GetStatus", "/DoUpdate", "/track").
     [[nodiscard]] size_t Requests(const std::string& path) const { return m_service.RequestCount(path); }

@@ -31,22 +31,18 @@ protected:
     net::APIDispatcher m_api;
 };
 
-std::string Answer(const std::string& vdf, const std::string& pavise)
-{
-    return service::ProductService::StatusXml(vdf, pavise);
-}
+// A status answer as the service gives it.
+const auto Answer = &service::ProductService::StatusXml;
 
 // `xml` (without its declaration) inside `depth` further elements.
 std::string Nested(int depth, const std::string& xml)
 {
-    std::string open;
-    std::string close;
+    std::string nested = xml.substr(xml.find("<response>"));
     for (int i = 0; i < depth; ++i)
     {
-        open += "<n>";
-        close += "</n>";
+        nested = "<n>" + nested + "</n>";
     }
-    return open + xml.substr(xml.find("<response>")) + close;
+    return nested;
 }
 
 }  // namespace

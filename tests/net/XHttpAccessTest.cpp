@@ -45,15 +45,11 @@ TEST_F(XHttpAccessTest, GetFollowsAFewRedirectionsOfAServiceThatRedirectsForEver
         EXPECT_FALSE(got);
         EXPECT_EQ(response, L"untouched");
         // The first request and five redirections, each Location resolved against the path that was asked.
-        std::vector<std::string> targets;
-        for (const auto& request : m_service.Requests())
+        const auto requests = m_service.Requests();
+        ASSERT_EQ(requests.size(), 1u + net::XHttpAccess::kMaxRedirections);
+        for (size_t i = 0; i < requests.size(); ++i)
         {
-            targets.push_back(request.target);
-        }
-        ASSERT_EQ(targets.size(), 1u + net::XHttpAccess::kMaxRedirections);
-        for (size_t i = 0; i < targets.size(); ++i)
-        {
-            EXPECT_EQ(targets[i], i % 2 == 0 ? "/GetStatus?x=1" : "/again/GetStatus?x=1") << i;
+            EXPECT_EQ(requests[i].target, i % 2 == 0 ? "/GetStatus?x=1" : "/again/GetStatus?x=1") << i;
         }
     }
 }

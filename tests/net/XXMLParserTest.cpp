@@ -33,14 +33,12 @@ protected:
 // An element `depth` levels deep, each level a start and an end tag.
 std::wstring Nested(int depth)
 {
-    std::wstring open;
-    std::wstring close;
+    std::wstring nested;
     for (int i = 0; i < depth; ++i)
     {
-        open += L"<n>";
-        close += L"</n>";
+        nested = L"<n>" + nested + L"</n>";
     }
-    return open + close;
+    return nested;
 }
 
 TEST_F(XXMLParserTest, UnusableTextsGiveNoDocument)

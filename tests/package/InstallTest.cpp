@@ -5,9 +5,10 @@
 // registration and compares the listing after the uninstall. The packages were built and signed by check-packages
 // before this suite (the NorvixPackages fixture).
 
-#include "NorvixSystem.h"
+#include "NorvixSystem.h"  // first: the service's sockets need winsock2.h before windows.h
 
-#include "platform/BrowserUtilities.h"
+#include "Installer.h"
+
 #include "win/File.h"
 #include "win/Handle.h"
 #include "win/InternetHandle.h"
@@ -15,9 +16,7 @@
 #include "win/Strings.h"
 
 #include <gtest/gtest.h>
-#include <msi.h>
 #include <wininet.h>
-#include <shlobj.h>
 
 #include <algorithm>
 #include <map>
@@ -33,6 +32,14 @@ using integration::kIconGood;
 using integration::kUpdateButton;
 using integration::OverlayState;
 using integration::WindowsPath;
+using package_testing::KnownFolder;
+using package_testing::RunMsiexec;
+
+// The 64-bit package's installed products (each version is a product of its own).
+std::vector<std::wstring> InstalledProducts()
+{
+    return package_testing::InstalledProducts(L"Norvix Addon (64-bit)");
+}
 
 const std::wstring kPackages = WindowsPath(NORVIX_PACKAGES) + L"\\";
 const std::wstring kCurrent = kPackages + L"Norvix-x64.msi";
@@ -183,18 +190,6 @@ std::vector<std::wstring> ControlKeys()
     return keys;
 }
 
-std::wstring KnownFolder(REFKNOWNFOLDERID id)
-{
-    wchar_t* path = nullptr;
-    std::wstring result;
-    if (SUCCEEDED(::SHGetKnownFolderPath(id, 0, nullptr, &path)))
-    {
-        result = path;
-    }
-    ::CoTaskMemFree(path);
-    return result;
-}
-
 // The control's entries among snapshot lines, in lower case (keys and paths compare without regard to case: Wine's
 // machine branch spells one "Typelib"), with the branch written as <classes>, the module's path as <module> and its
 // folder (with or without the closing backslash) as <folder>, so that a registration in one branch from one place
@@ -250,20 +245,6 @@ std::vector<std::wstring> SelfRegistration()
     entries.insert(entries.end(), machine.begin(), machine.end());
     std::sort(entries.begin(), entries.end());
     return entries;
-}
-
-// The host's report of the first tab's control ("tab 1 control created ..." or "... failed ..."); it comes
-// before "ready", which starting the host waits for.
-std::string ControlLine(const Host& host)
-{
-    for (const auto& line : host.Lines())
-    {
-        if (line.rfind("tab 1 control ", 0) == 0)
-        {
-            return line;
-        }
-    }
-    return "no control line";
 }
 
 // A path as the host quotes it.
@@ -324,13 +305,6 @@ protected:
         NorvixSystemTest::TearDown();
     }
 
-    // Runs Wine's msiexec quietly with `arguments`; its exit code, or -1 when it did not start or end.
-    static int RunMsiexec(const std::wstring& arguments)
-    {
-        testing_support::ChildProcess process;
-        return process.Start(L"msiexec.exe " + arguments + L" /qn") ? process.WaitForExit(120000) : -1;
-    }
-
     // Both packages, both scopes, whether installed or not; then the install folders if they are empty.
     static void RemoveEveryInstall()
     {
@@ -348,27 +322,6 @@ protected:
         }
     }
 
-    // The versions of the 64-bit package's products that are installed. NOTE: not by upgrade code: after a
-    // major upgrade Wine's installer, removing the older product last, deletes the upgrade code's whole
-    // registration, the newer product's with it, so MsiEnumRelatedProducts finds nothing then.
-    static std::vector<std::wstring> InstalledVersions()
-    {
-        std::vector<std::wstring> versions;
-        wchar_t product[39] = {};
-        for (DWORD i = 0; ::MsiEnumProductsW(i, product) == ERROR_SUCCESS; ++i)
-        {
-            wchar_t name[128] = {}, version[64] = {};
-            DWORD nameSize = 128, versionSize = 64;
-            if (::MsiGetProductInfoW(product, INSTALLPROPERTY_INSTALLEDPRODUCTNAME, name, &nameSize) == ERROR_SUCCESS &&
-                std::wstring(name) == L"Norvix Addon (64-bit)" &&
-                ::MsiGetProductInfoW(product, INSTALLPROPERTY_VERSIONSTRING, version, &versionSize) == ERROR_SUCCESS)
-            {
-                versions.emplace_back(version);
-            }
-        }
-        return versions;
-    }
-
     // Checks what the install added: the module at `module`, and in the `classes` branch exactly what the
     // module's own registration writes (the type library's FLAGS aside: the package writes "0", Wine's
     // type library registration the library's flags). Anything else it added is found by the uninstall's check.
@@ -383,9 +336,7 @@ protected:
         auto expected = s_selfRegistration;
         for (auto* list : {&written, &expected})
         {
-            list->erase(std::remove_if(list->begin(), list->end(),
-                            [&](const std::wstring& line) { return line.rfind(flags, 0) == 0; }),
-                list->end());
+            std::erase_if(*list, [&](const std::wstring& line) { return line.starts_with(flags); });
         }
         EXPECT_EQ(expected, written) << "the package's rows against the module's own registration";
 
@@ -440,8 +391,9 @@ protected:
     // A host whose first tab reports `created` and whose control runs against the service.
     void RunControl(const std::string& created)
     {
+        // The host's report of the first tab's control comes before "ready", which starting the host waits for.
         Host& host = StartHost();
-        EXPECT_EQ(created, ControlLine(host));
+        EXPECT_EQ(created, host.FirstLine("tab 1 control "));
         EXPECT_TRUE(integration::WaitForOverlay(host, 1, kUpdateButton,
             [](const OverlayState& s) { return s.icon == kIconGood && s.title == "Daily update complete"; }));
         EXPECT_EQ(0, host.Quit());
@@ -453,16 +405,11 @@ protected:
     void ExpectMissingModuleReported(const std::string& report)
     {
         Host& host = StartHost();
-        EXPECT_EQ(report, ControlLine(host));
+        EXPECT_EQ(report, host.FirstLine("tab 1 control "));
         ASSERT_TRUE(host.Send("open"));
         EXPECT_TRUE(host.WaitFor("tab 2 control failed step=create hr="));
         EXPECT_EQ(0, host.Quit());
         m_hosts.clear();
-    }
-
-    static std::wstring BubbleFilePath()
-    {
-        return platform::GetWriteableFolder(L"KelToolbar", TRUE) + L"Norvix.install-bubble.config";
     }
 
     static std::vector<std::wstring> s_selfRegistration;
@@ -483,10 +430,10 @@ TEST_F(PackageTest, PerUserInstallRunsTheControlRefusesAnOlderVersionAndUninstal
     ExpectInstalled(L"HKCU\\Software\\Classes", module);
     // An older version is refused over it (ERROR_INSTALL_FAILURE: the package's launch condition). NOTE: only
     // before any upgrade: after one Wine's installer no longer finds the installed version as related.
-    const std::vector<std::wstring> current = InstalledVersions();
+    const std::vector<std::wstring> current = InstalledProducts();
     ASSERT_EQ(1u, current.size());
     EXPECT_EQ(ERROR_INSTALL_FAILURE, RunMsiexec(L"/i \"" + kOlder + L"\""));
-    EXPECT_EQ(current, InstalledVersions());
+    EXPECT_EQ(current, InstalledProducts());
 
     // The host makes the control from the installed file (from the user's registration: see KelHost's help),
     // and it runs against the service: definitions up to date.
@@ -506,14 +453,14 @@ TEST_F(PackageTest, PerUserInstallRunsTheControlRefusesAnOlderVersionAndUninstal
 TEST_F(PackageTest, NewerVersionReplacesTheOlderAndKeepsTheStateFiles)
 {
     ASSERT_EQ(0, RunMsiexec(L"/i \"" + kOlder + L"\""));
-    const std::vector<std::wstring> older = InstalledVersions();
+    const std::vector<std::wstring> older = InstalledProducts();
     ASSERT_EQ(1u, older.size());
-    WriteStatusFile(1, 2, 45000.5);
+    ASSERT_TRUE(win::File::WriteAll(StatusFilePath(), "the user's own status"));  // the installer never reads it
     const std::string status = ReadBytes(StatusFilePath());
     const std::string bubble = ReadBytes(BubbleFilePath());
 
     ASSERT_EQ(0, RunMsiexec(L"/i \"" + kCurrent + L"\""));
-    const std::vector<std::wstring> current = InstalledVersions();
+    const std::vector<std::wstring> current = InstalledProducts();
     ASSERT_EQ(1u, current.size()) << "the older version is still installed beside the newer";
     EXPECT_NE(older[0], current[0]);
     // Wine's installer removes the older product after installing the newer: what they share must stay.
@@ -522,7 +469,7 @@ TEST_F(PackageTest, NewerVersionReplacesTheOlderAndKeepsTheStateFiles)
     EXPECT_EQ(bubble, ReadBytes(BubbleFilePath()));
 
     ASSERT_EQ(0, RunMsiexec(L"/x \"" + kCurrent + L"\""));
-    EXPECT_EQ(std::vector<std::wstring>{}, InstalledVersions());
+    EXPECT_EQ(std::vector<std::wstring>{}, InstalledProducts());
     ExpectAsBefore({StatusFilePath()});
     EXPECT_EQ(status, ReadBytes(StatusFilePath()));
 }

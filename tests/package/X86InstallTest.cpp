@@ -2,22 +2,19 @@
 // 32-bit tree's prefix: the control is made from the installed file as a host makes it (the class's server
 // path read from the user's classes, the module loaded, its class factory asked), its type library is the
 // 32-bit one, and the uninstall takes the file, its folder and every key of the control away.
-// One thread in all, the installer a process of its own waited for without pipes: under user-mode emulation a
-// 32-bit process whose threads call into Wine at once does not survive (see tests/CMakeLists.txt).
+// One thread in all (see Installer.h).
+
+#include "Installer.h"
 
 #include "Core/NorvixIds.h"
 #include "win/ComPtr.h"
 #include "win/ComRegistration.h"
-#include "win/Handle.h"
 #include "win/Module.h"
 #include "win/Registry.h"
 #include "win/Strings.h"
-#include "win/TaskMemory.h"
 
 #include <gtest/gtest.h>
-#include <msi.h>
 #include <ole2.h>
-#include <shlobj.h>
 
 #include <string>
 #include <vector>
@@ -25,70 +22,27 @@
 namespace
 {
 
+using package_testing::InstalledProducts;
+using package_testing::KnownFolder;
+using package_testing::RunMsiexec;
+
 std::wstring WindowsPath(const char* unixPath)
 {
     return L"Z:" + win::ReplaceAll(win::AnsiToWide(unixPath), L"/", L"\\");
 }
 
 const std::wstring kPackage = WindowsPath(NORVIX_X86_PACKAGE);
+const wchar_t kProduct[] = L"Norvix Addon";
 const std::wstring kClasses = L"Software\\Classes\\";
 const std::wstring kClassKey = kClasses + L"CLSID\\" + win::GuidToString(core::CLSID_Norvix);
 const std::wstring kLibraryKey = kClasses + L"TypeLib\\" + win::GuidToString(core::LIBID_NorvixLib);
 
-// Wine's msiexec with `arguments`, quiet; its exit code, or -1 when it did not start or end within two minutes.
-DWORD RunMsiexec(const std::wstring& arguments)
-{
-    std::wstring commandLine = L"msiexec.exe " + arguments + L" /qn";
-    STARTUPINFOW startup{sizeof(startup)};
-    PROCESS_INFORMATION process{};
-    if (!::CreateProcessW(
-            nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-    {
-        return static_cast<DWORD>(-1);
-    }
-    const win::KernelHandle processHandle(process.hProcess), thread(process.hThread);
-    DWORD code = static_cast<DWORD>(-1);
-    if (::WaitForSingleObject(process.hProcess, 120000) != WAIT_OBJECT_0 ||
-        !::GetExitCodeProcess(process.hProcess, &code))
-    {
-        (void)::TerminateProcess(process.hProcess, 1);
-        return static_cast<DWORD>(-1);
-    }
-    return code;
-}
-
-// The products of the 32-bit package installed in this prefix, by product code (each build of the package has
-// one of its own, so a package file cannot remove what an earlier build installed).
-std::vector<std::wstring> InstalledProducts()
-{
-    std::vector<std::wstring> products;
-    wchar_t product[39] = {};
-    for (DWORD i = 0; ::MsiEnumProductsW(i, product) == ERROR_SUCCESS; ++i)
-    {
-        wchar_t name[128] = {};
-        DWORD size = ARRAYSIZE(name);
-        if (::MsiGetProductInfoW(product, INSTALLPROPERTY_INSTALLEDPRODUCTNAME, name, &size) == ERROR_SUCCESS &&
-            std::wstring(name) == L"Norvix Addon")
-        {
-            products.emplace_back(product);
-        }
-    }
-    return products;
-}
-
 void RemoveEveryInstall()
 {
-    for (const std::wstring& product : InstalledProducts())
+    for (const std::wstring& product : InstalledProducts(kProduct))
     {
         (void)RunMsiexec(L"/x " + product);
     }
-}
-
-std::wstring UserModulePath()
-{
-    win::TaskMemory<wchar_t> folder;
-    EXPECT_EQ(S_OK, ::SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, folder.Put()));
-    return std::wstring(folder ? folder.Get() : L"") + L"\\Programs\\Kel\\Norvix\\x86\\Norvix.dll";
 }
 
 // The default value of HKCU\<path>, or "(none)" when the key or the value is missing.
@@ -124,9 +78,9 @@ protected:
 
 TEST_F(X86PackageTest, InstallsForTheUserMakesTheControlFromTheInstalledFileAndUninstallsToTheLastKey)
 {
-    const std::wstring module = UserModulePath();
-    ASSERT_EQ(0u, RunMsiexec(L"/i \"" + kPackage + L"\""));
-    EXPECT_EQ(1u, InstalledProducts().size());
+    const std::wstring module = KnownFolder(FOLDERID_LocalAppData) + L"\\Programs\\Kel\\Norvix\\x86\\Norvix.dll";
+    ASSERT_EQ(0, RunMsiexec(L"/i \"" + kPackage + L"\""));
+    EXPECT_EQ(1u, InstalledProducts(kProduct).size());
 
     // What a host reads to find the module: the ProgID's class and that class's server, the installed file.
     EXPECT_EQ(win::GuidToString(core::CLSID_Norvix), UserDefault(kClasses + L"Kel.Norvix\\CLSID"));
@@ -176,8 +130,8 @@ TEST_F(X86PackageTest, InstallsForTheUserMakesTheControlFromTheInstalledFileAndU
         EXPECT_EQ(S_OK, canUnloadNow()) << "the control and its factory are gone";
     }
 
-    ASSERT_EQ(0u, RunMsiexec(L"/x \"" + kPackage + L"\""));
-    EXPECT_EQ(std::vector<std::wstring>{}, InstalledProducts());
+    ASSERT_EQ(0, RunMsiexec(L"/x \"" + kPackage + L"\""));
+    EXPECT_EQ(std::vector<std::wstring>{}, InstalledProducts(kProduct));
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(module.c_str()));
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(win::FolderOf(module).c_str()));
     for (const std::wstring& key : {kClasses + L"Kel.Norvix", kClassKey, kLibraryKey})

@@ -12,9 +12,7 @@
 namespace
 {
 
-class SharedStatusFileTest : public storage_testing::StorageFixture
-{
-};
+using SharedStatusFileTest = storage_testing::StorageFixture;
 
 // What writer `id` (0: the seed) saves in `round`: a record no other writer or round has.
 struct WriterRecord

@@ -16,16 +16,13 @@ namespace storage_testing
 {
 
 // The scrambling byte: the low bytes of "QoxM" XORed together.
-inline std::uint8_t KeyByte()
-{
-    return 'Q' ^ 'o' ^ 'x' ^ 'M';
-}
+inline constexpr std::uint8_t kKeyByte = 'Q' ^ 'o' ^ 'x' ^ 'M';
 
-inline std::string Scramble(std::string bytes, std::uint8_t key = KeyByte())
+inline std::string Scramble(std::string bytes)
 {
     for (char& c : bytes)
     {
-        c = static_cast<char>(static_cast<std::uint8_t>(c) ^ key);
+        c = static_cast<char>(static_cast<std::uint8_t>(c) ^ kKeyByte);
     }
     return bytes;
 }
@@ -65,6 +62,13 @@ struct PlainRecord
         return Head() + Bytes(pavise) + Bytes(norvix) + Bytes(checkStatus) + Bytes(lastCheck);
     }
 };
+
+// A stand-in for ReplaceFileW that is denied the replacement and touches nothing.
+inline BOOL WINAPI DenyReplace(LPCWSTR, LPCWSTR, LPCWSTR, DWORD, LPVOID, LPVOID)
+{
+    ::SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+}
 
 // A test with a folder of its own that, at its end, finds no "LIN" file left in that folder and no "Kel" file
 // left in the temporary folder. The process's temporary folder is one of the test's own meanwhile: suites that

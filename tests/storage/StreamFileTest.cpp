@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <numeric>
 #include <vector>
 
 namespace
@@ -50,17 +51,6 @@ protected:
         file.GetRecord()->m_norvixStatus = norvix;
         file.GetRecord()->m_lastCheck = {lastCheck, 0};
         ASSERT_TRUE(file.Save(false));
-    }
-
-    static void ExpectValues(
-        const core::StatusConfigFile& file, std::int32_t pavise, std::int32_t norvix, double lastCheck)
-    {
-        const core::StatusConfigStream* record = file.GetRecord();
-        ASSERT_NE(nullptr, record);
-        EXPECT_EQ(pavise, record->m_paviseStatus);
-        EXPECT_EQ(norvix, record->m_norvixStatus);
-        EXPECT_EQ(0, record->m_lastCheck.status);
-        EXPECT_EQ(lastCheck, record->m_lastCheck.value);
     }
 
     void WriteScrambled(const std::string& plain) { ASSERT_TRUE(win::File::WriteAll(Path(), Scramble(plain))); }
@@ -140,11 +130,8 @@ TEST_F(StreamFileTest, OnlyWholeRecordsOfThisSystemAreTakenAndAsTheyAre)
     constexpr int kInputs = 500;  // of each file: a few seconds under Wine
     const std::uint32_t seed = testing_support::TrialSeed(20261206);
     std::mt19937 random(seed);
-    std::string anyByte;
-    for (int c = 0; c < 256; ++c)
-    {
-        anyByte += static_cast<char>(c);
-    }
+    std::string anyByte(256, '\0');
+    std::iota(anyByte.begin(), anyByte.end(), '\0');
     const std::uint64_t doubles[] = {0x7FF8000000000000, 0xFFF8000000000000, 0x7FF0000000000001, 0x7FF0000000000000,
         0xFFF0000000000000, 0x7FEFFFFFFFFFFFFF, 0xFFEFFFFFFFFFFFFF, 1, 0x8000000000000000, 0xBFF0000000000000};
     const std::uint32_t integers[] = {0, 1, 3, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFE, 0xFFFFFFFF};
@@ -234,7 +221,9 @@ TEST_F(StreamFileTest, FailuresAreReportedAndOnlyTheLanguageOrTheDamageResetsThe
     ASSERT_TRUE(holder);
     EXPECT_FALSE(busy.Load(true, true));
     EXPECT_EQ(std::vector<std::wstring>{L"<decode failed>"}, busy.reports);
-    ExpectValues(busy, 1, 2, 45000.0);
+    EXPECT_EQ(1, busy.GetRecord()->m_paviseStatus);
+    EXPECT_EQ(2, busy.GetRecord()->m_norvixStatus);
+    EXPECT_EQ(45000.0, busy.GetRecord()->m_lastCheck.value);
     holder.Reset();
     EXPECT_EQ(held, RawBytesOf(Path()));
 }
@@ -260,12 +249,6 @@ BOOL WINAPI InspectAndRefuse(LPCWSTR existing, LPCWSTR newName, DWORD flags)
     return FALSE;
 }
 
-BOOL WINAPI DenyReplace(LPCWSTR, LPCWSTR, LPCWSTR, DWORD, LPVOID, LPVOID)
-{
-    ::SetLastError(ERROR_ACCESS_DENIED);
-    return FALSE;
-}
-
 TEST_F(StreamFileTest, FailedSaveLeavesTheOldFileWhole)
 {
     const testing_support::ExpectFailureReports expected{"!mirroredTarget.Close()", "not saved, the file keeps"};
@@ -274,7 +257,8 @@ TEST_F(StreamFileTest, FailedSaveLeavesTheOldFileWhole)
     const std::string before = RawBytesOf(Path());
     s_expectedTarget = Path();
     const auto previousRename = storage::XStreamFileMirror::SetRenameForTesting(&InspectAndRefuse);
-    const auto previousLookup = storage::XStreamFileMirror::SetReplaceFileLookupForTesting([] { return &DenyReplace; });
+    const auto previousLookup =
+        storage::XStreamFileMirror::SetReplaceFileLookupForTesting([] { return &storage_testing::DenyReplace; });
     file.GetRecord()->m_norvixStatus = 2;
     const bool saved = file.Save(true);
     storage::XStreamFileMirror::SetRenameForTesting(previousRename);

@@ -3,6 +3,7 @@
 #include "storage/SharingRetry.h"
 #include "storage/XStreamFileMirror.h"
 #include "support/Wait.h"
+#include "win/Scope.h"
 #include "win/Strings.h"
 
 #include <gtest/gtest.h>
@@ -27,31 +28,12 @@ protected:
     std::wstring Path() const { return m_folder.File(L"state.bin"); }
 };
 
-// For one test: a file system that refuses the replacing rename, and a stand-in for ReplaceFileW.
-class RenameRefusedStandIn
+// A file system that refuses the replacing rename.
+BOOL WINAPI RefuseRename(LPCWSTR, LPCWSTR, DWORD)
 {
-public:
-    explicit RenameRefusedStandIn(storage::XStreamFileMirror::ReplaceFileLookup lookup)
-        : m_previousLookup(storage::XStreamFileMirror::SetReplaceFileLookupForTesting(lookup)),
-          m_previousRename(storage::XStreamFileMirror::SetRenameForTesting(&RefuseRename))
-    {
-    }
-    ~RenameRefusedStandIn()
-    {
-        storage::XStreamFileMirror::SetReplaceFileLookupForTesting(m_previousLookup);
-        storage::XStreamFileMirror::SetRenameForTesting(m_previousRename);
-    }
-
-private:
-    static BOOL WINAPI RefuseRename(LPCWSTR, LPCWSTR, DWORD)
-    {
-        ::SetLastError(ERROR_NOT_SUPPORTED);
-        return FALSE;
-    }
-
-    storage::XStreamFileMirror::ReplaceFileLookup m_previousLookup;
-    storage::XStreamFileMirror::RenameProc m_previousRename;
-};
+    ::SetLastError(ERROR_NOT_SUPPORTED);
+    return FALSE;
+}
 
 BOOL WINAPI FailsKeepingNames(LPCWSTR, LPCWSTR, LPCWSTR, DWORD, LPVOID, LPVOID)
 {
@@ -66,12 +48,6 @@ BOOL WINAPI FailsAfterMovingOldToBackup(LPCWSTR replaced, LPCWSTR, LPCWSTR backu
         return TRUE;  // makes the test fail: the old file must have gone to the backup name
     }
     ::SetLastError(ERROR_UNABLE_TO_MOVE_REPLACEMENT_2);
-    return FALSE;
-}
-
-BOOL WINAPI FailsDenied(LPCWSTR, LPCWSTR, LPCWSTR, DWORD, LPVOID, LPVOID)
-{
-    ::SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
 }
 
@@ -199,12 +175,17 @@ TEST_F(XStreamFileMirrorTest, RefusedRenameFallsBackToReplaceFileAndItsFallbacks
         {"no ReplaceFileW", [] { return storage::XStreamFileMirror::ReplaceFileProc{}; }, true},
         {"1176: both keep their names", [] { return &FailsKeepingNames; }, true},
         {"1177: old file moved to the backup name", [] { return &FailsAfterMovingOldToBackup; }, true},
-        {"other error: old file still in place", [] { return &FailsDenied; }, false},
+        {"other error: old file still in place", [] { return &storage_testing::DenyReplace; }, false},
     };
     for (const auto& [name, lookup, closes] : cases)
     {
         SCOPED_TRACE(name);
-        const RenameRefusedStandIn standIn(lookup);
+        const auto previousLookup = storage::XStreamFileMirror::SetReplaceFileLookupForTesting(lookup);
+        const auto previousRename = storage::XStreamFileMirror::SetRenameForTesting(&RefuseRename);
+        const win::ScopeExit restore([&] {
+            storage::XStreamFileMirror::SetReplaceFileLookupForTesting(previousLookup);
+            storage::XStreamFileMirror::SetRenameForTesting(previousRename);
+        });
         ASSERT_TRUE(win::File::WriteAll(Path(), "old"));
         storage::XStreamFileMirror file;
         OpenAndWrite(file, "new");
