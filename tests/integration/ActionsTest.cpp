@@ -91,6 +91,14 @@ TEST_F(ActionsTest, UpdateClickAnimatesEveryInstanceAndThePollAfterTheUpdateInte
     }
     EXPECT_EQ(1u, Requests("/DoUpdate"));
     EXPECT_EQ(1u, Requests("/track"));
+
+    // The text labels preference takes effect at once, and back.
+    other.Send("pref textlabels 0");
+    EXPECT_TRUE(WaitForOverlay(other, 1, kUpdateButton,
+        [](const OverlayState& s) { return s.icon == kIconGood && s.title.empty() && s.tooltip.empty(); }));
+    other.Send("pref textlabels 1");
+    EXPECT_TRUE(WaitForOverlay(other, 1, kUpdateButton,
+        [](const OverlayState& s) { return s.title == "Daily update complete" && !s.tooltip.empty(); }));
 }
 
 TEST_F(ActionsTest, ClosingATabWhileItsQueryHangsEndsAtOnceAndLeavesNothingBehind)

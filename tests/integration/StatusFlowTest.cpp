@@ -1,6 +1,7 @@
-// The add-on whole, in real host processes against the product service: who polls and when, and how a change
-// reaches every instance. What each state shows, when a poll is due and how a service's faults end are the unit
-// tests' business; here one path per flow.
+// The add-on whole, in a real host process against the product service: who polls, decided by the mutex that
+// every instance of an installation shares. How a change reaches every instance is the update flow's business
+// (ActionsTest); one query per interval among instances, a busy window, each state and each fault, the unit
+// tests'.
 
 #include "NorvixSystem.h"
 
@@ -18,51 +19,6 @@ namespace
 {
 
 using StatusFlowTest = NorvixSystemTest;
-
-TEST_F(StatusFlowTest, TwoProcessesShareOneQueryPerIntervalEvenWhileOneWindowIsBusyAndBothShowEveryChange)
-{
-    m_service.SetDefinitions("yellow");
-    m_service.SetProtection("disabled");
-    Host& first = StartHost();
-    Host& second = StartHost();
-    for (Host* host : {&first, &second})
-    {
-        SCOPED_TRACE(host->Name());
-        EXPECT_TRUE(WaitForOverlay(*host, 1, kUpdateButton,
-            [](const OverlayState& s) { return s.icon == kIconAction && s.title == "Update Norvix" && s.enabled; }));
-        EXPECT_TRUE(WaitForOverlay(*host, 1, kPaviseButton, [](const OverlayState& s) {
-            return s.icon == kIconAction && s.title == "Pavise Deactivated" && s.visible && s.enabled;
-        }));
-    }
-
-    // One window handles nothing for several intervals: it neither reloads the file nor announces what its worker
-    // found. Still no two queries come within one interval.
-    m_service.ClearRequests();
-    ASSERT_TRUE(first.Send("busy 7000"));
-    testing_support::ExpectQueriesOneIntervalApart(m_service, 4);
-
-    m_service.SetDefinitions("green");
-    m_service.SetProtection("enabled");
-    for (Host* host : {&first, &second})
-    {
-        SCOPED_TRACE(host->Name());
-        EXPECT_TRUE(WaitForOverlay(*host, 1, kUpdateButton, [](const OverlayState& s) {
-            return s.icon == kIconGood && s.title == "Daily update complete" && !s.enabled;
-        }));
-        EXPECT_TRUE(WaitForOverlay(*host, 1, kPaviseButton, [](const OverlayState& s) {
-            return s.icon == kIconGood && s.title == "Pavise Activated" && s.visible && !s.enabled;
-        }));
-        EXPECT_TRUE(host->WaitFor("event \"UpdateStatus\" hr=0x00000000 result=0x00000000"));
-    }
-
-    // The text labels preference takes effect at once, and back.
-    second.Send("pref textlabels 0");
-    EXPECT_TRUE(WaitForOverlay(second, 1, kUpdateButton,
-        [](const OverlayState& s) { return s.icon == kIconGood && s.title.empty() && s.tooltip.empty(); }));
-    second.Send("pref textlabels 1");
-    EXPECT_TRUE(WaitForOverlay(second, 1, kUpdateButton,
-        [](const OverlayState& s) { return s.title == "Daily update complete" && !s.tooltip.empty(); }));
-}
 
 TEST_F(StatusFlowTest, WhoeverHoldsTheMutexNamedAfterTheInstallationGuidDecidesWhenThereIsAQuery)
 {
