@@ -13,6 +13,7 @@
 #include "win/Handle.h"
 #include "win/InternetHandle.h"
 #include "win/Module.h"
+#include "win/Registry.h"
 #include "win/Strings.h"
 
 #include <gtest/gtest.h>
@@ -20,7 +21,7 @@
 
 #include <algorithm>
 #include <map>
-#include <thread>
+#include <sstream>
 
 namespace package_tests
 {
@@ -49,52 +50,57 @@ const std::wstring kOlder = kPackages + L"Norvix-x64-older.msi";
 // HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE\Software but Wine's own settings ("Software\Wine", which Wine changes
 // as programs run), and every file and folder on drive C: (folders that are links, as a Wine prefix links Desktop
 // and the like to the Linux home folder, are listed but not entered). One entry per key, value, folder or file:
-//   "HKCU\Software\Classes\Kel.Norvix\"            a key                    -> ""
-//   "HKCU\Software\Classes\Kel.Norvix\\CLSID"      a value (name after \\)  -> "type 1:{595E...}", "type 4:01000000"
-//   "C:\users\me\AppData\Local\Programs\"          a folder                 -> ""
-//   "C:\users\me\...\Norvix.dll"                   a file                   -> its size in bytes
+//   "HKCU\Software\Classes\Kel.Norvix\"                  a key                    -> ""
+//   "HKCU\Software\Classes\Kel.Norvix\\@="Norvix Addon""  a value (after \\)     -> ""
+//   "C:\users\me\AppData\Local\Programs\"                a folder                 -> ""
+//   "C:\users\me\...\Norvix.dll"                         a file                   -> its size in bytes
 using Listing = std::map<std::wstring, std::wstring>;
 
-void ListKey(HKEY key, const std::wstring& path, Listing& entries)
+// Saving a branch of the registry takes the backup privilege, which the prefix's user holds but has not enabled.
+void EnableBackupPrivilege()
 {
-    entries[path + L"\\"] = L"";
-    DWORD subkeys = 0, longestSubkey = 0, values = 0, longestName = 0, longestData = 0;
-    if (::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, &longestSubkey, nullptr, &values, &longestName,
-            &longestData, nullptr, nullptr) != ERROR_SUCCESS)
+    win::KernelHandle token;
+    ASSERT_TRUE(::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, token.Put()));
+    TOKEN_PRIVILEGES privileges{1, {{{}, SE_PRIVILEGE_ENABLED}}};
+    ASSERT_TRUE(::LookupPrivilegeValueW(nullptr, SE_BACKUP_NAME, &privileges.Privileges[0].Luid));
+    ASSERT_TRUE(::AdjustTokenPrivileges(token.Get(), FALSE, &privileges, 0, nullptr, nullptr));
+}
+
+// The branch `path` of `root`, named `name` in the listing, as Wine's registry saves it: a "[key] stamp" line for
+// each key (the path relative to the branch, each backslash doubled), then its values as "name"=data lines, a
+// long one continued on indented lines. One save is one request to the Wine server, where reading the branch key
+// by key takes one per key and value: a prefix holds some 15000 keys.
+void ListBranch(HKEY root, const wchar_t* path, const std::wstring& name, Listing& entries)
+{
+    const std::wstring file = L"registry-branch.reg";  // in the working folder, in the build tree: not on drive C:
+    (void)::DeleteFileW(file.c_str());
+    const win::RegKey key = win::OpenRegKey(root, path);
+    std::string bytes;
+    const LONG status = key ? ::RegSaveKeyW(key.Get(), file.c_str(), nullptr) : ERROR_FILE_NOT_FOUND;
+    ASSERT_EQ(ERROR_SUCCESS, status) << "saving " << win::WideToAnsi(name);
+    ASSERT_TRUE(win::File::ReadAll(file, bytes));
+    (void)::DeleteFileW(file.c_str());
+    std::wistringstream lines(win::ReplaceAll(win::AnsiToWide(bytes, CP_UTF8), L"\\\n  ", L""));
+    std::wstring current;
+    for (std::wstring line; std::getline(lines, line);)
     {
-        return;
-    }
-    std::vector<wchar_t> name(std::max(longestName, longestSubkey) + 2);
-    std::vector<BYTE> data(longestData + 2);
-    for (DWORD i = 0; i < values; ++i)
-    {
-        DWORD nameLength = static_cast<DWORD>(name.size()), size = static_cast<DWORD>(data.size()), type = 0;
-        if (::RegEnumValueW(key, i, name.data(), &nameLength, nullptr, &type, data.data(), &size) != ERROR_SUCCESS)
+        line = win::ReplaceAll(line, L"\\\\", L"\\");
+        if (line.starts_with(L"["))
         {
-            continue;
+            current = name + L"\\" + line.substr(1, line.rfind(L']') - 1) + L"\\";
+            const std::wstring lower = win::ToLower(current);
+            current = lower.starts_with(L"hkcu\\software\\wine\\") || lower.starts_with(L"hklm\\software\\wine\\")
+                ? L""
+                : current;
+            if (!current.empty())
+            {
+                entries[current] = L"";
+            }
         }
-        const auto* text = reinterpret_cast<const wchar_t*>(data.data());
-        const bool isText = type == REG_SZ || type == REG_EXPAND_SZ;
-        std::wstring content = win::Format(L"type %lu:", type);
-        content += isText ? std::wstring(text, wcsnlen(text, size / sizeof(wchar_t))) : L"";
-        for (DWORD at = 0; !isText && at < size; ++at)
+        else if (!current.empty() && (line.starts_with(L"\"") || line.starts_with(L"@")))
         {
-            content += win::Format(L"%02x", data[at]);
+            entries[current + L"\\" + line] = L"";
         }
-        entries[path + L"\\\\" + std::wstring(name.data(), nameLength)] = content;
-    }
-    for (DWORD i = 0; i < subkeys; ++i)
-    {
-        DWORD nameLength = static_cast<DWORD>(name.size());
-        win::RegKey opened;
-        if (::RegEnumKeyExW(key, i, name.data(), &nameLength, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS ||
-            ((path == L"HKCU\\Software" || path == L"HKLM\\Software") &&
-                win::EqualsNoCase(std::wstring(name.data(), nameLength), L"Wine")) ||
-            ::RegOpenKeyExW(key, name.data(), 0, KEY_READ, opened.Put()) != ERROR_SUCCESS)
-        {
-            continue;
-        }
-        ListKey(opened.Get(), path + L"\\" + std::wstring(name.data(), nameLength), entries);
     }
 }
 
@@ -124,31 +130,24 @@ void ListFolder(const std::wstring& folder, Listing& entries)
     }
 }
 
-// The keys `keys` ("HKCU\..." or "HKLM\...", without the closing backslash).
+// The keys `keys` ("HKCU\..." or "HKLM\...", without the closing backslash), each with all below it.
 Listing ListKeys(const std::vector<std::wstring>& keys)
 {
     Listing entries;
-    for (const std::wstring& key : keys)
-    {
-        win::RegKey opened;
-        const HKEY root = key.starts_with(L"HKCU") ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
-        if (::RegOpenKeyExW(root, key.size() > 5 ? key.c_str() + 5 : nullptr, 0, KEY_READ, opened.Put()) ==
-            ERROR_SUCCESS)
-        {
-            ListKey(opened.Get(), key, entries);
-        }
-    }
+    ListBranch(HKEY_CURRENT_USER, L"", L"HKCU", entries);
+    ListBranch(HKEY_LOCAL_MACHINE, L"Software", L"HKLM\\Software", entries);
+    std::erase_if(entries, [&](const auto& entry) {
+        return std::none_of(keys.begin(), keys.end(), [&](const std::wstring& key) {
+            return win::EqualsNoCase(entry.first.substr(0, key.size() + 1), key + L"\\");
+        });
+    });
     return entries;
 }
 
 Listing ListSystem()
 {
-    // The drive is listed while the registry is: each waits mostly for the Wine server.
-    Listing files;
-    std::thread drive([&files] { ListFolder(L"C:\\", files); });
     Listing entries = ListKeys({L"HKCU", L"HKLM\\Software"});
-    drive.join();
-    entries.merge(files);
+    ListFolder(L"C:\\", entries);
     return entries;
 }
 
@@ -270,6 +269,7 @@ public:
     static void SetUpTestSuite()
     {
         ASSERT_EQ(S_OK, ::OleInitialize(nullptr));
+        EnableBackupPrivilege();
         RemoveEveryInstall();  // what a run that died midway may have left
         WarmUpInternetSettings();
         s_selfRegistration = SelfRegistration();
@@ -305,13 +305,13 @@ protected:
         NorvixSystemTest::TearDown();
     }
 
-    // Both packages, both scopes, whether installed or not; then the install folders if they are empty.
+    // Every installed product of the package, in both scopes; then the install folders if they are empty.
     static void RemoveEveryInstall()
     {
-        for (const auto* package : {&kCurrent, &kOlder})
+        for (const std::wstring& product : InstalledProducts())
         {
-            (void)RunMsiexec(L"/x \"" + *package + L"\"");
-            (void)RunMsiexec(L"/x \"" + *package + L"\" ALLUSERS=1");
+            (void)RunMsiexec(L"/x " + product);
+            (void)RunMsiexec(L"/x " + product + L" ALLUSERS=1");
         }
         const std::wstring user = KnownFolder(FOLDERID_LocalAppData) + L"\\Programs";
         const std::wstring machine = KnownFolder(FOLDERID_ProgramFiles) + L"\\Kel";
@@ -331,8 +331,8 @@ protected:
         EXPECT_NE(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(module.c_str())) << win::WideToAnsi(module);
 
         auto written = ControlEntries(added, classes, module);
-        const wchar_t flags[] = L"<classes>\\typelib\\{006ad7b2-968a-11de-88c9-5bde55d89593}\\1.0\\flags\\\\ = ";
-        EXPECT_NE(written.end(), std::find(written.begin(), written.end(), flags + std::wstring(L"type 1:0")));
+        const wchar_t flags[] = L"<classes>\\typelib\\{006ad7b2-968a-11de-88c9-5bde55d89593}\\1.0\\flags\\\\@=";
+        EXPECT_NE(written.end(), std::find(written.begin(), written.end(), flags + std::wstring(L"\"0\"")));
         auto expected = s_selfRegistration;
         for (auto* list : {&written, &expected})
         {
