@@ -146,7 +146,7 @@ DWORD PollingWorker::ConnectionThreadProc()
         {
             m_publishPending = false;
         }
-        if (!Pause(kPassSleepMs, true))
+        if (!Pause(kPassSleepMs))
         {
             break;
         }
@@ -195,8 +195,9 @@ void PollingWorker::PollUnderLock()
         const win::ScopeExit release([this] { m_mutex->Release(); });
         if (IsStopping() || !ClaimPollIfDue(settings))
         {
-            // Holding the mutex a moment longer keeps the other instances from trying right after this one.
-            (void)Pause(kPassSleepMs, false);
+            // Holding the mutex a moment longer keeps the other instances from trying right after this one; a
+            // click ends the moment, so that its request goes out at once and not with the mutex held.
+            (void)Pause(kPassSleepMs);
             return;
         }
     }
@@ -301,10 +302,10 @@ bool PollingWorker::Posted(bool posted, const char* post) noexcept
     return posted;
 }
 
-bool PollingWorker::Pause(DWORD ms, bool wakeForRequest) noexcept
+bool PollingWorker::Pause(DWORD ms) noexcept
 {
     const HANDLE handles[] = {m_stopEvent.Get(), m_wakeEvent.Get()};
-    (void)::WaitForMultipleObjects(wakeForRequest ? 2 : 1, handles, FALSE, ms);
+    (void)::WaitForMultipleObjects(2, handles, FALSE, ms);
     return !IsStopping();
 }
 

@@ -70,7 +70,8 @@ public:
         ~Owner() = default;
     };
 
-    // Sleep between passes, and how long the mutex stays held after a pass that took it and found no poll due.
+    // Sleep between passes, and how long the mutex stays held after a pass that took it and found no poll due
+    // (both cut short by a click's request).
     static constexpr DWORD kPassSleepMs = 100;
     // How old the settings snapshot grows before the worker asks for a new one.
     static constexpr DWORD kSettingsAgeMs = 1000;
@@ -116,9 +117,8 @@ private:
     // Stores what the service answered and has the UI thread announce a change.
     void PublishStatus(const net::APIDispatcher::Answer& answer);
     void ProcessRequest();
-    // Waits `ms`, ending early when the worker is told to stop (or, when asked, is woken for a request).
-    // False when stopping.
-    bool Pause(DWORD ms, bool wakeForRequest) noexcept;
+    // Waits `ms`, ending early when the worker is told to stop or woken for a request. False when stopping.
+    bool Pause(DWORD ms) noexcept;
     // Passes on whether a post to the UI thread went through, reporting the first refusal of a run.
     bool Posted(bool posted, const char* post) noexcept;
 
