@@ -214,17 +214,6 @@ TEST_F(InstallBubbleTest, ShowsTheHostsTextsAndWrapsALongTitleAboveTheMessage)
     }
 }
 
-// 2000 and XP whatever the style, Vista and later by the visual style, nothing on other systems.
-TEST(BubbleVerticalOffset, StandsBelowTheButtonByTheSystemsRule)
-{
-    for (const auto& [windows2000OrXP, vistaOrLater, themeActive, offset] :
-        {std::tuple{true, false, true, 1}, {false, true, true, -1}, {false, true, false, 1}, {false, false, true, 0}})
-    {
-        SCOPED_TRACE(testing::Message() << windows2000OrXP << vistaOrLater << themeActive);
-        EXPECT_EQ(offset, bubble::XToolbarBubbleDialog::VerticalOffsetFor(windows2000OrXP, vistaOrLater, themeActive));
-    }
-}
-
 // The window's region leaves out the corner pixels of that colour (the outline is round, the pointer stands
 // out above the body); with another key colour the same corners stay in.
 TEST_F(InstallBubbleTest, TheTransparentColourIsTheKeyBitmapsFirstPixelAndItsPixelsAreOutsideTheWindow)

@@ -150,8 +150,9 @@ void NorvixSystemTest::TearDown()
     (void)win::DeleteRegTree(HKEY_CURRENT_USER, kPrefsKey);
 }
 
-std::wstring NorvixSystemTest::WriteSettings()
+Host& NorvixSystemTest::StartHost(int tabs)
 {
+    // The current settings go to a new file of the test's folder, as a host reads them.
     std::ostringstream text;
     for (const auto& [key, value] : m_settings)
     {
@@ -159,12 +160,6 @@ std::wstring NorvixSystemTest::WriteSettings()
     }
     const std::wstring file = m_folder.File(win::Format(L"settings-%zu.txt", ++m_settingsFiles));
     EXPECT_TRUE(win::File::WriteAll(file, text.str()));
-    return file;
-}
-
-Host& NorvixSystemTest::StartHost(int tabs)
-{
-    const std::wstring file = WriteSettings();
     m_hosts.push_back(std::make_unique<Host>("host" + std::to_string(m_hosts.size() + 1)));
     Host& host = *m_hosts.back();
     EXPECT_TRUE(host.Start(file, tabs)) << "KelHost did not start";

@@ -65,8 +65,6 @@ protected:
 
     // Settings the host answers; the defaults point the add-on at the service with short intervals.
     void SetSetting(const std::string& key, const std::string& value) { m_settings[key] = value; }
-    // Writes the current settings to a new file of the test's folder, as a host reads them; its path.
-    std::wstring WriteSettings();
     // Starts a host with the current settings.
     Host& StartHost(int tabs = 1);
     // The shared status file and the install bubble's file.

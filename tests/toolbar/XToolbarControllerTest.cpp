@@ -3,12 +3,15 @@
 #include "support/Wait.h"
 #include "toolbar/XToolbarButtonControl.h"
 #include "toolbar/XToolbarDispatcherWindow.h"
+#include "win/Bstr.h"
 #include "win/ComModule.h"
+#include "win/Variant.h"
 #include "win/Window.h"
 
 #include <exdispid.h>
 #include <olectl.h>
 
+#include <cstring>
 #include <thread>
 
 namespace toolbar_tests
@@ -98,6 +101,48 @@ TEST_F(ControllerTest, MalformedDispatchCallsGetDispatchErrorsAndReachNothing)
     EXPECT_EQ(DISP_E_UNKNOWNINTERFACE,
         control.object->Invoke(2, IID_IDispatch, 0, DISPATCH_METHOD, &none, &result, nullptr, nullptr));
     EXPECT_EQ(nullptr, control->Browser());
+}
+
+TEST_F(ControllerTest, AScriptsCallRunsWithItsShortNumbersAndItsVariablesPassedByReference)
+{
+    // A script engine asks for a method or a property at once, passes its literal numbers as VT_I2 and its
+    // variables by reference to the variants that hold them.
+    win::ComPtr<IToolbarSecurity> security;
+    ASSERT_EQ(S_OK, control.object.As(security));
+    ASSERT_EQ(S_OK, security->EnableToolbarScripting());
+    VARIANT variables[2] = {DispatchArgument(browser.Get()), DispatchArgument(&host)};
+    std::vector<VARIANT> arguments;  // last first
+    for (auto id = std::rbegin(kCommandIds); id != std::rend(kCommandIds); ++id)
+    {
+        VARIANT number;
+        std::memset(&number, 0xCD, sizeof(number));  // the bytes a VT_I2 does not use are not cleared
+        number.vt = VT_I2;
+        number.iVal = static_cast<SHORT>(*id);
+        arguments.push_back(number);
+    }
+    for (VARIANT* variable : {&variables[1], &variables[0]})
+    {
+        arguments.push_back(VARIANT{});
+        arguments.back().vt = VT_BYREF | VT_VARIANT;
+        arguments.back().pvarVal = variable;
+    }
+    const WORD flags = DISPATCH_METHOD | DISPATCH_PROPERTYGET;
+    DISPPARAMS startup{arguments.data(), nullptr, 7, 0};
+    win::Variant result;
+    ASSERT_EQ(S_OK, control.object->Invoke(1, IID_NULL, 0, flags, &startup, result.Put(), nullptr, nullptr));
+    EXPECT_EQ(VT_I4, result.Type());
+    EXPECT_EQ(S_OK, result.Get()->lVal);
+    EXPECT_EQ(static_cast<IWebBrowser2*>(browser.Get()), control->Browser());
+    EXPECT_EQ(kUpdate, control->GetCommandId(L"CID_NORVIX_UPDATE"));
+
+    win::Bstr name(L"UpdateStatus");
+    BSTR text = name.Get();
+    VARIANT byReference{};
+    byReference.vt = VT_BYREF | VT_BSTR;
+    byReference.pbstrVal = &text;
+    DISPPARAMS event{&byReference, nullptr, 1, 0};
+    EXPECT_EQ(S_OK, control.object->Invoke(2, IID_NULL, 0, flags, &event, result.Put(), nullptr, nullptr));
+    EXPECT_EQ(std::vector<std::wstring>{L"event UpdateStatus"}, control->Log());
 }
 
 TEST_F(ControllerTest, StartupAttachesInOrderAndThePostedStartUpRunsAfterItReturned)
