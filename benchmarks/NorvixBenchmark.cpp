@@ -15,6 +15,8 @@
 //                  window shows it, and the longest any window then goes without a fresh status
 //   threads        the threads of a KelHost.exe process while the service answers without end (THREAD_SECONDS
 //                  from the environment, default 600)
+//   events         the UI thread's handling of "UpdateStatus" in a host tab of this process, with the status
+//                  file as written and padded to 512 MiB
 //
 // The host does only what a browser's toolbar host does: its own reports and overlay watch are off.
 
@@ -585,6 +587,51 @@ void MeasureThreads(Bench& bench, unsigned seconds)
     Result("threads", ("threads of a host over " + std::to_string(seconds) + " s of an endless answer").c_str(), "flat",
         counts, "threads");
 }
+// How long the UI thread takes to handle one "UpdateStatus" (a reload of the status file and a refresh of the
+// buttons) with the file as the add-on writes it, and then padded to 512 MiB by another program: a padded file is
+// refused unread, so the two must be alike.
+void MeasureEvents(Bench& bench, int rounds)
+{
+    InProcessHost host(bench.Settings(30, 30), true);
+    if (!host.started)
+    {
+        std::printf("events: cannot prepare the host\n");
+        return;
+    }
+    RemoveStatusFile();
+    kelhost::HostTab tab(*host.app, 1);
+    if (!tab.Open())
+    {
+        return;
+    }
+    tab.StartControl(host.clsid);
+    IdleFor(700);  // past the first pass and its answer: the next is due in 30 s
+    const auto handle = [&] {
+        std::vector<double> times;
+        for (int round = 0; round < rounds; ++round)
+        {
+            const auto start = Clock::now();
+            tab.DeliverEvent({L"UpdateStatus", 1});
+            times.push_back(MsSince(start));
+            PumpMessages();
+        }
+        return times;
+    };
+    Result("event", "the UI thread handling \"UpdateStatus\", the status file as written", "(shown)", handle(), "ms");
+    const std::wstring path = platform::GetWriteableFolder(L"KelToolbar", TRUE) + L"Norvix.status.config";
+    win::File padded;
+    if (!padded.Open(path, win::FileAccess::Write, win::FileShare::DenyNone, win::FileCreate::OpenExisting) ||
+        !padded.Seek(std::int64_t{512} << 20) || !::SetEndOfFile(padded.Handle()))
+    {
+        std::printf("events: cannot pad the status file\n");
+        return;
+    }
+    padded.Close();
+    Result("event-padded", "the UI thread handling \"UpdateStatus\", the status file padded to 512 MiB",
+        "<= 50 ms, as written", handle(), "ms");
+    tab.Close();
+    RemoveStatusFile();
+}
 }  // namespace
 
 int main(int argc, char** argv)
@@ -621,6 +668,10 @@ int main(int argc, char** argv)
         if (only.empty() || only == "faults")
         {
             MeasureFaults(bench);
+        }
+        if (only.empty() || only == "events")
+        {
+            MeasureEvents(bench, 50);
         }
         if (only.empty() || only == "threads")
         {

@@ -39,14 +39,23 @@ void SharedStatusFile::LimitRetries(Caller caller) noexcept
     m_file->SetRetryLimit(caller == Caller::UiThread ? storage::kUiThreadRetryLimitMs : storage::kSharingRetryLimitMs);
 }
 
+void SharedStatusFile::Loaded(bool taken)
+{
+    if (taken && m_file->GetRecord())
+    {
+        m_record = Copy(*m_file->GetRecord());
+    }
+}
+
 void SharedStatusFile::Open(const std::wstring& path, Caller caller)
 {
     auto file = std::make_unique<StatusConfigFile>();
     file->Open(path);
     const std::lock_guard lock(m_lock);
     m_file = std::move(file);
+    m_record = {};
     LimitRetries(caller);
-    (void)m_file->Load(false, true);
+    Loaded(m_file->Load(false, true));
 }
 
 void SharedStatusFile::Close() noexcept
@@ -67,8 +76,7 @@ bool SharedStatusFile::IsOpen() const
 std::optional<StatusRecord> SharedStatusFile::Record() const
 {
     const std::lock_guard lock(m_lock);
-    const StatusConfigStream* record = m_file ? m_file->GetRecord() : nullptr;
-    return record ? std::optional(Copy(*record)) : std::nullopt;
+    return m_file ? std::optional(m_record) : std::nullopt;
 }
 
 std::optional<StatusRecord> SharedStatusFile::Reload(Caller caller)
@@ -80,33 +88,40 @@ std::optional<StatusRecord> SharedStatusFile::Reload(Caller caller)
         return std::nullopt;
     }
     LimitRetries(caller);
-    (void)m_file->Load(false, true);
-    const StatusConfigStream* record = m_file->GetRecord();
-    return record ? std::optional(Copy(*record)) : std::nullopt;
+    Loaded(m_file->Load(false, true));
+    return m_record;
 }
 
 bool SharedStatusFile::Save(const Change& change, Caller caller)
 {
     std::optional<storage::RetryLimit> limit;
     const auto lock = Lock(caller, limit);
-    StatusConfigStream* record = lock.owns_lock() && m_file ? m_file->GetRecord() : nullptr;
-    if (!record)
+    StatusConfigStream* stored = lock.owns_lock() && m_file ? m_file->GetRecord() : nullptr;
+    if (!stored)
     {
         return false;
     }
+    LimitRetries(caller);
+    // Another instance may have saved since this one last read: only the fields named here change.
+    std::unique_ptr<storage::XCompoundStream> disk;
+    std::wstring ignored;
+    StatusRecord record = m_record;
+    if (m_file->Read(disk, ignored) == storage::XStreamFile::Found::Record)
+    {
+        record = Copy(static_cast<const StatusConfigStream&>(*disk));
+    }
     if (change.stampTime)
     {
-        record->m_lastCheck = storage::DateTime::Now();
+        record.lastCheck = storage::DateTime::Now();
     }
-    if (change.paviseStatus)
-    {
-        record->m_paviseStatus = *change.paviseStatus;
-    }
-    if (change.norvixStatus)
-    {
-        record->m_norvixStatus = *change.norvixStatus;
-    }
-    LimitRetries(caller);
+    record.paviseStatus = change.paviseStatus.value_or(record.paviseStatus);
+    record.norvixStatus = change.norvixStatus.value_or(record.norvixStatus);
+    stored->m_paviseStatus = record.paviseStatus;
+    stored->m_norvixStatus = record.norvixStatus;
+    stored->m_lastCheck = record.lastCheck;
+    // Held whether or not it reaches the disk: a file that cannot be written must not cost the stamp of a claim,
+    // or every pass would poll.
+    m_record = record;
     return m_file->Save(true);
 }
 

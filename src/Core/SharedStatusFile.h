@@ -4,11 +4,17 @@
 // the lock that keeps the control's UI thread and its polling worker off that object at the same time;
 // every load and save, and every read of the record, holds it.
 //
+// The record it gives is the file's as last read, with this process's saves since: a save writes the fields it
+// changes into the record as it is on disk at that moment, so that it never puts back what another instance
+// saved meanwhile. A file that cannot be read (held past the retries, damaged, too long, of another system
+// language) or saved changes nothing the control shows and forgets no stamp: the record is then the one the
+// control last read or saved, whether or not the save reached the disk.
+//
 // A load or save on the UI thread gives up after a short while in all (storage::kUiThreadRetryLimitMs), whether
 // another process holds the file or this control's worker holds the lock through its own longer retries, so
 // the window keeps answering; the worker waits as long as the storage layer allows. Failures are not shown to
-// the user: the record keeps what it held, or the defaults after a damaged file. They are reported for
-// diagnosis (win::FailureReport) by the storage layer, and here when the UI thread gives up on the lock.
+// the user. They are reported for diagnosis (win::FailureReport) by the storage layer, the first of a run, and
+// here when the UI thread gives up on the lock.
 
 #include "Core/StatusConfigFile.h"
 #include "storage/SharingRetry.h"
@@ -52,8 +58,8 @@ public:
 
     // The record as held in memory; nothing when the file is not open.
     [[nodiscard]] std::optional<StatusRecord> Record() const;
-    // Loads the file again and gives the record as it is now on disk (or what the object keeps when the file
-    // cannot be read); nothing when the file is not open, or when the UI thread's time ran out first.
+    // Loads the file again and gives the record as it is now on disk (or, when the file cannot be read, the one
+    // held); nothing when the file is not open, or when the UI thread's time ran out first.
     [[nodiscard]] std::optional<StatusRecord> Reload(Caller caller);
 
     // The fields a save changes; the others keep the record's values.
@@ -63,8 +69,9 @@ public:
         std::optional<std::int32_t> paviseStatus;
         std::optional<std::int32_t> norvixStatus;
     };
-    // Applies `change` to the record and saves it. False when the file is not open, the save failed or the UI
-    // thread's time ran out first (then the record is unchanged).
+    // Applies `change` to the record as it is on disk (the one held when the file cannot be read) and saves
+    // it; the record held is the changed one even when the save fails. False when the file is not open, the save
+    // failed or the UI thread's time ran out first (then the record is unchanged).
     bool Save(const Change& change, Caller caller);
 
 private:
@@ -74,9 +81,12 @@ private:
     [[nodiscard]] std::unique_lock<std::timed_mutex> Lock(Caller caller, std::optional<storage::RetryLimit>& limit);
     [[nodiscard]] static StatusRecord Copy(const StatusConfigStream& stream) noexcept;
     void LimitRetries(Caller caller) noexcept;
+    // After a load: the file's record when it was taken; else the one held stays. Under m_lock.
+    void Loaded(bool taken);
 
     mutable std::timed_mutex m_lock;
     std::unique_ptr<StatusConfigFile> m_file;
+    StatusRecord m_record;
 };
 
 }  // namespace core

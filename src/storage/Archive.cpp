@@ -174,7 +174,11 @@ bool FileException::GetErrorMessage(std::wstring& message) const
     return true;
 }
 
-Archive::Archive(XStreamFileMirror& file, Mode mode) : m_file(file), m_mode(mode), m_buffer(kBufferSize)
+Archive::Archive(XStreamFileMirror& file) : m_file(&file), m_mode(Mode::Store), m_buffer(kBufferSize)
+{
+}
+
+Archive::Archive(const std::vector<std::uint8_t>& bytes) : m_mode(Mode::Load), m_buffer(bytes), m_limit(bytes.size())
 {
 }
 
@@ -230,26 +234,16 @@ void Archive::Close()
 
 void Archive::Fill()
 {
-    DWORD read = 0;
-    if (!m_file.Read(m_buffer.data(), static_cast<DWORD>(m_buffer.size()), read))
-    {
-        const DWORD error = ::GetLastError();
-        throw FileException::FromOsError(error, m_file.FilePath());
-    }
-    if (read == 0)
-    {
-        throw ArchiveException(ArchiveException::Cause::EndOfFile);
-    }
-    m_position = 0;
-    m_limit = read;
+    // A loading archive holds all its bytes from the start: there is no more to fill.
+    throw ArchiveException(ArchiveException::Cause::EndOfFile);
 }
 
 void Archive::Flush()
 {
-    if (m_position > 0 && !m_file.Write(m_buffer.data(), static_cast<DWORD>(m_position)))
+    if (m_position > 0 && !m_file->Write(m_buffer.data(), static_cast<DWORD>(m_position)))
     {
         const DWORD error = ::GetLastError();
-        throw FileException::FromOsError(error, m_file.FilePath());
+        throw FileException::FromOsError(error, m_file->FilePath());
     }
     m_position = 0;
 }
@@ -309,57 +303,26 @@ Archive& Archive::operator>>(double& value)
     return *this;
 }
 
-bool ReadArchive(const std::wstring& path, XStorageObject& record, std::wstring& errorText) noexcept
+bool ReadArchive(const std::vector<std::uint8_t>& bytes, const std::wstring& name, XStorageObject& record,
+    std::wstring& errorText) noexcept
 {
     try
     {
         errorText.clear();
-        if (path.empty())
-        {
-            return false;
-        }
-        XStreamFileMirror file;
-        if (!file.Open(path, win::FileAccess::Read, win::FileShare::DenyWrite, win::FileCreate::OpenExisting))
-        {
-            const DWORD osError = ::GetLastError();
-            const FileException error = FileException::FromOsError(osError, path);
-            ReportCaught(error, path);
-            SetErrorText(errorText, path, &error, false, kIdFailedToLoad);
-            return false;
-        }
         try
         {
-            Archive archive(file, Archive::Mode::Load);
-            std::uint64_t length = 0;
-            if (!file.GetLength(length))
-            {
-                const DWORD error = ::GetLastError();
-                throw FileException::FromOsError(error, path);
-            }
-            if (length == 0)
+            if (bytes.empty())
             {
                 throw ArchiveException(ArchiveException::Cause::EndOfFile);
             }
+            Archive archive(bytes);
             record.Serialize(archive);
-            archive.Close();
-            if (!file.Close())
-            {
-                const DWORD error = ::GetLastError();
-                throw FileException::FromOsError(error, path);
-            }
             return true;
         }
         catch (const ArchiveException& error)
         {
-            file.Abort();
-            ReportCaught(error, path);
-            SetErrorText(errorText, path, &error, false, kIdFailedToLoad);
-        }
-        catch (const FileException& error)
-        {
-            file.Abort();
-            ReportCaught(error, path);
-            SetErrorText(errorText, path, &error, false, kIdFailedToLoad);
+            ReportCaught(error, name);
+            SetErrorText(errorText, name, &error, false, kIdFailedToLoad);
         }
     }
     catch (...)
@@ -390,7 +353,7 @@ bool WriteArchive(const std::wstring& path, XStorageObject& record, std::wstring
         }
         try
         {
-            Archive archive(file, Archive::Mode::Store);
+            Archive archive(file);
             record.Serialize(archive);
             archive.Close();
             if (!file.Close())

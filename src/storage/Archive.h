@@ -1,6 +1,7 @@
 #pragma once
 // The record archive: raw little-endian values one after the other, with no type or class information,
-// read and written through a 4096-byte buffer over an XStreamFileMirror. Reading past the end raises
+// written through a 4096-byte buffer over an XStreamFileMirror and read from the bytes of a whole (small) file
+// held in memory. Reading past the end raises
 // ArchiveException(EndOfFile); a failing read or write of the file raises FileException, which carries the
 // system's error code of the call that failed. Both stay inside the storage layer: ReadArchive and WriteArchive
 // report them (win::FailureReport, a file failure with its code) and turn them into false and a lower-case
@@ -94,7 +95,10 @@ public:
     };
     static constexpr std::size_t kBufferSize = 4096;
 
-    Archive(XStreamFileMirror& file, Mode mode);
+    // An archive that stores into `file`.
+    explicit Archive(XStreamFileMirror& file);
+    // An archive that loads from a copy of `bytes`.
+    explicit Archive(const std::vector<std::uint8_t>& bytes);
     Archive(const Archive&) = delete;
     Archive& operator=(const Archive&) = delete;
     // NOTE: does not flush: bytes not written by Close are dropped, as for an abandoned write.
@@ -123,16 +127,17 @@ private:
     void Fill();
     void Flush();
 
-    XStreamFileMirror& m_file;
+    XStreamFileMirror* m_file = nullptr;  // storing
     Mode m_mode;
     std::vector<std::uint8_t> m_buffer;
     std::size_t m_position = 0;  // next byte in the buffer
     std::size_t m_limit = 0;  // bytes of the buffer that hold data (loading)
 };
 
-// Reads the record from the plain archive file at `path` (opened deny-write). False with `errorText` on
-// any failure, including an empty file; never throws.
-[[nodiscard]] bool ReadArchive(const std::wstring& path, XStorageObject& record, std::wstring& errorText) noexcept;
+// Reads the record from the plain archive bytes of the file `name` (which only names it in reports and texts).
+// False with `errorText` on any failure, including no bytes at all; never throws.
+[[nodiscard]] bool ReadArchive(const std::vector<std::uint8_t>& bytes, const std::wstring& name, XStorageObject& record,
+    std::wstring& errorText) noexcept;
 
 // Writes the record to `path` (opened for creation, exclusive; an existing file is replaced only when the
 // whole archive was written). False with `errorText` on any failure; never throws.

@@ -13,6 +13,16 @@ namespace storage
 namespace
 {
 constexpr wchar_t kBuiltInKey[] = L"QoxM";
+
+bool OpenSource(const std::wstring& sourcePath, win::File& source)
+{
+    // Held exclusively while read. The shared status file is opened by every browser process of the user now and
+    // then, so a source that is busy for a moment is tried again rather than given up.
+    const bool sourceOpened = storage::RetryWhileShared(storage::RetryKind::Open, [&] {
+        return source.Open(sourcePath, win::FileAccess::Read, win::FileShare::Exclusive, win::FileCreate::OpenExisting);
+    });
+    return !WIN_LOG_LAST_ERROR_IF(!sourceOpened);
+}
 }  // namespace
 
 const storage::RuntimeClass XStreamEncryptor::s_class{"XStreamEncryptor", storage::kNotSerializable, nullptr};
@@ -58,15 +68,59 @@ bool XStreamEncryptor::DecodeFile(const std::wstring& sourcePath, const std::wst
     return CopyThrough(sourcePath, targetPath, false);
 }
 
+XStreamEncryptor::Decoded XStreamEncryptor::DecodeToMemory(
+    const std::wstring& sourcePath, std::size_t maxBytes, std::vector<std::uint8_t>& bytes) const
+{
+    bytes.clear();
+    win::File source;
+    if (!OpenSource(sourcePath, source))
+    {
+        return Decoded::NotOpened;
+    }
+    std::uint64_t length = 0;
+    if (WIN_LOG_LAST_ERROR_IF(!source.GetLength(length)))
+    {
+        return Decoded::NotRead;
+    }
+    if (length > maxBytes)
+    {
+        return Decoded::TooLong;
+    }
+    // One byte more than allowed tells a file that grew since its length was taken.
+    bytes.resize(static_cast<std::size_t>(length) + 1);
+    std::size_t held = 0;
+    for (;;)
+    {
+        DWORD read = 0;
+        if (WIN_LOG_LAST_ERROR_IF(!source.Read(bytes.data() + held, static_cast<DWORD>(bytes.size() - held), read)))
+        {
+            bytes.clear();
+            return Decoded::NotRead;
+        }
+        if (read == 0)
+        {
+            break;
+        }
+        held += read;
+        if (held > maxBytes)
+        {
+            bytes.clear();
+            return Decoded::TooLong;
+        }
+        if (held == bytes.size())
+        {
+            bytes.resize(held + 1);
+        }
+    }
+    bytes.resize(held);
+    Transform(bytes.data(), bytes.size());
+    return Decoded::Whole;
+}
+
 bool XStreamEncryptor::CopyThrough(const std::wstring& sourcePath, const std::wstring& targetPath, bool mirrored) const
 {
-    // Held exclusively while copying. The shared status file is opened by every browser process of the user
-    // now and then, so a source that is busy for a moment is tried again rather than given up.
     win::File source;
-    const bool sourceOpened = storage::RetryWhileShared(storage::RetryKind::Open, [&] {
-        return source.Open(sourcePath, win::FileAccess::Read, win::FileShare::Exclusive, win::FileCreate::OpenExisting);
-    });
-    if (WIN_LOG_LAST_ERROR_IF(!sourceOpened))
+    if (!OpenSource(sourcePath, source))
     {
         return false;
     }

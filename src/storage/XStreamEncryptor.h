@@ -5,7 +5,9 @@
 //
 // The whole-file copies work in 4096-byte blocks with one heap buffer. EncodeFile writes the real file
 // through XStreamFileMirror, so an existing target is replaced only by a complete copy; DecodeFile writes
-// its (temporary) target directly. Opening a source that another process holds is retried briefly.
+// its (temporary) target directly. DecodeToMemory reads a file that must be small, and refuses a longer one
+// before reading a byte of it: a state file is in a folder that any program of the user may write, and may
+// be any length. Opening a source that another process holds is retried briefly.
 // Failures are results (false, with GetLastError); nothing is thrown. Any thread; no shared state.
 
 #include "storage/RuntimeClass.h"
@@ -13,6 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace storage
 {
@@ -36,6 +39,17 @@ public:
     // existing target is then left alone) or a read or write fails.
     [[nodiscard]] bool EncodeFile(const std::wstring& sourcePath, const std::wstring& targetPath) const;
     [[nodiscard]] bool DecodeFile(const std::wstring& sourcePath, const std::wstring& targetPath) const;
+
+    enum class Decoded
+    {
+        Whole,  // `bytes` holds the whole file, transformed
+        NotOpened,  // missing, held by another process past the retries, or not to be opened (GetLastError)
+        TooLong,  // longer than `maxBytes`; nothing was read
+        NotRead,  // a read failed (GetLastError)
+    };
+    // Reads all of `sourcePath` through Transform into `bytes` (emptied first) when it has at most `maxBytes`.
+    [[nodiscard]] Decoded DecodeToMemory(
+        const std::wstring& sourcePath, std::size_t maxBytes, std::vector<std::uint8_t>& bytes) const;
 
     static const storage::RuntimeClass s_class;
 

@@ -9,6 +9,8 @@
 
 #include <windows.h>
 
+#include <vector>
+
 namespace storage
 {
 
@@ -31,16 +33,67 @@ void XStreamFile::Serialize(storage::Archive&)
 bool XStreamFile::Load(bool report, bool resetOnFailure)
 {
     const storage::RetryLimit limit(m_retryLimitMs);
+    win::FailureGate repeated;
+    if (m_loadsFailing)
+    {
+        repeated.Close();
+    }
+    const win::FailureGateScope quiet(repeated);
+    bool loaded = false;
     try
     {
-        return LoadFile(report, resetOnFailure);
+        loaded = LoadFile(report, resetOnFailure);
     }
     catch (...)
     {
         (void)WIN_REPORT_CAUGHT("XStreamFile::Load");
-        RemoveTempFile();
-        return false;
     }
+    m_loadsFailing = !loaded;
+    m_savesFailing = m_savesFailing && !loaded;
+    return loaded;
+}
+
+XStreamFile::Found XStreamFile::Read(std::unique_ptr<XCompoundStream>& record, std::wstring& errorText)
+{
+    const storage::RetryLimit limit(m_retryLimitMs);
+    win::FailureGate repeated;
+    if (m_loadsFailing)
+    {
+        repeated.Close();
+    }
+    const win::FailureGateScope quiet(repeated);
+    const Found found = ReadFile(record, errorText);
+    m_loadsFailing = found != Found::Record && found != Found::Missing;
+    m_savesFailing = m_savesFailing && m_loadsFailing;
+    return found;
+}
+
+XStreamFile::Found XStreamFile::ReadFile(std::unique_ptr<XCompoundStream>& record, std::wstring& errorText)
+{
+    record = CreateStream();
+    errorText.clear();
+    if (::GetFileAttributesW(m_filePath.c_str()) == INVALID_FILE_ATTRIBUTES)
+    {
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+        {
+            return Found::Missing;
+        }
+    }
+    std::vector<std::uint8_t> bytes;
+    switch (m_encryptor.DecodeToMemory(m_filePath, kMaxFileBytes, bytes))
+    {
+    case XStreamEncryptor::Decoded::Whole: break;
+    case XStreamEncryptor::Decoded::TooLong: return Found::TooLong;
+    case XStreamEncryptor::Decoded::NotOpened:
+        return win::File::Exists(m_filePath) ? Found::NotRead : Found::Missing;  // gone meanwhile
+    case XStreamEncryptor::Decoded::NotRead: return Found::NotRead;
+    }
+    if (!storage::ReadArchive(bytes, m_filePath, *record, errorText))
+    {
+        return Found::Damaged;
+    }
+    return record->languageId == ::GetSystemDefaultLangID() ? Found::Record : Found::OtherLanguage;
 }
 
 bool XStreamFile::LoadFile(bool report, bool resetOnFailure)
@@ -53,53 +106,43 @@ bool XStreamFile::LoadFile(bool report, bool resetOnFailure)
     {
         return false;
     }
-    if (::GetFileAttributesW(m_filePath.c_str()) == INVALID_FILE_ATTRIBUTES)
-    {
-        const DWORD error = ::GetLastError();
-        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
-        {
-            // A missing file is created with the record held.
-            static_cast<void>(Save(report));
-            return true;
-        }
-    }
-
+    // Read into a fresh record, so that a damaged file never leaves a half-read record behind.
+    std::unique_ptr<XCompoundStream> loaded;
     std::wstring text;
-    if (!CreateTempFile())
+    switch (ReadFile(loaded, text))
     {
-        WIN_REPORT_FAILURE("CreateTempFile()", S_OK, L"not read, the record kept: " + m_filePath);
+    case Found::Record:
+        m_stream = std::move(loaded);
+        OnLoaded();
+        return true;
+    case Found::Missing:
+        // A missing file is created with the record held.
+        static_cast<void>(Save(report));
+        return true;
+    case Found::NotRead:
+        // The file is there but could not be read now (another process held it past the retries, or it cannot
+        // be read at all). It may well be sound: keep it and keep the record.
+        WIN_REPORT_FAILURE("m_encryptor.DecodeToMemory(m_filePath, kMaxFileBytes, bytes)", S_OK,
+            L"not read, the file and the record kept: " + m_filePath);
         GetDecodeFailedText(text);
         Reset(text, report, false);
         return false;
-    }
-    if (!m_encryptor.DecodeFile(m_filePath, m_tempPath))
-    {
-        GetDecodeFailedText(text);
-        if (win::File::Exists(m_filePath))
-        {
-            // The file is there but could not be read now (another process held it past the retries, or
-            // it cannot be read at all). It may well be sound: keep it and keep the record.
-            WIN_REPORT_FAILURE("m_encryptor.DecodeFile(m_filePath, m_tempPath)", S_OK,
-                L"not read, the file and the record kept: " + m_filePath);
-            Reset(text, report, false);
-            return false;
-        }
-        WIN_REPORT_FAILURE("m_encryptor.DecodeFile(m_filePath, m_tempPath)", S_OK,
-            L"gone while read, reset and written anew: " + m_filePath);
-        Reset(text, report, true);
-        static_cast<void>(Save(report));
+    case Found::TooLong:
+        // No record is that long: another program wrote it. Read, it would hold up its reader for as long as
+        // the file is long; rewritten, it may be written again at once.
+        WIN_REPORT_FAILURE("m_encryptor.DecodeToMemory(m_filePath, kMaxFileBytes, bytes)",
+            HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE),
+            win::Format(L"longer than %u bytes, damaged: not read, the file and the record kept: %ls",
+                static_cast<unsigned>(kMaxFileBytes), m_filePath.c_str()));
+        GetLoadFailedText(text);
+        Reset(text, report, false);
         return false;
-    }
-
-    // Read into a fresh record, so that a damaged file never leaves a half-read record behind.
-    std::unique_ptr<XCompoundStream> loaded = CreateStream();
-    if (!storage::ReadArchive(m_tempPath, *loaded, text))
-    {
+    case Found::Damaged:
         if (text.empty())
         {
             GetLoadFailedText(text);
         }
-        WIN_REPORT_FAILURE("storage::ReadArchive(m_tempPath, *loaded, text)", S_OK,
+        WIN_REPORT_FAILURE("storage::ReadArchive(bytes, m_filePath, *record, errorText)", S_OK,
             (resetOnFailure ? L"damaged, reset and written anew: " : L"damaged, the record kept: ") + m_filePath);
         Reset(text, report, resetOnFailure);
         if (resetOnFailure)
@@ -107,9 +150,7 @@ bool XStreamFile::LoadFile(bool report, bool resetOnFailure)
             static_cast<void>(Save(report));
         }
         return false;
-    }
-    if (loaded->languageId != ::GetSystemDefaultLangID())
-    {
+    case Found::OtherLanguage:
         // Not rewritten here: the next Save writes the defaults under this system's language.
         WIN_REPORT_FAILURE("loaded->languageId != ::GetSystemDefaultLangID()", S_OK,
             win::Format(L"written under language %u, reset: %ls", static_cast<unsigned>(loaded->languageId),
@@ -118,25 +159,31 @@ bool XStreamFile::LoadFile(bool report, bool resetOnFailure)
         Reset(text, report, true);
         return false;
     }
-    m_stream = std::move(loaded);
-    RemoveTempFile();
-    OnLoaded();
-    return true;
+    return false;
 }
 
 bool XStreamFile::Save(bool report)
 {
     const storage::RetryLimit limit(m_retryLimitMs);
+    win::FailureGate repeated;
+    if (m_savesFailing)
+    {
+        repeated.Close();
+    }
+    const win::FailureGateScope quiet(repeated);
+    bool saved = false;
     try
     {
-        return SaveFile(report);
+        saved = SaveFile(report);
     }
     catch (...)
     {
         (void)WIN_REPORT_CAUGHT("XStreamFile::Save");
         RemoveTempFile();
-        return false;
     }
+    m_savesFailing = !saved;
+    m_loadsFailing = m_loadsFailing && !saved;
+    return saved;
 }
 
 bool XStreamFile::SaveFile(bool report)

@@ -3,6 +3,7 @@
 
 #include "StatusFileHelpers.h"
 
+#include "storage/StorageTestSupport.h"
 #include "support/FailureReports.h"
 #include "support/TempFolder.h"
 #include "support/Wait.h"
@@ -17,6 +18,8 @@ namespace
 
 using core_tests::Held;
 using core_tests::Publish;
+using core_tests::Stored;
+using Caller = core::SharedStatusFile::Caller;
 
 class SharedStatusFileTest : public ::testing::Test
 {
@@ -109,6 +112,64 @@ TEST_F(SharedStatusFileTest, TheUiThreadGivesUpOnAHeldFileSoonAndTheWorkerWaitsF
     EXPECT_FALSE(file.Save({true, 1, 1}, core::SharedStatusFile::Caller::UiThread));
     held.Close();
     ASSERT_TRUE(saver.Wait(INFINITE));
+}
+
+// Each instance saves the fields it names into the record as it finds it on disk: the stamp of a poll whose
+// answer changed nothing never puts back the codes that another instance's click saved during the query.
+TEST_F(SharedStatusFileTest, ASaveChangesOnlyItsOwnFieldsOfTheRecordOnDisk)
+{
+    core::SharedStatusFile poller;
+    poller.Open(m_path, Caller::Worker);
+    ASSERT_TRUE(poller.Save({true, 1, 2}, Caller::Worker));
+    core::SharedStatusFile clicked;
+    clicked.Open(m_path, Caller::UiThread);
+    ASSERT_TRUE(clicked.Save({true, std::nullopt, 3}, Caller::UiThread));
+
+    ASSERT_TRUE(poller.Save({true, std::nullopt, std::nullopt}, Caller::Worker));
+    const auto stored = Stored(m_path);
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(1, stored->paviseStatus);
+    EXPECT_EQ(3, stored->norvixStatus);
+    EXPECT_EQ(stored->norvixStatus, poller.Record().value_or(core::StatusRecord{}).norvixStatus);
+}
+
+// A record of another system language in a file that cannot be replaced (read-only, immutable): a control keeps
+// what it last saved, the service's answer and its claim's stamp, however often it reloads, so that it shows the
+// answer and polls once per interval, not at every pass; the file stays as it is; and each control reports the
+// failures once, not at every load and save.
+TEST_F(SharedStatusFileTest, AFileThatCanBeNeitherTakenNorReplacedChangesNothingAControlKnows)
+{
+    storage_testing::PlainRecord other;
+    other.languageId = static_cast<std::uint16_t>(::GetSystemDefaultLangID() ^ 0x0400);
+    const std::string foreign = storage_testing::Scramble(other.Status(2, 2, 45000.0));
+    ASSERT_TRUE(win::File::WriteAll(m_path, foreign));
+    const storage_testing::Unreplaceable unreplaceable(m_path);
+    const testing_support::ExpectFailureReports expected{
+        "written under language", "not saved, the file keeps", "?!mirroredTarget.Close()"};
+
+    core::SharedStatusFile control;
+    control.Open(m_path, Caller::UiThread);
+    EXPECT_EQ(0, control.Record().value_or(core::StatusRecord{}).norvixStatus) << "another language is not taken";
+    EXPECT_FALSE(control.Save({true, 1, 2}, Caller::Worker));
+    for (int event = 0; event < 3; ++event)
+    {
+        const core::StatusRecord claimed = control.Record().value_or(core::StatusRecord{});
+        EXPECT_NE(0.0, claimed.lastCheck.value);
+        const auto reloaded = control.Reload(Caller::UiThread);
+        ASSERT_TRUE(reloaded);
+        EXPECT_EQ(1, reloaded->paviseStatus);
+        EXPECT_EQ(2, reloaded->norvixStatus);
+        EXPECT_EQ(claimed.lastCheck, reloaded->lastCheck);
+        EXPECT_FALSE(control.Save({true, std::nullopt, std::nullopt}, Caller::Worker));
+    }
+    core::SharedStatusFile tab;
+    tab.Open(m_path, Caller::UiThread);
+    EXPECT_FALSE(tab.Save({true, std::nullopt, std::nullopt}, Caller::Worker));
+    EXPECT_NE(0.0, tab.Reload(Caller::UiThread).value_or(core::StatusRecord{}).lastCheck.value);
+
+    EXPECT_EQ(foreign, storage_testing::RawBytesOf(m_path));
+    EXPECT_EQ(2, expected.Seen("written under language"));
+    EXPECT_EQ(2, expected.Seen("not saved, the file keeps"));
 }
 
 }  // namespace

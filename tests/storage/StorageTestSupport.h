@@ -2,6 +2,7 @@
 // Helpers of the storage tests that read and make state files without the production code: the key byte is
 // worked out here from the key text, and records are laid out here field by field.
 
+#include "storage/XStreamFileMirror.h"
 #include "support/TempFolder.h"
 #include "win/File.h"
 
@@ -69,6 +70,47 @@ inline BOOL WINAPI DenyReplace(LPCWSTR, LPCWSTR, LPCWSTR, DWORD, LPVOID, LPVOID)
     ::SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
 }
+
+// While it lives, the file at `path` cannot be replaced, as a file made read-only or immutable by another program;
+// every other file can.
+class Unreplaceable
+{
+public:
+    explicit Unreplaceable(std::wstring path)
+        : m_rename(storage::XStreamFileMirror::SetRenameForTesting(&Move)),
+          m_lookup(storage::XStreamFileMirror::SetReplaceFileLookupForTesting([] { return &Replace; }))
+    {
+        s_path = std::move(path);
+    }
+    ~Unreplaceable()
+    {
+        storage::XStreamFileMirror::SetRenameForTesting(m_rename);
+        storage::XStreamFileMirror::SetReplaceFileLookupForTesting(m_lookup);
+    }
+    Unreplaceable(const Unreplaceable&) = delete;
+    Unreplaceable& operator=(const Unreplaceable&) = delete;
+
+private:
+    static BOOL WINAPI Replace(
+        LPCWSTR replaced, LPCWSTR replacement, LPCWSTR backup, DWORD flags, LPVOID exclude, LPVOID reserved)
+    {
+        return s_path == replaced ? DenyReplace(replaced, replacement, backup, flags, exclude, reserved)
+                                  : ::ReplaceFileW(replaced, replacement, backup, flags, exclude, reserved);
+    }
+    static BOOL WINAPI Move(LPCWSTR existing, LPCWSTR newName, DWORD flags)
+    {
+        if (s_path == newName)
+        {
+            ::SetLastError(ERROR_ACCESS_DENIED);
+            return FALSE;
+        }
+        return ::MoveFileExW(existing, newName, flags);
+    }
+
+    static inline std::wstring s_path;
+    storage::XStreamFileMirror::RenameProc m_rename;
+    storage::XStreamFileMirror::ReplaceFileLookup m_lookup;
+};
 
 // A test with a folder of its own that, at its end, finds no "LIN" file left in that folder and no "Kel" file
 // left in the temporary folder. The process's temporary folder is one of the test's own meanwhile: suites that

@@ -201,7 +201,7 @@ TEST_F(StreamFileTest, FailuresAreReportedAndOnlyTheLanguageOrTheDamageResetsThe
     ASSERT_TRUE(file.Save(false));
     EXPECT_EQ(PlainRecord{}.Status(), PlainBytesOf(Path()));
 
-    // An archive failure is reported as lower-case text that names the temporary file.
+    // An archive failure is reported as lower-case text that names the file.
     WriteScrambled("");
     EXPECT_FALSE(file.Load(true, true));
     ASSERT_EQ(2u, file.reports.size());
@@ -209,7 +209,7 @@ TEST_F(StreamFileTest, FailuresAreReportedAndOnlyTheLanguageOrTheDamageResetsThe
     const std::wstring& text = file.reports[1];
     const std::wstring start = L"<reporting file i/o exception on save/load with [";
     EXPECT_EQ(start, text.substr(0, start.size())) << win::WideToAnsi(text, CP_UTF8);
-    EXPECT_NE(std::wstring::npos, text.find(L"\\kel")) << "names the temporary file";
+    EXPECT_NE(std::wstring::npos, text.find(win::ToLower(Path()))) << "names the file";
     EXPECT_EQ(L"] file.>", text.substr(text.size() - 8));
     EXPECT_EQ(win::ToLower(text), text);
 
@@ -226,6 +226,59 @@ TEST_F(StreamFileTest, FailuresAreReportedAndOnlyTheLanguageOrTheDamageResetsThe
     EXPECT_EQ(45000.0, busy.GetRecord()->m_lastCheck.value);
     holder.Reset();
     EXPECT_EQ(held, RawBytesOf(Path()));
+}
+
+// A state file is in a folder that any program of the user may write, and may be of any length: one longer than
+// a record could be is refused before it is read, whatever its length, and kept on disk as it is, with the
+// record held. A load that keeps failing so is reported once, until one works again.
+TEST_F(StreamFileTest, AFileLongerThanAnyRecordIsRefusedUnreadAndKeptAsItIs)
+{
+    const testing_support::ExpectFailureReports expected{"longer than 4096 bytes, damaged"};
+    std::mt19937 random(7);
+    for (const RecordKind& kind : kRecordKinds)
+    {
+        const std::string record = kind.valid(random);
+        const std::string fields = record.substr(18);
+        for (const std::uint64_t length : {std::uint64_t{4096}, std::uint64_t{4097}, std::uint64_t{512} << 20})
+        {
+            SCOPED_TRACE(testing::Message() << length << " bytes");
+            {
+                win::File padded;
+                ASSERT_TRUE(padded.Open(
+                    Path(), win::FileAccess::Write, win::FileShare::Exclusive, win::FileCreate::CreateAlways));
+                ASSERT_TRUE(padded.Write(Scramble(record).data(), static_cast<DWORD>(record.size())));
+                ASSERT_TRUE(padded.Seek(static_cast<std::int64_t>(length)));  // a sparse file past the record
+                ASSERT_TRUE(::SetEndOfFile(padded.Handle()));
+            }
+            const std::unique_ptr<storage::XStreamFile> file = kind.make();
+            file->Open(Path());
+            kind.mark(*file);
+            const std::string marked = kind.fields(*file);
+            const int reportsBefore = expected.Seen("longer than 4096 bytes, damaged");
+            const bool taken = length <= storage::XStreamFile::kMaxFileBytes;
+            for (int load = 0; load < 3; ++load)
+            {
+                EXPECT_EQ(taken, file->Load(false, true));
+            }
+            EXPECT_EQ(
+                testing_support::Printable(taken ? fields : marked), testing_support::Printable(kind.fields(*file)));
+            EXPECT_EQ(taken ? 0 : 1, expected.Seen("longer than 4096 bytes, damaged") - reportsBefore);
+            std::uint64_t onDisk = 0;
+            win::File check;
+            ASSERT_TRUE(
+                check.Open(Path(), win::FileAccess::Read, win::FileShare::DenyNone, win::FileCreate::OpenExisting));
+            ASSERT_TRUE(check.GetLength(onDisk));
+            EXPECT_EQ(length, onDisk);
+        }
+        // A save writes the record in the place of the padded file, and the next load takes it.
+        const std::unique_ptr<storage::XStreamFile> file = kind.make();
+        file->Open(Path());
+        kind.mark(*file);
+        EXPECT_FALSE(file->Load(false, true));
+        ASSERT_TRUE(file->Save(false));
+        EXPECT_TRUE(file->Load(false, true));
+        EXPECT_EQ(18 + kind.fields(*file).size(), RawBytesOf(Path()).size());
+    }
 }
 
 // Checks, at the moment of the swap, that the real file is still the whole old one and the mirror the whole

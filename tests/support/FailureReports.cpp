@@ -90,4 +90,12 @@ bool ExpectFailureReports::Take(const std::string& line)
     return false;
 }
 
+int ExpectFailureReports::Seen(const std::string& text) const
+{
+    const std::lock_guard lock(s_lock);
+    const auto found = std::find_if(
+        m_patterns.begin(), m_patterns.end(), [&](const Pattern& pattern) { return pattern.text == text; });
+    return found == m_patterns.end() ? 0 : found->seen;
+}
+
 }  // namespace testing_support

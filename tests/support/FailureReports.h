@@ -26,6 +26,8 @@ public:
 
     // Takes `line` when one of the patterns is in it.
     bool Take(const std::string& line);
+    // How many reports the pattern `text` (without its '?') took so far.
+    [[nodiscard]] int Seen(const std::string& text) const;
 
 private:
     struct Pattern
