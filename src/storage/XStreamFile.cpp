@@ -30,24 +30,37 @@ void XStreamFile::Serialize(storage::Archive&)
 {
 }
 
+namespace
+{
+// Runs `work`, whose failures are reported, with those reports dropped when `repeated` (the same work failed last
+// time, and was reported then).
+template <typename Work>
+auto ReportingFirstOfRun(bool repeated, Work&& work)
+{
+    win::FailureGate gate;
+    if (repeated)
+    {
+        gate.Close();
+    }
+    const win::FailureGateScope scope(gate);
+    return work();
+}
+}  // namespace
+
 bool XStreamFile::Load(bool report, bool resetOnFailure)
 {
     const storage::RetryLimit limit(m_retryLimitMs);
-    win::FailureGate repeated;
-    if (m_loadsFailing)
-    {
-        repeated.Close();
-    }
-    const win::FailureGateScope quiet(repeated);
-    bool loaded = false;
-    try
-    {
-        loaded = LoadFile(report, resetOnFailure);
-    }
-    catch (...)
-    {
-        (void)WIN_REPORT_CAUGHT("XStreamFile::Load");
-    }
+    const bool loaded = ReportingFirstOfRun(m_loadsFailing, [&] {
+        try
+        {
+            return LoadFile(report, resetOnFailure);
+        }
+        catch (...)
+        {
+            (void)WIN_REPORT_CAUGHT("XStreamFile::Load");
+            return false;
+        }
+    });
     m_loadsFailing = !loaded;
     m_savesFailing = m_savesFailing && !loaded;
     return loaded;
@@ -56,13 +69,7 @@ bool XStreamFile::Load(bool report, bool resetOnFailure)
 XStreamFile::Found XStreamFile::Read(std::unique_ptr<XCompoundStream>& record, std::wstring& errorText)
 {
     const storage::RetryLimit limit(m_retryLimitMs);
-    win::FailureGate repeated;
-    if (m_loadsFailing)
-    {
-        repeated.Close();
-    }
-    const win::FailureGateScope quiet(repeated);
-    const Found found = ReadFile(record, errorText);
+    const Found found = ReportingFirstOfRun(m_loadsFailing, [&] { return ReadFile(record, errorText); });
     m_loadsFailing = found != Found::Record && found != Found::Missing;
     m_savesFailing = m_savesFailing && m_loadsFailing;
     return found;
@@ -165,22 +172,18 @@ bool XStreamFile::LoadFile(bool report, bool resetOnFailure)
 bool XStreamFile::Save(bool report)
 {
     const storage::RetryLimit limit(m_retryLimitMs);
-    win::FailureGate repeated;
-    if (m_savesFailing)
-    {
-        repeated.Close();
-    }
-    const win::FailureGateScope quiet(repeated);
-    bool saved = false;
-    try
-    {
-        saved = SaveFile(report);
-    }
-    catch (...)
-    {
-        (void)WIN_REPORT_CAUGHT("XStreamFile::Save");
-        RemoveTempFile();
-    }
+    const bool saved = ReportingFirstOfRun(m_savesFailing, [&] {
+        try
+        {
+            return SaveFile(report);
+        }
+        catch (...)
+        {
+            (void)WIN_REPORT_CAUGHT("XStreamFile::Save");
+            RemoveTempFile();
+            return false;
+        }
+    });
     m_savesFailing = !saved;
     m_loadsFailing = m_loadsFailing && !saved;
     return saved;
