@@ -9,6 +9,7 @@
 
 #include "Core/Controller.h"
 #include "bubble/ShowInstallBubble.h"
+#include "bubble/XToolbarBubbleConfigFile.h"
 #include "platform/BrowserUtilities.h"
 #include "HostBrowser.h"
 #include "support/FailureReports.h"
@@ -53,6 +54,11 @@ protected:
     {
         toolbar::XToolbarController::ResetPostStartUpForTesting();
         (void)win::File::Remove(core::SharedStatusFile::DefaultPath());
+        // Whatever an earlier run left: the install bubble counts as shown unless a test removes its file.
+        bubble::XToolbarBubbleConfigFile shown;
+        shown.Open(BubblePath());
+        shown.GetRecord()->m_showFlag = 0;
+        ASSERT_TRUE(shown.Save(false));
         m_host.settings = {{L"KelTb.Url.Norvix.API", L"http://127.0.0.1:9/"},
             {L"KelTb.Url.PaviseTracking", L"http://127.0.0.1:9/track?but=BUT_ID"},
             {L"KelTb.Url.NovrixUpdateTracking", L"http://127.0.0.1:9/track?but=BUT_ID"},
@@ -66,6 +72,12 @@ protected:
         m_object.Reset();
         testing_support::PumpFor(0);
         (void)win::File::Remove(core::SharedStatusFile::DefaultPath());
+        (void)win::File::Remove(BubblePath());
+    }
+
+    static std::wstring BubblePath()
+    {
+        return platform::GetWriteableFolder(L"KelToolbar", TRUE) + bubble::kInstallBubbleFileName;
     }
 
     HRESULT Start(const long (&ids)[5])
@@ -102,7 +114,7 @@ protected:
 
 TEST_F(ControllerTest, ASecondStartClosesTheInstallBubbleAndForgetsTheButtonsOfTheFirst)
 {
-    (void)win::File::Remove(platform::GetWriteableFolder(L"KelToolbar", TRUE) + bubble::kInstallBubbleFileName);
+    (void)win::File::Remove(BubblePath());
     ASSERT_EQ(S_OK, Start(kFirstIds));
     ASSERT_TRUE(testing_support::WaitFor([this] { return m_controller->HasInstallBubble(); }));
     ASSERT_EQ(S_OK, Start(kSecondIds));
