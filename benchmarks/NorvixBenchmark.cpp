@@ -27,6 +27,7 @@
 #include "Output.h"
 #include "bubble/XToolbarBubbleConfigFile.h"
 #include "platform/BrowserUtilities.h"
+#include "toolbar/HostToolbarInterface.h"
 #include "support/ChildProcess.h"
 #include "support/ProcessThreads.h"
 #include "support/TempFolder.h"
@@ -315,7 +316,7 @@ void MeasureClick(Bench& bench, int rounds)
                 [&] {
                     const auto state = tab.Toolbar().State(update->id);
                     const HWND overlay = tab.Toolbar().OverlayOver(update->id);
-                    return state && overlay && ::IsWindowEnabled(overlay);
+                    return state && overlay && ::GetPropW(overlay, host::kOverlayEnabledProperty);
                 },
                 30000))
         {

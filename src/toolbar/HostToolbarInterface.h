@@ -25,12 +25,13 @@ constexpr UINT kSpacerCommandId = 104;  // its width is set by the add-on
 constexpr UINT kHiddenCommandId = 105;  // hidden by the add-on
 
 // The add-on's overlay buttons, child windows of the toolbar over the host's items they draw. Each tells what
-// it shows: its window text is the title, its enabled state whether it takes clicks, its tooltip control
-// (owned by it) the tooltip, and two window properties the command id of the item it covers and the resource
-// id of the icon drawn now.
+// it shows: its window text is the title, its tooltip control (owned by it) the tooltip, and three window
+// properties the command id of the item it covers, the resource id of the icon drawn now and whether it takes
+// clicks (1 or 0). The window itself stays enabled, so that the tooltip of a button that takes no clicks shows.
 constexpr wchar_t kOverlayClassName[] = L"Kel::XToolbarButtonControl";
 constexpr wchar_t kOverlayCommandProperty[] = L"Kel.CommandId";
 constexpr wchar_t kOverlayIconProperty[] = L"Kel.IconId";
+constexpr wchar_t kOverlayEnabledProperty[] = L"Kel.Enabled";
 
 // The toolbar event that the host delivers to OnEvent of every add-on control after the add-on fired it.
 constexpr wchar_t kUpdateStatusEvent[] = L"UpdateStatus";

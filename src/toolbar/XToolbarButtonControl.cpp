@@ -209,12 +209,21 @@ BOOL XToolbarButtonControl::SetEnabled(BOOL enabled) noexcept
     {
         return FALSE;
     }
+    // The flag only gates the clicks: the window stays enabled, so it keeps getting the mouse messages that its
+    // tooltip needs (a disabled window gets none, and a not-enabled state has a tooltip of its own). A press or a
+    // hover under way ends as it would for a disabled window.
     m_enabled = enabled;
-    if (IsWindow())
+    if (!enabled && IsWindow())
     {
-        ::EnableWindow(Hwnd(), enabled);
-        ::InvalidateRect(Hwnd(), nullptr, TRUE);
+        ::KillTimer(Hwnd(), kHoverTimerId);
+        m_hoverTimerRunning = FALSE;
+        if (::GetCapture() == Hwnd())
+        {
+            ::ReleaseCapture();
+        }
+        ClearMouseState();
     }
+    PublishState();
     return TRUE;
 }
 
@@ -264,8 +273,8 @@ void XToolbarButtonControl::FreeIcon() noexcept
 }
 
 // What the button shows, for accessibility tools and for the host: the title as the window's text (its
-// accessible name) and the resource id of the icon drawn now (the current frame's while a sequence runs) as
-// a window property. Whether it takes clicks is the window's enabled state.
+// accessible name), and as window properties the resource id of the icon drawn now (the current frame's while a
+// sequence runs) and whether it takes clicks.
 void XToolbarButtonControl::PublishState() noexcept
 {
     if (!IsWindow())
@@ -281,6 +290,7 @@ void XToolbarButtonControl::PublishState() noexcept
     ::SetPropW(Hwnd(), host::kOverlayIconProperty, reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(shown)));
     ::SetPropW(Hwnd(), host::kOverlayCommandProperty,
         reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(m_controller.GetCommandId(m_name))));
+    ::SetPropW(Hwnd(), host::kOverlayEnabledProperty, reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(m_enabled)));
 }
 
 SIZE XToolbarButtonControl::IconSize() const noexcept
@@ -577,8 +587,14 @@ LRESULT XToolbarButtonControl::WindowProc(UINT message, WPARAM wParam, LPARAM lP
             ::InvalidateRect(Hwnd(), nullptr, TRUE);
             if (click)
             {
-                // Last: the handler may remove this control.
-                m_controller.OnButtonClicked(m_name);
+                // Last: the handler calls into the host, which may start the control again (every overlay goes,
+                // this one and its name with it) or release it. So the handler gets a copy of the name, and a
+                // reference keeps the control alive until it returns; that release may destroy this object.
+                XToolbarController& controller = m_controller;
+                const std::wstring name = m_name;
+                controller.InternalAddRef();
+                const win::ScopeExit release([&controller]() noexcept { controller.InternalRelease(); });
+                controller.OnButtonClicked(name);
             }
         }
         return 0;
@@ -633,6 +649,7 @@ LRESULT XToolbarButtonControl::WindowProc(UINT message, WPARAM wParam, LPARAM lP
     case WM_DESTROY:
         ::RemovePropW(Hwnd(), host::kOverlayIconProperty);
         ::RemovePropW(Hwnd(), host::kOverlayCommandProperty);
+        ::RemovePropW(Hwnd(), host::kOverlayEnabledProperty);
         ::KillTimer(Hwnd(), kHoverTimerId);
         m_hoverTimerRunning = FALSE;
         StopSequence();

@@ -37,6 +37,8 @@ public:
     BOOL SetIconSequence(const std::vector<UINT>& iconIds, int cx, int cy, UINT interval);
     BOOL SetTitle(const std::wstring& title);
     BOOL SetTooltip(const std::wstring& tooltip);
+    // Whether the button takes clicks. Only the clicks (and the hot look) follow it: the window stays enabled, so
+    // its tooltip shows and it is painted as the window's own state says.
     BOOL SetEnabled(BOOL enabled) noexcept;
     void StartSequence() noexcept;
     void StopSequence() noexcept;

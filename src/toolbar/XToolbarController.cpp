@@ -87,6 +87,12 @@ void XToolbarController::ResetPostStartUpForTesting() noexcept
 
 void XToolbarController::PostStartUp()
 {
+    // A start-up message that the wait of a shutdown pumps finds the control going: its window would not be seen,
+    // so it neither runs the work nor takes the module's one turn from the windows that stay.
+    if (m_shuttingDown)
+    {
+        return;
+    }
     if (!s_postStartUpDone.exchange(true))
     {
         OnPostStartUp();

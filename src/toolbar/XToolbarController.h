@@ -49,7 +49,8 @@ public:
     virtual HRESULT StartUp(IDispatch* browser, IDispatch* toolbar, const std::wstring& dispatcherWindowName);
     // Detaches everything StartUp attached; returns 0. Safe to call again.
     virtual int ShutDown() noexcept;
-    // Runs OnPostStartUp the first time any control of this module gets its start-up message.
+    // Runs OnPostStartUp the first time any control of this module gets its start-up message; a control that has
+    // begun to shut down does nothing and leaves the turn to another.
     virtual void PostStartUp();
     virtual void OnPostStartUp() {}
     // An overlay button was clicked. The base does nothing.

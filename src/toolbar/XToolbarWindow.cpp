@@ -4,6 +4,7 @@
 #include "toolbar/XToolbarButtonControl.h"
 #include "toolbar/XToolbarController.h"
 #include "toolbar/XToolbarDispatcherWindow.h"
+#include "win/Scope.h"
 
 #include <commctrl.h>
 
@@ -87,6 +88,11 @@ LRESULT XToolbarWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     default:
         if (message == ToolbarPostStartUpMessage() && message != 0)
         {
+            // The post-start-up asks the host for texts, and the host may release the control from there: a
+            // reference keeps it alive until the work returns. Its release may destroy this object with the
+            // control, so nothing of this object is touched after it.
+            controller->InternalAddRef();
+            const win::ScopeExit release([controller]() noexcept { controller->InternalRelease(); });
             controller->PostStartUp();
         }
         break;

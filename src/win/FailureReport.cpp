@@ -72,10 +72,28 @@ private:
     std::size_t m_length = 0;
 };
 
-// The build names files from the top of the source tree ("./src/..."); the line shows them without the dot.
+// The build names files from the top of the source tree ("./src/..."), or relative to the build folder when the
+// compiler was handed relative paths (a compiler cache's base folder: "../../src/..."); the line shows them from
+// the top of the tree.
 const char* SourceName(const char* file) noexcept
 {
-    return file && file[0] == '.' && (file[1] == '/' || file[1] == '\\') ? file + 2 : file;
+    const auto isSeparator = [](char c) { return c == '/' || c == '\\'; };
+    while (file && file[0] == '.')
+    {
+        if (isSeparator(file[1]))
+        {
+            file += 2;
+        }
+        else if (file[1] == '.' && isSeparator(file[2]))
+        {
+            file += 3;
+        }
+        else
+        {
+            break;
+        }
+    }
+    return file;
 }
 
 void WriteDebugLine(const FailureReport& report) noexcept

@@ -321,6 +321,29 @@ bool HostApp::Execute(const std::wstring& line)
         CloseTab(static_cast<int>(number));
         WriteLine(win::Format(L"ok close %lu", number));
     }
+    else if (verb == L"trap")
+    {
+        const auto [which, rest] = SplitWord(command.rest);
+        const auto [actionText, trigger] = SplitWord(rest);
+        const auto [kind, name] = SplitWord(trigger);
+        unsigned long number = 0;
+        HostTab* tab = ParseCount(which, 1000000, number) ? FindTab(static_cast<int>(number)) : nullptr;
+        if (!tab)
+        {
+            WriteLine(L"error trap no tab " + Quote(which));
+        }
+        else if ((actionText != L"close" && actionText != L"restart") || (kind != L"event" && kind != L"setting") ||
+            name.empty())
+        {
+            WriteLine(L"error trap expected close|restart event|setting NAME");
+        }
+        else
+        {
+            tab->SetTrap(actionText == L"close" ? HostTab::TrapAction::Close : HostTab::TrapAction::Restart,
+                kind == L"event", name);
+            WriteLine(win::Format(L"ok trap %d", tab->Number()));
+        }
+    }
     else if (verb == L"click" || verb == L"hover")
     {
         const auto [which, buttonText] = SplitWord(command.rest);

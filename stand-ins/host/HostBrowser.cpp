@@ -159,7 +159,7 @@ HRESULT HostBrowser::Navigate(BSTR url, VARIANT* flags, VARIANT*, VARIANT*, VARI
         {
             m_onNavigate(navigation);
         }
-        return S_OK;
+        return m_refusal;
     }
     catch (...)
     {

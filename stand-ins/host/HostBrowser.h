@@ -40,6 +40,9 @@ public:
 
     // Calls NavigateComplete2(browser, url) on every sink connected now; S_OK results are not required.
     void FireNavigateComplete(const std::wstring& url) noexcept;
+    // From now on every navigation, recorded and handed to the handler as before, fails with `result` (S_OK: none
+    // fails), as a browser that refuses to go there.
+    void RefuseNavigations(HRESULT result) noexcept { m_refusal = result; }
     void Close() noexcept;
 
     // IUnknown
@@ -162,6 +165,7 @@ private:
     std::vector<std::pair<DWORD, win::ComPtr<IDispatch>>> m_sinks;
     DWORD m_nextCookie = 1;
     std::vector<Navigation> m_navigations;
+    HRESULT m_refusal = S_OK;
 };
 
 }  // namespace kelhost

@@ -2,6 +2,7 @@
 
 #include "DispatchArgs.h"
 #include "toolbar/HostToolbarInterface.h"
+#include "win/ComPtr.h"
 
 #include <new>
 
@@ -138,6 +139,13 @@ HRESULT HostDispatch::InvokeChecked(DISPID id, WORD flags, DISPPARAMS* params, V
         if (SUCCEEDED(hr))
         {
             hr = GetTextArgument(*params, 1, defaultValue, argErr);
+        }
+        if (SUCCEEDED(hr) && m_onLookup)
+        {
+            // The hook may close the tab, which lets this object and the hook go.
+            const win::ComPtr<HostDispatch> self(this);
+            const auto hook = m_onLookup;
+            hook(key);
         }
         return SUCCEEDED(hr) ? ReturnText(m_settings->Lookup(key, defaultValue), result) : hr;
     }

@@ -12,6 +12,7 @@
 #include <oaidl.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 
 namespace kelhost
@@ -24,8 +25,14 @@ public:
     [[nodiscard]] static HostDispatch* Create(
         std::shared_ptr<const HostSettings> settings, std::shared_ptr<const MacroValues> macros, HWND toolbar);
 
-    // Cuts the link to the tab's window when the tab closes; call 9 then answers 0.
-    void Detach() noexcept { m_toolbar = nullptr; }
+    // Cuts the link to the tab's window when the tab closes; call 9 then answers 0, and the hook is dropped.
+    void Detach() noexcept
+    {
+        m_toolbar = nullptr;
+        m_onLookup = nullptr;
+    }
+    // Told of every key that call 8 looks up, before the answer goes back: the host may act on the control there.
+    void SetLookupHook(std::function<void(const std::wstring& key)> hook) { m_onLookup = std::move(hook); }
 
     // IUnknown
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) noexcept override;
@@ -50,6 +57,7 @@ private:
     std::shared_ptr<const HostSettings> m_settings;
     std::shared_ptr<const MacroValues> m_macros;
     HWND m_toolbar;
+    std::function<void(const std::wstring& key)> m_onLookup;
 };
 
 }  // namespace kelhost

@@ -145,6 +145,10 @@ Commands, one a line on stdin (the host quits when stdin ends):
   hover TAB BUTTON             put the mouse pointer on the middle of the button (its overlay, if any),
                                so its tooltip shows; reports the point and the button's screen rectangle
   event NAME                   raise toolbar event NAME in every host window of every KelHost
+  trap TAB close|restart event|setting NAME
+                               the next time the tab's control fires toolbar event NAME (or looks up
+                               setting NAME), release it and close the tab, or start it again, from
+                               inside that call, as a browser may; once
   pref textlabels VALUE        write the TextLabels preference (HKCU\Software\KelToolbar\Prefs) and
                                send 3028 (wParam 1) to every toolbar
   relayout [TAB]               send 3055 (wParam 1) to the toolbar of TAB or of every tab
@@ -168,6 +172,9 @@ Output, one line each, texts in double quotes with \" \\ \n \r \t \xNN escapes:
   tab T startup hr=0xH result=0xR
   tab T button ID name=N icon="" title="" tooltip="" visible=0|1 enabled=0|1 width=W overlay=0|1
                                               whenever what a button shows changes
+  tab T overlay ID name=N icon=I title="" tooltip="" visible=0|1 enabled=0|1 shown=0|1
+                                              whenever what an add-on overlay shows changes;
+                                              enabled: it takes clicks, shown: its tooltip is up
   tab T attribute ID "TEXT" taken=0|1         every attribute message (3036)
   tab T fire "NAME" NUMBER windows=K          an add-on raised a toolbar event
   fire "NAME" windows=K                       the event command raised one
@@ -177,6 +184,8 @@ Output, one line each, texts in double quotes with \" \\ \n \r \t \xNN escapes:
   tab T layout                                the host's own layout request (3034 with 0, 1)
   tab T relayout result=R
   tab T control released
+  tab T trap close|restart event|setting "NAME"
+                                              a trap was sprung (then: control released, or startup)
   tab T closed
   state tab T button ...                      lines of the state command
   ok VERB [details] | error VERB reason       after every command

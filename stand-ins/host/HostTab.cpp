@@ -90,6 +90,7 @@ HostTab::HostTab(HostApp& app, int number)
               Report(win::Format(L"attribute %u %ls taken=%d", id, Quote(text).c_str(), taken ? 1 : 0));
           },
           [this](const ToolbarEvent& event) {
+              SpringTrap(true, event.name);
               const int reached = BroadcastToolbarEvent(event, m_frame);
               Report(win::Format(L"fire %ls %d windows=%d", Quote(event.name).c_str(), event.number, reached));
               return true;
@@ -146,6 +147,7 @@ bool HostTab::Open()
     }));
     m_dispatch =
         win::ComPtr<HostDispatch>::Attach(HostDispatch::Create(m_app.Settings(), m_app.Macros(), m_toolbar.Hwnd()));
+    m_dispatch->SetLookupHook([this](const std::wstring& key) { SpringTrap(false, key); });
     Report(
         win::Format(L"open window=%ls toolbar=%ls", HandleText(m_frame).c_str(), HandleText(m_toolbar.Hwnd()).c_str()));
     return true;
@@ -196,7 +198,11 @@ void HostTab::StartControl(const CLSID& clsid)
     }
     created.Reset();
     m_control = control;
+    CallStartup(control.Get());
+}
 
+void HostTab::CallStartup(IDispatch* control)
+{
     // Arguments in reverse order: the browser first in the call, so last in the array.
     const UINT ids[] = {kSearchCommandId, kLogoCommandId, kPaviseCommandId, kUpdateCommandId, kOptionsCommandId};
     win::Variant browser(static_cast<IDispatch*>(static_cast<IWebBrowser2*>(m_browser.Get())));
@@ -211,11 +217,44 @@ void HostTab::StartControl(const CLSID& clsid)
     }
     long result = 0;
     DISPID startupId = DISPID_UNKNOWN;
+    HRESULT hr;
     {
         HostApp::ControlCall call(m_app);
-        hr = CallByName(control.Get(), L"StartupToolbar", startupId, args, 7, result);
+        hr = CallByName(control, L"StartupToolbar", startupId, args, 7, result);
     }
     Report(win::Format(L"startup hr=%ls result=%ls", HexResult(hr).c_str(), HexResult(result).c_str()));
+}
+
+void HostTab::SetTrap(TrapAction action, bool onEvent, std::wstring name)
+{
+    m_trap = Trap{action, onEvent, std::move(name)};
+}
+
+void HostTab::SpringTrap(bool onEvent, const std::wstring& name)
+{
+    if (!m_trap || m_trap->onEvent != onEvent || m_trap->name != name || !m_control)
+    {
+        return;
+    }
+    const TrapAction action = m_trap->action;
+    m_trap.reset();
+    Report(win::Format(L"trap %ls %ls %ls", action == TrapAction::Close ? L"close" : L"restart",
+        onEvent ? L"event" : L"setting", Quote(name).c_str()));
+    if (action == TrapAction::Restart)
+    {
+        const win::ComPtr<IDispatch> control = m_control;
+        CallStartup(control.Get());
+        return;
+    }
+    {
+        // The host's last reference: what the control does after it, it does on its own.
+        HostApp::ControlCall call(m_app);
+        win::ComPtr<IDispatch> control = std::move(m_control);
+        control.Reset();
+    }
+    Report(L"control released");
+    const int number = m_number;
+    m_app.Post([app = &m_app, number] { app->CloseTab(number); });
 }
 
 void HostTab::DeliverEvent(const ToolbarEvent& event)

@@ -13,6 +13,7 @@
 
 #include <oaidl.h>
 
+#include <optional>
 #include <string>
 
 namespace kelhost
@@ -35,6 +36,16 @@ public:
     void DeliverEvent(const ToolbarEvent& event);
     // Releases the control, then closes the windows.
     void Close();
+    // What the host does from inside one of the control's own calls to it, as a browser may: the next time the
+    // control looks up the setting `name` (or fires the toolbar event `name`), the host releases the control and
+    // closes the tab (its windows a moment later, from the host's loop), or starts the control again, before the
+    // call returns. Once; a new trap replaces one not sprung yet.
+    enum class TrapAction
+    {
+        Close,
+        Restart
+    };
+    void SetTrap(TrapAction action, bool onEvent, std::wstring name);
 
     // Clicks a button as a user would; false with a reason when the button cannot be clicked.
     [[nodiscard]] bool Click(const ButtonDefinition& button, std::wstring& how);
@@ -56,6 +67,9 @@ private:
     static LRESULT CALLBACK FrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
     LRESULT OnFrameMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void Report(const std::wstring& text) const;
+    // StartupToolbar with this tab's browser, host object and buttons; reported.
+    void CallStartup(IDispatch* control);
+    void SpringTrap(bool onEvent, const std::wstring& name);
     // Prints what changed on the add-on's overlays since the last look.
     void ReportOverlayChanges();
 
@@ -68,6 +82,13 @@ private:
     win::ComPtr<IDispatch> m_control;
     DISPID m_onEventId = DISPID_UNKNOWN;
     std::vector<OverlayState> m_overlays;
+    struct Trap
+    {
+        TrapAction action;
+        bool onEvent;
+        std::wstring name;
+    };
+    std::optional<Trap> m_trap;
 };
 
 }  // namespace kelhost

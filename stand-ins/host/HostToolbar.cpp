@@ -106,20 +106,22 @@ std::wstring FormatButtonState(const ButtonState& state)
 
 std::wstring FormatOverlayState(const OverlayState& state)
 {
-    return win::Format(L"overlay %u name=%ls icon=%u title=%ls tooltip=%ls visible=%d enabled=%d", state.id,
+    return win::Format(L"overlay %u name=%ls icon=%u title=%ls tooltip=%ls visible=%d enabled=%d shown=%d", state.id,
         state.name.c_str(), state.icon, Quote(state.title).c_str(), Quote(state.tooltip).c_str(), state.visible ? 1 : 0,
-        state.enabled ? 1 : 0);
+        state.enabled ? 1 : 0, state.tooltipShown ? 1 : 0);
 }
 
 namespace
 {
-// The text an overlay's tooltip control holds for the overlay ("" when it has none). The control belongs to
-// the overlay's thread (the add-on runs in this process) and knows the overlay as a tool; its owner is the
-// overlay's top-level window, so it is found by asking each tooltip control of the thread for that tool.
+// The text an overlay's tooltip control holds for the overlay ("" when it has none) and whether it shows. The
+// control belongs to the overlay's thread (the add-on runs in this process) and knows the overlay as a tool; its
+// owner is the overlay's top-level window, so it is found by asking each tooltip control of the thread for that
+// tool.
 struct TooltipSearch
 {
     HWND overlay;
     std::wstring text;
+    bool shown = false;
 };
 
 // EnumThreadWindows callback (a plain function: a lambda has the wrong calling convention on 32-bit).
@@ -145,15 +147,16 @@ BOOL CALLBACK FindOverlayTooltip(HWND window, LPARAM data)
     tool.lpszText = text;
     ::SendMessageW(window, TTM_GETTEXTW, std::size(text), reinterpret_cast<LPARAM>(&tool));
     s.text = text;
+    s.shown = ::IsWindowVisible(window) != FALSE;
     return FALSE;
 }
 
-std::wstring OverlayTooltip(HWND overlay)
+TooltipSearch OverlayTooltip(HWND overlay)
 {
     TooltipSearch search{overlay, {}};
     ::EnumThreadWindows(
         ::GetWindowThreadProcessId(overlay, nullptr), &FindOverlayTooltip, reinterpret_cast<LPARAM>(&search));
-    return search.text;
+    return search;
 }
 }  // namespace
 
@@ -180,9 +183,11 @@ std::vector<OverlayState> HostToolbar::OverlayStates() const
         wchar_t title[512] = {};
         ::GetWindowTextW(child, title, static_cast<int>(std::size(title)));
         state.title = title;
-        state.tooltip = OverlayTooltip(child);
+        const TooltipSearch tooltip = OverlayTooltip(child);
+        state.tooltip = tooltip.text;
+        state.tooltipShown = tooltip.shown;
         state.visible = ::IsWindowVisible(child) != FALSE;
-        state.enabled = ::IsWindowEnabled(child) != FALSE;
+        state.enabled = ::GetPropW(child, host::kOverlayEnabledProperty) != nullptr;
         states.push_back(std::move(state));
     }
     std::sort(states.begin(), states.end(), [](const OverlayState& a, const OverlayState& b) { return a.id < b.id; });

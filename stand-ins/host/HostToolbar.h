@@ -71,11 +71,12 @@ struct OverlayState
     std::wstring tooltip;
     bool visible = false;
     bool enabled = false;
+    bool tooltipShown = false;  // the tooltip is on the screen now (the pointer rests on the button)
 
     bool operator==(const OverlayState&) const = default;
 };
 
-// "overlay 106 name=CID_NORVIX_UPDATE icon=1004 title="Update Norvix" tooltip="..." visible=1 enabled=1"
+// "overlay 106 name=CID_NORVIX_UPDATE icon=1004 title="Update Norvix" tooltip="..." visible=1 enabled=1 shown=0"
 [[nodiscard]] std::wstring FormatOverlayState(const OverlayState& state);
 
 class HostToolbar

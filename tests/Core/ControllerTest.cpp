@@ -18,6 +18,7 @@
 #include "support/TestToolbarWindow.h"
 #include "support/Wait.h"
 #include "toolbar/HostToolbarInterface.h"
+#include "toolbar/XToolbarButtonControl.h"
 #include "win/Bstr.h"
 #include "win/File.h"
 #include "win/Scope.h"
@@ -92,6 +93,17 @@ protected:
             .norvixStatus;
     }
 
+    // A press and a release on the overlay of a button, as the mouse gives them. The click may end the control:
+    // nothing of it is touched afterwards.
+    void ClickOverlay(const wchar_t* buttonName)
+    {
+        const toolbar::XToolbarButtonControl* button = m_controller->FindButtonControl(buttonName);
+        ASSERT_TRUE(button && button->IsWindow());
+        const HWND window = button->Hwnd();
+        ::SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+        ::SendMessageW(window, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+    }
+
     HRESULT SendEvent(const wchar_t* name)
     {
         win::Bstr text(name);
@@ -101,8 +113,10 @@ protected:
         return m_controller->OnEvent(&argument);
     }
 
-    // Every address of the host points at a closed port: whatever the control asks of it fails, when it asks.
-    testing_support::ExpectFailureReports m_closedPort{"?127.0.0.1:9/", "?the product was not told to update"};
+    // Every address of the host points at a closed port: whatever the control asks of it fails, when it asks; a
+    // click soon after another may find that one's tracking request still failing and drop its own.
+    testing_support::ExpectFailureReports m_closedPort{
+        "?127.0.0.1:9/", "?the product was not told to update", "?dropped: the last request still runs"};
     win::ComInit m_com;
     testing_support::TestToolbarWindow m_toolbar{Buttons(), 900};
     win::ComPtr<kelhost::HostBrowser> m_browser =
@@ -192,22 +206,43 @@ TEST_F(ControllerTest, AnEventWhileAnotherProcessHoldsTheFileKeepsTheWindowAnswe
 TEST_F(ControllerTest, AHostThatEndsTheControlFromInsideItsOwnCallEndsItOnlyAfterTheCall)
 {
     // The host closes the tab, dropping the last reference to the control, while the control is inside a call to
-    // it: a settings read (the worker asks for fresh settings within a second), or the script of the event that
-    // announces a status (the first poll's answer: the service cannot be reached).
-    for (const bool inEventScript : {false, true})
+    // it: a settings read of its worker (fresh settings within a second), the script of the event that announces a
+    // status (the first poll's answer: the service cannot be reached), a click's read of its tracking address, the
+    // script of the event that an update click fires, or the install bubble's read of its title.
+    enum class Inside
     {
-        SCOPED_TRACE(inEventScript ? "inside the event's script" : "inside a settings read");
+        WorkerSettings,
+        StatusEvent,
+        ClickSettings,
+        ClickEvent,
+        BubbleText
+    };
+    const std::pair<const char*, Inside> cases[] = {{"a settings read of the worker", Inside::WorkerSettings},
+        {"the script of a published status's event", Inside::StatusEvent},
+        {"a click's settings read", Inside::ClickSettings},
+        {"the script of an update click's event", Inside::ClickEvent},
+        {"the install bubble's text read", Inside::BubbleText}};
+    for (const auto& [name, inside] : cases)
+    {
+        SCOPED_TRACE(name);
         if (!m_object)
         {
             ASSERT_EQ(S_OK, core::Controller::ControllerFactory::CreateInstance(IID_IUnknown, m_object.PutVoid()));
             m_controller = dynamic_cast<core::Controller*>(m_object.Get());
         }
         (void)win::File::Remove(core::SharedStatusFile::DefaultPath());
-        ASSERT_EQ(S_OK, Start(kFirstIds));
-        const HWND dispatcher = m_controller->DispatcherHwnd();
-        ASSERT_TRUE(::IsWindow(dispatcher));
+        toolbar::XToolbarController::ResetPostStartUpForTesting();
+        if (inside == Inside::ClickEvent)
+        {
+            Publish(core::SharedStatusFile::DefaultPath(), 2, static_cast<std::int32_t>(net::NorvixStatus::Update));
+        }
+        if (inside == Inside::BubbleText)
+        {
+            (void)win::File::Remove(platform::GetWriteableFolder(L"KelToolbar", TRUE) + bubble::kInstallBubbleFileName);
+        }
         bool released = false;
         bool aliveAfterRelease = false;
+        HWND dispatcher = nullptr;
         const auto release = [&] {
             if (!released)
             {
@@ -217,23 +252,45 @@ TEST_F(ControllerTest, AHostThatEndsTheControlFromInsideItsOwnCallEndsItOnlyAfte
                 aliveAfterRelease = ::IsWindow(dispatcher) != FALSE;
             }
         };
-        if (inEventScript)
-        {
+        const auto releaseOnRead = [&](const wchar_t* trigger) {
+            m_host.onRead = [&release, trigger](const std::wstring& key) {
+                if (key == trigger)
+                {
+                    release();
+                }
+            };
+        };
+        const auto releaseInEventScript = [&] {
             m_toolbar.SetObserver([&](const testing_support::TestToolbarWindow::Message& message) {
                 if (message.message == host::kMsgSetAttribute && message.wParam == 0)
                 {
                     release();
                 }
             });
-        }
-        else
+        };
+        if (inside == Inside::StatusEvent)
         {
-            m_host.onRead = [&](const std::wstring& key) {
-                if (key == L"KelTb.Str.Pulling.Instance.Lock.WaitTime")
-                {
-                    release();
-                }
-            };
+            releaseInEventScript();
+        }
+        if (inside == Inside::BubbleText)
+        {
+            releaseOnRead(L"KelTb.Str.Install.Bubble.Title");
+        }
+        ASSERT_EQ(S_OK, Start(kFirstIds));
+        dispatcher = m_controller->DispatcherHwnd();
+        ASSERT_TRUE(::IsWindow(dispatcher));
+        switch (inside)
+        {
+        case Inside::WorkerSettings: releaseOnRead(L"KelTb.Str.Pulling.Instance.Lock.WaitTime"); break;
+        case Inside::ClickSettings:
+            releaseOnRead(L"KelTb.Url.NovrixUpdateTracking");
+            ClickOverlay(L"CID_NORVIX_UPDATE");
+            break;
+        case Inside::ClickEvent:
+            releaseInEventScript();
+            ClickOverlay(L"CID_NORVIX_UPDATE");
+            break;
+        default: break;
         }
         ASSERT_TRUE(testing_support::WaitFor([&] { return released; }, 20000));
         EXPECT_TRUE(aliveAfterRelease) << "the control went while the host's call was still running";
@@ -241,6 +298,101 @@ TEST_F(ControllerTest, AHostThatEndsTheControlFromInsideItsOwnCallEndsItOnlyAfte
         m_host.onRead = nullptr;
         m_toolbar.SetObserver(nullptr);
     }
+}
+
+TEST_F(ControllerTest, AClickDuringWhichTheHostStartsTheControlAgainGoesOnAsTheClickOfItsButton)
+{
+    // The click's fresh settings for the worker are read before it looks at the button's name; the host starts
+    // the control again from that read, which replaces every overlay, the clicked one with its name.
+    Publish(core::SharedStatusFile::DefaultPath(), 2, static_cast<std::int32_t>(net::NorvixStatus::Update));
+    ASSERT_EQ(S_OK, Start(kFirstIds));
+    bool restarted = false;
+    m_host.onRead = [&](const std::wstring& key) {
+        if (!restarted && key == L"KelTb.Str.Pulling.Instance.Lock.WaitTime")
+        {
+            restarted = true;
+            EXPECT_EQ(S_OK, Start(kFirstIds));
+        }
+    };
+    ClickOverlay(L"CID_NORVIX_UPDATE");
+    m_host.onRead = nullptr;
+    ASSERT_TRUE(restarted);
+    EXPECT_EQ(net::NorvixStatus::Updating, m_controller->GetNorvixStatus());
+    EXPECT_EQ(static_cast<std::int32_t>(net::NorvixStatus::Updating), StoredNorvixStatus());
+}
+
+TEST_F(ControllerTest, APostStartUpThatComesDuringShutdownLeavesTheInstallBubbleToTheNextWindow)
+{
+    // The start-up message still queued when the control begins to shut down (its wait for the worker pumps it)
+    // shows nothing and saves nothing; the next window's start-up shows the bubble.
+    const std::wstring bubbleFile = platform::GetWriteableFolder(L"KelToolbar", TRUE) + bubble::kInstallBubbleFileName;
+    (void)win::File::Remove(bubbleFile);
+    ASSERT_EQ(S_OK, Start(kFirstIds));
+    m_controller->SetShuttingDown(TRUE);
+    testing_support::PumpFor(50);
+    EXPECT_FALSE(m_controller->HasInstallBubble());
+    m_controller->ShutDown();
+    EXPECT_FALSE(win::File::Exists(bubbleFile)) << "the once-only flag was saved";
+
+    ASSERT_EQ(S_OK, Start(kFirstIds));
+    EXPECT_TRUE(testing_support::WaitFor([this] { return m_controller->HasInstallBubble(); }));
+}
+
+TEST_F(ControllerTest, AnUpdatePollThatStillSaysUpdateTurnsTheButtonBackAndStopsTheAnimation)
+{
+    Publish(core::SharedStatusFile::DefaultPath(), 2, static_cast<std::int32_t>(net::NorvixStatus::Update));
+    ASSERT_EQ(S_OK, Start(kFirstIds));
+    const toolbar::XToolbarButtonControl* update = m_controller->FindButtonControl(L"CID_NORVIX_UPDATE");
+    ASSERT_NE(nullptr, update);
+    const UINT updateIcon = update->IconId();
+    ClickOverlay(L"CID_NORVIX_UPDATE");
+    ASSERT_TRUE(update->IsAnimating());
+    ASSERT_EQ(L"Updating...", update->Title());
+
+    // The poll during the update ("yellow" still): every window reloads the record on the event.
+    Publish(core::SharedStatusFile::DefaultPath(), 2, static_cast<std::int32_t>(net::NorvixStatus::Update));
+    ASSERT_EQ(S_OK, SendEvent(L"UpdateStatus"));
+    EXPECT_FALSE(update->IsAnimating());
+    EXPECT_EQ(updateIcon, update->IconId());
+    EXPECT_EQ(L"Update Norvix", update->Title());
+    EXPECT_NE(nullptr, ::GetPropW(update->Hwnd(), host::kOverlayEnabledProperty)) << "takes clicks again";
+}
+
+TEST_F(ControllerTest, AClickOpensItsStatesPageInThisWindowAndARefusedPageEndsAnUpdateClick)
+{
+    m_host.settings[L"KelTb.Url.Pavise.Navigate.Deactivated"] = L"http://127.0.0.1:9/turn-on";
+    m_host.settings[L"KelTb.Url.Norvix.Navigate.Default"] = L"http://127.0.0.1:9/no-answer-yet";
+    // A browser that lets messages through while it navigates: the product's answer may come in meanwhile.
+    bool updateMeanwhile = false;
+    m_browser = win::ComPtr<kelhost::HostBrowser>::Attach(kelhost::HostBrowser::Create(nullptr, [&](const auto&) {
+        if (updateMeanwhile)
+        {
+            Publish(core::SharedStatusFile::DefaultPath(), 2, static_cast<std::int32_t>(net::NorvixStatus::Update));
+            EXPECT_EQ(S_OK, SendEvent(L"UpdateStatus"));
+        }
+    }));
+    Publish(core::SharedStatusFile::DefaultPath(), static_cast<std::int32_t>(net::PaviseStatus::Deactivated),
+        static_cast<std::int32_t>(net::NorvixStatus::Default));
+    ASSERT_EQ(S_OK, Start(kFirstIds));
+    ClickOverlay(L"CID_PAVISE_STATUS");
+    ClickOverlay(L"CID_NORVIX_UPDATE");
+    std::vector<std::pair<std::wstring, std::wstring>> opened;
+    for (const kelhost::Navigation& navigation : m_browser->Navigations())
+    {
+        opened.emplace_back(navigation.url, navigation.flags);
+    }
+    const std::vector<std::pair<std::wstring, std::wstring>> expected = {
+        {L"http://127.0.0.1:9/turn-on", L"empty"}, {L"http://127.0.0.1:9/no-answer-yet", L"empty"}};
+    EXPECT_EQ(expected, opened);
+
+    // The browser refuses the page, and the answer that came in meanwhile asks for an update: the click ends.
+    m_browser->RefuseNavigations(E_ACCESSDENIED);
+    updateMeanwhile = true;
+    const testing_support::ExpectFailureReports refused{
+        "m_browser->Navigate(address.Get()", "did not open http://127.0.0.1:9/no-answer-yet; no update"};
+    ClickOverlay(L"CID_NORVIX_UPDATE");
+    EXPECT_EQ(net::NorvixStatus::Update, m_controller->GetNorvixStatus());
+    EXPECT_EQ(static_cast<std::int32_t>(net::NorvixStatus::Update), StoredNorvixStatus());
 }
 
 TEST_F(ControllerTest, ClicksWhoseTrackingHostNeverAnswersCostOneThreadInAll)

@@ -101,6 +101,46 @@ TEST_F(ActionsTest, UpdateClickAnimatesEveryInstanceAndThePollAfterTheUpdateInte
         [](const OverlayState& s) { return s.title == "Daily update complete" && !s.tooltip.empty(); }));
 }
 
+TEST_F(ActionsTest, AButtonThatTakesNoClickShowsItsTooltipAndAClickOutlivesAHostThatEndsOrRestartsTheControl)
+{
+    m_service.SetDefinitions("green");
+    m_service.SetProtection("enabled");
+    Host& host = StartHost();
+
+    // Up to date: neither button takes a click, and the pointer resting on one shows its tooltip.
+    ASSERT_TRUE(WaitForOverlay(
+        host, 1, kUpdateButton, [](const OverlayState& s) { return s.icon == kIconGood && !s.enabled; }));
+    host.Send("hover 1 update");
+    EXPECT_TRUE(WaitForOverlay(host, 1, kUpdateButton, [](const OverlayState& s) {
+        return s.tooltipShown && s.tooltip == "Norvix Solo edition is up to date, your PC is protected";
+    }));
+    host.Send("click 1 update");
+    host.Send("state 1");  // after the click's messages, which the host posted before it
+    ASSERT_TRUE(host.WaitFor("ok state"));
+    EXPECT_EQ(0u, Requests("/track"));
+    EXPECT_EQ(0u, host.Count("navigate"));
+
+    // Out of date, protection off: the host starts the control again inside the "UpdateStatus" of the update
+    // click, then closes the tab inside the web-protection click's read of its tracking address.
+    m_service.SetDefinitions("yellow");
+    m_service.SetProtection("disabled");
+    ASSERT_TRUE(WaitForOverlay(
+        host, 1, kPaviseButton, [](const OverlayState& s) { return s.icon == kIconAction && s.enabled; }));
+    ASSERT_TRUE(WaitForOverlay(
+        host, 1, kUpdateButton, [](const OverlayState& s) { return s.icon == kIconAction && s.enabled; }));
+    host.Send("trap 1 restart event UpdateStatus");
+    host.Send("click 1 update");
+    EXPECT_TRUE(host.WaitFor("tab 1 trap restart event \"UpdateStatus\""));
+    EXPECT_TRUE(host.WaitFor("tab 1 startup hr=0x00000000 result=0x00000000"));
+    EXPECT_TRUE(WaitForOverlay(host, 1, kUpdateButton, [](const OverlayState& s) { return s.title == "Updating..."; }));
+    host.Send("trap 1 close setting KelTb.Url.PaviseTracking");
+    host.Send("click 1 pavise");
+    EXPECT_TRUE(host.WaitFor("tab 1 trap close setting \"KelTb.Url.PaviseTracking\""));
+    EXPECT_TRUE(host.WaitFor("tab 1 control released"));
+    EXPECT_TRUE(host.WaitFor("tab 1 closed"));
+    EXPECT_EQ(0, host.Quit());
+}
+
 TEST_F(ActionsTest, ClosingATabWhileItsQueryHangsEndsAtOnceAndLeavesNothingBehind)
 {
     // The query would wait a minute for its time-out: the tab closes without waiting for it.

@@ -186,7 +186,7 @@ OverlayState LatestOverlay(const Host& host, int tab, int commandId)
         {
             auto fields = ParseFields(*it);
             return {true, std::atoi(fields["icon"].c_str()), fields["title"], fields["tooltip"],
-                fields["visible"] == "1", fields["enabled"] == "1"};
+                fields["visible"] == "1", fields["enabled"] == "1", fields["shown"] == "1"};
         }
     }
     return {};

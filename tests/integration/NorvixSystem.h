@@ -93,6 +93,7 @@ struct OverlayState
     std::string tooltip;
     bool visible = false;
     bool enabled = false;
+    bool tooltipShown = false;
 };
 [[nodiscard]] OverlayState LatestOverlay(const Host& host, int tab, int commandId);
 
