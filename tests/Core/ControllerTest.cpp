@@ -238,7 +238,7 @@ TEST_F(ControllerTest, AHostThatEndsTheControlFromInsideItsOwnCallEndsItOnlyAfte
         }
         if (inside == Inside::BubbleText)
         {
-            (void)win::File::Remove(platform::GetWriteableFolder(L"KelToolbar", TRUE) + bubble::kInstallBubbleFileName);
+            (void)win::File::Remove(BubblePath());
         }
         bool released = false;
         bool aliveAfterRelease = false;
@@ -325,7 +325,7 @@ TEST_F(ControllerTest, APostStartUpThatComesDuringShutdownLeavesTheInstallBubble
 {
     // The start-up message still queued when the control begins to shut down (its wait for the worker pumps it)
     // shows nothing and saves nothing; the next window's start-up shows the bubble.
-    const std::wstring bubbleFile = platform::GetWriteableFolder(L"KelToolbar", TRUE) + bubble::kInstallBubbleFileName;
+    const std::wstring bubbleFile = BubblePath();
     (void)win::File::Remove(bubbleFile);
     ASSERT_EQ(S_OK, Start(kFirstIds));
     m_controller->SetShuttingDown(TRUE);
