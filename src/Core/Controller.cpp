@@ -52,10 +52,11 @@ bool IsStillPolling(Controller* control)
 }
 
 // The tracking requests of every control of the process: at most one in flight, later clicks' dropped meanwhile,
-// so that a tracking host that never answers costs one thread however often the buttons are clicked.
+// so that a tracking host that never answers costs one thread however often the buttons are clicked. They go to a
+// remote host by design and follow its redirections wherever they lead.
 net::HttpExchange& TrackingExchange()
 {
-    static net::HttpExchange exchange(net::HttpExchange::WhenBusy::Drop);
+    static net::HttpExchange exchange(net::HttpExchange::WhenBusy::Drop, net::XHttpAccess::Reach::Anywhere);
     return exchange;
 }
 }  // namespace

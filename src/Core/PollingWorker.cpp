@@ -47,7 +47,8 @@ bool PollingWorker::Start(const std::wstring& mutexName, Capture capture)
     else
     {
         const DWORD error = ::GetLastError();
-        WIN_REPORT_FAILURE("mutex->Create(mutexName)", HRESULT_FROM_WIN32(error), mutexName + L": never polls");
+        WIN_REPORT_FAILURE("mutex->Create(mutexName)", HRESULT_FROM_WIN32(error),
+            mutexName + L": " + win::NamedMutex::Describe(error) + L": never polls");
     }
     auto thread = std::make_shared<win::Thread>([this] { return ConnectionThreadProc(); });
     if (WIN_LOG_LAST_ERROR_IF(!thread->Create() || !thread->Resume()))

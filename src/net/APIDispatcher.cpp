@@ -43,9 +43,18 @@ constexpr const wchar_t* kDefaultDeactivatedCode = L"disabled";
 // The only status command whose answers are interpreted.
 constexpr const wchar_t* kStatusCommand = L"GetStatus";
 
+// What the service clients of all the controls of the process left running: a tab closed while the service held
+// its request must not leave one more thread behind for every tab that opens and closes after it.
+HttpExchange::LeftBehind& ServiceRequestsLeftBehind()
+{
+    static HttpExchange::LeftBehind leftBehind;
+    return leftBehind;
+}
+
 }  // namespace
 
 APIDispatcher::APIDispatcher()
+    : m_exchange(HttpExchange::WhenBusy::Wait, XHttpAccess::Reach::Origin, &ServiceRequestsLeftBehind())
 {
     Reset();
 }

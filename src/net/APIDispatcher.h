@@ -11,7 +11,10 @@
 // Reset) they fail.
 //
 // Each request ends for its caller within the time-out setting plus kDeadlineMarginMs, whatever the service
-// does (HttpExchange): connecting, redirections, headers and body all share that time.
+// does (HttpExchange): connecting, redirections, headers and body all share that time. Both stay on the origin of
+// the service's address (a redirection elsewhere is a failed request) and carry no logon or cookies. While a
+// request that a client of this process stopped waiting for still runs (its tab closed, or its deadline passed,
+// while the service held it), no client's request starts: it waits within its deadline and then fails.
 
 #include "net/HTTPOptionItemArray.h"
 #include "net/HttpExchange.h"
@@ -123,7 +126,9 @@ private:
     std::atomic<std::int32_t> m_changed{1};
     HTTPOptionItemArray m_options;
     DWORD m_timeoutMs = kDefaultTimeoutMs;
-    HttpExchange m_exchange;  // both requests: at most one of them in flight
+    // Both requests, on the service's origin: at most one of them in flight, none while a request that any control
+    // of the process left running still runs.
+    HttpExchange m_exchange;
 };
 
 }  // namespace net

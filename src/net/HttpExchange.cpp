@@ -72,9 +72,9 @@ BOOL HttpExchange::Get(DWORD deadlineMs, HANDLE abandon, const std::wstring& url
     BOOL dontCache, const HTTPOptionItemArray* options, BOOL readResponse, std::wstring& response)
 {
     return Start(deadlineMs, abandon, options, response,
-        [url, userAgent, dontCache, readResponse](
+        [url, userAgent, dontCache, readResponse, reach = m_reach](
             const HTTPOptionItemArray* copied, std::wstring& answer, const XHttpAccess::Answered& answered) {
-            return XHttpAccess::Get(url, userAgent, dontCache, copied, readResponse, answer, answered);
+            return XHttpAccess::Get(url, userAgent, dontCache, copied, readResponse, answer, answered, reach);
         });
 }
 
@@ -139,7 +139,10 @@ BOOL HttpExchange::Run(DWORD deadlineMs, HANDLE abandon, const std::shared_ptr<F
         ::SetEvent(flight->ended.Get());  // never flew: the next request need not wait for it
         return FALSE;
     }
-    if (!WaitUntil(flight->answered.Get(), abandon, end))
+    const bool answered = WaitUntil(flight->answered.Get(), abandon, end);
+    // From here on the request's thread may run on without its caller.
+    LeaveBehind(flight);
+    if (!answered)
     {
         flight->reports.Close();
         if (!abandon || !IsSet(abandon))
@@ -157,10 +160,11 @@ bool HttpExchange::TakeTurn(const std::shared_ptr<Flight>& flight, ULONGLONG end
 {
     for (;;)
     {
-        std::shared_ptr<Flight> last;
+        std::shared_ptr<Flight> blocking;
         {
             const std::lock_guard lock(m_lock);
-            if (!m_last || IsSet(m_last->ended.Get()))
+            blocking = Blocking();
+            if (!blocking)
             {
                 m_last = flight;
                 return true;
@@ -169,13 +173,37 @@ bool HttpExchange::TakeTurn(const std::shared_ptr<Flight>& flight, ULONGLONG end
             {
                 return false;
             }
-            last = m_last;
         }
-        if (!WaitUntil(last->ended.Get(), abandon, end))
+        if (!WaitUntil(blocking->ended.Get(), abandon, end))
         {
             return false;
         }
     }
+}
+
+std::shared_ptr<HttpExchange::Flight> HttpExchange::Blocking() const
+{
+    if (m_last && !IsSet(m_last->ended.Get()))
+    {
+        return m_last;
+    }
+    if (!m_group)
+    {
+        return nullptr;
+    }
+    const std::lock_guard lock(m_group->m_lock);
+    std::erase_if(m_group->m_running, [](const auto& running) { return IsSet(running->ended.Get()); });
+    return m_group->m_running.empty() ? nullptr : m_group->m_running.front();
+}
+
+void HttpExchange::LeaveBehind(const std::shared_ptr<Flight>& flight)
+{
+    if (!m_group || IsSet(flight->ended.Get()))
+    {
+        return;
+    }
+    const std::lock_guard lock(m_group->m_lock);
+    m_group->m_running.push_back(flight);
 }
 
 }  // namespace net

@@ -20,11 +20,106 @@ constexpr DWORD kRedirectUrlChars = 8192;
 
 // Flags of the GET: raw data, reuse of an existing connection, and no cache write when asked.
 constexpr DWORD kGetFlags = INTERNET_FLAG_RAW_DATA | INTERNET_FLAG_EXISTING_CONNECT;
-// Flags of the POST: always to the server, never redirected, never authenticated, never any UI.
+// What a request that stays on its origin leaves out: the user's logon, whatever cookies the platform holds for
+// that address (another program may have been given them there), and any dialog.
+constexpr DWORD kOriginOnlyFlags = INTERNET_FLAG_NO_AUTH | INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_UI;
+// Flags of the POST: always to the server, never redirected, never authenticated, no cookies, never any UI.
 constexpr DWORD kPostFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_NO_AUTO_REDIRECT |
-    INTERNET_FLAG_NO_AUTH | INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTP | INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS |
-    INTERNET_FLAG_NO_UI;
-static_assert(kPostFlags == 0x8064C200);
+    INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTP | INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS | kOriginOnlyFlags;
+static_assert(kPostFlags == 0x806CC200);
+
+// The four parts of a dotted-decimal IPv4 address. A part with a leading zero is refused: the platform's
+// resolvers read it as octal.
+[[nodiscard]] bool ParseIpv4(std::wstring_view text, std::array<unsigned, 4>& parts) noexcept
+{
+    for (std::size_t i = 0; i < parts.size(); ++i)
+    {
+        const std::size_t dot = i + 1 < parts.size() ? text.find(L'.') : text.size();
+        const std::wstring_view part = text.substr(0, dot);
+        if (dot == std::wstring_view::npos || part.empty() || part.size() > 3 || (part.size() > 1 && part[0] == L'0'))
+        {
+            return false;
+        }
+        parts[i] = 0;
+        for (const wchar_t c : part)
+        {
+            if (c < L'0' || c > L'9')
+            {
+                return false;
+            }
+            parts[i] = parts[i] * 10 + static_cast<unsigned>(c - L'0');
+        }
+        if (parts[i] > 255)
+        {
+            return false;
+        }
+        text.remove_prefix(std::min(text.size(), dot + 1));
+    }
+    return true;
+}
+
+// Appends the colon-separated groups of `text` (an IPv6 address on one side of its "::"); the last may be an
+// IPv4 address when `ipv4Last`, giving two groups.
+[[nodiscard]] bool ParseIpv6Groups(std::wstring_view text, bool ipv4Last, std::vector<unsigned>& groups)
+{
+    while (!text.empty())
+    {
+        const std::size_t colon = text.find(L':');
+        const std::wstring_view group = text.substr(0, colon);
+        std::array<unsigned, 4> ipv4{};
+        if (colon == std::wstring_view::npos && ipv4Last && ParseIpv4(group, ipv4))
+        {
+            groups.push_back(ipv4[0] << 8 | ipv4[1]);
+            groups.push_back(ipv4[2] << 8 | ipv4[3]);
+            return true;
+        }
+        if (group.empty() || group.size() > 4 || colon == text.size() - 1)
+        {
+            return false;
+        }
+        unsigned value = 0;
+        for (const wchar_t c : group)
+        {
+            const int digit = c >= L'0' && c <= L'9' ? c - L'0'
+                : c >= L'a' && c <= L'f'             ? c - L'a' + 10
+                : c >= L'A' && c <= L'F'             ? c - L'A' + 10
+                                                     : -1;
+            if (digit < 0)
+            {
+                return false;
+            }
+            value = value << 4 | static_cast<unsigned>(digit);
+        }
+        groups.push_back(value);
+        text.remove_prefix(colon == std::wstring_view::npos ? text.size() : colon + 1);
+    }
+    return true;
+}
+
+// The eight groups of an IPv6 address, "::" and a final IPv4 part allowed.
+[[nodiscard]] bool ParseIpv6(std::wstring_view text, std::array<unsigned, 8>& address)
+{
+    const std::size_t gap = text.find(L"::");
+    std::vector<unsigned> head;
+    std::vector<unsigned> tail;
+    if (gap == std::wstring_view::npos)
+    {
+        if (!ParseIpv6Groups(text, true, head) || head.size() != address.size())
+        {
+            return false;
+        }
+    }
+    else if (text.find(L"::", gap + 1) != std::wstring_view::npos ||
+        !ParseIpv6Groups(text.substr(0, gap), false, head) || !ParseIpv6Groups(text.substr(gap + 2), true, tail) ||
+        head.size() + tail.size() >= address.size())
+    {
+        return false;
+    }
+    address.fill(0);
+    std::copy(head.begin(), head.end(), address.begin());
+    std::copy(tail.begin(), tail.end(), address.end() - static_cast<std::ptrdiff_t>(tail.size()));
+    return true;
+}
 
 [[nodiscard]] bool IsTimeout(DWORD option) noexcept
 {
@@ -143,11 +238,11 @@ private:
     std::vector<win::InternetHandle> m_handles;
 };
 
-[[nodiscard]] HINTERNET OpenSession(
-    Handles& handles, const std::wstring& userAgent, const HTTPOptionItemArray* options, const Deadline& deadline)
+[[nodiscard]] HINTERNET OpenSession(Handles& handles, const std::wstring& host, const std::wstring& userAgent,
+    const HTTPOptionItemArray* options, const Deadline& deadline)
 {
     DWORD state = 0;
-    if (!::InternetGetConnectedState(&state, 0))
+    if (!XHttpAccess::IsLoopbackHost(host) && !::InternetGetConnectedState(&state, 0))
     {
         WIN_REPORT_FAILURE("::InternetGetConnectedState(&state, 0)", HRESULT_FROM_WIN32(ERROR_INTERNET_DISCONNECTED),
             L"the system is offline");
@@ -313,11 +408,19 @@ void ReadBody(HINTERNET request, const Deadline& deadline, std::wstring& respons
     return true;
 }
 
-// Sends the GET of `url` and of every redirection that follows, at most kMaxRedirections of them; the request
-// of the final answer, or null.
-[[nodiscard]] HINTERNET SendFollowingRedirections(Handles& handles, HINTERNET session, const std::wstring& url,
-    DWORD flags, const HTTPOptionItemArray* options, const Deadline& deadline)
+[[nodiscard]] bool IsSameOrigin(const XHttpAccess::UrlParts& one, const XHttpAccess::UrlParts& other)
 {
+    return one.scheme == other.scheme && one.port == other.port && win::EqualsNoCase(one.host, other.host);
+}
+
+// Sends the GET of `url` and of every redirection that follows, at most kMaxRedirections of them, each within
+// the origin of `url` unless `reach` lets it go anywhere; the request of the final answer, or null.
+[[nodiscard]] HINTERNET SendFollowingRedirections(Handles& handles, HINTERNET session, const std::wstring& url,
+    DWORD flags, const HTTPOptionItemArray* options, const Deadline& deadline, XHttpAccess::Reach reach)
+{
+    // An address that does not split fails in SendGet before any redirection.
+    XHttpAccess::UrlParts origin;
+    (void)XHttpAccess::SplitUrl(url, 0, false, origin);
     std::wstring current = url;
     for (int redirections = 0;; ++redirections)
     {
@@ -335,12 +438,20 @@ void ReadBody(HINTERNET request, const Deadline& deadline, std::wstring& respons
                 L"redirected again after " + std::to_wstring(redirections) + L" redirections, to " + next);
             return nullptr;
         }
+        XHttpAccess::UrlParts target;
+        if (reach == XHttpAccess::Reach::Origin &&
+            (!XHttpAccess::SplitUrl(next, 0, false, target) || !IsSameOrigin(origin, target)))
+        {
+            WIN_REPORT_FAILURE("IsSameOrigin(origin, target)", HRESULT_FROM_WIN32(ERROR_HTTP_REDIRECT_FAILED),
+                L"redirected from the origin of " + url + L" to " + next + L": not followed");
+            return nullptr;
+        }
         current = std::move(next);
     }
 }
 
 [[nodiscard]] BOOL GetWith(Handles& handles, const std::wstring& url, const std::wstring& userAgent, BOOL dontCache,
-    const HTTPOptionItemArray* options, BOOL readResponse, std::wstring& response)
+    const HTTPOptionItemArray* options, BOOL readResponse, std::wstring& response, XHttpAccess::Reach reach)
 {
     XHttpAccess::UrlParts checked;
     if (!XHttpAccess::SplitUrl(url, ICU_DECODE, false, checked))
@@ -349,7 +460,7 @@ void ReadBody(HINTERNET request, const Deadline& deadline, std::wstring& respons
         return FALSE;
     }
     const Deadline deadline(options);
-    const HINTERNET session = OpenSession(handles, userAgent, options, deadline);
+    const HINTERNET session = OpenSession(handles, checked.host, userAgent, options, deadline);
     if (!session)
     {
         return FALSE;
@@ -359,8 +470,12 @@ void ReadBody(HINTERNET request, const Deadline& deadline, std::wstring& respons
     {
         flags |= INTERNET_FLAG_NO_CACHE_WRITE;
     }
+    if (reach == XHttpAccess::Reach::Origin)
+    {
+        flags |= kOriginOnlyFlags;
+    }
     const HINTERNET request = IsHttp(checked.scheme)
-        ? SendFollowingRedirections(handles, session, url, flags, options, deadline)
+        ? SendFollowingRedirections(handles, session, url, flags, options, deadline, reach)
         : handles.Keep(::InternetOpenUrlW(session, url.c_str(), nullptr, 0, flags, 0));
     if (!request)
     {
@@ -385,7 +500,7 @@ void ReadBody(HINTERNET request, const Deadline& deadline, std::wstring& respons
         return FALSE;
     }
     const Deadline deadline(options);
-    const HINTERNET session = OpenSession(handles, userAgent, options, deadline);
+    const HINTERNET session = OpenSession(handles, target.host, userAgent, options, deadline);
     if (!session)
     {
         return FALSE;
@@ -454,6 +569,37 @@ bool XHttpAccess::SplitUrl(const std::wstring& url, DWORD flags, bool splitExtra
     return true;
 }
 
+bool XHttpAccess::IsLoopbackHost(std::wstring_view host) noexcept
+{
+    try
+    {
+        if (host.size() >= 2 && host.front() == L'[' && host.back() == L']')
+        {
+            host = host.substr(1, host.size() - 2);
+        }
+        if (win::EqualsNoCase(host, L"localhost") || win::EqualsNoCase(host, L"localhost."))
+        {
+            return true;
+        }
+        std::array<unsigned, 4> ipv4{};
+        if (ParseIpv4(host, ipv4))
+        {
+            return ipv4[0] == 127;
+        }
+        std::array<unsigned, 8> ipv6{};
+        if (!ParseIpv6(host, ipv6))
+        {
+            return false;
+        }
+        const bool zeroes = std::all_of(ipv6.begin(), ipv6.begin() + 5, [](unsigned group) { return group == 0; });
+        return zeroes && ((ipv6[5] == 0 && ipv6[6] == 0 && ipv6[7] == 1) || (ipv6[5] == 0xFFFF && ipv6[6] >> 8 == 127));
+    }
+    catch (...)
+    {
+        return false;  // out of memory: the platform's check decides
+    }
+}
+
 std::wstring XHttpAccess::DecodeBody(std::string_view bytes, UINT codePage)
 {
     return win::AnsiToWide(bytes, codePage);
@@ -462,17 +608,18 @@ std::wstring XHttpAccess::DecodeBody(std::string_view bytes, UINT codePage)
 BOOL XHttpAccess::Get(const std::wstring& url, const std::wstring& userAgent, BOOL dontCache,
     const HTTPOptionItemArray* options, BOOL readResponse, std::wstring& response)
 {
-    return Get(url, userAgent, dontCache, options, readResponse, response, Answered());
+    return Get(url, userAgent, dontCache, options, readResponse, response, Answered(), Reach::Origin);
 }
 
 BOOL XHttpAccess::Get(const std::wstring& url, const std::wstring& userAgent, BOOL dontCache,
-    const HTTPOptionItemArray* options, BOOL readResponse, std::wstring& response, const Answered& answered)
+    const HTTPOptionItemArray* options, BOOL readResponse, std::wstring& response, const Answered& answered,
+    Reach reach)
 {
     BOOL result = FALSE;
     try
     {
         Handles handles;
-        result = GetWith(handles, url, userAgent, dontCache, options, readResponse, response);
+        result = GetWith(handles, url, userAgent, dontCache, options, readResponse, response, reach);
         if (answered)
         {
             answered(result);

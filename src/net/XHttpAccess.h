@@ -14,7 +14,11 @@
 // runs its requests through an HttpExchange, which bounds them by the clock from outside.
 //
 // A GET follows at most kMaxRedirections redirections itself (WinINet would follow a service that redirects
-// for ever, hundreds of times a second) and fails at the next one.
+// for ever, hundreds of times a second) and fails at the next one. Unless its caller lets it go anywhere
+// (Reach::Anywhere), it also stays on the origin of its URL, and neither it nor a POST carries the platform's
+// credentials or cookies or shows a dialog: while the product's service is down any local program can take
+// its port, and must neither steer the request to another host (an intranet host would get the user's automatic
+// Windows logon) nor choose what every window shows.
 //
 // A body is read whole, at most kMaxBodyBytes, and converted to UTF-16 once at the end, so a multi-byte
 // character that straddles two network reads survives. A larger body is not an answer this add-on can use,
@@ -47,22 +51,31 @@ public:
     // Bytes asked of each InternetReadFile.
     static constexpr DWORD kReadChunkBytes = 8191;
 
-    // GET of `url`. `dontCache` and `readResponse` count only when 1. With `readResponse` 1 the status must be
-    // 200 and the body is appended to `response`; with 0 the call succeeds once the answer's headers arrived.
-    // At most kMaxRedirections redirections are followed.
+    // Where a GET may go.
+    enum class Reach
+    {
+        Origin,  // the scheme, host and port of its URL; a redirection elsewhere fails. No logon, cookies or UI
+        Anywhere,  // wherever redirections lead, with the platform's logon and cookies (remote hosts by design)
+    };
+
+    // GET of `url`, within its origin. `dontCache` and `readResponse` count only when 1. With `readResponse` 1
+    // the status must be 200 and the body is appended to `response`; with 0 the call succeeds once the answer's
+    // headers arrived. At most kMaxRedirections redirections are followed.
     [[nodiscard]] static BOOL Get(const std::wstring& url, const std::wstring& userAgent, BOOL dontCache,
         const HTTPOptionItemArray* options, BOOL readResponse, std::wstring& response);
 
     // Hears the result of a request once it is final and `response` holds all it will get, before the handles
     // are closed.
     using Answered = std::function<void(BOOL result)>;
-    // Get and Post that tell `answered` their result before they close their handles.
+    // Get (going as far as `reach` lets it) and Post that tell `answered` their result before they close their
+    // handles.
     [[nodiscard]] static BOOL Get(const std::wstring& url, const std::wstring& userAgent, BOOL dontCache,
-        const HTTPOptionItemArray* options, BOOL readResponse, std::wstring& response, const Answered& answered);
+        const HTTPOptionItemArray* options, BOOL readResponse, std::wstring& response, const Answered& answered,
+        Reach reach);
 
     // HTTP/1.0 POST of `data` to `url` with the extra header lines `headers` (none when empty). Never follows a
-    // redirection, never authenticates, never shows UI. With `readResponse` 1 the status must lie in 200-206
-    // and the body is appended to `response`.
+    // redirection, never authenticates, sends no cookies, never shows UI. With `readResponse` 1 the status must lie in
+    // 200-206 and the body is appended to `response`.
     [[nodiscard]] static BOOL Post(const std::wstring& url, const std::wstring& userAgent, const std::wstring& headers,
         const std::wstring& data, const HTTPOptionItemArray* options, BOOL readResponse, std::wstring& response);
     [[nodiscard]] static BOOL Post(const std::wstring& url, const std::wstring& userAgent, const std::wstring& headers,
@@ -80,6 +93,12 @@ public:
     // Splits a URL with InternetCrackUrlW (flags such as ICU_DECODE); host and path are limited to 4095
     // characters. `splitExtra` asks for the query separately instead of leaving it in the path.
     [[nodiscard]] static bool SplitUrl(const std::wstring& url, DWORD flags, bool splitExtra, UrlParts& parts);
+
+    // Whether `host` (as a URL names it) is this machine's loopback: "localhost", 127.0.0.0/8 in dotted decimal,
+    // or ::1 (also as ::ffff: and an address of 127.0.0.0/8), bracketed or not. A request to it needs no network,
+    // so it is made whatever the platform says of the machine's connection; for every other host, including
+    // forms of these that a resolver might still take for the loopback, an offline machine makes none.
+    [[nodiscard]] static bool IsLoopbackHost(std::wstring_view host) noexcept;
 
     // A body's bytes as text of a code page, converted as one piece; a zero byte ends the text.
     [[nodiscard]] static std::wstring DecodeBody(std::string_view bytes, UINT codePage);

@@ -325,6 +325,12 @@ void ProductService::SetCustomBody(std::string body)
     m_customBody = std::move(body);
 }
 
+void ProductService::SetRedirectOrigin(std::string origin)
+{
+    std::lock_guard guard(m_lock);
+    m_redirectOrigin = std::move(origin);
+}
+
 void ProductService::SetBodySplit(std::size_t bytes)
 {
     std::lock_guard guard(m_lock);
@@ -627,7 +633,12 @@ void ProductService::Serve(Connection& connection)
         {
             Answer answer;
             answer.status = 302;
-            answer.extraHeaders = "Location: " + std::string(kRedirectPrefix) + request.target + "\r\n";
+            std::string origin;
+            {
+                std::lock_guard guard(m_lock);
+                origin = m_redirectOrigin;
+            }
+            answer.extraHeaders = "Location: " + origin + std::string(kRedirectPrefix) + request.target + "\r\n";
             Send(socket, answer, request);
             break;
         }

@@ -39,7 +39,7 @@ enum class FaultMode
     Drip,  // answer normally, one byte of the body per slow delay
     NotFound,  // 404
     ServerError,  // 500
-    Redirect,  // 302 to the same path under /redirected/, which is served normally
+    Redirect,  // 302 to the same path under /redirected/, which is served normally (on the redirection origin)
     Loop,  // 302 for ever, by relative Locations: /P to again/P (/again/P), and /again/P back to ../P
     SlowLoop,  // the loop, each redirection sent after the slow delay
     NotXml,  // 200 with a body that is not XML
@@ -105,6 +105,9 @@ public:
     void SetSlowDelayMs(unsigned ms);
     void SetHugeBytes(std::size_t bytes);
     void SetCustomBody(std::string body);
+    // With the redirection mode: the scheme, host and port the Location names ("http://127.0.0.1:8080"), or none
+    // (a path on this service).
+    void SetRedirectOrigin(std::string origin);
     // Sends every 200 answer in two pieces, the first ending after `bytes` bytes of the body, with a pause
     // between them (0: in one piece). Lets tests place a network read boundary inside the body.
     void SetBodySplit(std::size_t bytes);
@@ -177,6 +180,7 @@ private:
     unsigned m_slowDelayMs = 1500;
     std::size_t m_hugeBytes = 4u << 20;
     std::string m_customBody;
+    std::string m_redirectOrigin;
     std::size_t m_bodySplit = 0;
     unsigned m_stallMs = 0;
     std::function<void(const std::string&)> m_log;

@@ -194,6 +194,20 @@ TEST_F(PollingWorkerTest, AWindowThatNeverAnswersHoldsUpNoWorkerNotEvenItsOwn)
     other->Stop();
 }
 
+TEST_F(PollingWorkerTest, AMutexNameThatAnotherKindOfObjectHoldsIsToldAndTheInstanceStillSendsItsUpdate)
+{
+    win::KernelHandle squatter(::CreateEventW(nullptr, TRUE, FALSE, m_mutexName.c_str()));
+    ASSERT_TRUE(squatter);
+    const testing_support::ExpectFailureReports expected{"the name belongs to an object of another kind: never polls"};
+    auto instance = MakeInstance();
+    instance->Start(m_mutexName);
+    instance->RequestUpdate();
+    ASSERT_TRUE(testing_support::WaitFor([&] { return m_service.RequestCount("/DoUpdate") == 1; }));
+    instance->Stop();
+    // A pass polls before it sends a request: with a mutex the due query would have come first.
+    EXPECT_EQ(0u, m_service.RequestCount("/GetStatus"));
+}
+
 TEST_F(PollingWorkerTest, AServiceThatNeverFinishesItsAnswerIsUnavailableAtTheDeadlineAndHoldsNothing)
 {
     // Headers dripped a byte every half second never end a read's time-out: only the deadline (1 s time-out

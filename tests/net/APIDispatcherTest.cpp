@@ -188,6 +188,44 @@ TEST_F(APIDispatcherTest, ServiceFaultsBecomeConnectionFailureOrError)
     }
 }
 
+TEST_F(APIDispatcherTest, TheServiceIsAskedOnItsOwnOriginWithoutTheUsersCookiesWhileTrackingGoesAnywhere)
+{
+    // A program on the service's port sends every request to another listener, and the platform holds a cookie
+    // for the service's address.
+    service::ProductService elsewhere;
+    ASSERT_TRUE(elsewhere.Start(0));
+    const std::wstring other = elsewhere.BaseUrl();
+    m_service.SetRedirectOrigin(win::WideToAnsi(other.substr(0, other.size() - 1)));
+    m_service.SetFault(service::FaultMode::Redirect);
+    ASSERT_TRUE(::InternetSetCookieW(m_service.BaseUrl().c_str(), L"planted", L"by-another-program"));
+    const win::ScopeExit forget([this]() noexcept {
+        (void)::InternetSetCookieW(
+            m_service.BaseUrl().c_str(), L"planted", L"gone; expires=Thu, 01-Jan-1970 00:00:01 GMT");
+    });
+    const testing_support::ExpectFailureReports expected{"redirected from the origin of", "no answer from"};
+
+    EXPECT_FALSE(m_api.QueryStatus());
+    EXPECT_EQ(m_api.GetNorvixStatus(), net::NorvixStatus::ConnectionFailure);
+    EXPECT_EQ(m_api.GetPaviseStatus(), net::PaviseStatus::ConnectionFailure);
+    EXPECT_TRUE(m_api.RequestUpdate());
+    EXPECT_EQ(elsewhere.TotalRequests(), 0u);
+
+    // A click's tracking request is meant for a remote host: it follows, with the platform's cookies.
+    net::HttpExchange tracking(net::HttpExchange::WhenBusy::Drop, net::XHttpAccess::Reach::Anywhere);
+    std::wstring ignored;
+    EXPECT_TRUE(tracking.Get(10000, nullptr, Url(L"track"), kAgent, FALSE, nullptr, FALSE, ignored));
+    EXPECT_TRUE(testing_support::WaitFor([&] { return elsewhere.RequestCount("/redirected/track") == 1; }));
+
+    const auto requests = m_service.Requests();
+    ASSERT_EQ(requests.size(), 3u);
+    for (const auto& request : requests)
+    {
+        SCOPED_TRACE(request.target);
+        const bool sendsCookie = request.headers.find("Cookie: planted=by-another-program") != std::string::npos;
+        EXPECT_EQ(sendsCookie, request.target == "/track");
+    }
+}
+
 // The polling worker initialises COM once and undoes it when it ends; a query in between must leave no document
 // and no initialisation of its own behind, or MSXML objects outlive the apartment that made them.
 TEST_F(APIDispatcherTest, QueryLeavesTheThreadsComApartmentAsItFoundIt)

@@ -120,6 +120,36 @@ TEST_F(HttpExchangeTest, ANewRequestWaitsForTheLastWithinItsOwnDeadlineOrIsDropp
     EXPECT_EQ(3u, m_service.RequestCount("/GetStatus"));
 }
 
+TEST_F(HttpExchangeTest, ExchangesThatComeAndGoLeaveOneRequestBehindInAllAgainstAServiceThatNeverLetsGo)
+{
+    // A tab per exchange, each closed once its query has given up on the service, which holds every connection.
+    // The first tab's request is left running; each later one waits for it within its deadline and fails without
+    // asking, instead of leaving one more request behind.
+    m_service.SetFault(service::FaultMode::Hang);
+    const testing_support::ExpectFailureReports expected{
+        "no answer within 300 ms: left to end by itself", "the last request still ran at the deadline"};
+    net::HttpExchange::LeftBehind tabs;
+    const size_t threadsBefore = testing_support::ThreadCount();
+    for (int tab = 0; tab < 12; ++tab)
+    {
+        SCOPED_TRACE(tab);
+        net::HttpExchange exchange(net::HttpExchange::WhenBusy::Wait, net::XHttpAccess::Reach::Origin, &tabs);
+        std::wstring response = L"untouched";
+        EXPECT_FALSE(exchange.Get(300, nullptr, Url(L"GetStatus"), kAgent, TRUE, &m_longTimeouts, TRUE, response));
+        EXPECT_EQ(L"untouched", response);
+    }
+    // The request's thread and the service's thread of that connection (and room for one of WinINet's own).
+    EXPECT_LE(testing_support::ThreadCount(), threadsBefore + 3);
+    ASSERT_TRUE(testing_support::WaitFor([&] { return m_service.RequestCount("/GetStatus") == 1; }));
+
+    // Once the service lets go, the next tab asks.
+    m_service.SetFault(service::FaultMode::None);
+    net::HttpExchange next(net::HttpExchange::WhenBusy::Wait, net::XHttpAccess::Reach::Origin, &tabs);
+    std::wstring response;
+    EXPECT_TRUE(next.Get(20000, nullptr, Url(L"GetStatus"), kAgent, TRUE, &m_longTimeouts, TRUE, response));
+    EXPECT_EQ(2u, m_service.RequestCount("/GetStatus"));
+}
+
 TEST_F(HttpExchangeTest, AnswersThatNeverEndCostOneThreadHoweverOftenTheyAreAsked)
 {
     // The answer beyond the size limit is dropped and the caller has its result at once, while closing the

@@ -2,10 +2,12 @@
 
 #include "net/XHttpAccess.h"
 #include "support/FailureReports.h"
+#include "win/Strings.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 using XHttpAccessTest = ServiceFixture;
 
@@ -141,4 +143,25 @@ TEST_F(XHttpAccessTest, MultiByteCharacterAcrossReadsSurvives)
     ASSERT_EQ(expectedMiddle, L"\u65e5\u672c") << "the thread's code page did not follow its locale";
     ASSERT_EQ(response.size(), 8190u + 2 + 10);
     EXPECT_EQ(response.substr(8188), L"aa\u65e5\u672c" + std::wstring(10, L'c'));
+}
+
+TEST(XHttpAccessHostTest, OnlyTheLoopbackIsAskedForWhateverThePlatformSaysOfTheConnection)
+{
+    // Forms a resolver might still take for the loopback (octal or short parts, a name under "localhost") keep
+    // the check: an offline machine then makes no request, as before.
+    const std::pair<const wchar_t*, bool> cases[] = {{L"127.0.0.1", true}, {L"127.255.255.254", true},
+        {L"127.1.2.3", true}, {L"localhost", true}, {L"LocalHost", true}, {L"localhost.", true}, {L"::1", true},
+        {L"[::1]", true}, {L"0:0:0:0:0:0:0:1", true}, {L"[0::0:001]", true}, {L"::ffff:127.0.0.1", true},
+        {L"[::FFFF:127.9.8.7]", true}, {L"126.255.255.255", false}, {L"128.0.0.1", false}, {L"10.0.0.1", false},
+        {L"127.0.0", false}, {L"127.1", false}, {L"127.0.0.1.", false}, {L"127.0.0.256", false}, {L"0127.0.0.1", false},
+        {L"127.0.0.01", false}, {L"2130706433", false}, {L"0x7f.0.0.1", false}, {L"127.0.0.1x", false},
+        {L"localhost.example.com", false}, {L"example.localhost", false}, {L"mylocalhost", false}, {L"::", false},
+        {L"::2", false}, {L"1::1", false}, {L"::1:0", false}, {L"0:0:0:0:0:0:0:0:1", false}, {L":::1", false},
+        {L"::1::", false}, {L"::00001", false}, {L"::ffff:128.0.0.1", false}, {L"::fffe:127.0.0.1", false},
+        {L"[::1", false}, {L"[]", false}, {L"", false}, {L"intranet", false}};
+    for (const auto& [host, loopback] : cases)
+    {
+        SCOPED_TRACE(testing::Message() << '"' << win::WideToAnsi(host, CP_UTF8) << '"');
+        EXPECT_EQ(net::XHttpAccess::IsLoopbackHost(host), loopback);
+    }
 }
