@@ -15,6 +15,7 @@
 //                  window shows it, and the longest any window then goes without a fresh status
 //   threads        the threads of a KelHost.exe process while the service answers without end (THREAD_SECONDS
 //                  from the environment, default 600)
+//   tabs           the threads of a KelHost.exe process after 12 tabs opened and closed while the service drips
 //   events         the UI thread's handling of "UpdateStatus" in a host tab of this process, with the status
 //                  file as written and padded to 512 MiB
 //
@@ -406,6 +407,10 @@ public:
         return m_process.Start(line) && m_process.WaitForLine("ready tabs=1", 60000);
     }
     void Send(const std::string& line) { (void)m_process.Send(line); }
+    [[nodiscard]] bool WaitForLine(const std::string& text, unsigned timeoutMs)
+    {
+        return m_process.WaitForLine(text, timeoutMs);
+    }
     // The title the update button shows now, from the latest overlay line.
     [[nodiscard]] std::string UpdateTitle() const
     {
@@ -588,6 +593,47 @@ void MeasureThreads(Bench& bench, unsigned seconds)
     Result("threads", ("threads of a host over " + std::to_string(seconds) + " s of an endless answer").c_str(), "flat",
         counts, "threads");
 }
+// The threads of a KelHost.exe process in which 12 tabs are opened and closed one after another while the service
+// drips every answer: each tab's query is abandoned at its deadline, and all of them together leave at most one
+// request running (shown as threads above those before the first tab opened).
+void MeasureTabs(Bench& bench)
+{
+    auto& service = bench.Service();
+    RemoveStatusFile();
+    service.SetFault(service::FaultMode::Drip);
+    HostProcess host;
+    if (!host.Start(bench.Settings(2, 2, 1)))
+    {
+        std::printf("tabs: the host did not start\n");
+        return;
+    }
+    IdleFor(5000);  // the first tab's query abandoned, and its thread still running
+    const double before = static_cast<double>(testing_support::ThreadCount(host.Id()));
+    for (int tab = 2; tab <= 13; ++tab)
+    {
+        host.Send("open");
+        if (!host.WaitForLine("ok open " + std::to_string(tab), 30000))
+        {
+            std::printf("tabs: tab %d did not open\n", tab);
+            break;
+        }
+        IdleFor(2500);  // an interval: some tab's control queries and is left waiting
+        host.Send("close " + std::to_string(tab));
+        (void)host.WaitForLine("ok close " + std::to_string(tab), 30000);
+    }
+    std::vector<double> added;
+    for (int sample = 0; sample < 5; ++sample)
+    {
+        added.push_back(static_cast<double>(testing_support::ThreadCount(host.Id())) - before);
+        IdleFor(1000);
+    }
+    std::printf("tabs: %.0f threads before, queries %zu\n", before, service.RequestCount("/GetStatus"));
+    host.Quit();
+    service.SetFault(service::FaultMode::None);
+    Result("tabs", "threads of a host after 12 tabs opened and closed while the service drips, above before", "<= 1",
+        added, "threads");
+}
+
 // How long the UI thread takes to handle one "UpdateStatus" (a reload of the status file and a refresh of the
 // buttons) with the file as the add-on writes it, and then padded to 512 MiB by another program: a padded file is
 // refused unread, so the two must be alike.
@@ -673,6 +719,10 @@ int main(int argc, char** argv)
         if (only.empty() || only == "events")
         {
             MeasureEvents(bench, 50);
+        }
+        if (only.empty() || only == "tabs")
+        {
+            MeasureTabs(bench);
         }
         if (only.empty() || only == "threads")
         {
