@@ -81,6 +81,7 @@ NamedMutex::WaitResult NamedMutex::Wait(DWORD timeoutMs) noexcept
 {
     return Wait(timeoutMs, nullptr);
 }
+
 NamedMutex::WaitResult NamedMutex::Wait(DWORD timeoutMs, HANDLE interrupt) noexcept
 {
     if (!m_handle)
