@@ -52,7 +52,7 @@ int main(int argc, char** argv)
     for (int i = 0; i < rounds; ++i)
     {
         file.GetRecord()->m_norvixStatus = 1 + i % 2;
-        file.GetRecord()->m_lastCheck = {45000.0 + i, 0};
+        file.GetRecord()->m_lastCheck = storage::DateTime::FromValue(45000.0 + i);
         LARGE_INTEGER a;
         LARGE_INTEGER b;
         LARGE_INTEGER c;

@@ -2,7 +2,6 @@
 
 #include "net/ProductStatus.h"
 
-#include <cmath>
 #include <limits>
 
 namespace core
@@ -20,7 +19,9 @@ std::int32_t PollIntervalSeconds(std::int32_t norvixStatus, const ControllerSett
 
 std::int32_t SecondsBetween(double from, double to) noexcept
 {
-    const double seconds = std::round((to - from) * 86400.0);  // std::round goes half away from zero
+    // Rounded here, not by the C library's round(), which the 32-bit runtime works on the x87 unit: this way every
+    // step is the build's own double arithmetic, whatever precision the calling thread's x87 unit is set to.
+    const double seconds = (to - from) * 86400.0;
     if (!(seconds == seconds))
     {
         return 0;
@@ -33,7 +34,9 @@ std::int32_t SecondsBetween(double from, double to) noexcept
     {
         return std::numeric_limits<std::int32_t>::min();
     }
-    return static_cast<std::int32_t>(seconds);
+    const auto whole = static_cast<std::int32_t>(seconds);  // toward zero
+    const double fraction = seconds - whole;  // exact
+    return fraction >= 0.5 ? whole + 1 : fraction <= -0.5 ? whole - 1 : whole;
 }
 
 bool IsPollDueAt(double lastCheck, bool lastCheckValid, std::int32_t intervalSeconds, double now) noexcept

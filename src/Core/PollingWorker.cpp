@@ -246,8 +246,8 @@ bool PollingWorker::ClaimPollIfDue(const ControllerSettings& intervals)
 
 bool PollingWorker::IsPollDue(const StatusRecord& record, const ControllerSettings& settings) const
 {
-    return IsPollDueAt(record.lastCheck.value, record.lastCheck.status == storage::DateTime::Valid,
-        PollIntervalSeconds(record.norvixStatus, settings), storage::DateTime::Now().value);
+    return IsPollDueAt(record.lastCheck.Value(), record.lastCheck.status == storage::DateTime::Valid,
+        PollIntervalSeconds(record.norvixStatus, settings), storage::DateTime::Now().Value());
 }
 
 void PollingWorker::PublishStatus(const net::APIDispatcher::Answer& answer)

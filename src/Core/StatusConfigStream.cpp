@@ -27,12 +27,13 @@ bool StatusConfigStream::SerializeData(storage::Archive& archive)
     if (archive.IsStoring())
     {
         version = kCurrentVersion;
-        archive << version << m_paviseStatus << m_norvixStatus << m_lastCheck.status << m_lastCheck.value;
+        archive << version << m_paviseStatus << m_norvixStatus;
     }
     else
     {
-        archive >> version >> m_paviseStatus >> m_norvixStatus >> m_lastCheck.status >> m_lastCheck.value;
+        archive >> version >> m_paviseStatus >> m_norvixStatus;
     }
+    m_lastCheck.Serialize(archive);
     return true;
 }
 

@@ -7,7 +7,7 @@
 //   offset 18  4  m_paviseStatus (signed)
 //   offset 22  4  m_norvixStatus (signed)
 //   offset 26  4  m_lastCheck status (0 = valid)
-//   offset 30  8  m_lastCheck automation date (IEEE double)
+//   offset 30  8  m_lastCheck automation date (IEEE double, kept as its bytes)
 // 38 bytes in all.
 
 #include "storage/DateTime.h"

@@ -293,7 +293,7 @@ TEST_F(PollingWorkerTest, AnAnswerWithCodesTheProductDoesNotKnowMovesOnlyTheLast
     instance->Stop();
     const auto record = Stored();
     ASSERT_TRUE(record);
-    EXPECT_NE(0.0, record->lastCheck.value);
+    EXPECT_NE(0.0, record->lastCheck.Value());
     EXPECT_EQ(1, record->paviseStatus);
     EXPECT_EQ(1, record->norvixStatus);
     EXPECT_EQ(0, instance->Publications());

@@ -154,7 +154,7 @@ TEST_F(SharedStatusFileTest, AFileThatCanBeNeitherTakenNorReplacedChangesNothing
     for (int event = 0; event < 3; ++event)
     {
         const core::StatusRecord claimed = control.Record().value_or(core::StatusRecord{});
-        EXPECT_NE(0.0, claimed.lastCheck.value);
+        EXPECT_NE(0.0, claimed.lastCheck.Value());
         const auto reloaded = control.Reload(Caller::UiThread);
         ASSERT_TRUE(reloaded);
         EXPECT_EQ(1, reloaded->paviseStatus);
@@ -165,7 +165,7 @@ TEST_F(SharedStatusFileTest, AFileThatCanBeNeitherTakenNorReplacedChangesNothing
     core::SharedStatusFile tab;
     tab.Open(m_path, Caller::UiThread);
     EXPECT_FALSE(tab.Save({true, std::nullopt, std::nullopt}, Caller::Worker));
-    EXPECT_NE(0.0, tab.Reload(Caller::UiThread).value_or(core::StatusRecord{}).lastCheck.value);
+    EXPECT_NE(0.0, tab.Reload(Caller::UiThread).value_or(core::StatusRecord{}).lastCheck.Value());
 
     EXPECT_EQ(foreign, storage_testing::RawBytesOf(m_path));
     EXPECT_EQ(2, expected.Seen("written under language"));

@@ -34,6 +34,7 @@ using integration::kUpdateButton;
 using integration::OverlayState;
 using integration::WindowsPath;
 using package_testing::KnownFolder;
+using package_testing::Quoted;
 using package_testing::RunMsiexec;
 
 // The 64-bit package's installed products (each version is a product of its own).
@@ -244,15 +245,6 @@ std::vector<std::wstring> SelfRegistration()
     entries.insert(entries.end(), machine.begin(), machine.end());
     std::sort(entries.begin(), entries.end());
     return entries;
-}
-
-// A path as the host quotes it.
-std::string Quoted(const std::wstring& path)
-{
-    std::string quoted = "\"";
-    quoted += win::WideToAnsi(win::ReplaceAll(path, L"\\", L"\\\\"));
-    quoted += '"';
-    return quoted;
 }
 
 std::string ReadBytes(const std::wstring& path)

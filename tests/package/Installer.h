@@ -4,6 +4,7 @@
 // once does not survive: see tests/CMakeLists.txt), and the products it has installed.
 
 #include "win/Handle.h"
+#include "win/Strings.h"
 #include "win/TaskMemory.h"
 
 #include <msi.h>
@@ -57,10 +58,28 @@ inline std::vector<std::wstring> InstalledProducts(const std::wstring& name)
     return products;
 }
 
+// Removes every installed product named `name`, as a run that died midway may have left them.
+inline void UninstallEvery(const std::wstring& name)
+{
+    for (const std::wstring& product : InstalledProducts(name))
+    {
+        (void)RunMsiexec(L"/x " + product);
+    }
+}
+
 inline std::wstring KnownFolder(REFKNOWNFOLDERID id)
 {
     win::TaskMemory<wchar_t> path;
     return SUCCEEDED(::SHGetKnownFolderPath(id, 0, nullptr, path.Put())) ? path.Get() : L"";
+}
+
+// A path as the host quotes it in its report of a control.
+inline std::string Quoted(const std::wstring& path)
+{
+    std::string quoted = "\"";
+    quoted += win::WideToAnsi(win::ReplaceAll(path, L"\\", L"\\\\"));
+    quoted += '"';
+    return quoted;
 }
 
 }  // namespace package_testing

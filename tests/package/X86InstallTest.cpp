@@ -37,14 +37,6 @@ const std::wstring kClasses = L"Software\\Classes\\";
 const std::wstring kClassKey = kClasses + L"CLSID\\" + win::GuidToString(core::CLSID_Norvix);
 const std::wstring kLibraryKey = kClasses + L"TypeLib\\" + win::GuidToString(core::LIBID_NorvixLib);
 
-void RemoveEveryInstall()
-{
-    for (const std::wstring& product : InstalledProducts(kProduct))
-    {
-        (void)RunMsiexec(L"/x " + product);
-    }
-}
-
 // The default value of HKCU\<path>, or "(none)" when the key or the value is missing.
 std::wstring UserDefault(const std::wstring& path)
 {
@@ -64,13 +56,13 @@ protected:
     void SetUp() override
     {
         ASSERT_EQ(S_OK, ::OleInitialize(nullptr));
-        RemoveEveryInstall();  // what a run that died midway left
+        package_testing::UninstallEvery(kProduct);  // what a run that died midway left
     }
     void TearDown() override
     {
         if (HasFailure())
         {
-            RemoveEveryInstall();
+            package_testing::UninstallEvery(kProduct);
         }
         ::OleUninitialize();
     }

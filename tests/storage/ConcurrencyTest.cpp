@@ -28,7 +28,7 @@ WriterRecord RecordOf(int id, int round)
 
 bool IsWritten(const core::StatusConfigStream& record)
 {
-    const double check = record.m_lastCheck.value;
+    const double check = record.m_lastCheck.Value();
     if (record.m_lastCheck.status != 0 || check < 1.0 || check != std::floor(check))
     {
         return false;
@@ -51,7 +51,7 @@ TEST_F(SharedStatusFileTest, ConcurrentWritersNeverExposeUnwrittenRecordsOrLoseS
     const auto save = [](core::StatusConfigFile& file, const WriterRecord& values) {
         file.GetRecord()->m_paviseStatus = values.pavise;
         file.GetRecord()->m_norvixStatus = values.norvix;
-        file.GetRecord()->m_lastCheck = {values.lastCheck, 0};
+        file.GetRecord()->m_lastCheck = storage::DateTime::FromValue(values.lastCheck);
         return file.Save(true);
     };
     core::StatusConfigFile seed;
@@ -94,7 +94,8 @@ TEST_F(SharedStatusFileTest, ConcurrentWritersNeverExposeUnwrittenRecordsOrLoseS
     survivor.Open(path);
     ASSERT_TRUE(survivor.Load(false, false));
     EXPECT_TRUE(IsWritten(*survivor.GetRecord()));
-    EXPECT_NE(lastSaved.end(), std::find(lastSaved.begin(), lastSaved.end(), survivor.GetRecord()->m_lastCheck.value));
+    EXPECT_NE(
+        lastSaved.end(), std::find(lastSaved.begin(), lastSaved.end(), survivor.GetRecord()->m_lastCheck.Value()));
 }
 
 }  // namespace
