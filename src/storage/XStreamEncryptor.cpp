@@ -86,10 +86,10 @@ XStreamEncryptor::Decoded XStreamEncryptor::DecodeToMemory(
     {
         return Decoded::TooLong;
     }
-    // One byte more than allowed tells a file that grew since its length was taken.
-    bytes.resize(static_cast<std::size_t>(length) + 1);
+    // Held exclusively: the length cannot change while it is read.
+    bytes.resize(static_cast<std::size_t>(length));
     std::size_t held = 0;
-    for (;;)
+    while (held < bytes.size())
     {
         DWORD read = 0;
         if (WIN_LOG_LAST_ERROR_IF(!source.Read(bytes.data() + held, static_cast<DWORD>(bytes.size() - held), read)))
@@ -102,15 +102,6 @@ XStreamEncryptor::Decoded XStreamEncryptor::DecodeToMemory(
             break;
         }
         held += read;
-        if (held > maxBytes)
-        {
-            bytes.clear();
-            return Decoded::TooLong;
-        }
-        if (held == bytes.size())
-        {
-            bytes.resize(held + 1);
-        }
     }
     bytes.resize(held);
     Transform(bytes.data(), bytes.size());
