@@ -252,10 +252,9 @@ std::wstring XToolbarController::ExpandHostMacros(const std::wstring& text)
 
 void XToolbarController::MapButton(const std::wstring& buttonName, UINT commandId)
 {
-    const std::wstring id = win::Format(L"%d", static_cast<int>(commandId));
     const std::lock_guard lock(m_buttonMapLock);
-    m_buttonCommandIds[buttonName] = id;
-    m_buttonNames[id] = buttonName;
+    m_buttonCommandIds[buttonName] = commandId;
+    m_buttonNames[commandId] = buttonName;
 }
 
 void XToolbarController::ClearButtonMaps() noexcept
@@ -271,16 +270,9 @@ UINT XToolbarController::GetCommandId(const std::wstring& buttonName) const
     {
         return kNoCommand;
     }
-    std::wstring id;
-    {
-        const std::lock_guard lock(m_buttonMapLock);
-        const auto found = m_buttonCommandIds.find(buttonName);
-        if (found != m_buttonCommandIds.end())
-        {
-            id = found->second;
-        }
-    }
-    return id.empty() ? kNoCommand : static_cast<UINT>(win::ParseDecimal(id));
+    const std::lock_guard lock(m_buttonMapLock);
+    const auto found = m_buttonCommandIds.find(buttonName);
+    return found == m_buttonCommandIds.end() ? kNoCommand : found->second;
 }
 
 std::wstring XToolbarController::GetButtonName(int commandId) const
@@ -289,9 +281,8 @@ std::wstring XToolbarController::GetButtonName(int commandId) const
     {
         return {};
     }
-    const std::wstring id = win::Format(L"%d", commandId);
     const std::lock_guard lock(m_buttonMapLock);
-    const auto found = m_buttonNames.find(id);
+    const auto found = m_buttonNames.find(static_cast<UINT>(commandId));
     return found == m_buttonNames.end() ? std::wstring() : found->second;
 }
 

@@ -235,8 +235,8 @@ private:
     // GetButtonScreenRect): the handle is one word, the maps are changed and read under their lock.
     std::atomic<HWND> m_toolbarHwnd{nullptr};
     mutable std::mutex m_buttonMapLock;
-    std::map<std::wstring, std::wstring> m_buttonCommandIds;  // name -> decimal command id
-    std::map<std::wstring, std::wstring> m_buttonNames;  // decimal command id -> name
+    std::map<std::wstring, UINT> m_buttonCommandIds;  // name -> command id
+    std::map<UINT, std::wstring> m_buttonNames;  // command id -> name
     static constexpr int kPlacementRounds = 3;
     bool m_placing = false;
     bool m_placeAgain = false;

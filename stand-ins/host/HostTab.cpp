@@ -474,7 +474,7 @@ LRESULT HostTab::OnFrameMessage(UINT message, WPARAM wParam, LPARAM lParam)
         if (reinterpret_cast<HWND>(lParam) == m_toolbar.Hwnd() && m_toolbar.Hwnd())
         {
             const UINT id = LOWORD(wParam);
-            const ButtonDefinition* button = FindButton(win::Format(L"%u", id));
+            const ButtonDefinition* button = FindButton(id);
             Report(win::Format(L"command %u %ls", id, button ? button->name : L""));
             return 0;
         }
