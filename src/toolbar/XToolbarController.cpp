@@ -112,7 +112,7 @@ HRESULT XToolbarController::StartUp(IDispatch* browser, IDispatch* toolbar, cons
     }
     m_shuttingDown = FALSE;
     AttachBrowser(std::move(webBrowser));
-    m_hostToolbar.Attach(toolbar, false);
+    m_hostToolbar.Attach(toolbar, HostToolbar::AutoRelease::Off);
     AttachToolbarWindow();
     CreateDispatcherWindow(dispatcherWindowName);
     if (const HWND window = ToolbarHwnd())
@@ -674,7 +674,7 @@ void XToolbarController::PlaceButtonControlsOnce()
         {
             continue;
         }
-        button->Place(false);
+        button->Place(XToolbarButtonControl::Repaint::IfMoved);
         // An item the toolbar hides reads as 0 wide and is never fitted; once shown it is fitted when its width
         // is 0 or a fit was held back while it was hidden.
         if (button->IsVisibleFlag() && !IsButtonHidden(GetCommandId(button->Name())) &&
