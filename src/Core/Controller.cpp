@@ -71,10 +71,10 @@ HRESULT Controller::ControllerFactory::CreateInstance(REFIID iid, void** out) no
     return win::CreateComObject<Controller>(iid, out);
 }
 
-HRESULT Controller::ControllerFactory::UpdateRegistry(bool registering) noexcept
+HRESULT Controller::ControllerFactory::UpdateRegistry(Registration registration) noexcept
 {
-    return win::ComBoundary([registering] {
-        if (!registering)
+    return win::ComBoundary([registration] {
+        if (registration == Registration::Unregister)
         {
             return win::UnregisterControl(CLSID_Norvix, kNorvixProgId);
         }
@@ -278,7 +278,7 @@ void Controller::RefreshSettingsOfThisThread()
         }
         control->InternalAddRef();
         const win::ScopeExit release([control]() noexcept { control->InternalRelease(); });
-        control->m_worker.RefreshSettings(true);
+        control->m_worker.RefreshSettings(PollingWorker::Refresh::WhenAsked);
     }
 }
 
