@@ -128,7 +128,8 @@ bool PumpUntil(Condition condition, unsigned timeoutMs)
 // The shared status file, removed so that each figure starts from no known state (the first pass polls).
 void RemoveStatusFile()
 {
-    (void)win::File::Remove(platform::GetWriteableFolder(L"KelToolbar", TRUE) + L"Norvix.status.config");
+    (void)win::File::Remove(
+        platform::GetWriteableFolder(L"KelToolbar", /*lowIntegrity=*/TRUE) + L"Norvix.status.config");
 }
 
 // Whether the install bubble is still to be shown for this user; sets it. An open bubble follows its button
@@ -136,11 +137,11 @@ void RemoveStatusFile()
 int SetBubbleShowFlag(int flag)
 {
     bubble::XToolbarBubbleConfigFile file;
-    file.Open(platform::GetWriteableFolder(L"KelToolbar", TRUE) + L"Norvix.install-bubble.config");
-    (void)file.Load(false, true);
+    file.Open(platform::GetWriteableFolder(L"KelToolbar", /*lowIntegrity=*/TRUE) + L"Norvix.install-bubble.config");
+    (void)file.Load(/*report=*/false, /*resetOnFailure=*/true);
     const int before = file.GetRecord()->m_showFlag;
     file.GetRecord()->m_showFlag = flag;
-    (void)file.Save(false);
+    (void)file.Save(/*report=*/false);
     return before;
 }
 
@@ -677,7 +678,8 @@ void MeasureEvents(Bench& bench, int rounds)
         return times;
     };
     Result("event", "the UI thread handling \"UpdateStatus\", the status file as written", "(shown)", handle(), "ms");
-    const std::wstring path = platform::GetWriteableFolder(L"KelToolbar", TRUE) + L"Norvix.status.config";
+    const std::wstring path =
+        platform::GetWriteableFolder(L"KelToolbar", /*lowIntegrity=*/TRUE) + L"Norvix.status.config";
     win::File padded;
     if (!padded.Open(path, win::FileAccess::Write, win::FileShare::DenyNone, win::FileCreate::OpenExisting) ||
         !padded.Seek(std::int64_t{512} << 20) || !::SetEndOfFile(padded.Handle()))

@@ -234,7 +234,8 @@ bool Controller::HasInstallBubble() const noexcept
 void Controller::OnPostStartUp()
 {
     CloseInstallBubble();
-    const std::wstring path = platform::GetWriteableFolder(L"KelToolbar", TRUE) + bubble::kInstallBubbleFileName;
+    const std::wstring path =
+        platform::GetWriteableFolder(L"KelToolbar", /*lowIntegrity=*/TRUE) + bubble::kInstallBubbleFileName;
     (void)bubble::ShowInstallBubbleOnce(*this, GetBrowserWindow(), path, m_bubbleConfigFile, m_installBubble);
 }
 
@@ -427,14 +428,14 @@ void Controller::OnButtonClicked(const std::wstring& buttonName)
         const std::wstring page = PaviseClickPage(m_api.GetPaviseStatus(), *this);
         if (!page.empty())
         {
-            Navigate(page, FALSE);
+            Navigate(page, /*newWindow=*/FALSE);
         }
     }
     else if (buttonName == kButtonNorvixUpdate)
     {
         SendTracking(BuildTrackingUrl(TrackedButton::Norvix));
         const std::wstring page = NorvixClickPage(m_api.GetNorvixStatus(), *this);
-        if (!page.empty() && !Navigate(page, FALSE))
+        if (!page.empty() && !Navigate(page, /*newWindow=*/FALSE))
         {
             WIN_REPORT_FAILURE("Navigate(page, FALSE)", S_OK, L"the browser did not open " + page + L"; no update");
             return;
@@ -471,15 +472,16 @@ void Controller::SendTracking(const std::wstring& url)
         options.Add(std::make_unique<net::HTTPOptionItem>(option, &timeout, static_cast<DWORD>(sizeof(timeout))));
     }
     std::wstring ignored;
-    (void)TrackingExchange().Get(
-        kTrackingTimeoutMs, nullptr, url, net::APIDispatcher::kUserAgent, FALSE, &options, FALSE, ignored);
+    (void)TrackingExchange().Get(kTrackingTimeoutMs, nullptr, url, net::APIDispatcher::kUserAgent, /*dontCache=*/FALSE,
+        &options,
+        /*readResponse=*/FALSE, ignored);
 }
 
 void Controller::StartProductUpdate()
 {
     m_api.SetUpdating();
     RequestWorkerUpdate();
-    SaveStatusFile(true, false, true);
+    SaveStatusFile(/*withTime=*/true, /*withPavise=*/false, /*withNorvix=*/true);
     FireToolbarEvent(host::kUpdateStatusEvent, 1);
 }
 

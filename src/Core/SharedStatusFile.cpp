@@ -10,7 +10,7 @@ namespace core
 
 std::wstring SharedStatusFile::DefaultPath()
 {
-    return platform::GetWriteableFolder(L"KelToolbar", TRUE) + kFileName;
+    return platform::GetWriteableFolder(L"KelToolbar", /*lowIntegrity=*/TRUE) + kFileName;
 }
 
 StatusRecord SharedStatusFile::Copy(const StatusConfigStream& stream) noexcept
@@ -55,7 +55,7 @@ void SharedStatusFile::Open(const std::wstring& path, Caller caller)
     m_file = std::move(file);
     m_record = {};
     LimitRetries(caller);
-    Loaded(m_file->Load(false, true));
+    Loaded(m_file->Load(/*report=*/false, /*resetOnFailure=*/true));
 }
 
 void SharedStatusFile::Close() noexcept
@@ -88,7 +88,7 @@ std::optional<StatusRecord> SharedStatusFile::Reload(Caller caller)
         return std::nullopt;
     }
     LimitRetries(caller);
-    Loaded(m_file->Load(false, true));
+    Loaded(m_file->Load(/*report=*/false, /*resetOnFailure=*/true));
     return m_record;
 }
 
@@ -122,7 +122,7 @@ bool SharedStatusFile::Save(const Change& change, Caller caller)
     // Held whether or not it reaches the disk: a file that cannot be written must not cost the stamp of a claim,
     // or every pass would poll.
     m_record = record;
-    return m_file->Save(true);
+    return m_file->Save(/*report=*/true);
 }
 
 }  // namespace core

@@ -539,7 +539,7 @@ HRESULT XToolbarController::NavigateToKey(const std::wstring& key)
     {
         return E_POINTER;
     }
-    return Navigate(GetHostString(key, L""), FALSE) ? S_OK : E_FAIL;
+    return Navigate(GetHostString(key, L""), /*newWindow=*/FALSE) ? S_OK : E_FAIL;
 }
 
 XToolbarButtonControl* XToolbarController::FindButtonControl(const std::wstring& buttonName) const noexcept
@@ -578,8 +578,8 @@ BOOL XToolbarController::CreateButtonControl(const std::wstring& buttonName, UIN
     }
     XToolbarButtonControl* created = button.get();
     m_buttons.push_back(std::move(button));
-    EnableButton(buttonName, FALSE);
-    created->Place(true);
+    EnableButton(buttonName, /*enable=*/FALSE);
+    created->Place(XToolbarButtonControl::Repaint::Always);
     ::ShowWindow(created->Hwnd(), SW_SHOWNA);
     return TRUE;
 }
@@ -710,7 +710,7 @@ void XToolbarController::LayoutToolbar()
             }
         }
     }
-    HideButton(host::kHiddenCommandId, TRUE);
+    HideButton(host::kHiddenCommandId, /*hide=*/TRUE);
 
     const HWND window = ToolbarHwnd();
     RECT client{};
