@@ -18,6 +18,11 @@ StatusRecord SharedStatusFile::Copy(const StatusConfigStream& stream) noexcept
     return {stream.m_paviseStatus, stream.m_norvixStatus, stream.m_lastCheck};
 }
 
+bool SharedStatusFile::IsCallersThread(Caller caller, const char* call) const noexcept
+{
+    return caller == Caller::Worker || m_uiThread.Check(__FILE__, __LINE__, call);
+}
+
 std::unique_lock<std::timed_mutex> SharedStatusFile::Lock(Caller caller, std::optional<storage::RetryLimit>& limit)
 {
     if (caller == Caller::Worker)
@@ -49,6 +54,10 @@ void SharedStatusFile::Loaded(bool taken)
 
 void SharedStatusFile::Open(const std::wstring& path, Caller caller)
 {
+    if (!IsCallersThread(caller, "Open"))
+    {
+        return;
+    }
     auto file = std::make_unique<StatusConfigFile>();
     file->Open(path);
     const std::lock_guard lock(m_lock);
@@ -81,6 +90,10 @@ std::optional<StatusRecord> SharedStatusFile::Record() const
 
 std::optional<StatusRecord> SharedStatusFile::Reload(Caller caller)
 {
+    if (!IsCallersThread(caller, "Reload"))
+    {
+        return std::nullopt;
+    }
     std::optional<storage::RetryLimit> limit;
     const auto lock = Lock(caller, limit);
     if (!lock.owns_lock() || !m_file)
@@ -94,6 +107,10 @@ std::optional<StatusRecord> SharedStatusFile::Reload(Caller caller)
 
 bool SharedStatusFile::Save(const Change& change, Caller caller)
 {
+    if (!IsCallersThread(caller, "Save"))
+    {
+        return false;
+    }
     std::optional<storage::RetryLimit> limit;
     const auto lock = Lock(caller, limit);
     StatusConfigStream* stored = lock.owns_lock() && m_file ? m_file->GetRecord() : nullptr;

@@ -8,6 +8,7 @@
 #include "win/FailureReport.h"
 #include "win/Scope.h"
 #include "win/Strings.h"
+#include "win/ThreadAffinity.h"
 #include "win/Variant.h"
 
 #include <commctrl.h>
@@ -101,6 +102,10 @@ void XToolbarController::PostStartUp()
 
 HRESULT XToolbarController::StartUp(IDispatch* browser, IDispatch* toolbar, const std::wstring& dispatcherWindowName)
 {
+    if (!WIN_CHECK_THREAD(Affinity()))
+    {
+        return RPC_E_WRONG_THREAD;
+    }
     if (!browser || !toolbar)
     {
         return E_POINTER;
@@ -124,6 +129,7 @@ HRESULT XToolbarController::StartUp(IDispatch* browser, IDispatch* toolbar, cons
 
 int XToolbarController::ShutDown() noexcept
 {
+    (void)WIN_CHECK_THREAD(Affinity());  // reported only: a control left attached would be worse
     m_shuttingDown = TRUE;
     m_hostToolbar.Release();
     DetachBrowser();
@@ -299,6 +305,10 @@ int XToolbarController::GetButtonIndex(const std::wstring& buttonName) const
 
 BOOL XToolbarController::SendAttribute(UINT commandId, const std::wstring& attribute)
 {
+    if (!WIN_CHECK_THREAD(Affinity()))
+    {
+        return FALSE;
+    }
     const HWND window = ToolbarHwnd();
     if (!window)
     {
@@ -510,6 +520,10 @@ RECT XToolbarController::GetBrowserWindowRect() const
 
 BOOL XToolbarController::Navigate(const std::wstring& url, BOOL newWindow)
 {
+    if (!WIN_CHECK_THREAD(Affinity()))
+    {
+        return FALSE;
+    }
     if (url.empty() || !m_browser)
     {
         ::MessageBeep(MB_ICONEXCLAMATION);
@@ -556,6 +570,10 @@ XToolbarButtonControl* XToolbarController::FindButtonControl(const std::wstring&
 
 BOOL XToolbarController::CreateButtonControl(const std::wstring& buttonName, UINT controlId)
 {
+    if (!WIN_CHECK_THREAD(Affinity()))
+    {
+        return FALSE;
+    }
     const HWND toolbar = ToolbarHwnd();
     if (!toolbar || GetButtonIndex(buttonName) < 0)
     {
@@ -587,6 +605,10 @@ BOOL XToolbarController::CreateButtonControl(const std::wstring& buttonName, UIN
 BOOL XToolbarController::UpdateButton(const std::wstring& buttonName, UINT iconId, int cx, int cy,
     const std::wstring& title, const std::wstring& tooltip, BOOL visible, BOOL enabled, BOOL withTexts)
 {
+    if (!WIN_CHECK_THREAD(Affinity()))
+    {
+        return FALSE;
+    }
     XToolbarButtonControl* button = FindButtonControl(buttonName);
     if (!button || !button->IsWindow())
     {
@@ -608,6 +630,10 @@ BOOL XToolbarController::UpdateAnimatedButton(const std::wstring& buttonName, co
     int cy, UINT interval, const std::wstring& title, const std::wstring& tooltip, BOOL visible, BOOL enabled,
     BOOL withTexts)
 {
+    if (!WIN_CHECK_THREAD(Affinity()))
+    {
+        return FALSE;
+    }
     XToolbarButtonControl* button = FindButtonControl(buttonName);
     if (!button || !button->IsWindow())
     {
@@ -625,6 +651,10 @@ BOOL XToolbarController::UpdateAnimatedButton(const std::wstring& buttonName, co
 
 BOOL XToolbarController::RemoveButtonControl(const std::wstring& buttonName)
 {
+    if (!WIN_CHECK_THREAD(Affinity()))
+    {
+        return FALSE;
+    }
     const auto found = std::find_if(
         m_buttons.begin(), m_buttons.end(), [&buttonName](const auto& button) { return button->Name() == buttonName; });
     if (found == m_buttons.end())
@@ -642,6 +672,10 @@ void XToolbarController::PlaceButtonControls()
     // Fitting an item resizes the toolbar, whose messages come back here. A nested call only asks the running
     // one for another round (an item fitted late moves items placed earlier), and the rounds are bounded, so a
     // toolbar that will not take a width cannot keep the placement going.
+    if (!WIN_CHECK_THREAD(Affinity()))
+    {
+        return;
+    }
     if (m_placing)
     {
         m_placeAgain = true;
@@ -687,6 +721,10 @@ void XToolbarController::PlaceButtonControlsOnce()
 
 void XToolbarController::LayoutToolbar()
 {
+    if (!WIN_CHECK_THREAD(Affinity()))
+    {
+        return;
+    }
     std::wstring anchor = m_layoutAnchorButton;
     if (anchor.empty())
     {
