@@ -73,8 +73,8 @@ int main(int argc, char** argv)
     {
         std::wstring answer;
         const double start = NowMs();
-        (void)net::XHttpAccess::Get(
-            statusUrl, net::APIDispatcher::kUserAgent, TRUE, &api.TimeoutOptions(), TRUE, answer);
+        (void)net::XHttpAccess::Get(statusUrl, net::APIDispatcher::kUserAgent, /*dontCache=*/TRUE,
+            &api.TimeoutOptions(), /*readResponse=*/TRUE, answer);
         exchangeTimes.push_back(NowMs() - start);
     }
     std::printf("HTTP exchange alone: median %.2f ms\n", Median(exchangeTimes));
@@ -102,8 +102,8 @@ int main(int argc, char** argv)
         std::wstring ignored;
         const double start = NowMs();
         net::HttpExchange tracking(net::HttpExchange::WhenBusy::Drop);
-        const BOOL sent = tracking.Get(1500, nullptr, stuck.BaseUrl() + L"track", net::APIDispatcher::kUserAgent, FALSE,
-            &api.TimeoutOptions(), FALSE, ignored);
+        const BOOL sent = tracking.Get(1500, nullptr, stuck.BaseUrl() + L"track", net::APIDispatcher::kUserAgent,
+            /*dontCache=*/FALSE, &api.TimeoutOptions(), /*readResponse=*/FALSE, ignored);
         std::printf("Tracking request, connect never completes: %s after %.0f ms\n", sent ? "sent" : "given up",
             NowMs() - start);
     }

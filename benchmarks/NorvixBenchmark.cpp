@@ -128,7 +128,8 @@ bool PumpUntil(Condition condition, unsigned timeoutMs)
 // The shared status file, removed so that each figure starts from no known state (the first pass polls).
 void RemoveStatusFile()
 {
-    (void)win::File::Remove(platform::GetWriteableFolder(L"KelToolbar", TRUE) + L"Norvix.status.config");
+    (void)win::File::Remove(
+        platform::GetWriteableFolder(L"KelToolbar", /*lowIntegrity=*/TRUE) + L"Norvix.status.config");
 }
 
 // Whether the install bubble is still to be shown for this user; sets it. An open bubble follows its button
@@ -136,11 +137,11 @@ void RemoveStatusFile()
 int SetBubbleShowFlag(int flag)
 {
     bubble::XToolbarBubbleConfigFile file;
-    file.Open(platform::GetWriteableFolder(L"KelToolbar", TRUE) + L"Norvix.install-bubble.config");
-    (void)file.Load(false, true);
+    file.Open(platform::GetWriteableFolder(L"KelToolbar", /*lowIntegrity=*/TRUE) + L"Norvix.install-bubble.config");
+    (void)file.Load(/*report=*/false, /*resetOnFailure=*/true);
     const int before = file.GetRecord()->m_showFlag;
     file.GetRecord()->m_showFlag = flag;
-    (void)file.Save(false);
+    (void)file.Save(/*report=*/false);
     return before;
 }
 
@@ -209,10 +210,17 @@ private:
     int m_bubbleFlag = 0;
 };
 
+// Whether a host's tab has a browser frame window around its toolbar.
+enum class Frame
+{
+    Browser,
+    None,
+};
+
 // A host in this process, doing only what a browser's toolbar host does.
 struct InProcessHost
 {
-    explicit InProcessHost(const std::wstring& settings, bool browserFrame)
+    explicit InProcessHost(const std::wstring& settings, Frame frame)
     {
         kelhost::SetLineSink([](const std::wstring&) {});
         kelhost::HostOptions options;
@@ -220,7 +228,7 @@ struct InProcessHost
         options.settingsFile = settings;
         options.overlayWatch = false;
         options.buttonReports = false;
-        options.browserFrame = browserFrame;
+        options.browserFrame = frame == Frame::Browser;
         app = std::make_unique<kelhost::HostApp>(options);
         started = app->Start() && SUCCEEDED(::CLSIDFromProgID(L"Kel.Norvix", &clsid));
     }
@@ -235,9 +243,9 @@ struct InProcessHost
     bool started = false;
 };
 
-void MeasureStartup(Bench& bench, bool browserFrame, int runs)
+void MeasureStartup(Bench& bench, Frame frame, int runs)
 {
-    InProcessHost host(bench.Settings(30, 30), browserFrame);
+    InProcessHost host(bench.Settings(30, 30), frame);
     if (!host.started)
     {
         std::printf("start-up: cannot prepare the host\n");
@@ -272,7 +280,7 @@ void MeasureStartup(Bench& bench, bool browserFrame, int runs)
         tab.Close();
         PumpMessages();
     }
-    if (browserFrame)
+    if (frame == Frame::Browser)
     {
         Result("startup-browser", "start-up, host with ieframe.dll loaded (median of 199 after the first)", "<= 5 ms",
             times, "ms");
@@ -293,7 +301,7 @@ void MeasureClick(Bench& bench, int rounds)
     auto& service = bench.Service();
     service.SetDefinitions("yellow");
     RemoveStatusFile();
-    InProcessHost host(bench.Settings(600, 1), true);
+    InProcessHost host(bench.Settings(600, 1), Frame::Browser);
     kelhost::HostTab tab(*host.app, 1);
     if (!host.started || !tab.Open())
     {
@@ -344,7 +352,7 @@ void MeasureClick(Bench& bench, int rounds)
 
 void MeasureClose(Bench& bench, int rounds)
 {
-    InProcessHost host(bench.Settings(30, 30), true);
+    InProcessHost host(bench.Settings(30, 30), Frame::Browser);
     if (!host.started)
     {
         std::printf("close: cannot prepare the host\n");
@@ -369,7 +377,7 @@ void MeasureClose(Bench& bench, int rounds)
     // The service holds every query; its time-out (60 s) would end it only after a minute.
     auto& service = bench.Service();
     service.SetFault(service::FaultMode::Hang);
-    InProcessHost held(bench.Settings(0, 0, 60), true);
+    InProcessHost held(bench.Settings(0, 0, 60), Frame::Browser);
     times.clear();
     for (int round = 0; round < rounds && held.started; ++round)
     {
@@ -399,11 +407,16 @@ void MeasureClose(Bench& bench, int rounds)
 class HostProcess
 {
 public:
-    // With `watch`, the host reports what its overlays show ("tab 1 overlay ..." lines).
-    bool Start(const std::wstring& settings, bool watch = false)
+    enum class Overlays
+    {
+        Unwatched,
+        Watched,  // the host reports what its overlays show ("tab 1 overlay ..." lines)
+    };
+    bool Start(const std::wstring& settings, Overlays overlays = Overlays::Unwatched)
     {
         const std::wstring line = L"\"" + WindowsPath(KELHOST_EXE) + L"\" --tabs 1 " +
-            (watch ? L"" : L"--no-overlay-watch ") + L"--no-button-reports --settings \"" + settings + L"\"";
+            (overlays == Overlays::Watched ? L"" : L"--no-overlay-watch ") + L"--no-button-reports --settings \"" +
+            settings + L"\"";
         return m_process.Start(line) && m_process.WaitForLine("ready tabs=1", 60000);
     }
     void Send(const std::string& line) { (void)m_process.Send(line); }
@@ -493,7 +506,7 @@ void MeasureFaults(Bench& bench)
     for (int i = 0; i < 2; ++i)
     {
         hosts.push_back(std::make_unique<HostProcess>());
-        if (!hosts.back()->Start(settings, true))
+        if (!hosts.back()->Start(settings, HostProcess::Overlays::Watched))
         {
             std::printf("faults: a host did not start\n");
             return;
@@ -639,7 +652,7 @@ void MeasureTabs(Bench& bench)
 // refused unread, so the two must be alike.
 void MeasureEvents(Bench& bench, int rounds)
 {
-    InProcessHost host(bench.Settings(30, 30), true);
+    InProcessHost host(bench.Settings(30, 30), Frame::Browser);
     if (!host.started)
     {
         std::printf("events: cannot prepare the host\n");
@@ -665,7 +678,8 @@ void MeasureEvents(Bench& bench, int rounds)
         return times;
     };
     Result("event", "the UI thread handling \"UpdateStatus\", the status file as written", "(shown)", handle(), "ms");
-    const std::wstring path = platform::GetWriteableFolder(L"KelToolbar", TRUE) + L"Norvix.status.config";
+    const std::wstring path =
+        platform::GetWriteableFolder(L"KelToolbar", /*lowIntegrity=*/TRUE) + L"Norvix.status.config";
     win::File padded;
     if (!padded.Open(path, win::FileAccess::Write, win::FileShare::DenyNone, win::FileCreate::OpenExisting) ||
         !padded.Seek(std::int64_t{512} << 20) || !::SetEndOfFile(padded.Handle()))
@@ -684,7 +698,7 @@ void MeasureEvents(Bench& bench, int rounds)
 int main(int argc, char** argv)
 {
     const std::string only = argc > 1 ? argv[1] : "";
-    const bool browserFrame = !(argc > 2 && std::string(argv[2]) == "--no-browser-frame");
+    const Frame frame = argc > 2 && std::string(argv[2]) == "--no-browser-frame" ? Frame::None : Frame::Browser;
     if (::OleInitialize(nullptr) != S_OK)
     {
         return 1;
@@ -698,7 +712,7 @@ int main(int argc, char** argv)
         }
         if (only.empty() || only == "startup")
         {
-            MeasureStartup(bench, browserFrame, 200);
+            MeasureStartup(bench, frame, 200);
         }
         if (only.empty() || only == "click")
         {

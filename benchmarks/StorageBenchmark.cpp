@@ -41,7 +41,7 @@ int main(int argc, char** argv)
 
     core::StatusConfigFile file;
     file.Open(path);
-    if (!file.Load(false, true))
+    if (!file.Load(/*report=*/false, /*resetOnFailure=*/true))
     {
         std::puts("first load failed");
         return 1;
@@ -57,9 +57,9 @@ int main(int argc, char** argv)
         LARGE_INTEGER b;
         LARGE_INTEGER c;
         ::QueryPerformanceCounter(&a);
-        failures += file.Save(false) ? 0 : 1;
+        failures += file.Save(/*report=*/false) ? 0 : 1;
         ::QueryPerformanceCounter(&b);
-        failures += file.Load(false, true) ? 0 : 1;
+        failures += file.Load(/*report=*/false, /*resetOnFailure=*/true) ? 0 : 1;
         ::QueryPerformanceCounter(&c);
         saves.push_back(Milliseconds(a, b));
         loads.push_back(Milliseconds(b, c));

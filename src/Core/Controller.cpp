@@ -71,10 +71,10 @@ HRESULT Controller::ControllerFactory::CreateInstance(REFIID iid, void** out) no
     return win::CreateComObject<Controller>(iid, out);
 }
 
-HRESULT Controller::ControllerFactory::UpdateRegistry(bool registering) noexcept
+HRESULT Controller::ControllerFactory::UpdateRegistry(Registration registration) noexcept
 {
-    return win::ComBoundary([registering] {
-        if (!registering)
+    return win::ComBoundary([registration] {
+        if (registration == Registration::Unregister)
         {
             return win::UnregisterControl(CLSID_Norvix, kNorvixProgId);
         }
@@ -234,7 +234,8 @@ bool Controller::HasInstallBubble() const noexcept
 void Controller::OnPostStartUp()
 {
     CloseInstallBubble();
-    const std::wstring path = platform::GetWriteableFolder(L"KelToolbar", TRUE) + bubble::kInstallBubbleFileName;
+    const std::wstring path =
+        platform::GetWriteableFolder(L"KelToolbar", /*lowIntegrity=*/TRUE) + bubble::kInstallBubbleFileName;
     (void)bubble::ShowInstallBubbleOnce(*this, GetBrowserWindow(), path, m_bubbleConfigFile, m_installBubble);
 }
 
@@ -278,7 +279,7 @@ void Controller::RefreshSettingsOfThisThread()
         }
         control->InternalAddRef();
         const win::ScopeExit release([control]() noexcept { control->InternalRelease(); });
-        control->m_worker.RefreshSettings(true);
+        control->m_worker.RefreshSettings(PollingWorker::Refresh::WhenAsked);
     }
 }
 
@@ -427,14 +428,14 @@ void Controller::OnButtonClicked(const std::wstring& buttonName)
         const std::wstring page = PaviseClickPage(m_api.GetPaviseStatus(), *this);
         if (!page.empty())
         {
-            Navigate(page, FALSE);
+            Navigate(page, /*newWindow=*/FALSE);
         }
     }
     else if (buttonName == kButtonNorvixUpdate)
     {
         SendTracking(BuildTrackingUrl(TrackedButton::Norvix));
         const std::wstring page = NorvixClickPage(m_api.GetNorvixStatus(), *this);
-        if (!page.empty() && !Navigate(page, FALSE))
+        if (!page.empty() && !Navigate(page, /*newWindow=*/FALSE))
         {
             WIN_REPORT_FAILURE("Navigate(page, FALSE)", S_OK, L"the browser did not open " + page + L"; no update");
             return;
@@ -471,15 +472,16 @@ void Controller::SendTracking(const std::wstring& url)
         options.Add(std::make_unique<net::HTTPOptionItem>(option, &timeout, static_cast<DWORD>(sizeof(timeout))));
     }
     std::wstring ignored;
-    (void)TrackingExchange().Get(
-        kTrackingTimeoutMs, nullptr, url, net::APIDispatcher::kUserAgent, FALSE, &options, FALSE, ignored);
+    (void)TrackingExchange().Get(kTrackingTimeoutMs, nullptr, url, net::APIDispatcher::kUserAgent, /*dontCache=*/FALSE,
+        &options,
+        /*readResponse=*/FALSE, ignored);
 }
 
 void Controller::StartProductUpdate()
 {
     m_api.SetUpdating();
     RequestWorkerUpdate();
-    SaveStatusFile(true, false, true);
+    SaveStatusFile(/*withTime=*/true, /*withPavise=*/false, /*withNorvix=*/true);
     FireToolbarEvent(host::kUpdateStatusEvent, 1);
 }
 

@@ -38,8 +38,13 @@ public:
     {
         static HRESULT CreateInstance(REFIID iid, void** out) noexcept;
         static const win::ClassEntry kEntry;
+        enum class Registration
+        {
+            Register,
+            Unregister,
+        };
         // Writes or removes the control's class and ProgID in the current registration branch.
-        [[nodiscard]] static HRESULT UpdateRegistry(bool registering) noexcept;
+        [[nodiscard]] static HRESULT UpdateRegistry(Registration registration) noexcept;
     };
 
     // The name of the dispatcher window's class.

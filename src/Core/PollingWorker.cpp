@@ -101,14 +101,14 @@ void PollingWorker::RequestUpdate(platform::SettingsSnapshot settings)
     }
 }
 
-void PollingWorker::RefreshSettings(bool onlyWhenAsked)
+void PollingWorker::RefreshSettings(Refresh refresh)
 {
     // The snapshot is taken from the host, which only its own thread may call.
     if (!WIN_CHECK_THREAD(m_uiThread) || !m_capture || IsStopping())
     {
         return;
     }
-    if (onlyWhenAsked && !m_settingsAsked.load())
+    if (refresh == Refresh::WhenAsked && !m_settingsAsked.load())
     {
         const std::lock_guard lock(m_settingsLock);
         if (::GetTickCount64() - m_settingsTakenAt < kSettingsAgeMs / 2)

@@ -101,9 +101,14 @@ public:
     // Queues the product's update request, sent with `settings` (the update's texts, looked up at the click),
     // and wakes the worker for it.
     void RequestUpdate(platform::SettingsSnapshot settings);
-    // Takes a new snapshot of the host's settings for the worker's next pass; with `onlyWhenAsked`, only when the
-    // worker asked for one or the last is getting old (another control's request woke this thread).
-    void RefreshSettings(bool onlyWhenAsked = false);
+    enum class Refresh
+    {
+        Always,
+        WhenAsked,  // only when the worker asked for one or the last is getting old
+    };
+    // Takes a new snapshot of the host's settings for the worker's next pass; Refresh::WhenAsked where another
+    // control's request may have woken this thread.
+    void RefreshSettings(Refresh refresh = Refresh::Always);
 
 private:
     DWORD ConnectionThreadProc();

@@ -10,12 +10,17 @@ namespace core
 
 std::wstring SharedStatusFile::DefaultPath()
 {
-    return platform::GetWriteableFolder(L"KelToolbar", TRUE) + kFileName;
+    return platform::GetWriteableFolder(L"KelToolbar", /*lowIntegrity=*/TRUE) + kFileName;
 }
 
 StatusRecord SharedStatusFile::Copy(const StatusConfigStream& stream) noexcept
 {
     return {stream.m_paviseStatus, stream.m_norvixStatus, stream.m_lastCheck};
+}
+
+bool SharedStatusFile::IsCallersThread(Caller caller, const char* call) const noexcept
+{
+    return caller == Caller::Worker || m_uiThread.Check(__FILE__, __LINE__, call);
 }
 
 std::unique_lock<std::timed_mutex> SharedStatusFile::Lock(Caller caller, std::optional<storage::RetryLimit>& limit)
@@ -49,13 +54,17 @@ void SharedStatusFile::Loaded(bool taken)
 
 void SharedStatusFile::Open(const std::wstring& path, Caller caller)
 {
+    if (!IsCallersThread(caller, "Open"))
+    {
+        return;
+    }
     auto file = std::make_unique<StatusConfigFile>();
     file->Open(path);
     const std::lock_guard lock(m_lock);
     m_file = std::move(file);
     m_record = {};
     LimitRetries(caller);
-    Loaded(m_file->Load(false, true));
+    Loaded(m_file->Load(/*report=*/false, /*resetOnFailure=*/true));
 }
 
 void SharedStatusFile::Close() noexcept
@@ -81,6 +90,10 @@ std::optional<StatusRecord> SharedStatusFile::Record() const
 
 std::optional<StatusRecord> SharedStatusFile::Reload(Caller caller)
 {
+    if (!IsCallersThread(caller, "Reload"))
+    {
+        return std::nullopt;
+    }
     std::optional<storage::RetryLimit> limit;
     const auto lock = Lock(caller, limit);
     if (!lock.owns_lock() || !m_file)
@@ -88,12 +101,16 @@ std::optional<StatusRecord> SharedStatusFile::Reload(Caller caller)
         return std::nullopt;
     }
     LimitRetries(caller);
-    Loaded(m_file->Load(false, true));
+    Loaded(m_file->Load(/*report=*/false, /*resetOnFailure=*/true));
     return m_record;
 }
 
 bool SharedStatusFile::Save(const Change& change, Caller caller)
 {
+    if (!IsCallersThread(caller, "Save"))
+    {
+        return false;
+    }
     std::optional<storage::RetryLimit> limit;
     const auto lock = Lock(caller, limit);
     StatusConfigStream* stored = lock.owns_lock() && m_file ? m_file->GetRecord() : nullptr;
@@ -122,7 +139,7 @@ bool SharedStatusFile::Save(const Change& change, Caller caller)
     // Held whether or not it reaches the disk: a file that cannot be written must not cost the stamp of a claim,
     // or every pass would poll.
     m_record = record;
-    return m_file->Save(true);
+    return m_file->Save(/*report=*/true);
 }
 
 }  // namespace core

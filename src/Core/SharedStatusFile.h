@@ -12,12 +12,15 @@
 //
 // A load or save on the UI thread gives up after a short while in all (storage::kUiThreadRetryLimitMs), whether
 // another process holds the file or this control's worker holds the lock through its own longer retries, so
-// the window keeps answering; the worker waits as long as the storage layer allows. Failures are not shown to
+// the window keeps answering; the worker waits as long as the storage layer allows. The UI thread is the one that
+// made the object: a call as Caller::UiThread from another thread is a broken rule (win::ThreadAffinity) and is
+// refused (nothing opened, no record, false); the worker's calls may come from any thread. Failures are not shown to
 // the user. They are reported for diagnosis (win::FailureReport) by the storage layer, the first of a run, and
 // here when the UI thread gives up on the lock.
 
 #include "Core/StatusConfigFile.h"
 #include "storage/SharingRetry.h"
+#include "win/ThreadAffinity.h"
 
 #include <cstdint>
 #include <memory>
@@ -80,10 +83,13 @@ private:
     // time ran out.
     [[nodiscard]] std::unique_lock<std::timed_mutex> Lock(Caller caller, std::optional<storage::RetryLimit>& limit);
     [[nodiscard]] static StatusRecord Copy(const StatusConfigStream& stream) noexcept;
+    // True for the worker and for the UI thread's calls on that thread; otherwise reports `call` as a broken rule.
+    [[nodiscard]] bool IsCallersThread(Caller caller, const char* call) const noexcept;
     void LimitRetries(Caller caller) noexcept;
     // After a load: the file's record when it was taken; else the one held stays. Under m_lock.
     void Loaded(bool taken);
 
+    win::ThreadAffinity m_uiThread;
     mutable std::timed_mutex m_lock;
     std::unique_ptr<StatusConfigFile> m_file;
     StatusRecord m_record;

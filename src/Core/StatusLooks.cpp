@@ -22,21 +22,30 @@ ButtonLook PaviseLook(net::PaviseStatus status, const ControllerSettings& settin
     switch (status)
     {
     case net::PaviseStatus::ConnectionFailure:
-        return {IDI_STATUS_UNKNOWN, {}, 0, settings.GetPaviseConnectionFailureText(),
-            settings.GetPaviseConnectionFailureTooltip(), FALSE, TRUE};
+        return {.iconId = IDI_STATUS_UNKNOWN,
+            .title = settings.GetPaviseConnectionFailureText(),
+            .tooltip = settings.GetPaviseConnectionFailureTooltip(),
+            .visible = FALSE};
     case net::PaviseStatus::Error:
-        return {
-            IDI_STATUS_UNKNOWN, {}, 0, settings.GetPaviseErrorText(), settings.GetPaviseErrorTooltip(), FALSE, TRUE};
+        return {.iconId = IDI_STATUS_UNKNOWN,
+            .title = settings.GetPaviseErrorText(),
+            .tooltip = settings.GetPaviseErrorTooltip(),
+            .visible = FALSE};
     case net::PaviseStatus::Activated:
-        return {IDI_STATUS_GOOD, {}, 0, settings.GetPaviseActivatedText(), settings.GetPaviseActivatedTooltip(), TRUE,
-            FALSE};
+        return {.iconId = IDI_STATUS_GOOD,
+            .title = settings.GetPaviseActivatedText(),
+            .tooltip = settings.GetPaviseActivatedTooltip(),
+            .enabled = FALSE};
     case net::PaviseStatus::Deactivated:
-        return {IDI_STATUS_ACTION, {}, 0, settings.GetPaviseDeactivatedText(), settings.GetPaviseDeactivatedTooltip(),
-            TRUE, TRUE};
+        return {.iconId = IDI_STATUS_ACTION,
+            .title = settings.GetPaviseDeactivatedText(),
+            .tooltip = settings.GetPaviseDeactivatedTooltip()};
     case net::PaviseStatus::Default:
     default:
-        return {IDI_STATUS_UNKNOWN, {}, 0, settings.GetPaviseDefaultText(), settings.GetPaviseDefaultTooltip(), FALSE,
-            TRUE};
+        return {.iconId = IDI_STATUS_UNKNOWN,
+            .title = settings.GetPaviseDefaultText(),
+            .tooltip = settings.GetPaviseDefaultTooltip(),
+            .visible = FALSE};
     }
 }
 
@@ -45,23 +54,34 @@ ButtonLook NorvixLook(net::NorvixStatus status, const ControllerSettings& settin
     switch (status)
     {
     case net::NorvixStatus::ConnectionFailure:
-        return {IDI_STATUS_UNKNOWN, {}, 0, settings.GetNorvixConnectionFailureText(),
-            settings.GetNorvixConnectionFailureTooltip(), TRUE, TRUE};
+        return {.iconId = IDI_STATUS_UNKNOWN,
+            .title = settings.GetNorvixConnectionFailureText(),
+            .tooltip = settings.GetNorvixConnectionFailureTooltip()};
     case net::NorvixStatus::Error:
-        return {IDI_STATUS_UNKNOWN, {}, 0, settings.GetNorvixErrorText(), settings.GetNorvixErrorTooltip(), TRUE, TRUE};
+        return {.iconId = IDI_STATUS_UNKNOWN,
+            .title = settings.GetNorvixErrorText(),
+            .tooltip = settings.GetNorvixErrorTooltip()};
     case net::NorvixStatus::Uptodate:
-        return {
-            IDI_STATUS_GOOD, {}, 0, settings.GetNorvixUptodateText(), settings.GetNorvixUptodateTooltip(), TRUE, FALSE};
+        return {.iconId = IDI_STATUS_GOOD,
+            .title = settings.GetNorvixUptodateText(),
+            .tooltip = settings.GetNorvixUptodateTooltip(),
+            .enabled = FALSE};
     case net::NorvixStatus::Update:
-        return {
-            IDI_STATUS_ACTION, {}, 0, settings.GetNorvixUpdateText(), settings.GetNorvixUpdateTooltip(), TRUE, TRUE};
+        return {.iconId = IDI_STATUS_ACTION,
+            .title = settings.GetNorvixUpdateText(),
+            .tooltip = settings.GetNorvixUpdateTooltip()};
     case net::NorvixStatus::Updating:
-        return {0, UpdateAnimationFrames(), static_cast<UINT>(settings.GetAnimateWaitBetweenImagesMs()),
-            settings.GetNorvixUpdatingText(), ControllerSettings::GetNorvixUpdatingTooltip(), TRUE, FALSE};
+        return {.iconId = 0,
+            .frames = UpdateAnimationFrames(),
+            .frameInterval = static_cast<UINT>(settings.GetAnimateWaitBetweenImagesMs()),
+            .title = settings.GetNorvixUpdatingText(),
+            .tooltip = ControllerSettings::GetNorvixUpdatingTooltip(),
+            .enabled = FALSE};
     case net::NorvixStatus::Default:
     default:
-        return {
-            IDI_STATUS_UNKNOWN, {}, 0, settings.GetNorvixDefaultText(), settings.GetNorvixDefaultTooltip(), TRUE, TRUE};
+        return {.iconId = IDI_STATUS_UNKNOWN,
+            .title = settings.GetNorvixDefaultText(),
+            .tooltip = settings.GetNorvixDefaultTooltip()};
     }
 }
 

@@ -94,9 +94,9 @@ void InstallBubbleDialog::MakeFonts()
     }
     const std::wstring titlePixels = owner ? owner->GetHostString(kTitlePixelsKey, L"18") : L"18";
     const std::wstring contentPixels = owner ? owner->GetHostString(kContentPixelsKey, L"13") : L"13";
-    (void)ui::MakeFont(face, ui::PixelsToPoints(win::ParseDecimal(titlePixels)), true, false, false, true, m_titleFont);
     (void)ui::MakeFont(
-        face, ui::PixelsToPoints(win::ParseDecimal(contentPixels)), false, false, false, true, m_contentFont);
+        face, ui::PixelsToPoints(win::ParseDecimal(titlePixels)), {.bold = true, .clearType = true}, m_titleFont);
+    (void)ui::MakeFont(face, ui::PixelsToPoints(win::ParseDecimal(contentPixels)), {.clearType = true}, m_contentFont);
     if (m_titleFont)
     {
         ::SendMessageW(m_title.Hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(m_titleFont.Get()), TRUE);

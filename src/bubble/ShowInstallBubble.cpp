@@ -11,14 +11,15 @@ bool ShowInstallBubbleOnce(ui::XBubbleOwner& owner, HWND parent, const std::wstr
     file = std::make_unique<XToolbarBubbleConfigFile>();
     file->SetRetryLimit(storage::kUiThreadRetryLimitMs);
     file->Open(path);
-    (void)file->Load(false, true);  // a failure leaves the default record, which shows the bubble
+    (void)file->Load(
+        /*report=*/false, /*resetOnFailure=*/true);  // a failure leaves the default record, which shows the bubble
     XToolbarBubbleConfigStream* record = file->GetRecord();
     if (!record || record->m_showFlag == 0)
     {
         return false;
     }
     record->m_showFlag = 0;
-    (void)file->Save(true);  // not reported anywhere; a failed save shows the bubble again next time
+    (void)file->Save(/*report=*/true);  // not reported anywhere; a failed save shows the bubble again next time
 
     bubble = std::make_unique<InstallBubbleDialog>(&owner);
     if (!bubble->CreateBubble(parent))

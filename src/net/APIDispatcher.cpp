@@ -149,7 +149,8 @@ BOOL APIDispatcher::QueryStatus(platform::HostStrings* settings, HANDLE abandon,
         const std::wstring url = Lookup(settings, kKeyBaseUrl, kDefaultBaseUrl) + command;
         std::wstring text;
         m_changed = 1;
-        if (!m_exchange.Get(DeadlineMs(), abandon, url, kUserAgent, TRUE, &m_options, TRUE, text))
+        if (!m_exchange.Get(
+                DeadlineMs(), abandon, url, kUserAgent, /*dontCache=*/TRUE, &m_options, /*readResponse=*/TRUE, text))
         {
             // Why is told where it happened; a query ended by shutdown is no failure of the service.
             if (!abandon || ::WaitForSingleObject(abandon, 0) != WAIT_OBJECT_0)
@@ -280,7 +281,8 @@ BOOL APIDispatcher::RequestUpdate(platform::HostStrings* settings, HANDLE abando
         // Bounded like the query: without time-outs a service that accepts and never answers would hold the
         // worker for as long as the platform's defaults allow (without end on some).
         std::wstring ignored;
-        return m_exchange.Post(DeadlineMs(), abandon, url, kUserAgent, headers, data, &m_options, FALSE, ignored);
+        return m_exchange.Post(
+            DeadlineMs(), abandon, url, kUserAgent, headers, data, &m_options, /*readResponse=*/FALSE, ignored);
     }
     catch (...)
     {

@@ -58,16 +58,23 @@ static_assert(kPostFlags == 0x806CC200);
     return true;
 }
 
-// Appends the colon-separated groups of `text` (an IPv6 address on one side of its "::"); the last may be an
-// IPv4 address when `ipv4Last`, giving two groups.
-[[nodiscard]] bool ParseIpv6Groups(std::wstring_view text, bool ipv4Last, std::vector<unsigned>& groups)
+// Whether the groups of one side of an IPv6 address may end in an IPv4 address (only the side after "::" may).
+enum class Ipv4Tail
+{
+    Refused,
+    Allowed,
+};
+
+// Appends the colon-separated groups of `text` (an IPv6 address on one side of its "::"); with Ipv4Tail::Allowed
+// the last may be an IPv4 address, giving two groups.
+[[nodiscard]] bool ParseIpv6Groups(std::wstring_view text, Ipv4Tail ipv4Tail, std::vector<unsigned>& groups)
 {
     while (!text.empty())
     {
         const std::size_t colon = text.find(L':');
         const std::wstring_view group = text.substr(0, colon);
         std::array<unsigned, 4> ipv4{};
-        if (colon == std::wstring_view::npos && ipv4Last && ParseIpv4(group, ipv4))
+        if (colon == std::wstring_view::npos && ipv4Tail == Ipv4Tail::Allowed && ParseIpv4(group, ipv4))
         {
             groups.push_back(ipv4[0] << 8 | ipv4[1]);
             groups.push_back(ipv4[2] << 8 | ipv4[3]);
@@ -104,14 +111,14 @@ static_assert(kPostFlags == 0x806CC200);
     std::vector<unsigned> tail;
     if (gap == std::wstring_view::npos)
     {
-        if (!ParseIpv6Groups(text, true, head) || head.size() != address.size())
+        if (!ParseIpv6Groups(text, Ipv4Tail::Allowed, head) || head.size() != address.size())
         {
             return false;
         }
     }
     else if (text.find(L"::", gap + 1) != std::wstring_view::npos ||
-        !ParseIpv6Groups(text.substr(0, gap), false, head) || !ParseIpv6Groups(text.substr(gap + 2), true, tail) ||
-        head.size() + tail.size() >= address.size())
+        !ParseIpv6Groups(text.substr(0, gap), Ipv4Tail::Refused, head) ||
+        !ParseIpv6Groups(text.substr(gap + 2), Ipv4Tail::Allowed, tail) || head.size() + tail.size() >= address.size())
     {
         return false;
     }
@@ -341,7 +348,7 @@ void ReadBody(HINTERNET request, const Deadline& deadline, std::wstring& respons
         WIN_REPORT_FAILURE("deadline.Passed()", HRESULT_FROM_WIN32(ERROR_TIMEOUT), L"no time left for " + url);
         return nullptr;
     }
-    if (!XHttpAccess::SplitUrl(url, 0, true, target) || !IsHttp(target.scheme))
+    if (!XHttpAccess::SplitUrl(url, 0, XHttpAccess::UrlQuery::Apart, target) || !IsHttp(target.scheme))
     {
         WIN_REPORT_FAILURE("SplitUrl", E_INVALIDARG, L"not an HTTP address: " + url);
         return nullptr;
@@ -420,7 +427,7 @@ void ReadBody(HINTERNET request, const Deadline& deadline, std::wstring& respons
 {
     // An address that does not split fails in SendGet before any redirection.
     XHttpAccess::UrlParts origin;
-    (void)XHttpAccess::SplitUrl(url, 0, false, origin);
+    (void)XHttpAccess::SplitUrl(url, 0, XHttpAccess::UrlQuery::InPath, origin);
     std::wstring current = url;
     for (int redirections = 0;; ++redirections)
     {
@@ -440,7 +447,7 @@ void ReadBody(HINTERNET request, const Deadline& deadline, std::wstring& respons
         }
         XHttpAccess::UrlParts target;
         if (reach == XHttpAccess::Reach::Origin &&
-            (!XHttpAccess::SplitUrl(next, 0, false, target) || !IsSameOrigin(origin, target)))
+            (!XHttpAccess::SplitUrl(next, 0, XHttpAccess::UrlQuery::InPath, target) || !IsSameOrigin(origin, target)))
         {
             WIN_REPORT_FAILURE("IsSameOrigin(origin, target)", HRESULT_FROM_WIN32(ERROR_HTTP_REDIRECT_FAILED),
                 L"redirected from the origin of " + url + L" to " + next + L": not followed");
@@ -454,7 +461,7 @@ void ReadBody(HINTERNET request, const Deadline& deadline, std::wstring& respons
     const HTTPOptionItemArray* options, BOOL readResponse, std::wstring& response, XHttpAccess::Reach reach)
 {
     XHttpAccess::UrlParts checked;
-    if (!XHttpAccess::SplitUrl(url, ICU_DECODE, false, checked))
+    if (!XHttpAccess::SplitUrl(url, ICU_DECODE, XHttpAccess::UrlQuery::InPath, checked))
     {
         WIN_REPORT_FAILURE("SplitUrl", E_INVALIDARG, L"not an address: " + url);
         return FALSE;
@@ -494,7 +501,7 @@ void ReadBody(HINTERNET request, const Deadline& deadline, std::wstring& respons
     std::wstring& response)
 {
     XHttpAccess::UrlParts target;
-    if (!XHttpAccess::SplitUrl(url, ICU_DECODE, false, target))
+    if (!XHttpAccess::SplitUrl(url, ICU_DECODE, XHttpAccess::UrlQuery::InPath, target))
     {
         WIN_REPORT_FAILURE("SplitUrl", E_INVALIDARG, L"not an address: " + url);
         return FALSE;
@@ -540,7 +547,7 @@ void ReadBody(HINTERNET request, const Deadline& deadline, std::wstring& respons
 
 }  // namespace
 
-bool XHttpAccess::SplitUrl(const std::wstring& url, DWORD flags, bool splitExtra, UrlParts& parts)
+bool XHttpAccess::SplitUrl(const std::wstring& url, DWORD flags, UrlQuery query, UrlParts& parts)
 {
     parts = {};
     std::array<wchar_t, kUrlPartChars> host{};
@@ -552,7 +559,7 @@ bool XHttpAccess::SplitUrl(const std::wstring& url, DWORD flags, bool splitExtra
     components.dwHostNameLength = kUrlPartChars;
     components.lpszUrlPath = path.data();
     components.dwUrlPathLength = kUrlPartChars;
-    if (splitExtra)
+    if (query == UrlQuery::Apart)
     {
         components.lpszExtraInfo = extra.data();
         components.dwExtraInfoLength = kUrlPartChars;

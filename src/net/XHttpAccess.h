@@ -88,11 +88,17 @@ public:
         std::wstring host;
         INTERNET_PORT port = 0;  // the scheme's default when the URL names none
         std::wstring path;  // as the platform splits it
-        std::wstring extra;  // query and fragment, when asked for separately
+        std::wstring extra;  // query and fragment, with UrlQuery::Apart
+    };
+    // Where SplitUrl puts a URL's query and fragment.
+    enum class UrlQuery
+    {
+        InPath,  // left at the end of `path`
+        Apart,  // in `extra`
     };
     // Splits a URL with InternetCrackUrlW (flags such as ICU_DECODE); host and path are limited to 4095
-    // characters. `splitExtra` asks for the query separately instead of leaving it in the path.
-    [[nodiscard]] static bool SplitUrl(const std::wstring& url, DWORD flags, bool splitExtra, UrlParts& parts);
+    // characters.
+    [[nodiscard]] static bool SplitUrl(const std::wstring& url, DWORD flags, UrlQuery query, UrlParts& parts);
 
     // Whether `host` (as a URL names it) is this machine's loopback: "localhost", 127.0.0.0/8 in dotted decimal,
     // or ::1 (also as ::ffff: and an address of 127.0.0.0/8), bracketed or not. A request to it needs no network,

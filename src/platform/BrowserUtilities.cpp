@@ -193,7 +193,7 @@ BOOL GetIEVersionString(std::wstring& versionText, PlatformSystem& system)
     {
         return FALSE;
     }
-    versionText = version.GetFileVersionText(FALSE);
+    versionText = version.GetFileVersionText(/*commas=*/FALSE);
     return versionText.empty() ? FALSE : TRUE;
 }
 

@@ -130,7 +130,7 @@ BOOL XVersionInfo::GetProductVersionParts(UINT* major, UINT* minor, UINT* build,
             *output = 0;
         }
     }
-    const std::wstring text = GetProductVersionText(TRUE);
+    const std::wstring text = GetProductVersionText(/*commas=*/TRUE);
     if (text.empty())
     {
         return FALSE;

@@ -322,7 +322,7 @@ bool ReadArchive(const std::vector<std::uint8_t>& bytes, const std::wstring& nam
         catch (const ArchiveException& error)
         {
             ReportCaught(error, name);
-            SetErrorText(errorText, name, &error, false, kIdFailedToLoad);
+            SetErrorText(errorText, name, &error, /*saving=*/false, kIdFailedToLoad);
         }
     }
     catch (...)
@@ -348,7 +348,7 @@ bool WriteArchive(const std::wstring& path, XStorageObject& record, std::wstring
             const DWORD osError = ::GetLastError();
             const FileException error = FileException::FromOsError(osError, path);
             ReportCaught(error, path);
-            SetErrorText(errorText, path, &error, true, kIdFailedToSave);
+            SetErrorText(errorText, path, &error, /*saving=*/true, kIdFailedToSave);
             return false;
         }
         try
@@ -367,13 +367,13 @@ bool WriteArchive(const std::wstring& path, XStorageObject& record, std::wstring
         {
             file.Abort();
             ReportCaught(error, path);
-            SetErrorText(errorText, path, &error, true, kIdSaveException);
+            SetErrorText(errorText, path, &error, /*saving=*/true, kIdSaveException);
         }
         catch (const FileException& error)
         {
             file.Abort();
             ReportCaught(error, path);
-            SetErrorText(errorText, path, &error, true, kIdSaveException);
+            SetErrorText(errorText, path, &error, /*saving=*/true, kIdSaveException);
         }
     }
     catch (...)

@@ -60,12 +60,12 @@ void XStreamEncryptor::Transform(void* buffer, std::size_t length) const noexcep
 
 bool XStreamEncryptor::EncodeFile(const std::wstring& sourcePath, const std::wstring& targetPath) const
 {
-    return CopyThrough(sourcePath, targetPath, true);
+    return CopyThrough(sourcePath, targetPath, Target::Mirrored);
 }
 
 bool XStreamEncryptor::DecodeFile(const std::wstring& sourcePath, const std::wstring& targetPath) const
 {
-    return CopyThrough(sourcePath, targetPath, false);
+    return CopyThrough(sourcePath, targetPath, Target::Direct);
 }
 
 XStreamEncryptor::Decoded XStreamEncryptor::DecodeToMemory(
@@ -108,8 +108,9 @@ XStreamEncryptor::Decoded XStreamEncryptor::DecodeToMemory(
     return Decoded::Whole;
 }
 
-bool XStreamEncryptor::CopyThrough(const std::wstring& sourcePath, const std::wstring& targetPath, bool mirrored) const
+bool XStreamEncryptor::CopyThrough(const std::wstring& sourcePath, const std::wstring& targetPath, Target target) const
 {
+    const bool mirrored = target == Target::Mirrored;
     win::File source;
     if (!OpenSource(sourcePath, source))
     {

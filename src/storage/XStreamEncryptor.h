@@ -54,7 +54,13 @@ public:
     static const storage::RuntimeClass s_class;
 
 private:
-    [[nodiscard]] bool CopyThrough(const std::wstring& sourcePath, const std::wstring& targetPath, bool mirrored) const;
+    // How the copy writes its target.
+    enum class Target
+    {
+        Direct,  // written in place
+        Mirrored,  // written beside it and put in its place when complete (XStreamFileMirror)
+    };
+    [[nodiscard]] bool CopyThrough(const std::wstring& sourcePath, const std::wstring& targetPath, Target target) const;
 
     std::wstring m_key;
 };

@@ -132,7 +132,7 @@ bool XStreamFile::LoadFile(bool report, bool resetOnFailure)
         WIN_REPORT_FAILURE("m_encryptor.DecodeToMemory(m_filePath, kMaxFileBytes, bytes)", S_OK,
             L"not read, the file and the record kept: " + m_filePath);
         GetDecodeFailedText(text);
-        Reset(text, report, false);
+        Reset(text, report, /*recreate=*/false);
         return false;
     case Found::TooLong:
         // No record is that long: another program wrote it. Read, it would hold up its reader for as long as
@@ -142,7 +142,7 @@ bool XStreamFile::LoadFile(bool report, bool resetOnFailure)
             win::Format(L"longer than %u bytes, damaged: not read, the file and the record kept: %ls",
                 static_cast<unsigned>(kMaxFileBytes), m_filePath.c_str()));
         GetLoadFailedText(text);
-        Reset(text, report, false);
+        Reset(text, report, /*recreate=*/false);
         return false;
     case Found::Damaged:
         if (text.empty())
@@ -163,7 +163,7 @@ bool XStreamFile::LoadFile(bool report, bool resetOnFailure)
             win::Format(L"written under language %u, reset: %ls", static_cast<unsigned>(loaded->languageId),
                 m_filePath.c_str()));
         GetLanguageMismatchText(text);
-        Reset(text, report, true);
+        Reset(text, report, /*recreate=*/true);
         return false;
     }
     return false;
@@ -235,7 +235,7 @@ std::wstring XStreamFile::DefaultPath()
     }
     std::wstring format;
     GetFileNameFormat(format);
-    const platform::XVersionInfo version(TRUE);
+    const platform::XVersionInfo version(/*loadOwnModule=*/TRUE);
     const std::wstring digits = win::ReplaceAll(version.GetString(L"ProductVersion"), L".", L"");
     return folder + win::ReplaceFirst(format, L"%s", digits);
 }

@@ -79,7 +79,7 @@ bool XStreamFileMirror::Open(
         const std::uint64_t size = (std::uint64_t{existing.nFileSizeHigh} << 32) | existing.nFileSizeLow;
         if (s_freeSpace.load()(RootOf(FullPath(m_filePath))) > 2 * size)
         {
-            m_mirrorPath = TemporaryName(m_filePath, true);
+            m_mirrorPath = TemporaryName(m_filePath, /*create=*/true);
         }
     }
 
@@ -182,7 +182,7 @@ bool XStreamFileMirror::ReplaceThroughSystem()
     std::wstring backup;
     if (const ReplaceFileProc replace = s_replaceFileLookup.load()())
     {
-        backup = TemporaryName(m_mirrorPath, false);
+        backup = TemporaryName(m_mirrorPath, /*create=*/false);
         const bool replaced = storage::RetryWhileShared(storage::RetryKind::Replace, [&] {
             return replace(target.c_str(), m_mirrorPath.c_str(), backup.empty() ? nullptr : backup.c_str(),
                        REPLACEFILE_WRITE_THROUGH | REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != FALSE;

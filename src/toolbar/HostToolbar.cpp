@@ -9,11 +9,11 @@
 namespace toolbar
 {
 
-void HostToolbar::Attach(IDispatch* dispatch, bool autoRelease) noexcept
+void HostToolbar::Attach(IDispatch* dispatch, AutoRelease autoRelease) noexcept
 {
     Release();
     m_dispatch = dispatch;
-    if (autoRelease)
+    if (autoRelease == AutoRelease::On)
     {
         m_reference = dispatch;
     }

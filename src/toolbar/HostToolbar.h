@@ -25,9 +25,13 @@ public:
     HostToolbar& operator=(const HostToolbar&) = delete;
     ~HostToolbar() { Release(); }
 
-    // Attaches `dispatch` (a previous object is released first). With autoRelease the wrapper takes a
-    // reference of its own and drops it in Release; without, it only remembers the pointer.
-    void Attach(IDispatch* dispatch, bool autoRelease = false) noexcept;
+    enum class AutoRelease
+    {
+        Off,  // only the pointer is kept
+        On,  // the wrapper takes a reference of its own and drops it in Release
+    };
+    // Attaches `dispatch` (a previous object is released first).
+    void Attach(IDispatch* dispatch, AutoRelease autoRelease) noexcept;
     // Forgets the object, dropping the wrapper's reference if it took one.
     void Release() noexcept;
     [[nodiscard]] IDispatch* Get() const noexcept { return m_dispatch; }

@@ -385,7 +385,7 @@ bool XToolbarButtonControl::HostItemRect(RECT& rect) const noexcept
     return ::SendMessageW(toolbar, TB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&rect)) != 0;
 }
 
-void XToolbarButtonControl::Place(bool repaint) noexcept
+void XToolbarButtonControl::Place(Repaint repaint) noexcept
 {
     RECT target{};
     if (!HostItemRect(target))
@@ -400,7 +400,7 @@ void XToolbarButtonControl::Place(bool repaint) noexcept
         ::MoveWindow(Hwnd(), target.left, target.top, target.right - target.left, target.bottom - target.top, FALSE);
         ::InvalidateRect(Hwnd(), nullptr, TRUE);
     }
-    else if (repaint)
+    else if (repaint == Repaint::Always)
     {
         ::InvalidateRect(Hwnd(), nullptr, TRUE);
     }
@@ -517,12 +517,12 @@ void XToolbarButtonControl::RelayToTooltip(UINT message, WPARAM wParam, LPARAM l
     ::SendMessageW(m_tooltipControl.Get(), TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relayed));
 }
 
-bool XToolbarButtonControl::Track(POINT point, bool leftButtonHeld) noexcept
+bool XToolbarButtonControl::Track(POINT point, LeftButton leftButton) noexcept
 {
     RECT client{};
     ::GetClientRect(Hwnd(), &client);
     const bool inside = ::PtInRect(&client, point) != FALSE;
-    if (m_mouseDown && leftButtonHeld)
+    if (m_mouseDown && leftButton == LeftButton::Held)
     {
         if ((m_pressed != FALSE) != inside)
         {
@@ -559,7 +559,8 @@ LRESULT XToolbarButtonControl::WindowProc(UINT message, WPARAM wParam, LPARAM lP
     switch (message)
     {
     case WM_MOUSEMOVE:
-        if (m_enabled && Track(point, (wParam & MK_LBUTTON) != 0) && !m_hoverTimerRunning)
+        if (m_enabled && Track(point, (wParam & MK_LBUTTON) != 0 ? LeftButton::Held : LeftButton::Up) &&
+            !m_hoverTimerRunning)
         {
             m_hoverTimerRunning = ::SetTimer(Hwnd(), kHoverTimerId, kHoverInterval, nullptr) != 0;
         }
@@ -571,14 +572,14 @@ LRESULT XToolbarButtonControl::WindowProc(UINT message, WPARAM wParam, LPARAM lP
             ::SetFocus(Hwnd());
             m_mouseDown = TRUE;
             ::SetCapture(Hwnd());
-            Track(point, true);
+            Track(point, LeftButton::Held);
         }
         return 0;
     case WM_LBUTTONUP:
         if (m_enabled)
         {
             // A release outside the control is no click, even without a move out before it.
-            Track(point, true);
+            Track(point, LeftButton::Held);
             const bool click = ::GetCapture() == Hwnd() && m_pressed;
             m_mouseDown = FALSE;
             m_pressed = FALSE;
@@ -605,7 +606,7 @@ LRESULT XToolbarButtonControl::WindowProc(UINT message, WPARAM wParam, LPARAM lP
             POINT cursor{};
             ::GetCursorPos(&cursor);
             ::ScreenToClient(Hwnd(), &cursor);
-            if (!Track(cursor, ::GetKeyState(VK_LBUTTON) < 0))
+            if (!Track(cursor, ::GetKeyState(VK_LBUTTON) < 0 ? LeftButton::Held : LeftButton::Up))
             {
                 ::KillTimer(Hwnd(), kHoverTimerId);
                 m_hoverTimerRunning = FALSE;

@@ -49,8 +49,14 @@ public:
     // the toolbar hides is left as it is and marked for a fit when it is shown.
     void Fit();
     [[nodiscard]] bool IsFitPending() const noexcept { return m_fitPending; }
+    // When Place repaints the overlay.
+    enum class Repaint
+    {
+        IfMoved,
+        Always,
+    };
     // Moves the overlay onto its host item when that moved; repaints when moved or when asked.
-    void Place(bool repaint) noexcept;
+    void Place(Repaint repaint) noexcept;
     // Draws the whole control (background, icon, title) into `dc` at the control's client origin.
     void Paint(HDC dc) noexcept;
 
@@ -75,8 +81,13 @@ private:
     [[nodiscard]] SIZE IconSize() const noexcept;
     [[nodiscard]] HICON CurrentIcon() const noexcept;
     [[nodiscard]] bool HostItemRect(RECT& rect) const noexcept;
+    enum class LeftButton
+    {
+        Up,
+        Held,
+    };
     // Follows the cursor at `point` (client coordinates); true when it is inside.
-    bool Track(POINT point, bool leftButtonHeld) noexcept;
+    bool Track(POINT point, LeftButton leftButton) noexcept;
     void ClearMouseState() noexcept;
     void AdvanceFrame() noexcept;
     void FreeFrames() noexcept;

@@ -8,6 +8,7 @@
 #include "win/FailureReport.h"
 #include "win/Scope.h"
 #include "win/Strings.h"
+#include "win/ThreadAffinity.h"
 #include "win/Variant.h"
 
 #include <commctrl.h>
@@ -101,6 +102,10 @@ void XToolbarController::PostStartUp()
 
 HRESULT XToolbarController::StartUp(IDispatch* browser, IDispatch* toolbar, const std::wstring& dispatcherWindowName)
 {
+    if (!WIN_CHECK_THREAD(Affinity()))
+    {
+        return RPC_E_WRONG_THREAD;
+    }
     if (!browser || !toolbar)
     {
         return E_POINTER;
@@ -112,7 +117,7 @@ HRESULT XToolbarController::StartUp(IDispatch* browser, IDispatch* toolbar, cons
     }
     m_shuttingDown = FALSE;
     AttachBrowser(std::move(webBrowser));
-    m_hostToolbar.Attach(toolbar, false);
+    m_hostToolbar.Attach(toolbar, HostToolbar::AutoRelease::Off);
     AttachToolbarWindow();
     CreateDispatcherWindow(dispatcherWindowName);
     if (const HWND window = ToolbarHwnd())
@@ -124,6 +129,7 @@ HRESULT XToolbarController::StartUp(IDispatch* browser, IDispatch* toolbar, cons
 
 int XToolbarController::ShutDown() noexcept
 {
+    (void)WIN_CHECK_THREAD(Affinity());  // reported only: a control left attached would be worse
     m_shuttingDown = TRUE;
     m_hostToolbar.Release();
     DetachBrowser();
@@ -252,10 +258,9 @@ std::wstring XToolbarController::ExpandHostMacros(const std::wstring& text)
 
 void XToolbarController::MapButton(const std::wstring& buttonName, UINT commandId)
 {
-    const std::wstring id = win::Format(L"%d", static_cast<int>(commandId));
     const std::lock_guard lock(m_buttonMapLock);
-    m_buttonCommandIds[buttonName] = id;
-    m_buttonNames[id] = buttonName;
+    m_buttonCommandIds[buttonName] = commandId;
+    m_buttonNames[commandId] = buttonName;
 }
 
 void XToolbarController::ClearButtonMaps() noexcept
@@ -271,16 +276,9 @@ UINT XToolbarController::GetCommandId(const std::wstring& buttonName) const
     {
         return kNoCommand;
     }
-    std::wstring id;
-    {
-        const std::lock_guard lock(m_buttonMapLock);
-        const auto found = m_buttonCommandIds.find(buttonName);
-        if (found != m_buttonCommandIds.end())
-        {
-            id = found->second;
-        }
-    }
-    return id.empty() ? kNoCommand : static_cast<UINT>(win::ParseDecimal(id));
+    const std::lock_guard lock(m_buttonMapLock);
+    const auto found = m_buttonCommandIds.find(buttonName);
+    return found == m_buttonCommandIds.end() ? kNoCommand : found->second;
 }
 
 std::wstring XToolbarController::GetButtonName(int commandId) const
@@ -289,9 +287,8 @@ std::wstring XToolbarController::GetButtonName(int commandId) const
     {
         return {};
     }
-    const std::wstring id = win::Format(L"%d", commandId);
     const std::lock_guard lock(m_buttonMapLock);
-    const auto found = m_buttonNames.find(id);
+    const auto found = m_buttonNames.find(static_cast<UINT>(commandId));
     return found == m_buttonNames.end() ? std::wstring() : found->second;
 }
 
@@ -308,6 +305,10 @@ int XToolbarController::GetButtonIndex(const std::wstring& buttonName) const
 
 BOOL XToolbarController::SendAttribute(UINT commandId, const std::wstring& attribute)
 {
+    if (!WIN_CHECK_THREAD(Affinity()))
+    {
+        return FALSE;
+    }
     const HWND window = ToolbarHwnd();
     if (!window)
     {
@@ -519,6 +520,10 @@ RECT XToolbarController::GetBrowserWindowRect() const
 
 BOOL XToolbarController::Navigate(const std::wstring& url, BOOL newWindow)
 {
+    if (!WIN_CHECK_THREAD(Affinity()))
+    {
+        return FALSE;
+    }
     if (url.empty() || !m_browser)
     {
         ::MessageBeep(MB_ICONEXCLAMATION);
@@ -548,7 +553,7 @@ HRESULT XToolbarController::NavigateToKey(const std::wstring& key)
     {
         return E_POINTER;
     }
-    return Navigate(GetHostString(key, L""), FALSE) ? S_OK : E_FAIL;
+    return Navigate(GetHostString(key, L""), /*newWindow=*/FALSE) ? S_OK : E_FAIL;
 }
 
 XToolbarButtonControl* XToolbarController::FindButtonControl(const std::wstring& buttonName) const noexcept
@@ -565,6 +570,10 @@ XToolbarButtonControl* XToolbarController::FindButtonControl(const std::wstring&
 
 BOOL XToolbarController::CreateButtonControl(const std::wstring& buttonName, UINT controlId)
 {
+    if (!WIN_CHECK_THREAD(Affinity()))
+    {
+        return FALSE;
+    }
     const HWND toolbar = ToolbarHwnd();
     if (!toolbar || GetButtonIndex(buttonName) < 0)
     {
@@ -587,8 +596,8 @@ BOOL XToolbarController::CreateButtonControl(const std::wstring& buttonName, UIN
     }
     XToolbarButtonControl* created = button.get();
     m_buttons.push_back(std::move(button));
-    EnableButton(buttonName, FALSE);
-    created->Place(true);
+    EnableButton(buttonName, /*enable=*/FALSE);
+    created->Place(XToolbarButtonControl::Repaint::Always);
     ::ShowWindow(created->Hwnd(), SW_SHOWNA);
     return TRUE;
 }
@@ -596,6 +605,10 @@ BOOL XToolbarController::CreateButtonControl(const std::wstring& buttonName, UIN
 BOOL XToolbarController::UpdateButton(const std::wstring& buttonName, UINT iconId, int cx, int cy,
     const std::wstring& title, const std::wstring& tooltip, BOOL visible, BOOL enabled, BOOL withTexts)
 {
+    if (!WIN_CHECK_THREAD(Affinity()))
+    {
+        return FALSE;
+    }
     XToolbarButtonControl* button = FindButtonControl(buttonName);
     if (!button || !button->IsWindow())
     {
@@ -617,6 +630,10 @@ BOOL XToolbarController::UpdateAnimatedButton(const std::wstring& buttonName, co
     int cy, UINT interval, const std::wstring& title, const std::wstring& tooltip, BOOL visible, BOOL enabled,
     BOOL withTexts)
 {
+    if (!WIN_CHECK_THREAD(Affinity()))
+    {
+        return FALSE;
+    }
     XToolbarButtonControl* button = FindButtonControl(buttonName);
     if (!button || !button->IsWindow())
     {
@@ -634,6 +651,10 @@ BOOL XToolbarController::UpdateAnimatedButton(const std::wstring& buttonName, co
 
 BOOL XToolbarController::RemoveButtonControl(const std::wstring& buttonName)
 {
+    if (!WIN_CHECK_THREAD(Affinity()))
+    {
+        return FALSE;
+    }
     const auto found = std::find_if(
         m_buttons.begin(), m_buttons.end(), [&buttonName](const auto& button) { return button->Name() == buttonName; });
     if (found == m_buttons.end())
@@ -651,6 +672,10 @@ void XToolbarController::PlaceButtonControls()
     // Fitting an item resizes the toolbar, whose messages come back here. A nested call only asks the running
     // one for another round (an item fitted late moves items placed earlier), and the rounds are bounded, so a
     // toolbar that will not take a width cannot keep the placement going.
+    if (!WIN_CHECK_THREAD(Affinity()))
+    {
+        return;
+    }
     if (m_placing)
     {
         m_placeAgain = true;
@@ -683,7 +708,7 @@ void XToolbarController::PlaceButtonControlsOnce()
         {
             continue;
         }
-        button->Place(false);
+        button->Place(XToolbarButtonControl::Repaint::IfMoved);
         // An item the toolbar hides reads as 0 wide and is never fitted; once shown it is fitted when its width
         // is 0 or a fit was held back while it was hidden.
         if (button->IsVisibleFlag() && !IsButtonHidden(GetCommandId(button->Name())) &&
@@ -696,6 +721,10 @@ void XToolbarController::PlaceButtonControlsOnce()
 
 void XToolbarController::LayoutToolbar()
 {
+    if (!WIN_CHECK_THREAD(Affinity()))
+    {
+        return;
+    }
     std::wstring anchor = m_layoutAnchorButton;
     if (anchor.empty())
     {
@@ -719,7 +748,7 @@ void XToolbarController::LayoutToolbar()
             }
         }
     }
-    HideButton(host::kHiddenCommandId, TRUE);
+    HideButton(host::kHiddenCommandId, /*hide=*/TRUE);
 
     const HWND window = ToolbarHwnd();
     RECT client{};

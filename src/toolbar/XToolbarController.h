@@ -7,7 +7,11 @@
 // subclass of the host toolbar window, the overlay buttons and the hidden dispatcher window.
 //
 // Created by the module's class factory and reference counted; everything runs on the thread that created
-// it (the browser's UI thread), except PostControllerMessage, which any thread may call. Dispatch calls are
+// it (the browser's UI thread), except PostControllerMessage, which any thread may call, and the two lookups a
+// bubble's tracking thread makes (GetButtonScreenRect, GetToolbarHwnd). A call from another thread that changes
+// the control, its overlays or the host's toolbar or browser (StartUp, ShutDown, the attribute and overlay
+// operations, the layout, Navigate) is a broken rule (win::ThreadAffinity): StartUp refuses it with
+// RPC_E_WRONG_THREAD, the others with their failure value; ShutDown only reports it. Dispatch calls are
 // refused until the host has called IToolbarSecurity::EnableToolbarScripting. Operations that need the
 // toolbar window give their failure value (0, FALSE, -1, (UINT)-1 or an empty rectangle) when it is gone.
 
@@ -235,8 +239,8 @@ private:
     // GetButtonScreenRect): the handle is one word, the maps are changed and read under their lock.
     std::atomic<HWND> m_toolbarHwnd{nullptr};
     mutable std::mutex m_buttonMapLock;
-    std::map<std::wstring, std::wstring> m_buttonCommandIds;  // name -> decimal command id
-    std::map<std::wstring, std::wstring> m_buttonNames;  // decimal command id -> name
+    std::map<std::wstring, UINT> m_buttonCommandIds;  // name -> command id
+    std::map<UINT, std::wstring> m_buttonNames;  // command id -> name
     static constexpr int kPlacementRounds = 3;
     bool m_placing = false;
     bool m_placeAgain = false;

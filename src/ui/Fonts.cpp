@@ -66,8 +66,7 @@ BYTE CurrentAnsiCharset() noexcept
     return ANSI_CHARSET;
 }
 
-bool MakeFont(const std::wstring& face, int points, bool bold, bool italic, bool underline, bool clearType,
-    win::Font& font) noexcept
+bool MakeFont(const std::wstring& face, int points, const FontStyle& style, win::Font& font) noexcept
 {
     font.Reset();
     LOGFONTW description{};
@@ -85,19 +84,19 @@ bool MakeFont(const std::wstring& face, int points, bool bold, bool italic, bool
         }
     }
     description.lfHeight = -::MulDiv(points, ScreenPixelsPerInch(), 72);
-    if (italic)
+    if (style.italic)
     {
         description.lfItalic = TRUE;
     }
-    if (bold)
+    if (style.bold)
     {
         description.lfWeight = FW_BOLD;
     }
-    if (underline)
+    if (style.underline)
     {
         description.lfUnderline = TRUE;
     }
-    if (clearType)
+    if (style.clearType)
     {
         description.lfQuality = CLEARTYPE_QUALITY;
     }

@@ -17,10 +17,19 @@ namespace ui
 // The character set of the current ANSI code page (ANSI_CHARSET when the system cannot tell).
 [[nodiscard]] BYTE CurrentAnsiCharset() noexcept;
 
+// How a font is drawn besides its face and size; written with designated initializers,
+// `{.bold = true, .clearType = true}`.
+struct FontStyle
+{
+    bool bold = false;
+    bool italic = false;
+    bool underline = false;
+    bool clearType = false;
+};
+
 // Makes a font of `face` and `points`; the description of the menu font is the base when `face` is not
 // installed. False (and `font` empty) when the system makes no font.
-[[nodiscard]] bool MakeFont(const std::wstring& face, int points, bool bold, bool italic, bool underline,
-    bool clearType, win::Font& font) noexcept;
+[[nodiscard]] bool MakeFont(const std::wstring& face, int points, const FontStyle& style, win::Font& font) noexcept;
 
 // Pixels of the screen to points: pixels x 72 / logical pixels per inch, rounded as MulDiv rounds.
 [[nodiscard]] int PixelsToPoints(int pixels) noexcept;

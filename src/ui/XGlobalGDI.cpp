@@ -13,20 +13,19 @@ namespace
 struct FontKind
 {
     int points;
-    bool bold;
-    bool clearType;
+    FontStyle style;
 };
 
 // In the order of GlobalFont.
 constexpr FontKind kFontKinds[] = {
-    {8, false, false},
-    {8, false, true},
-    {8, true, false},
-    {8, true, true},
-    {7, false, false},
-    {7, false, true},
-    {10, true, false},
-    {10, false, false},
+    {8, {}},
+    {8, {.clearType = true}},
+    {8, {.bold = true}},
+    {8, {.bold = true, .clearType = true}},
+    {7, {}},
+    {7, {.clearType = true}},
+    {10, {.bold = true}},
+    {10, {}},
 };
 }  // namespace
 
@@ -51,7 +50,7 @@ bool XGlobalGDI::CreateFonts(UINT faceResourceId, HMODULE module) noexcept
     for (std::size_t i = 0; i < m_fonts.size(); ++i)
     {
         const FontKind& kind = kFontKinds[i];
-        all = MakeFont(face, kind.points, kind.bold, false, false, kind.clearType, m_fonts[i]) && all;
+        all = MakeFont(face, kind.points, kind.style, m_fonts[i]) && all;
     }
     return all;
 }

@@ -185,7 +185,7 @@ void Window::Bind(HWND window) noexcept
     ::SetPropW(window, BindingProperty(), this);
 }
 
-void Window::Unbind(bool windowEnding) noexcept
+void Window::Unbind(WindowState state) noexcept
 {
     const HWND window = m_hwnd;
     if (m_previousProc && ::IsWindow(window))
@@ -197,7 +197,8 @@ void Window::Unbind(bool windowEnding) noexcept
         {
             ::SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_previousProc));
         }
-        else if (!windowEnding && ::SetPropW(window, ForwardProperty(), reinterpret_cast<HANDLE>(m_previousProc)))
+        else if (state == WindowState::Alive &&
+            ::SetPropW(window, ForwardProperty(), reinterpret_cast<HANDLE>(m_previousProc)))
         {
             KeepModuleLoaded();
         }
@@ -239,7 +240,7 @@ LRESULT CALLBACK Window::StaticProc(HWND window, UINT message, WPARAM wParam, LP
         const LRESULT result = self->Dispatch(message, wParam, lParam);
         if (self->m_hwnd == window)
         {
-            self->Unbind(true);  // the last message: nothing can come through our procedure any more
+            self->Unbind(WindowState::Ending);  // the last message: nothing can come through our procedure any more
         }
         self->OnFinalMessage();
         return result;

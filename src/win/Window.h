@@ -66,7 +66,12 @@ private:
     static LRESULT CALLBACK StaticProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
     void Bind(HWND window) noexcept;
     LRESULT Dispatch(UINT message, WPARAM wParam, LPARAM lParam) noexcept;
-    void Unbind(bool windowEnding = false) noexcept;
+    enum class WindowState
+    {
+        Alive,
+        Ending,  // at WM_NCDESTROY: nothing comes through the window's procedures any more
+    };
+    void Unbind(WindowState state = WindowState::Alive) noexcept;
 
     HWND m_hwnd = nullptr;
     WNDPROC m_previousProc = nullptr;

@@ -340,7 +340,7 @@ bool HostApp::Execute(const std::wstring& line)
         else
         {
             tab->SetTrap(actionText == L"close" ? HostTab::TrapAction::Close : HostTab::TrapAction::Restart,
-                kind == L"event", name);
+                kind == L"event" ? HostTab::TrapKind::Event : HostTab::TrapKind::Setting, name);
             WriteLine(win::Format(L"ok trap %d", tab->Number()));
         }
     }

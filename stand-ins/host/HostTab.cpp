@@ -90,7 +90,7 @@ HostTab::HostTab(HostApp& app, int number)
               Report(win::Format(L"attribute %u %ls taken=%d", id, Quote(text).c_str(), taken ? 1 : 0));
           },
           [this](const ToolbarEvent& event) {
-              SpringTrap(true, event.name);
+              SpringTrap(TrapKind::Event, event.name);
               const int reached = BroadcastToolbarEvent(event, m_frame);
               Report(win::Format(L"fire %ls %d windows=%d", Quote(event.name).c_str(), event.number, reached));
               return true;
@@ -147,7 +147,7 @@ bool HostTab::Open()
     }));
     m_dispatch =
         win::ComPtr<HostDispatch>::Attach(HostDispatch::Create(m_app.Settings(), m_app.Macros(), m_toolbar.Hwnd()));
-    m_dispatch->SetLookupHook([this](const std::wstring& key) { SpringTrap(false, key); });
+    m_dispatch->SetLookupHook([this](const std::wstring& key) { SpringTrap(TrapKind::Setting, key); });
     Report(
         win::Format(L"open window=%ls toolbar=%ls", HandleText(m_frame).c_str(), HandleText(m_toolbar.Hwnd()).c_str()));
     return true;
@@ -225,21 +225,21 @@ void HostTab::CallStartup(IDispatch* control)
     Report(win::Format(L"startup hr=%ls result=%ls", HexResult(hr).c_str(), HexResult(result).c_str()));
 }
 
-void HostTab::SetTrap(TrapAction action, bool onEvent, std::wstring name)
+void HostTab::SetTrap(TrapAction action, TrapKind kind, std::wstring name)
 {
-    m_trap = Trap{action, onEvent, std::move(name)};
+    m_trap = Trap{action, kind, std::move(name)};
 }
 
-void HostTab::SpringTrap(bool onEvent, const std::wstring& name)
+void HostTab::SpringTrap(TrapKind kind, const std::wstring& name)
 {
-    if (!m_trap || m_trap->onEvent != onEvent || m_trap->name != name || !m_control)
+    if (!m_trap || m_trap->kind != kind || m_trap->name != name || !m_control)
     {
         return;
     }
     const TrapAction action = m_trap->action;
     m_trap.reset();
     Report(win::Format(L"trap %ls %ls %ls", action == TrapAction::Close ? L"close" : L"restart",
-        onEvent ? L"event" : L"setting", Quote(name).c_str()));
+        kind == TrapKind::Event ? L"event" : L"setting", Quote(name).c_str()));
     if (action == TrapAction::Restart)
     {
         const win::ComPtr<IDispatch> control = m_control;
@@ -474,7 +474,7 @@ LRESULT HostTab::OnFrameMessage(UINT message, WPARAM wParam, LPARAM lParam)
         if (reinterpret_cast<HWND>(lParam) == m_toolbar.Hwnd() && m_toolbar.Hwnd())
         {
             const UINT id = LOWORD(wParam);
-            const ButtonDefinition* button = FindButton(win::Format(L"%u", id));
+            const ButtonDefinition* button = FindButton(id);
             Report(win::Format(L"command %u %ls", id, button ? button->name : L""));
             return 0;
         }

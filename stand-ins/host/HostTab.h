@@ -45,7 +45,13 @@ public:
         Close,
         Restart
     };
-    void SetTrap(TrapAction action, bool onEvent, std::wstring name);
+    // What the trap's name is.
+    enum class TrapKind
+    {
+        Setting,
+        Event,
+    };
+    void SetTrap(TrapAction action, TrapKind kind, std::wstring name);
 
     // Clicks a button as a user would; false with a reason when the button cannot be clicked.
     [[nodiscard]] bool Click(const ButtonDefinition& button, std::wstring& how);
@@ -69,7 +75,7 @@ private:
     void Report(const std::wstring& text) const;
     // StartupToolbar with this tab's browser, host object and buttons; reported.
     void CallStartup(IDispatch* control);
-    void SpringTrap(bool onEvent, const std::wstring& name);
+    void SpringTrap(TrapKind kind, const std::wstring& name);
     // Prints what changed on the add-on's overlays since the last look.
     void ReportOverlayChanges();
 
@@ -85,7 +91,7 @@ private:
     struct Trap
     {
         TrapAction action;
-        bool onEvent;
+        TrapKind kind;
         std::wstring name;
     };
     std::optional<Trap> m_trap;

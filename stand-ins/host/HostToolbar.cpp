@@ -97,6 +97,13 @@ const ButtonDefinition* FindButton(std::wstring_view nameOrId)
     return nullptr;
 }
 
+const ButtonDefinition* FindButton(UINT id)
+{
+    const auto& layout = ToolbarLayout();
+    const auto found = std::find_if(layout.begin(), layout.end(), [id](const auto& button) { return button.id == id; });
+    return found == layout.end() ? nullptr : &*found;
+}
+
 std::wstring FormatButtonState(const ButtonState& state)
 {
     return win::Format(L"button %u name=%ls icon=%ls title=%ls tooltip=%ls visible=%d enabled=%d width=%d overlay=%d",
@@ -177,7 +184,7 @@ std::vector<OverlayState> HostToolbar::OverlayStates() const
         }
         OverlayState state;
         state.id = static_cast<UINT>(reinterpret_cast<UINT_PTR>(::GetPropW(child, host::kOverlayCommandProperty)));
-        const ButtonDefinition* definition = FindButton(win::Format(L"%u", state.id));
+        const ButtonDefinition* definition = FindButton(state.id);
         state.name = definition ? definition->name : L"";
         state.icon = static_cast<UINT>(reinterpret_cast<UINT_PTR>(::GetPropW(child, host::kOverlayIconProperty)));
         wchar_t title[512] = {};
@@ -272,7 +279,7 @@ std::optional<ButtonState> HostToolbar::State(UINT id) const
     {
         return std::nullopt;
     }
-    const ButtonDefinition* definition = FindButton(win::Format(L"%u", id));
+    const ButtonDefinition* definition = FindButton(id);
     ButtonState state;
     state.id = id;
     state.name = definition ? definition->name : L"";

@@ -39,8 +39,11 @@ struct ButtonDefinition
 
 // The buttons in their order on the toolbar.
 [[nodiscard]] const std::vector<ButtonDefinition>& ToolbarLayout();
-// A button by name, alias (both without regard to case) or decimal command id; null when there is none.
+// A button by name, alias (both without regard to case) or decimal command id, as the command channel writes
+// it; null when there is none.
 [[nodiscard]] const ButtonDefinition* FindButton(std::wstring_view nameOrId);
+// A button by command id; null when there is none.
+[[nodiscard]] const ButtonDefinition* FindButton(UINT id);
 
 struct ButtonState
 {

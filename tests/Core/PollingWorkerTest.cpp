@@ -46,7 +46,7 @@ protected:
         {
             return Default(message, wParam, lParam);
         }
-        m_worker.RefreshSettings(true);
+        m_worker.RefreshSettings(core::PollingWorker::Refresh::WhenAsked);
         return 0;
     }
 

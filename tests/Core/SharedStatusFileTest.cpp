@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <thread>
 
 namespace
 {
@@ -170,6 +171,17 @@ TEST_F(SharedStatusFileTest, AFileThatCanBeNeitherTakenNorReplacedChangesNothing
     EXPECT_EQ(foreign, storage_testing::RawBytesOf(m_path));
     EXPECT_EQ(2, expected.Seen("written under language"));
     EXPECT_EQ(2, expected.Seen("not saved, the file keeps"));
+}
+
+// The UI thread's side belongs to the thread that made the object: the test programs stop at a call from another.
+using SharedStatusFileDeathTest = SharedStatusFileTest;
+
+TEST_F(SharedStatusFileDeathTest, AUiThreadReloadFromAnotherThreadIsReportedAndStopsTheTestProgram)
+{
+    core::SharedStatusFile file;
+    file.Open(m_path, Caller::UiThread);
+    EXPECT_DEATH(std::thread([&] { (void)file.Reload(Caller::UiThread); }).join(),
+        "broken rule: src/Core/SharedStatusFile.cpp.*Reload: called on thread");
 }
 
 }  // namespace

@@ -377,5 +377,20 @@ TEST_F(ControllerTest, LookupsAndHostCallsGiveTheirFailureValuesWithoutAToolbarO
     EXPECT_EQ(L"", control->GetHostString(L"KelTb.Url.Home", L"default"));
 }
 
+// The control's overlays and host calls belong to the thread that made it: the test programs stop at a call from
+// another thread.
+using ControllerDeathTest = ControllerTest;
+
+TEST_F(ControllerDeathTest, AnOverlayUpdateFromAnotherThreadIsReportedAndStopsTheTestProgram)
+{
+    ASSERT_EQ(S_OK, Start(*control.control));
+    // A button without overlay: a call that got past the check would return at once instead of waiting for the
+    // windows of the thread that joins.
+    EXPECT_DEATH(std::thread([&] {
+        (void)control->UpdateButton(L"CID_KEL_SEARCH", 0, 16, 16, L"t", L"t", TRUE, TRUE, TRUE);
+    }).join(),
+        "broken rule: src/toolbar/XToolbarController.cpp.*UpdateButton: called on thread");
+}
+
 }  // namespace
 }  // namespace toolbar_tests

@@ -44,7 +44,7 @@ TEST(FontMaker, FaceThatIsNotInstalledFallsBackToTheMenuFontWithTheRequestedSize
     {
         SCOPED_TRACE(testing::Message() << "face \"" << face << "\" " << points << " pt bold " << bold);
         win::Font font;
-        ASSERT_TRUE(ui::MakeFont(face, points, bold, false, false, true, font));
+        ASSERT_TRUE(ui::MakeFont(face, points, {.bold = bold, .clearType = true}, font));
         const LOGFONTW description = Describe(font.Get());
         EXPECT_EQ(menuFace, description.lfFaceName);
         EXPECT_EQ(-::MulDiv(points, ScreenDpi(), 72), description.lfHeight);

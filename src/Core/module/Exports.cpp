@@ -16,7 +16,9 @@
 
 namespace
 {
-const win::ClassEntry kClasses[] = {core::Controller::ControllerFactory::kEntry};
+using Factory = core::Controller::ControllerFactory;
+
+const win::ClassEntry kClasses[] = {Factory::kEntry};
 
 // A DllInstall command line that asks for the current user's branch ("user", any case, blanks allowed).
 bool AsksForCurrentUser(LPCWSTR commandLine)
@@ -53,7 +55,7 @@ STDAPI DllRegisterServer()
         {
             return SELFREG_E_TYPELIB;
         }
-        return FAILED(core::Controller::ControllerFactory::UpdateRegistry(true)) ? SELFREG_E_CLASS : S_OK;
+        return FAILED(Factory::UpdateRegistry(Factory::Registration::Register)) ? SELFREG_E_CLASS : S_OK;
     });
 }
 
@@ -65,7 +67,7 @@ STDAPI DllUnregisterServer()
         {
             return SELFREG_E_TYPELIB;
         }
-        return FAILED(core::Controller::ControllerFactory::UpdateRegistry(false)) ? SELFREG_E_CLASS : S_OK;
+        return FAILED(Factory::UpdateRegistry(Factory::Registration::Unregister)) ? SELFREG_E_CLASS : S_OK;
     });
 }
 
