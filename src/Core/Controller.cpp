@@ -224,6 +224,7 @@ void Controller::CloseInstallBubble() noexcept
     }
     m_installBubble.reset();
     m_bubbleConfigFile.reset();
+    ++m_bubbleCloses;
 }
 
 bool Controller::HasInstallBubble() const noexcept
@@ -236,7 +237,15 @@ void Controller::OnPostStartUp()
     CloseInstallBubble();
     const std::wstring path =
         platform::GetWriteableFolder(L"KelToolbar", /*lowIntegrity=*/TRUE) + bubble::kInstallBubbleFileName;
-    (void)bubble::ShowInstallBubbleOnce(*this, GetBrowserWindow(), path, m_bubbleConfigFile, m_installBubble);
+    // The host may start the control again or end it from its answer to one of the bubble's text reads: that
+    // start-up or shut-down closes the bubble being made as it closes an open one, once the bubble is made.
+    const unsigned closes = m_bubbleCloses;
+    std::unique_ptr<bubble::InstallBubbleDialog> made;
+    (void)bubble::ShowInstallBubbleOnce(*this, GetBrowserWindow(), path, m_bubbleConfigFile, made);
+    if (m_bubbleCloses == closes)
+    {
+        m_installBubble = std::move(made);
+    }
 }
 
 void Controller::ProcessControllerMessage(LPARAM value)

@@ -130,6 +130,7 @@ private:
     net::APIDispatcher m_api;
     PollingWorker m_worker{*this, m_api, m_statusFile};
     std::unique_ptr<bubble::InstallBubbleDialog> m_installBubble;
+    unsigned m_bubbleCloses = 0;  // counts CloseInstallBubble, which a bubble being made learns of afterwards
 };
 
 }  // namespace core

@@ -21,12 +21,14 @@ bool ShowInstallBubbleOnce(ui::XBubbleOwner& owner, HWND parent, const std::wstr
     record->m_showFlag = 0;
     (void)file->Save(/*report=*/true);  // not reported anywhere; a failed save shows the bubble again next time
 
-    bubble = std::make_unique<InstallBubbleDialog>(&owner);
-    if (!bubble->CreateBubble(parent))
+    // Made aside and handed over whole: the host's answers to the bubble's text reads run while it is made, and
+    // whatever the caller does to `bubble` meanwhile cannot reach the object under construction.
+    auto made = std::make_unique<InstallBubbleDialog>(&owner);
+    if (!made->CreateBubble(parent))
     {
-        bubble.reset();
         return false;
     }
+    bubble = std::move(made);
     return true;
 }
 

@@ -19,7 +19,8 @@ inline constexpr wchar_t kInstallBubbleFileName[] = L"Norvix.install-bubble.conf
 
 // Opens and loads the file at `path` (a missing or damaged one becomes the default record), and unless the
 // bubble was shown already, saves the cleared flag and creates the bubble owned by `parent`. An open bubble
-// of this control is destroyed first. True when a bubble was created.
+// of this control is destroyed first. `bubble` receives the new bubble only once it is made (the host's answers
+// to its text reads run meanwhile). True when a bubble was created.
 bool ShowInstallBubbleOnce(ui::XBubbleOwner& owner, HWND parent, const std::wstring& path,
     std::unique_ptr<XToolbarBubbleConfigFile>& file, std::unique_ptr<InstallBubbleDialog>& bubble);
 

@@ -143,6 +143,35 @@ TEST_F(ControllerTest, ASecondStartClosesTheInstallBubbleAndForgetsTheButtonsOfT
     ASSERT_EQ(2u, m_controller->ButtonControls().size());
     testing_support::PumpFor(50);
     EXPECT_FALSE(m_controller->HasInstallBubble()) << "shown once per module, not again";
+
+    // A host that starts the control again from its answer to one of the bubble's text reads, while the bubble is
+    // being made: that start closes the bubble too, once it is made, and leaves no window of it.
+    (void)win::File::Remove(BubblePath());
+    toolbar::XToolbarController::ResetPostStartUpForTesting();
+    bool restarted = false;
+    m_host.onRead = [&](const std::wstring& key) {
+        if (!restarted && key == L"KelTb.Str.Install.Bubble.Message")
+        {
+            restarted = true;
+            EXPECT_EQ(S_OK, Start(kFirstIds));
+        }
+    };
+    ASSERT_EQ(S_OK, Start(kSecondIds));
+    ASSERT_TRUE(testing_support::WaitFor([&] { return restarted; }));
+    m_host.onRead = nullptr;
+    testing_support::PumpFor(50);
+    EXPECT_FALSE(m_controller->HasInstallBubble());
+    int dialogs = 0;
+    ::EnumThreadWindows(
+        ::GetCurrentThreadId(),
+        [](HWND window, LPARAM count) {
+            wchar_t name[16] = {};
+            ::GetClassNameW(window, name, ARRAYSIZE(name));
+            *reinterpret_cast<int*>(count) += std::wstring(name) == L"#32770" ? 1 : 0;
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&dialogs));
+    EXPECT_EQ(0, dialogs) << "the bubble's window stayed";
 }
 
 TEST_F(ControllerTest, EventsAreKnownByNameAndAStartWithoutABrowserAttachesNothing)
