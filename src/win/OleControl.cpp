@@ -34,7 +34,7 @@ VARTYPE VariantTypeOf(const TYPEDESC& description) noexcept
     }
     switch (type->vt)
     {
-    case VT_HRESULT: return VT_I4;
+    case VT_HRESULT:
     case VT_INT: return VT_I4;
     case VT_UINT: return VT_UI4;
     case VT_PTR:
