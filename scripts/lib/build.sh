@@ -2,10 +2,22 @@
 # Configuring and building a tree of the project; sourced by the commands that build what they run
 # (scripts/test, scripts/demo, scripts/benchmark, scripts/docs-pictures, scripts/package).
 
+# configure_tree SOURCE-DIR BUILD-DIR ARCH [CMAKE-OPTION...]
+# Configures BUILD-DIR from SOURCE-DIR unless it has been: Ninja, Release, the sources' cmake/toolchain-ARCH.cmake,
+# then the CMAKE-OPTIONs. Configuring writes the generated header NorvixVersion.h and compile_commands.json.
+configure_tree() {
+    local source=$1 build=$2 arch=$3
+    shift 3
+    if [ ! -f "$build/build.ninja" ]; then
+        cmake -S "$source" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+            -DCMAKE_TOOLCHAIN_FILE="$source/cmake/toolchain-$arch.cmake" "$@" >/dev/null
+    fi
+}
+
 # build_tree [--source DIR] BUILD-DIR ARCH [TARGET...] [-- CMAKE-OPTION...]
-# Configures BUILD-DIR unless it has been (Ninja, Release, the sources' cmake/toolchain-ARCH.cmake, then the
-# CMAKE-OPTIONs), then builds the TARGETs and prints Ninja's last line; without a TARGET builds everything and
-# prints all Ninja says. The sources are those of the current folder unless --source names others.
+# Configures BUILD-DIR as configure_tree does, then builds the TARGETs and prints Ninja's last line; without a
+# TARGET builds everything and prints all Ninja says. The sources are those of the current folder unless --source
+# names others.
 build_tree() {
     local source=. build arch targets=() options=()
     if [ "$1" = --source ]; then
@@ -23,10 +35,7 @@ build_tree() {
         targets+=("$1")
         shift
     done
-    if [ ! -f "$build/build.ninja" ]; then
-        cmake -S "$source" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-            -DCMAKE_TOOLCHAIN_FILE="$source/cmake/toolchain-$arch.cmake" "${options[@]}" >/dev/null
-    fi
+    configure_tree "$source" "$build" "$arch" "${options[@]}"
     if [ ${#targets[@]} -eq 0 ]; then
         cmake --build "$build"
     else

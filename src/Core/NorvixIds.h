@@ -12,8 +12,10 @@ inline constexpr CLSID CLSID_Norvix = {0x595EF3BD, 0xA186, 0x454A, {0x81, 0x0C, 
 // {006AD7B2-968A-11DE-88C9-5BDE55D89593}
 inline constexpr GUID LIBID_NorvixLib = {0x006AD7B2, 0x968A, 0x11DE, {0x88, 0xC9, 0x5B, 0xDE, 0x55, 0xD8, 0x95, 0x93}};
 // {1370A38E-9688-11DE-8914-73D155D89593}: the dispinterface _DNorvix.
+// NOLINTNEXTLINE(bugprone-reserved-identifier): DIID_ and the dispinterface's name, as the type library names it
 inline constexpr IID DIID__DNorvix = {0x1370A38E, 0x9688, 0x11DE, {0x89, 0x14, 0x73, 0xD1, 0x55, 0xD8, 0x95, 0x93}};
 // {907FB2BE-968A-11DE-A40A-A7E655D89593}: the event dispinterface _DNorvixEvents, without events.
+// NOLINTNEXTLINE(bugprone-reserved-identifier): DIID_ and the dispinterface's name, as the type library names it
 inline constexpr IID DIID__DNorvixEvents = {
     0x907FB2BE, 0x968A, 0x11DE, {0xA4, 0x0A, 0xA7, 0xE6, 0x55, 0xD8, 0x95, 0x93}};
 

@@ -449,8 +449,9 @@ void ReadBody(HINTERNET request, const Deadline& deadline, std::wstring& respons
         if (reach == XHttpAccess::Reach::Origin &&
             (!XHttpAccess::SplitUrl(next, 0, XHttpAccess::UrlQuery::InPath, target) || !IsSameOrigin(origin, target)))
         {
-            WIN_REPORT_FAILURE("IsSameOrigin(origin, target)", HRESULT_FROM_WIN32(ERROR_HTTP_REDIRECT_FAILED),
-                L"redirected from the origin of " + url + L" to " + next + L": not followed");
+            std::wstring message = L"redirected from the origin of " + url;
+            message.append(L" to ").append(next).append(L": not followed");
+            WIN_REPORT_FAILURE("IsSameOrigin(origin, target)", HRESULT_FROM_WIN32(ERROR_HTTP_REDIRECT_FAILED), message);
             return nullptr;
         }
         current = std::move(next);

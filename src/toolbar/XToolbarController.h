@@ -128,14 +128,11 @@ public:
     [[nodiscard]] HWND DispatcherHwnd() const noexcept { return m_dispatcherHwnd.load(); }
 
     // --- State ---------------------------------------------------------------------------------------------
-    [[nodiscard]] BOOL IsScriptingAllowed() const noexcept { return m_scriptingAllowed; }
     [[nodiscard]] BOOL IsShuttingDown() const noexcept { return m_shuttingDown; }
     void SetShuttingDown(BOOL value) noexcept { m_shuttingDown = value; }
     // The host's toolbar window is being destroyed: nothing may be sent to its handle any more.
     void ForgetToolbarHwnd() noexcept { m_toolbarHwnd = nullptr; }
-    [[nodiscard]] BOOL ShowTextLabels() const noexcept { return m_showTextLabels; }
     [[nodiscard]] IWebBrowser2* Browser() const noexcept { return m_browser.Get(); }
-    [[nodiscard]] bool IsBrowserEventsConnected() const noexcept { return m_browserEventsCookie != kNotConnected; }
     [[nodiscard]] IDispatch* BrowserEventSink() noexcept { return &m_browserEvents; }
 
     // Lets the once-per-module post-start-up run again (for tests of that rule).

@@ -51,7 +51,7 @@ HRESULT CreateComObject(REFIID iid, void** out) noexcept
     }
     *out = nullptr;
     return ComBoundary([&] {
-        T* object = new T();
+        T* object = new T();  // NOLINT(bugprone-unhandled-exception-at-new): ComBoundary catches it
         object->InternalAddRef();
         const HRESULT hr = object->InternalQueryInterface(iid, out);
         object->InternalRelease();

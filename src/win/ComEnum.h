@@ -120,6 +120,7 @@ public:
         }
         *out = nullptr;
         return ComBoundary([&] {
+            // NOLINTNEXTLINE(bugprone-unhandled-exception-at-new): ComBoundary, around this lambda, catches it
             auto* copy = new ComEnum(m_items, m_position);
             copy->InternalAddRef();
             const HRESULT hr = copy->InternalQueryInterface(__uuidof(Enum), reinterpret_cast<void**>(out));

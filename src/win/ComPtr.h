@@ -27,14 +27,11 @@ public:
     ComPtr(ComPtr&& other) noexcept : m_p(std::exchange(other.m_p, nullptr)) {}
     ~ComPtr() { Reset(); }
 
-    ComPtr& operator=(const ComPtr& other) noexcept
+    // Copy and move assignment in one: `other` is already the copy (or the moved-from pointer), so assigning a
+    // pointer to itself releases nothing early.
+    ComPtr& operator=(ComPtr other) noexcept
     {
-        ComPtr(other).Swap(*this);
-        return *this;
-    }
-    ComPtr& operator=(ComPtr&& other) noexcept
-    {
-        ComPtr(std::move(other)).Swap(*this);
+        other.Swap(*this);
         return *this;
     }
     ComPtr& operator=(T* p) noexcept

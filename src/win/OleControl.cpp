@@ -34,7 +34,7 @@ VARTYPE VariantTypeOf(const TYPEDESC& description) noexcept
     }
     switch (type->vt)
     {
-    case VT_HRESULT: return VT_I4;
+    case VT_HRESULT:
     case VT_INT: return VT_I4;
     case VT_UINT: return VT_UI4;
     case VT_PTR:
@@ -290,11 +290,11 @@ HRESULT OleControl::LoadTypeInfo() noexcept
     return loaded;
 }
 
-const OleControl::Member* OleControl::FindMember(DISPID id) const noexcept
+const OleControl::Member* OleControl::FindMember(DISPID id, WORD flags) const noexcept
 {
     for (const Member& member : m_members)
     {
-        if (member.id == id)
+        if (member.id == id && Accepts(member.kind, flags))
         {
             return &member;
         }
@@ -373,15 +373,7 @@ HRESULT OleControl::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* 
     {
         return hr;
     }
-    const Member* member = nullptr;
-    for (const Member& candidate : m_members)
-    {
-        if (candidate.id == id && Accepts(candidate.kind, flags))
-        {
-            member = &candidate;
-            break;
-        }
-    }
+    const Member* member = FindMember(id, flags);
     if (!member)
     {
         return DISP_E_MEMBERNOTFOUND;

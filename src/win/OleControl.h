@@ -121,11 +121,11 @@ protected:
 
 private:
     struct Member;
-    class EventsConnectionPoint;
 
     [[nodiscard]] HRESULT LoadTypeInfo() noexcept;
     [[nodiscard]] HRESULT EnsureEventsPoint() noexcept;
-    [[nodiscard]] const Member* FindMember(DISPID id) const noexcept;
+    // The member with this DISPID that answers a call of these DISPATCH_* flags, or null.
+    [[nodiscard]] const Member* FindMember(DISPID id, WORD flags) const noexcept;
 
     ThreadAffinity m_affinity;
     CLSID m_classId;

@@ -8,7 +8,7 @@ namespace kelhost
 namespace
 {
 // Override files are small; anything larger is not a settings file.
-constexpr unsigned long long kMaxFileBytes = 4 * 1024 * 1024;
+constexpr unsigned long long kMaxFileBytes = 4ULL * 1024 * 1024;
 }  // namespace
 
 std::wstring HostSettings::Lookup(std::wstring_view key, std::wstring_view defaultValue) const

@@ -12,7 +12,7 @@ namespace service
 namespace
 {
 
-constexpr std::size_t kMaxHeaderBytes = 64 * 1024;
+constexpr std::size_t kMaxHeaderBytes = std::size_t{64} * 1024;
 constexpr std::size_t kMaxBodyBytes = 16u << 20;
 constexpr DWORD kIdleReceiveMs = 30000;
 constexpr std::string_view kRedirectPrefix = "/redirected";
@@ -123,7 +123,7 @@ bool SendAll(SOCKET socket, std::string_view data)
 {
     while (!data.empty())
     {
-        const int chunk = static_cast<int>(std::min<size_t>(data.size(), 64 * 1024));
+        const int chunk = static_cast<int>(std::min(data.size(), std::size_t{64} * 1024));
         const int sent = ::send(socket, data.data(), chunk, 0);
         if (sent <= 0)
         {
@@ -719,7 +719,7 @@ void ProductService::SendEndless(SOCKET socket)
     const std::string start = "HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nTransfer-Encoding: chunked\r\n"
                               "Connection: close\r\n\r\n" +
         chunk("<?xml version=\"1.0\"?>\r\n<response><!--");
-    const std::string padding = chunk(std::string(1024 * 1024, 'x'));
+    const std::string padding = chunk(std::string(std::size_t{1024} * 1024, 'x'));
     const int sendBuffer = 4 << 20;
     u_long nonBlocking = 1;
     ::setsockopt(socket, SOL_SOCKET, SO_SNDBUF, reinterpret_cast<const char*>(&sendBuffer), sizeof(sendBuffer));
