@@ -48,6 +48,22 @@ std::vector<testing_support::TestToolbarWindow::Button> Buttons()
     return buttons;
 }
 
+BOOL CALLBACK CountDialog(HWND window, LPARAM count)
+{
+    wchar_t name[16] = {};
+    ::GetClassNameW(window, name, ARRAYSIZE(name));
+    *reinterpret_cast<int*>(count) += std::wstring(name) == L"#32770" ? 1 : 0;
+    return TRUE;
+}
+
+// The dialog windows (the install bubble is one) of the calling thread.
+int DialogsOfThisThread()
+{
+    int count = 0;
+    ::EnumThreadWindows(::GetCurrentThreadId(), &CountDialog, reinterpret_cast<LPARAM>(&count));
+    return count;
+}
+
 class ControllerTest : public ::testing::Test
 {
 protected:
@@ -161,17 +177,7 @@ TEST_F(ControllerTest, ASecondStartClosesTheInstallBubbleAndForgetsTheButtonsOfT
     m_host.onRead = nullptr;
     testing_support::PumpFor(50);
     EXPECT_FALSE(m_controller->HasInstallBubble());
-    int dialogs = 0;
-    ::EnumThreadWindows(
-        ::GetCurrentThreadId(),
-        [](HWND window, LPARAM count) {
-            wchar_t name[16] = {};
-            ::GetClassNameW(window, name, ARRAYSIZE(name));
-            *reinterpret_cast<int*>(count) += std::wstring(name) == L"#32770" ? 1 : 0;
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&dialogs));
-    EXPECT_EQ(0, dialogs) << "the bubble's window stayed";
+    EXPECT_EQ(0, DialogsOfThisThread()) << "the bubble's window stayed";
 }
 
 TEST_F(ControllerTest, EventsAreKnownByNameAndAStartWithoutABrowserAttachesNothing)
