@@ -481,9 +481,8 @@ void Controller::SendTracking(const std::wstring& url)
         options.Add(std::make_unique<net::HTTPOptionItem>(option, &timeout, static_cast<DWORD>(sizeof(timeout))));
     }
     std::wstring ignored;
-    (void)TrackingExchange().Get(kTrackingTimeoutMs, nullptr, url, net::APIDispatcher::kUserAgent, /*dontCache=*/FALSE,
-        &options,
-        /*readResponse=*/FALSE, ignored);
+    (void)TrackingExchange().Get(kTrackingTimeoutMs, nullptr, url, net::APIDispatcher::kUserAgent,
+        /*dontCache=*/FALSE, &options, /*readResponse=*/FALSE, ignored);
 }
 
 void Controller::StartProductUpdate()

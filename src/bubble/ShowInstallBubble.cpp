@@ -11,8 +11,8 @@ bool ShowInstallBubbleOnce(ui::XBubbleOwner& owner, HWND parent, const std::wstr
     file = std::make_unique<XToolbarBubbleConfigFile>();
     file->SetRetryLimit(storage::kUiThreadRetryLimitMs);
     file->Open(path);
-    (void)file->Load(
-        /*report=*/false, /*resetOnFailure=*/true);  // a failure leaves the default record, which shows the bubble
+    // A failure leaves the default record, which shows the bubble.
+    (void)file->Load(/*report=*/false, /*resetOnFailure=*/true);
     XToolbarBubbleConfigStream* record = file->GetRecord();
     if (!record || record->m_showFlag == 0)
     {

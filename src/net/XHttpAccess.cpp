@@ -449,9 +449,8 @@ void ReadBody(HINTERNET request, const Deadline& deadline, std::wstring& respons
         if (reach == XHttpAccess::Reach::Origin &&
             (!XHttpAccess::SplitUrl(next, 0, XHttpAccess::UrlQuery::InPath, target) || !IsSameOrigin(origin, target)))
         {
-            std::wstring message = L"redirected from the origin of " + url;
-            message.append(L" to ").append(next).append(L": not followed");
-            WIN_REPORT_FAILURE("IsSameOrigin(origin, target)", HRESULT_FROM_WIN32(ERROR_HTTP_REDIRECT_FAILED), message);
+            WIN_REPORT_FAILURE("IsSameOrigin(origin, target)", HRESULT_FROM_WIN32(ERROR_HTTP_REDIRECT_FAILED),
+                win::Format(L"redirected from the origin of %ls to %ls: not followed", url.c_str(), next.c_str()));
             return nullptr;
         }
         current = std::move(next);

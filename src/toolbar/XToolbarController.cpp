@@ -669,13 +669,13 @@ BOOL XToolbarController::RemoveButtonControl(const std::wstring& buttonName)
 
 void XToolbarController::PlaceButtonControls()
 {
-    // Fitting an item resizes the toolbar, whose messages come back here. A nested call only asks the running
-    // one for another round (an item fitted late moves items placed earlier), and the rounds are bounded, so a
-    // toolbar that will not take a width cannot keep the placement going.
     if (!WIN_CHECK_THREAD(Affinity()))
     {
         return;
     }
+    // Fitting an item resizes the toolbar, whose messages come back here. A nested call only asks the running
+    // one for another round (an item fitted late moves items placed earlier), and the rounds are bounded, so a
+    // toolbar that will not take a width cannot keep the placement going.
     if (m_placing)
     {
         m_placeAgain = true;
